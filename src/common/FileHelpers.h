@@ -1,0 +1,24 @@
+// Small file-system helpers shared by the installer. Paths use '/'; a folder
+// path may or may not end with '/', as each helper says.
+#pragma once
+
+#include <QString>
+
+// True when every folder up to the last '/' of the path exists afterwards (or
+// the path is empty or already a folder). A folder path must end with '/' to
+// be created itself.
+bool CreateDirectoryTree(const QString& path);
+
+// Deletes the folder and everything in it; never follows symbolic links (a
+// link is removed as a link). Whatever cannot be deleted stays. Always true.
+bool DeleteDirectoryTree(const QString& folder);
+
+// The private per-user temporary folder, ending with '/'.
+QString GetTempDirectory();
+
+// A new, empty file "<first 3 chars of prefix>XXXXXX.tmp" in the temporary
+// folder, created exclusively. Empty when none could be created.
+QString CreateTempFileName(const QString& prefix);
+
+// Something exists at the path and it is not a folder.
+bool FileExists(const QString& path);

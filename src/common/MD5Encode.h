@@ -1,0 +1,36 @@
+// MD5 digests (RFC 1321) and the 32-character upper-case digest texts that the
+// package check and the file extraction compare.
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace GLOBAL {
+
+class CMD5Encode {
+public:
+    CMD5Encode();
+    virtual ~CMD5Encode();
+
+    void Update(const unsigned char* input, uint32_t length);
+    // Writes the digest and puts the object back into its initial state.
+    void Final(unsigned char digest[16]);
+
+private:
+    void Reset();
+    void Transform(const unsigned char block[64]);
+
+    uint32_t m_state[4];
+    uint32_t m_count[2];  // bit count, low word first
+    unsigned char m_buffer[64];
+    unsigned char m_padding[64];
+};
+
+}  // namespace GLOBAL
+
+// Upper-case hexadecimal digest of exactly these bytes.
+QString GetMD5OfBuffer(const void* data, size_t length);
+// Upper-case hexadecimal digest of the whole file; empty when it cannot be read.
+QString GetMD5OfFile(const QString& path);

@@ -1,0 +1,28 @@
+// Test sandbox: each test process runs with NORVEX_ROOT set to a fresh folder,
+// so nothing a test does reaches the real home, /opt, /etc or /var.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace TESTS {
+
+// Creates the process's sandbox root and points NORVEX_ROOT (and HOME) at it.
+void InitSandbox();
+// Removes the sandbox root unless NORVEX_KEEP_SANDBOX is set.
+void CleanupSandbox();
+
+// The sandbox root, without a final '/'.
+QString SandboxRoot();
+// A path inside the sandbox root; rel must not start with '/'.
+QString SandboxPath(const QString& rel);
+// A file of the shared interop fixtures (../shared/fixtures/<rel>).
+QString FixturePath(const QString& rel);
+// A file kept with the tests (tests/<rel>).
+QString TestDataPath(const QString& rel);
+
+QByteArray ReadFileBytes(const QString& path);
+// Writes bytes, creating missing folders; fails the calling test on error.
+void WriteFileBytes(const QString& path, const QByteArray& bytes);
+
+}  // namespace TESTS
