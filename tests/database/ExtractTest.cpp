@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace PKGTEST;
 
@@ -358,6 +360,23 @@ TEST_F(ChunkTest, CancelMidwayRemovesThePartAndKeepsTheOldTarget)
     RecordPumps(3);
     EXPECT_FALSE(Extract(QStringLiteral("big.bin"), target, nullptr, true));
     EXPECT_EQ(partialSizes.size(), 3);
+    EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
+    EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
+}
+
+TEST_F(ChunkTest, WriteErrorRemovesThePartAndKeepsTheOldTarget)
+{
+    TESTS::WriteFileBytes(target, "previous version");
+    // A file size limit makes a write fail midway, as a full disk would.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved = {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool ok = Extract(QStringLiteral("big.bin"), target, nullptr, true);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(ok);
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
 }
