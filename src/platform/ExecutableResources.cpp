@@ -22,7 +22,7 @@ constexpr quint64 kFieldsSize = 32;  // the four u64 fields the hash also covers
 // The smallest entry: a one-byte type name.
 constexpr quint64 kMinEntrySize = 2 + 1 + 4 + 2 + 8 + 8;
 // A directory is a few hundred bytes; anything near this is damage.
-constexpr quint64 kMaxDirectorySize = 16u << 20;
+constexpr quint64 kMaxDirectorySize = 1u << 20;
 constexpr quint64 kMaxTypeNameBytes = 255;
 constexpr qint64 kChunk = 1 << 20;
 
@@ -242,9 +242,11 @@ bool CExecutableResources::SaveToFile(const ResourceEntry& entry, const QString&
     QFile out(destPath);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
+    // No fsync: the copy is a working file of this run, not something to keep.
     if (!CopyBytes(in, out, entry.size))
         return false;
-    return out.flush() && ::fsync(out.handle()) == 0;
+    out.close();
+    return out.error() == QFileDevice::NoError;
 }
 
 bool CExecutableResources::Attach(const QString& templatePath, const std::vector<ResourceSource>& resources,
@@ -320,6 +322,10 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
             pos += size;
         }
 
+        if (ok && quint64(directory.size()) > kMaxDirectorySize) {
+            ok = false;
+            why = QStringLiteral("too many resources");
+        }
         if (ok) {
             QByteArray footer;
             PutU64(footer, regionStart);
