@@ -16,8 +16,6 @@
 
 using namespace PLATFORM;
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 struct EntryCase {
