@@ -238,9 +238,9 @@ void PrintNode(QByteArray& out, const pugi::xml_node& node, int depth, bool inde
 }
 
 // Builds a document whose root the writer fills; false when the writer fails.
-template <typename Emit>
+template <typename Finish>
 bool BuildDocument(const QString& rootName, XmlWriteCallback write, void* context, CXmlFileBase& self,
-    Emit emit)
+    Finish finish)
 {
     if (rootName.isEmpty())
         return false;
@@ -250,7 +250,7 @@ bool BuildDocument(const QString& rootName, XmlWriteCallback write, void* contex
     const int rc = write ? write(context, document, root) : self.Write(document, root);
     if (rc != 0)
         return false;
-    return emit(pugi::xml_node(root.Handle()));
+    return finish(pugi::xml_node(root.Handle()));
 }
 
 bool ParseDecimal(const QString& text, bool& negative, uint64_t& magnitude)
