@@ -95,7 +95,8 @@ bool ParseDocument(const QString& text, pugi::xml_document& doc)
     // A NUL cannot occur in XML and would cut pugixml's input short.
     if (text.contains(QChar(0)))
         return false;
-    const unsigned flags = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+    // As a fragment pugixml keeps text outside the root, so it can be refused below.
+    const unsigned flags = pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
     const pugi::xml_parse_result result = doc.load_buffer(
         text.utf16(), size_t(text.size()) * sizeof(char16_t), flags, pugi::encoding_utf16);
     if (!result)
