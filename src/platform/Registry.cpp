@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -121,15 +123,33 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
-// One open hive for the duration of one call.
+// Open hives, kept per thread for the life of the process: opening a hive
+// costs far more than a change to it, and a kept connection lets commits go to
+// the write-ahead log without a sync each.
+class CConnection {
+public:
+    explicit CConnection(sqlite3* db) : m_db(db) {}
+    ~CConnection() { sqlite3_close(m_db); }
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    sqlite3* Db() const { return m_db; }
+    bool walTried = false;
+
+private:
+    sqlite3* m_db;
+};
+
+thread_local std::map<QString, std::unique_ptr<CConnection>> t_connections;
+
+// One call's transaction on a hive.
 class CHive {
 public:
     explicit CHive(QString path) : m_path(std::move(path)) {}
     ~CHive()
     {
         if (m_inTransaction)
-            Exec("ROLLBACK");
-        sqlite3_close(m_db);
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     CHive(const CHive&) = delete;
     CHive& operator=(const CHive&) = delete;
@@ -142,8 +162,8 @@ public:
     {
         if (!QFileInfo(m_path).isFile())
             return RegStatus::NotFound;
-        if (!Open(SQLITE_OPEN_READONLY))
-            return RegStatus::Failed;
+        if (!Connect(SQLITE_OPEN_READWRITE))
+            return QFileInfo(m_path).isFile() ? RegStatus::Failed : RegStatus::NotFound;
         if (!Begin("BEGIN"))
             return RegStatus::Failed;
         CStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
@@ -161,8 +181,18 @@ public:
             t_lastError = QStringLiteral("%1: cannot create the folder").arg(folder);
             return RegStatus::Failed;
         }
-        if (!Open(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
+        if (!Connect(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
             return RegStatus::Failed;
+        if (!m_connection->walTried) {
+            // Write-ahead log with syncs only at checkpoints: each change stays
+            // atomic and the hive consistent after a crash, at the cost of the
+            // last changes before a power loss (the Windows registry flushes
+            // lazily as well). Should the switch fail, the rollback journal
+            // still keeps everything safe, only slower.
+            m_connection->walTried = true;
+            sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+            sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        }
         if (!Begin("BEGIN IMMEDIATE"))
             return RegStatus::Failed;
         CStatement version(m_db, "PRAGMA user_version");
@@ -252,14 +282,34 @@ public:
     }
 
 private:
-    bool Open(int flags)
+    // Reuses this thread's connection to the hive unless the file was moved,
+    // deleted or replaced since; a write-protected file opens read-only.
+    bool Connect(int flags)
     {
+        auto it = t_connections.find(m_path);
+        if (it != t_connections.end()) {
+            int moved = 1;
+            if (sqlite3_file_control(it->second->Db(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK
+                && !moved) {
+                m_connection = it->second.get();
+                m_db = m_connection->Db();
+                return true;
+            }
+            t_connections.erase(it);
+        }
+        sqlite3* db = nullptr;
         const QByteArray native = QFile::encodeName(m_path);
-        if (sqlite3_open_v2(native.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-            Fail();
+        const int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            t_lastError = QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
+            sqlite3_close(db);
             return false;
         }
-        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        auto connection = std::make_unique<CConnection>(db);
+        m_connection = connection.get();
+        m_db = db;
+        t_connections[m_path] = std::move(connection);
         return true;
     }
 
@@ -272,6 +322,7 @@ private:
     }
 
     QString m_path;
+    CConnection* m_connection = nullptr;
     sqlite3* m_db = nullptr;
     bool m_inTransaction = false;
 };

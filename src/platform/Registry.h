@@ -5,9 +5,9 @@
 // Key paths are components separated by '\' below a root; the empty path is
 // the root itself. Key and value names compare case-insensitively and keep the
 // case they were created with. The empty value name is the key's default value.
-// Every call opens the hive, does its work in one transaction and closes it,
-// so several processes may use a hive at once; writers wait for each other
-// instead of losing updates. Reading a hive that does not exist creates
+// Every call is one transaction, so several processes may use a hive at once;
+// writers wait for each other instead of losing updates. A thread keeps its
+// hives open between calls. Reading a hive that does not exist creates
 // nothing.
 #pragma once
 
