@@ -1,8 +1,47 @@
 #!/usr/bin/env bash
-# The main job: build everything in release mode and list what was built.
+# The main job: build everything (release), make the sample product's
+# installer with norvex-pack, install the product unattended into a sandbox
+# root and show what was installed: files, registry keys, desktop entries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh release
-echo "Built:"
-find build/release -maxdepth 3 -type f -perm -u+x \( -name 'norvex*' \) -printf '  %p\n' | sort
-find build/release -name 'libnorvex_*.a' -printf '  %p\n' | sort
+
+build=build/release
+installer=$build/examples/LabelPrintSetup
+reg=$build/tools/reg/norvex-reg
+[ -x "$installer" ] || { echo "main: $installer was not built" >&2; exit 1; }
+
+# Everything the installer touches goes below this folder, never the real home,
+# /opt, /etc or /var.
+export NORVEX_ROOT=$PWD/$build/main-root
+rm -rf "$NORVEX_ROOT"
+mkdir -p "$NORVEX_ROOT"
+
+echo "== Installing with: $installer -silent   (NORVEX_ROOT=$NORVEX_ROOT)"
+"$installer" -silent
+
+echo
+echo "== Files"
+(cd "$NORVEX_ROOT" && find . -type f ! -path './var/lib/norvex/registry/*' ! -path '*/norvex/registry/*' \
+  -printf '%M %9s  %p\n' | sed 's|  \./|  |' | sort -k3)
+
+echo
+echo "== Registry"
+for key in 'HKCU\Software\Tessaly\LabelPrint' 'HKCR\.tlp' 'HKCR\Tessaly.LabelPrint' \
+           'HKLM\SOFTWARE\Tessaly\LabelPrint' \
+           'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\LabelPrint'; do
+  "$reg" export "$key" | grep -v '^Windows Registry Editor' | sed '/^$/d'
+done
+
+echo
+echo "== Desktop entries"
+find "$NORVEX_ROOT" -name '*.desktop' | sort | while read -r entry; do
+  echo "-- ${entry#"$NORVEX_ROOT"/}"
+  cat "$entry"
+done
+
+echo
+echo "== The installed product"
+program=$(find "$NORVEX_ROOT" -type f -name LabelPrint -perm -u+x | head -n1)
+template=$(find "$NORVEX_ROOT" -type f -name sample.tlp | head -n1)
+"$program" "$template"
