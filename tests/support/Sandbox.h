@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <ostream>
+
 namespace TESTS {
 
 // Creates the process's sandbox root and points NORVEX_ROOT (and HOME) at it.
@@ -26,3 +28,13 @@ QByteArray ReadFileBytes(const QString& path);
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
 
 }  // namespace TESTS
+
+// Readable QString values in GoogleTest failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& b, std::ostream* os)
+{
+    *os << "QByteArray(" << b.size() << " bytes: " << b.left(64).toHex(' ').toStdString()
+        << (b.size() > 64 ? " ...)" : ")");
+}
+QT_END_NAMESPACE
