@@ -20,6 +20,10 @@ public:
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                             int* outLength);
 
+    // Fills ProductKey, the install and data folders and the previous
+    // installation's values; may turn Install into Upgrade or Repair. Always true.
+    bool DetectPreviousInstall();
+
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
     QString PackagePath;   // empty in the removal modes
