@@ -193,6 +193,17 @@ TEST_F(ExtractTest, TimeTextGivesLocalStandardTime)
     }
 }
 
+TEST_F(ExtractTest, SummerTimeTextIsReadAsStandardTime)
+{
+    // Central European zone, given as a rule so no zone database is needed.
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    const QString target = outFolder + QStringLiteral("/readme.txt");
+    ASSERT_TRUE(Extract(QStringLiteral("readme.txt"), target, nullptr));
+    // 14:39:38 at UTC+1, although August is in summer time there.
+    EXPECT_EQ(MTime(target), UtcTime(2022, 8, 26, 13, 39, 38));
+}
+
 // How a package is damaged, and what the extraction then leaves behind.
 struct FailureCase {
     const char* label;

@@ -1,0 +1,42 @@
+// The command line of a run: run mode switches, the path argument, the
+// unattended flag, and the executable's own path and folder.
+#pragma once
+
+#include "app/RunMode.h"
+
+#include <QString>
+#include <QStringList>
+
+class CCommandLine {
+public:
+    // Parses the arguments after argument 0, in order:
+    //   "-name"  a switch; names are compared ignoring case, unknown ones ignored.
+    //   "/name"  a switch only when name is a known switch name; otherwise the
+    //            whole argument is the path argument (Linux paths start with '/').
+    //   other    the path argument (the last one wins).
+    // Then the file-name rule (see ForcesUninstall) and the removal of double
+    // quotes from both ends of the path argument.
+    static CCommandLine Parse(const QStringList& arguments, const QString& modulePath);
+
+    // True when the name is one of the known switch names, ignoring case.
+    static bool IsKnownSwitch(const QString& name);
+
+    // The installed copy is named "uninstall.exe": a module path that contains
+    // that name (any case) after its first character always runs the first
+    // removal stage, whatever switch was given.
+    static bool ForcesUninstall(const QString& modulePath);
+
+    // The executable's path: argument 0 made absolute against workingFolder when
+    // it names an existing file (links are kept as they are, so a link named
+    // uninstall.exe still counts as that name), else the running executable.
+    static QString ResolveModulePath(const QString& argument0, const QString& workingFolder);
+    // The module path without its last component, ending with one '/'.
+    static QString ModuleFolderOf(const QString& modulePath);
+
+    RunMode mode = RunMode::Install;
+    // A mode switch was given (the file-name rule does not count).
+    bool modeSwitchGiven = false;
+    // "silent": run without a window.
+    bool silent = false;
+    QString pathArgument;
+};

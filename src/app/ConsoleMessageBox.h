@@ -1,0 +1,15 @@
+// Message boxes for runs without a window: the text goes to standard error and
+// questions take their safe answer (the one that changes nothing more).
+#pragma once
+
+#include "app/MessageBox.h"
+
+class CConsoleMessageBox : public CMessageBox {
+public:
+    // Writes "caption: text" (or the text alone) as one line to standard error.
+    MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
+             MessageButtons buttons) override;
+
+    // Ok for a plain box, otherwise the answer that goes no further: Cancel or No.
+    static MessageAnswer DefaultAnswer(MessageButtons buttons);
+};

@@ -1,0 +1,93 @@
+#include "app/EmbeddedPackage.h"
+
+#include "app/InstallEngine.h"
+#include "common/FileHelpers.h"
+#include "common/MD5Encode.h"
+#include "resources/TemplatePair.h"
+
+#include <QFile>
+
+CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
+{
+    if (m_resources.Open(executablePath)) {
+        m_attached = m_resources.Find(ResourceType(), kPackageId, kAttachedLanguage) != nullptr ||
+                     m_resources.Find(ResourceType(), kDigestId, kAttachedLanguage) != nullptr;
+    }
+}
+
+const PLATFORM::ResourceEntry* CEmbeddedPackage::Find(quint32 id) const
+{
+    return m_attached ? m_resources.Find(ResourceType(), id, kAttachedLanguage) : nullptr;
+}
+
+QByteArray CEmbeddedPackage::TemplateBytes(quint32 id)
+{
+    if (id == kPackageId)
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(kTemplatePackage),
+                                       qsizetype(kTemplatePackageSize));
+    if (id == kDigestId)
+        return QByteArray::fromRawData(kTemplateDigest, qsizetype(kTemplateDigestSize));
+    return {};
+}
+
+QString CEmbeddedPackage::ReadDigestText() const
+{
+    QByteArray bytes;
+    if (m_attached) {
+        const PLATFORM::ResourceEntry* entry = Find(kDigestId);
+        // The text is tiny; anything larger is not a digest and is not loaded.
+        if (!entry || entry->size > 1024 || !m_resources.Load(*entry, bytes))
+            return {};
+    } else {
+        bytes = TemplateBytes(kDigestId);
+    }
+    const qsizetype end = bytes.indexOf('\0');
+    return QString::fromLatin1(end < 0 ? bytes : bytes.left(end));
+}
+
+bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
+{
+    if (m_attached) {
+        const PLATFORM::ResourceEntry* entry = Find(kPackageId);
+        return entry && m_resources.SaveToFile(*entry, path);
+    }
+    const QByteArray bytes = TemplateBytes(kPackageId);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const
+{
+    const QString digest = ReadDigestText();
+    if (digest == QLatin1String(kNoPackageMarker)) {
+        // A bare template: the package is a file beside it, read in place.
+        engine.PackagePath = engine.ModuleFolder + QStringLiteral("setup.cab");
+        if (!FileExists(engine.PackagePath))
+            return Status::NoSetupCab;
+    } else {
+        engine.PackagePath = CreateTempFileName(QStringLiteral("CAB"));
+        if (engine.PackagePath.isEmpty())
+            return Status::NoTemporaryFile;
+        engine.PackageIsTemporary = true;
+        if (!WritePackageToFile(engine.PackagePath))
+            return Status::PackageNotWritten;
+        // The stored text is lower case; anything else, a truncated text
+        // included, is a mismatch.
+        const QString computed = GetMD5OfFile(engine.PackagePath).toLower();
+        if (computed.isEmpty() || computed != digest)
+            return Status::DigestMismatch;
+    }
+
+    const QString manifestPath = CreateTempFileName(QStringLiteral("INI"));
+    if (manifestPath.isEmpty())
+        return Status::NoTemporaryFile;
+    if (!engine.ExtractPackageFile(QStringLiteral("Install.xml"), manifestPath, false, nullptr)) {
+        QFile::remove(manifestPath);
+        return Status::ManifestNotExtracted;
+    }
+    const bool loaded = engine.Manifest.Load(manifestPath);
+    QFile::remove(manifestPath);
+    return loaded ? Status::Ok : Status::ManifestNotLoaded;
+}

@@ -1,0 +1,66 @@
+// The package an installer carries: found among the executable's resources
+// (type "RT_INSTALL", id 131 the package, id 132 the lower-case MD5 text of
+// it), written out to a temporary file and checked, or "setup.cab" beside an
+// executable that carries none. Then Install.xml is loaded from it.
+#pragma once
+
+#include "platform/ExecutableResources.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+class CInstallEngine;
+
+// The digest text of the template pair: it means "no package of my own".
+inline constexpr char kNoPackageMarker[] = "5d55615c782d659868ef938cda4e5354";
+
+class CEmbeddedPackage {
+public:
+    static constexpr quint32 kPackageId = 131;
+    static constexpr quint32 kDigestId = 132;
+    static constexpr quint16 kAttachedLanguage = 0;     // added by norvex-pack attach
+    static constexpr quint16 kTemplateLanguage = 2052;  // compiled into every build
+    static QString ResourceType() { return QStringLiteral("RT_INSTALL"); }
+
+    enum class Status {
+        Ok,
+        NoSetupCab,            // marker digest and no file "setup.cab" beside the executable
+        NoTemporaryFile,       // the temporary folder refused a new file
+        PackageNotWritten,     // resource missing or the temporary file not fully written
+        DigestMismatch,        // written package differs from the digest text
+        ManifestNotExtracted,  // no sound "Install.xml" entry
+        ManifestNotLoaded,     // "Install.xml" is not a manifest
+    };
+
+    // Reads the attached resources of the executable file; the running
+    // program's own file by default.
+    explicit CEmbeddedPackage(const QString& executablePath = QStringLiteral("/proc/self/exe"));
+
+    // True when the executable has an attached package or digest (language 0).
+    // Then both come from the attached pair, a missing member included, so a
+    // package never meets the other pair's digest. A damaged or truncated
+    // directory counts as nothing attached.
+    bool HasAttachedPair() const { return m_attached; }
+
+    // Resource 132 up to its first zero byte, as text; empty when missing.
+    QString ReadDigestText() const;
+    // Resource 131 written to path (created or truncated). False when the
+    // resource is missing or the file could not be written completely.
+    bool WritePackageToFile(const QString& path) const;
+
+    // Start-up's package step, on the engine (reads ModuleFolder): sets
+    // PackagePath and PackageIsTemporary, checks the package and loads
+    // Install.xml into the engine's Manifest. A temporary package is marked
+    // temporary before anything is written, so the engine deletes it in every
+    // case; the temporary copy of Install.xml never outlives this call.
+    Status LocateAndLoad(CInstallEngine& engine) const;
+
+private:
+    const PLATFORM::ResourceEntry* Find(quint32 id) const;
+    // The compiled-in template copy of a resource.
+    static QByteArray TemplateBytes(quint32 id);
+
+    PLATFORM::CExecutableResources m_resources;
+    bool m_attached = false;
+};

@@ -1,0 +1,246 @@
+#include "pack/PackageBuilder.h"
+
+#include "manifest/InstallInfo.h"
+#include "manifest/XmlFileBase.h"
+#include "pack/PackageWriter.h"
+#include "platform/ExecutableResources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+const QString kManifestName = QStringLiteral("Install.xml");
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+struct FileEntry {
+    QString name;
+    QString ver;
+    QString path;
+    QString pack;
+    QString action;
+    QString source;        // file to read
+    bool isTemplate = false;
+    qint64 size = 0;
+    qint64 mtime = 0;
+};
+
+bool Fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QString Attribute(const BASE::CXmlNode& node, const char* name)
+{
+    QString value;
+    node.Attributes().Lookup(QString::fromLatin1(name), value);
+    return value;
+}
+
+int CollectFileEntries(void* context, BASE::CXmlNode root)
+{
+    auto* entries = static_cast<std::vector<FileEntry>*>(context);
+    const BASE::CXmlNode files = root.SelectChild(QStringLiteral("files"));
+    if (files.IsNull())
+        return 0;
+    for (const BASE::CXmlNode& node : files.ChildNodes()) {
+        if (!node.IsElement())
+            continue;
+        FileEntry entry;
+        entry.name = Attribute(node, "name");
+        entry.ver = Attribute(node, "ver");
+        entry.path = Attribute(node, "path");
+        entry.pack = Attribute(node, "pack");
+        entry.action = Attribute(node, "action");
+        entries->push_back(entry);
+    }
+    return 0;
+}
+
+// Names become file names at installation: no folders, nothing special.
+bool IsUsableName(const QString& name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
+bool StatFile(const QString& path, qint64& size, qint64& mtime)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    size = st.st_size;
+    mtime = st.st_mtim.tv_sec;
+    return true;
+}
+
+bool ReadFile(const QString& path, qint64 limit, QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bytes = limit >= 0 ? file.read(limit) : file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+}  // namespace
+
+bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
+{
+    if (options.level < 0 || options.level > 9)
+        return Fail(error, QStringLiteral("compression level must be 0 to 9"));
+
+    // The manifest: UTF-8, with its byte-order mark in the package.
+    QByteArray manifest;
+    qint64 manifestSize = 0;
+    qint64 manifestTime = 0;
+    if (!StatFile(options.manifestPath, manifestSize, manifestTime) ||
+        !ReadFile(options.manifestPath, -1, manifest))
+        return Fail(error, QStringLiteral("cannot read manifest %1").arg(options.manifestPath));
+    if (manifest.startsWith("\xFF\xFE") || manifest.startsWith("\xFE\xFF"))
+        return Fail(error, QStringLiteral("manifest %1 is not UTF-8").arg(options.manifestPath));
+    if (!manifest.startsWith(kUtf8Bom))
+        manifest.prepend(kUtf8Bom);
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString text = decoder.decode(manifest);
+        if (decoder.hasError())
+            return Fail(error, QStringLiteral("manifest %1 is not UTF-8").arg(options.manifestPath));
+    }
+    CInstallInfo info;
+    std::vector<FileEntry> entries;
+    BASE::CXmlFileBase reader;
+    if (!info.Load(options.manifestPath) ||
+        !reader.Load(options.manifestPath, CollectFileEntries, &entries))
+        return Fail(error, QStringLiteral("manifest %1 cannot be read").arg(options.manifestPath));
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        char* end = nullptr;
+        const long long value = std::strtoll(epoch, &end, 10);
+        if (*end != '\0' || value < 0)
+            return Fail(error, QStringLiteral("SOURCE_DATE_EPOCH is not a number of seconds"));
+        manifestTime = value;
+    }
+
+    // Names and sources, every problem found before anything is written.
+    const QString templateName =
+        options.templatePath.isEmpty() ? QString() : QFileInfo(options.templatePath).fileName();
+    QSet<QString> seen{kManifestName};
+    QStringList duplicates;
+    QStringList unusable;
+    QStringList missing;
+    for (FileEntry& entry : entries) {
+        if (!IsUsableName(entry.name))
+            unusable << (entry.name.isEmpty() ? QStringLiteral("(empty)") : entry.name);
+        else if (seen.contains(entry.name))
+            duplicates << entry.name;
+        seen.insert(entry.name);
+
+        const QString pack = entry.pack.isEmpty() ? entry.name : entry.pack;
+        entry.pack = pack;
+        entry.isTemplate = !options.templatePath.isEmpty() &&
+                           (pack == templateName || pack == options.templatePath);
+        entry.source = entry.isTemplate
+                           ? options.templatePath
+                           : QDir(options.sourceFolder).filePath(QString(pack).replace(u'\\', u'/'));
+        if (!StatFile(entry.source, entry.size, entry.mtime))
+            missing << entry.source;
+    }
+    if (!unusable.isEmpty())
+        return Fail(error, QStringLiteral("unusable file names in the manifest: %1").arg(unusable.join(QStringLiteral(", "))));
+    if (!duplicates.isEmpty())
+        return Fail(error, QStringLiteral("duplicate file names in the manifest: %1").arg(duplicates.join(QStringLiteral(", "))));
+    if (!missing.isEmpty())
+        return Fail(error, QStringLiteral("missing source files: %1").arg(missing.join(QStringLiteral(", "))));
+
+    qint64 total = 0;
+    for (const FileEntry& entry : entries)
+        total += entry.size;
+    const bool reportProgress = options.progress && total >= options.progressThreshold;
+
+    // Written beside the output and renamed over it once complete.
+    const QString partPath = options.outputPath + QStringLiteral(".part");
+    CPackageWriter writer;
+    QString writeError;
+    auto abandon = [&](const QString& text) {
+        writer.Close();
+        QFile::remove(partPath);
+        return Fail(error, text);
+    };
+    if (!writer.Create(partPath, &writeError))
+        return abandon(writeError);
+    const std::pair<const char*, QString> configRows[] = {
+        {"ProgramTitle", info.version.prog},
+        {"ProgramName", info.version.prog},
+        {"InstallVersion", info.version.ver},
+        {"InstallData", QString()},
+    };
+    for (const auto& [id, value] : configRows) {
+        if (!writer.AddConfig(QString::fromLatin1(id), value.isNull() ? QStringLiteral("") : value,
+                              0, &writeError))
+            return abandon(writeError);
+    }
+
+    PackageRow manifestRow;
+    manifestRow.name = kManifestName;
+    manifestRow.ver = QStringLiteral("1.2");
+    manifestRow.pack = kManifestName;
+    manifestRow.time = PackageTimeText(manifestTime);
+    PackBytes(manifest, 0, manifestRow);
+    manifestRow.mode = 0;  // read at every start: kept as it is
+    manifestRow.data = manifest;
+    if (!writer.AddFile(manifestRow, &writeError))
+        return abandon(writeError);
+
+    qint64 done = 0;
+    int index = 0;
+    for (const FileEntry& entry : entries) {
+        ++index;
+        QByteArray content;
+        qint64 limit = -1;
+        if (entry.isTemplate) {
+            // The template's own bytes: a package attached to it stays behind.
+            PLATFORM::CExecutableResources resources;
+            resources.Open(entry.source);
+            if (resources.ExecutableSize() > 0)
+                limit = qint64(resources.ExecutableSize());
+        }
+        if (!ReadFile(entry.source, limit, content))
+            return abandon(QStringLiteral("cannot read %1").arg(entry.source));
+        PackageRow row;
+        row.name = entry.name;
+        row.ver = entry.ver;
+        row.path = entry.path;
+        row.pack = entry.pack;
+        row.action = entry.action;
+        row.time = PackageTimeText(entry.mtime);
+        PackBytes(content, options.level, row);
+        if (!writer.AddFile(row, &writeError))
+            return abandon(writeError);
+        done += entry.size;
+        if (reportProgress)
+            options.progress(QStringLiteral("%1% %2 (%3 of %4)")
+                                 .arg(total > 0 ? done * 100 / total : 100)
+                                 .arg(entry.name)
+                                 .arg(index)
+                                 .arg(entries.size()));
+    }
+    if (!writer.Finish(&writeError))
+        return abandon(writeError);
+    if (std::rename(QFile::encodeName(partPath).constData(),
+                    QFile::encodeName(options.outputPath).constData()) != 0) {
+        QFile::remove(partPath);
+        return Fail(error, QStringLiteral("cannot write %1").arg(options.outputPath));
+    }
+    return true;
+}
