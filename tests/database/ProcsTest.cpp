@@ -322,7 +322,7 @@ TEST_F(ProcsTest, LoadTableKindsPerRowAndColumnsWithoutRows)
 {
     ASSERT_TRUE(db.Open(path));
     ASSERT_TRUE(db.Close());
-    RawExec(path, "create table m(a int, b ntext); insert into m values(1, 'x'); insert into m values('y', 2.5);"
+    RawExec(path, "create table m(a int, b); insert into m values(1, 'x'); insert into m values('y', 2.5);"
                   "insert into m values(NULL, NULL);");
 
     CTYFieldTable table;
