@@ -1,0 +1,149 @@
+// Folder creation and removal, temporary files and the file test.
+#include "common/FileHelpers.h"
+
+#include "platform/SpecialFolders.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+
+bool IsFolder(const QByteArray& native)
+{
+    struct stat st {};
+    return ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Empties the folder open at fd. Entries are examined without following
+// links, and children are opened relative to their parent with O_NOFOLLOW, so
+// a link (or an entry swapped for one meanwhile) is never entered.
+void EmptyFolderAt(int fd)
+{
+    const int listFd = ::dup(fd);
+    if (listFd < 0)
+        return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat st {};
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0) {
+                EmptyFolderAt(child);
+                ::close(child);
+            }
+            ::unlinkat(fd, name, AT_REMOVEDIR);  // fails harmlessly when something stayed
+        } else {
+            ::unlinkat(fd, name, 0);  // files, links, sockets, pipes
+        }
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+bool CreateDirectoryTree(const QString& path)
+{
+    const QString p = path.trimmed();
+    if (p.isEmpty() || IsFolder(Native(p)))
+        return true;
+
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        if (p.at(i) != u'/')
+            continue;
+        if (i == 0)
+            continue;  // the root always exists
+        const QByteArray prefix = Native(p.left(i));
+        if (IsFolder(prefix))
+            continue;
+        // Another process may have created it in between; that is success.
+        if (::mkdir(prefix.constData(), 0777) != 0 && !(errno == EEXIST && IsFolder(prefix)))
+            return false;
+    }
+    return true;
+}
+
+bool DeleteDirectoryTree(const QString& folder)
+{
+    QString p = folder.trimmed();
+    if (p.isEmpty())
+        return true;
+    while (p.endsWith(u'/'))
+        p.chop(1);
+    // Nothing above was ever meant: never empty the root of the file system.
+    if (p.isEmpty())
+        return true;
+
+    const QByteArray native = Native(p);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return true;
+    if (S_ISLNK(st.st_mode)) {
+        // A link given as the folder goes as a link; its target is not ours.
+        ::unlink(native.constData());
+        return true;
+    }
+    if (!S_ISDIR(st.st_mode))
+        return true;
+
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        EmptyFolderAt(fd);
+        ::close(fd);
+    }
+    ::rmdir(native.constData());
+    return true;
+}
+
+QString GetTempDirectory() { return PLATFORM::TempFolder(); }
+
+QString CreateTempFileName(const QString& prefix)
+{
+    const QString folder = GetTempDirectory();
+    const QString head = prefix.left(3);
+    // The prefix names a file, never a way out of the temporary folder.
+    if (folder.isEmpty() || head.contains(u'/'))
+        return {};
+    QByteArray name = Native(folder + head + QStringLiteral("XXXXXX.tmp"));
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return QFile::decodeName(name);
+}
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QByteArray native = Native(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return false;
+    if (!S_ISLNK(st.st_mode))
+        return !S_ISDIR(st.st_mode);
+    // A link answers for its target; a dangling link is still an entry that
+    // is not a folder.
+    if (::stat(native.constData(), &st) != 0)
+        return true;
+    return !S_ISDIR(st.st_mode);
+}

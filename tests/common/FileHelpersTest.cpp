@@ -1,0 +1,238 @@
+// Folder helpers, temporary files and the file test, inside the sandbox.
+#include "common/FileHelpers.h"
+
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using TESTS::SandboxPath;
+using TESTS::SandboxRoot;
+using TESTS::WriteFileBytes;
+
+bool IsDir(const QString& path) { return QFileInfo(path).isDir(); }
+bool Exists(const QString& path) { return QFileInfo(path).exists() || QFileInfo(path).isSymLink(); }
+
+void Link(const QString& target, const QString& link)
+{
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0)
+        << link.toStdString();
+}
+
+// Every entry below the folder, links not followed, as sorted relative paths.
+QStringList Listing(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    entries.sort();
+    return entries;
+}
+
+TEST(CreateDirectoryTree, CreatesFoldersUpToTheLastSlash)
+{
+    const struct {
+        const char* name;
+        const char* before;  // text in front of the sandbox path
+        const char* rel;     // below the sandbox root
+        const char* after;
+        const char* fileFirst;  // a file created beforehand, or null
+        bool result;
+        QStringList folders;  // must be folders afterwards
+        QStringList absent;   // must not exist afterwards
+    } cases[] = {
+        {"with final slash", "", "A/B/", "", nullptr, true, {"A", "A/B"}, {}},
+        {"without final slash", "", "A/B", "", nullptr, true, {"A"}, {"A/B"}},
+        {"file path", "", "A/B/C/file.txt", "", nullptr, true, {"A/B/C"}, {"A/B/C/file.txt"}},
+        {"blanks around", " \t", "A/", "  \n", nullptr, true, {"A"}, {}},
+        {"doubled slash", "", "A//B/", "", nullptr, true, {"A/B"}, {}},
+        {"already there", "", "", "", nullptr, true, {""}, {}},
+        {"prefix is a file", "", "F/B/", "", "F", false, {}, {"F/B"}},
+        {"deeper prefix is a file", "", "A/F/B/C/", "", "A/F", false, {"A"}, {"A/F/B"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString base = SandboxPath(QStringLiteral("case%1/").arg(&c - cases));
+        QDir().mkpath(base);
+        if (c.fileFirst)
+            WriteFileBytes(base + c.fileFirst, "x");
+
+        EXPECT_EQ(CreateDirectoryTree(c.before + base + c.rel + c.after), c.result);
+        for (const QString& f : c.folders)
+            EXPECT_TRUE(IsDir(base + f)) << f.toStdString();
+        for (const QString& f : c.absent)
+            EXPECT_FALSE(Exists(base + f)) << f.toStdString();
+    }
+}
+
+TEST(CreateDirectoryTree, EmptyOrBlankPathIsTrue)
+{
+    EXPECT_TRUE(CreateDirectoryTree(QString()));
+    EXPECT_TRUE(CreateDirectoryTree(QStringLiteral("  \t ")));
+}
+
+// A tree to delete, next to folders it links to that must survive.
+class DeleteDirectoryTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFileBytes(SandboxPath("outside/keep.txt"), "keep");
+        WriteFileBytes(SandboxPath("outside/dir/inner.txt"), "inner");
+
+        WriteFileBytes(SandboxPath("victim/a.txt"), "a");
+        WriteFileBytes(SandboxPath("victim/.hidden"), "h");
+        WriteFileBytes(SandboxPath("victim/sub/b.txt"), "b");
+        WriteFileBytes(SandboxPath("victim/sub/deeper/.c"), "c");
+        QDir().mkpath(SandboxPath("victim/sub/.hiddendir/empty"));
+        WriteFileBytes(SandboxPath("victim/readonly.txt"), "r");
+        ::chmod(QFile::encodeName(SandboxPath("victim/readonly.txt")).constData(), 0444);
+        Link(SandboxPath("outside/dir"), SandboxPath("victim/linkdir"));
+        Link(SandboxPath("outside/dir/"), SandboxPath("victim/sub/linkdirslash"));
+        Link(SandboxPath("outside/keep.txt"), SandboxPath("victim/sub/linkfile"));
+        Link(SandboxPath("nowhere"), SandboxPath("victim/dangling"));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(SandboxPath("victim/fifo")).constData(), 0600), 0);
+    }
+
+    void ExpectOutsideIntact()
+    {
+        EXPECT_EQ(TESTS::ReadFileBytes(SandboxPath("outside/keep.txt")), "keep");
+        EXPECT_EQ(TESTS::ReadFileBytes(SandboxPath("outside/dir/inner.txt")), "inner");
+        EXPECT_EQ(Listing(SandboxPath("outside")), QStringList({"dir", "dir/inner.txt", "keep.txt"}));
+    }
+};
+
+TEST_F(DeleteDirectoryTreeTest, RemovesEverythingButNeverFollowsLinks)
+{
+    const QString spellings[] = {
+        SandboxPath("victim"),
+        SandboxPath("victim/"),
+        " " + SandboxPath("victim/") + "\t",
+    };
+    for (const QString& path : spellings) {
+        SCOPED_TRACE(path.toStdString());
+        if (!Exists(SandboxPath("victim")))
+            SetUp();
+        EXPECT_TRUE(DeleteDirectoryTree(path));
+        EXPECT_FALSE(Exists(SandboxPath("victim")));
+        ExpectOutsideIntact();
+    }
+}
+
+TEST_F(DeleteDirectoryTreeTest, MissingFolderOrFileChangesNothing)
+{
+    const QStringList before = Listing(SandboxRoot());
+    const QString paths[] = {
+        SandboxPath("absent/"),
+        SandboxPath("victim/absent"),
+        SandboxPath("victim/a.txt"),  // a file, not a folder
+        QString(),
+        QStringLiteral("   "),
+    };
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_TRUE(DeleteDirectoryTree(path));
+        EXPECT_EQ(Listing(SandboxRoot()), before);
+    }
+}
+
+TEST_F(DeleteDirectoryTreeTest, LinkGivenAsTheFolderIsRemovedAsALink)
+{
+    Link(SandboxPath("outside"), SandboxPath("victimlink"));
+    EXPECT_TRUE(DeleteDirectoryTree(SandboxPath("victimlink/")));
+    EXPECT_FALSE(Exists(SandboxPath("victimlink")));
+    ExpectOutsideIntact();
+}
+
+TEST(TempFiles, TemporaryFolderIsPrivateAndInsideTheSandbox)
+{
+    const QString folder = GetTempDirectory();
+    ASSERT_FALSE(folder.isEmpty());
+    EXPECT_TRUE(folder.startsWith(SandboxRoot() + '/'));
+    EXPECT_TRUE(folder.endsWith('/'));
+    EXPECT_FALSE(folder.endsWith("//"));
+    EXPECT_TRUE(IsDir(folder));
+}
+
+TEST(TempFiles, NewNameUsesThreeCharactersOfThePrefixAndReservesAnEmptyFile)
+{
+    const struct {
+        QString prefix;
+        QString head;
+    } cases[] = {{"CAB", "CAB"}, {"INI", "INI"}, {"UN", "UN"}, {"LONGER", "LON"}, {"", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix.toStdString());
+        const QString first = CreateTempFileName(c.prefix);
+        const QString second = CreateTempFileName(c.prefix);
+        ASSERT_FALSE(first.isEmpty());
+        EXPECT_NE(first, second);
+        const QFileInfo info(first);
+        EXPECT_EQ(info.path() + '/', GetTempDirectory());
+        EXPECT_TRUE(QRegularExpression("^" + c.head + "[A-Za-z0-9]{6}\\.tmp$").match(info.fileName()).hasMatch())
+            << info.fileName().toStdString();
+        EXPECT_TRUE(info.isFile());
+        EXPECT_EQ(info.size(), 0);
+    }
+}
+
+TEST(TempFiles, NoNameWhenThePrefixWouldLeaveTheFolder)
+{
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("../x")), QString());
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("a/b")), QString());
+    // Nothing was created, neither inside the folder nor beside it.
+    EXPECT_EQ(Listing(SandboxPath("tmp")), QStringList(QStringLiteral("norvex-%1").arg(::getuid())));
+}
+
+TEST(TempFiles, NoNameWhenTheTemporaryFolderIsUnusable)
+{
+    // Something that is not ours where the temporary folder belongs.
+    const QString tmp = SandboxPath(QStringLiteral("tmp/norvex-%1").arg(::getuid()));
+    WriteFileBytes(tmp, "not a folder");
+    EXPECT_EQ(GetTempDirectory(), QString());
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("CAB")), QString());
+    EXPECT_EQ(TESTS::ReadFileBytes(tmp), "not a folder");
+}
+
+TEST(FileExists, AnswersForFilesOnly)
+{
+    WriteFileBytes(SandboxPath("file.txt"), "x");
+    QDir().mkpath(SandboxPath("folder"));
+    Link(SandboxPath("file.txt"), SandboxPath("linkfile"));
+    Link(SandboxPath("folder"), SandboxPath("linkfolder"));
+    Link(SandboxPath("nowhere"), SandboxPath("dangling"));
+
+    const struct {
+        const char* name;
+        QString path;
+        bool exists;
+    } cases[] = {
+        {"file", SandboxPath("file.txt"), true},
+        {"folder", SandboxPath("folder"), false},
+        {"folder with final slash", SandboxPath("folder/"), false},
+        {"missing", SandboxPath("missing.txt"), false},
+        {"path through a file", SandboxPath("file.txt/x"), false},
+        {"link to a file", SandboxPath("linkfile"), true},
+        {"link to a folder", SandboxPath("linkfolder"), false},
+        // The entry is there and is no folder, as a search of the folder shows.
+        {"dangling link", SandboxPath("dangling"), true},
+        {"empty path", QString(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FileExists(c.path), c.exists);
+    }
+}
+
+}  // namespace
