@@ -1,5 +1,7 @@
 #include "database/DataTable.h"
 
+#include "common/TextConvert.h"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -99,8 +101,11 @@ QString CTYDataTable::GetStrValue() const
         return QString::number(qint64(member->asLargestInt()));
     case Json::realValue:
         return QString::asprintf("%.02f", member->asDouble());
-    case Json::stringValue:
-        return FromIsoDateTime(QString::fromUtf8(member->asString()));
+    case Json::stringValue: {
+        QString text;
+        Utf8ToWide(member->asString(), text);
+        return FromIsoDateTime(text);
+    }
     default:
         return QString();
     }
