@@ -10,7 +10,8 @@
 bool CreateDirectoryTree(const QString& path);
 
 // Deletes the folder and everything in it; never follows symbolic links (a
-// link is removed as a link). Whatever cannot be deleted stays. Always true.
+// link, the given folder included, is removed as a link). Whatever cannot be
+// deleted stays; the root folder is never emptied. Always true.
 bool DeleteDirectoryTree(const QString& folder);
 
 // The private per-user temporary folder, ending with '/'.
@@ -20,5 +21,6 @@ QString GetTempDirectory();
 // folder, created exclusively. Empty when none could be created.
 QString CreateTempFileName(const QString& prefix);
 
-// Something exists at the path and it is not a folder.
+// Something exists at the path and it is not a folder. A link answers for its
+// target; a dangling link counts as a file.
 bool FileExists(const QString& path);

@@ -180,6 +180,13 @@ int CInstallCabDB::CreateTables()
     return 0;
 }
 
+void CInstallCabDB::CloseKeepingError()
+{
+    const QString error = m_lastError;
+    if (Close())
+        m_lastError = error;
+}
+
 bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                                 const QString& packagePath, bool pump, int* outLength)
 {
@@ -191,7 +198,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
     DATABASE::CppSQLite3Query query;
     if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
                query, {name})) {
-        Close();
+        CloseKeepingError();
         return false;
     }
     try {
@@ -244,6 +251,6 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
         result = false;
     }
     query = DATABASE::CppSQLite3Query();
-    Close();
+    CloseKeepingError();
     return result;
 }

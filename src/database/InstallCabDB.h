@@ -22,4 +22,8 @@ public:
     // read. True when the file was written completely with a matching digest.
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
                      bool pump, int* outLength);
+
+private:
+    // Closes the connection; the reason of an earlier failure stays the last error.
+    void CloseKeepingError();
 };
