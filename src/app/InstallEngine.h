@@ -31,8 +31,8 @@ public:
     // version greater, compared as text ignoring case) or Repair. Always true.
     virtual bool DetectPreviousInstall();
     // Replaces "$intallpath$" and "$appdatapath$" (each with or without the
-    // '\' after it) by InstallFolder and AppDataFolder; in a text that held a
-    // macro every '\' then becomes '/'. Other texts come back unchanged.
+    // '\' after it) by InstallFolder and AppDataFolder, and turns the other
+    // '\' of such a text into '/'. Texts without a macro come back unchanged.
     virtual QString ExpandPathMacros(const QString& text) const;
     // Whether a window labelled with info.value exists (never for 0); its
     // X11 id goes to window when given.

@@ -48,14 +48,25 @@ QString CInstallEngine::ExpandPathMacros(const QString& text) const
 {
     if (!text.contains(kInstallMacro) && !text.contains(kAppDataMacro))
         return text;
-    QString result = text;
-    result.replace(kInstallMacro + u'\\', kInstallMacro);
-    result.replace(kAppDataMacro + u'\\', kAppDataMacro);
-    result.replace(kInstallMacro, InstallFolder);
-    result.replace(kAppDataMacro, AppDataFolder);
-    // The manifest writes Windows separators in its paths.
-    result.replace(u'\\', u'/');
-    return result;
+    QString source = text;
+    source.replace(kInstallMacro + u'\\', kInstallMacro);
+    source.replace(kAppDataMacro + u'\\', kAppDataMacro);
+
+    // The manifest writes Windows separators; the folders are already ours
+    // and keep their text as it is.
+    QString result;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype install = source.indexOf(kInstallMacro, pos);
+        const qsizetype appData = source.indexOf(kAppDataMacro, pos);
+        const bool isInstall = install >= 0 && (appData < 0 || install < appData);
+        const qsizetype at = isInstall ? install : appData;
+        result += source.mid(pos, at < 0 ? -1 : at - pos).replace(u'\\', u'/');
+        if (at < 0)
+            return result;
+        result += isInstall ? InstallFolder : AppDataFolder;
+        pos = at + (isInstall ? kInstallMacro : kAppDataMacro).size();
+    }
 }
 
 bool CInstallEngine::FindRunningProgram(std::uint32_t* window)

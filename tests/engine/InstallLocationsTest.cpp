@@ -154,6 +154,16 @@ TEST(ExpandPathMacros, ReplacesBothMacrosAndOnlyThem)
     }
 }
 
+TEST(ExpandPathMacros, FolderTextIsInsertedAsItIs)
+{
+    CInstallEngine engine;
+    // Folder names may hold a backslash or a dollar sign on this system.
+    engine.InstallFolder = QStringLiteral("/opt/a\\b/$appdatapath$/");
+    engine.AppDataFolder = QStringLiteral("/data/");
+    EXPECT_EQ(engine.ExpandPathMacros(QStringLiteral("$intallpath$\\x\\y $appdatapath$\\z")),
+              QStringLiteral("/opt/a\\b/$appdatapath$/x/y /data/z"));
+}
+
 TEST(FindRunningProgram, NothingWithoutLabelOrDisplay)
 {
     unsetenv("DISPLAY");
