@@ -2,20 +2,15 @@
 
 #include <QByteArray>
 
-CConsoleView::CConsoleView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err)
+CConsoleView::CConsoleView(std::FILE* out) : m_out(out)
 {
-}
-
-void CConsoleView::Write(std::FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
 }
 
 void CConsoleView::WriteLine(const QString& line)
 {
-    Write(m_out, line);
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_out);
+    std::fflush(m_out);
 }
 
 void CConsoleView::ShowPage(RunMode, int)
@@ -53,18 +48,7 @@ void CConsoleView::Repaint()
         if (!trimmed.isEmpty())
             line += QStringLiteral(" | ") + trimmed;
     }
-    Write(m_out, line);
-}
-
-void CConsoleView::ShowMessage(const QString& text, MessageIcon)
-{
-    Write(m_err, text);
-}
-
-bool CConsoleView::AskYesNo(const QString& text)
-{
-    Write(m_err, text);
-    return false;
+    WriteLine(line);
 }
 
 void CConsoleView::Close(bool)

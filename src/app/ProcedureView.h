@@ -1,6 +1,7 @@
 // What the work procedures need from whoever shows them: the wizard's window,
 // the unattended console, or a test recorder. The procedures decide every
-// text, position and question; a view only puts them in front of the user.
+// text and position; a view only puts them in front of the user. Messages and
+// questions go through the message box interface (app/MessageBox.h).
 #pragma once
 
 #include "app/RunMode.h"
@@ -10,8 +11,6 @@
 // The two status lines: the one above the step bar and the one above the
 // overall bar (the wizard's statics 1003 and 1004).
 enum class StatusLine { Step = 1003, Overall = 1004 };
-
-enum class MessageIcon { Warning, Question, Information };
 
 class CProcedureView {
 public:
@@ -39,12 +38,6 @@ public:
     // Lets the user interface process what is pending (the cancel command
     // among it). The default is the process-wide PumpMessages.
     virtual void Pump();
-
-    // A message with an OK button.
-    virtual void ShowMessage(const QString& text, MessageIcon icon) = 0;
-
-    // A question with Yes and No buttons and the question icon; true for Yes.
-    virtual bool AskYesNo(const QString& text) = 0;
 
     // Ends the run of the window: with the OK result or the cancel result.
     virtual void Close(bool ok) = 0;

@@ -1,6 +1,7 @@
 // norvexsetup: the installer. Start-up runs without a window; the wizard or
 // the unattended run takes over once the manifest is loaded.
 #include "app/NorvexSetupApp.h"
+#include "app/UnattendedRun.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +16,11 @@ int main(int argc, char** argv)
 
     QCoreApplication application(argc, argv);
     CNorvexSetupApp app(arguments);
+    app.SetRunStep([](CNorvexSetupApp& self) {
+        if (!self.CommandLine().silent)
+            return 0;
+        return CUnattendedRun(self.Engine(), self.MessageBox()).Run(self.CommandLine().pathArgument);
+    });
     app.InitInstance();
     return app.ExitCode();
 }

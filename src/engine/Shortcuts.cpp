@@ -52,9 +52,14 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 
 bool CInstallEngine::RemoveShortcuts()
 {
-    // An empty or climbing product name would name the whole menu.
-    if (IsSingleName(Manifest.info.prog))
-        DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + Manifest.info.prog + u'/');
+    // The menu folder is made under the product's title; the product's folder
+    // name is tried as well. When the two differ, going by the name alone
+    // would leave menu entries whose programs are gone. An empty or climbing
+    // name would name the whole menu.
+    for (const QString& name : {Manifest.info.prog, Manifest.version.prog}) {
+        if (IsSingleName(name))
+            DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + name + u'/');
+    }
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         if (link.type != kMainProgram || !IsSingleName(link.lnk))

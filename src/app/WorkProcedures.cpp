@@ -1,0 +1,320 @@
+#include "app/WorkProcedures.h"
+
+#include "app/MessageTable.h"
+#include "app/TextFormat.h"
+#include "common/Clock.h"
+#include "common/FileHelpers.h"
+#include "database/PumpMessages.h"
+#include "engine/StepProgress.h"
+#include "platform/WindowMarkers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdint>
+
+namespace {
+
+// The engine moves the step bar through this; the view repaints it itself.
+class CViewStepProgress : public CStepProgress {
+public:
+    explicit CViewStepProgress(CProcedureView& view) : m_view(view) {}
+    void SetStepPos(int position) override { m_view.SetStepBar(position); }
+    void RepaintStep() override {}
+
+private:
+    CProcedureView& m_view;
+};
+
+// The install folder was refused by the removal's guard. Not in the message
+// table, so its three wordings live here.
+QString FolderKeptText(const QString& folder)
+{
+    const quint16 lang = GetSystemLanguageId();
+    if ((lang & 0x3FF) != kLangChinesePrimary)
+        return QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
+                              "this product's installation folder. Delete it yourself if you "
+                              "no longer need it.")
+            .arg(folder);
+    if (lang == kLangChineseTaiwan)
+        return QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
+                              "如果不再需要，請自行刪除。")
+            .arg(folder);
+    return QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
+                          "如果不再需要，请自行删除。")
+        .arg(folder);
+}
+
+bool CopyInto(const QString& source, const QString& target)
+{
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n)
+            return false;
+    }
+    return out.flush();
+}
+
+}  // namespace
+
+CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
+    : StartDetached([](const QString& program, const QStringList& arguments) {
+          return QProcess::startDetached(program, arguments);
+      }),
+      m_engine(engine),
+      m_view(view),
+      m_messageBox(messageBox)
+{
+}
+
+bool CWorkProcedures::CheckRunningProgram()
+{
+    std::uint32_t window = 0;
+    if (!m_engine.FindRunningProgram(&window))
+        return true;
+    const QString& product = m_engine.Manifest.version.prog;
+    const MessageAnswer answer = m_messageBox.Show(FormatMessage(1102, {product, product}), QString(),
+                                                   MessageIcon::Question, MessageButtons::YesNo);
+    if (answer == MessageAnswer::Yes)
+        PLATFORM::RequestWindowClose(window);
+    return false;
+}
+
+void CWorkProcedures::Step(const QString& stepLine, const QString& overallLine, int overall)
+{
+    m_view.SetStatusText(StatusLine::Step, stepLine);
+    m_view.SetStatusText(StatusLine::Overall, overallLine);
+    m_view.SetOverallBar(overall);
+    m_view.Repaint();
+    m_view.Pump();
+}
+
+ProcedureResult CWorkProcedures::FileStepFailed()
+{
+    // Nothing is undone; the buttons stay disabled because the view closes.
+    m_messageBox.Show(FormatMessage(1106), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    m_view.Close(true);
+    return ProcedureResult::Failed;
+}
+
+ProcedureResult CWorkProcedures::Install()
+{
+    const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
+    CViewStepProgress progress(m_view);
+
+    m_view.ShowPage(RunMode::Install, 3);
+    SetCancelFlag(false);
+    m_view.SetStatusText(StatusLine::Step, FormatMessage(1312));
+    m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));
+    m_view.Repaint();
+    m_view.EnableCancelButtons(false);
+    Pause(1000);
+
+    Step(FormatMessage(1314), installing, 40);
+    Pause(1000);
+    if (!m_engine.DeployFiles(&progress))
+        return FileStepFailed();
+
+    Step(FormatMessage(1315), installing, 70);
+    m_engine.DeployRegistry();
+    Pause(1000);
+
+    Step(FormatMessage(1316), installing, 90);
+    m_engine.CreateShortcuts(false, false);
+    Pause(500);
+
+    Step(FormatMessage(1317), installing, 100);
+    m_engine.RegisterUninstall();
+    Pause(500);
+
+    m_view.EnableCancelButtons(true);
+    m_view.ShowPage(RunMode::Install, 4);
+    return ProcedureResult::Completed;
+}
+
+ProcedureResult CWorkProcedures::Upgrade()
+{
+    // The step line keeps its text; the steps go to the overall line.
+    const QString stepLine = FormatMessage(1405);
+    CViewStepProgress progress(m_view);
+
+    m_view.ShowPage(RunMode::Upgrade, 1);
+    SetCancelFlag(false);
+    m_view.SetStatusText(StatusLine::Step, stepLine);
+    m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));
+    m_view.Repaint();
+    m_view.EnableCancelButtons(false);
+    Pause(1000);
+
+    Step(stepLine, FormatMessage(1406), 40);
+    Pause(1000);
+    if (!m_engine.DeployFiles(&progress))
+        return FileStepFailed();
+
+    Step(stepLine, FormatMessage(1315), 70);
+    m_engine.DeployRegistry();
+    Pause(1000);
+
+    Step(stepLine, FormatMessage(1316), 90);
+    m_engine.CreateShortcuts(false, false);
+    Pause(500);
+
+    Step(stepLine, FormatMessage(1317), 100);
+    m_engine.RegisterUninstall();
+    Pause(500);
+
+    m_view.EnableCancelButtons(true);
+    m_view.ShowPage(RunMode::Upgrade, 2);
+    return ProcedureResult::Completed;
+}
+
+ProcedureResult CWorkProcedures::Repair()
+{
+    // No pauses, no pumping between steps and no new status texts. The
+    // overall bar is hidden on this page; its positions only tell a console
+    // how far the repair has come.
+    const QString stepLine = FormatMessage(1505);
+    CViewStepProgress progress(m_view);
+    auto step = [&](int overall) {
+        m_view.SetOverallBar(overall);
+        m_view.Repaint();
+    };
+
+    m_view.ShowPage(RunMode::Repair, 1);
+    m_view.SetStatusText(StatusLine::Step, stepLine);
+    m_view.SetStatusText(StatusLine::Overall, QString());
+    m_view.EnableCancelButtons(false);
+    m_view.Repaint();
+
+    if (!m_engine.DeployFiles(&progress))
+        return FileStepFailed();
+    step(70);
+    m_engine.DeployRegistry();
+    // Shortcuts before the registration, as in the install: the registration
+    // takes the main program's path, which the shortcut step records, as the
+    // entry's icon.
+    step(90);
+    m_engine.CreateShortcuts(false, false);
+    step(100);
+    m_engine.RegisterUninstall();
+
+    m_view.EnableCancelButtons(true);
+    m_view.ShowPage(RunMode::Repair, 2);
+    return ProcedureResult::Completed;
+}
+
+ProcedureResult CWorkProcedures::Remove()
+{
+    const RunMode mode = m_engine.Mode;
+    const QString overallLine = FormatMessage(1604, {m_engine.Manifest.version.prog});
+    CViewStepProgress progress(m_view);
+
+    m_view.ShowPage(mode, 2);
+    m_view.SetStatusText(StatusLine::Overall, overallLine);
+    m_view.EnableCancelButtons(false);
+    Step(FormatMessage(1609), overallLine, 10);
+    Pause(500);
+
+    const QString folder = m_engine.PreviousInstallPath;
+    const bool folderRemoved = m_engine.RemoveInstallFolder(folder);
+    if (!folderRemoved)
+        m_messageBox.Show(FolderKeptText(folder), QString(), MessageIcon::Warning, MessageButtons::Ok);
+
+    Step(FormatMessage(1610), overallLine, 50);
+    m_engine.RemoveRegistration(&progress);
+    Pause(500);
+
+    Step(FormatMessage(1611), overallLine, 90);
+    m_engine.RemoveShortcuts();
+    Pause(500);
+
+    m_view.SetOverallBar(100);
+    m_view.Repaint();
+    m_view.Pump();
+    Pause(100);
+
+    m_view.EnableCancelButtons(true);
+    m_view.ShowPage(mode, 3);
+    return folderRemoved ? ProcedureResult::Completed : ProcedureResult::Incomplete;
+}
+
+ProcedureResult CWorkProcedures::RemoveUserData()
+{
+    const RunMode mode = m_engine.Mode;
+    CViewStepProgress progress(m_view);
+    auto stepBar = [&](int position, int pause) {
+        m_view.SetStepBar(position);
+        m_view.Repaint();
+        m_view.Pump();
+        Pause(pause);
+    };
+
+    m_view.ShowPage(mode, 4);
+    m_view.SetStatusText(StatusLine::Step, FormatMessage(1615));
+    m_view.EnableCancelButtons(false);
+    stepBar(10, 300);
+
+    m_engine.RemoveUserData(&progress);
+
+    stepBar(50, 300);
+    stepBar(80, 300);
+    stepBar(100, 100);
+
+    m_view.EnableCancelButtons(true);
+    m_view.ShowPage(mode, 5);
+    DeleteRunningCopy();
+    return ProcedureResult::Completed;
+}
+
+void CWorkProcedures::DeleteRunningCopy()
+{
+    // Linux lets a running program's file go at once. Only the removal copy in
+    // the temporary folder goes: an installer the user started from elsewhere
+    // with -douninstall is the user's file, not ours to delete.
+    const QString path = QFileInfo(m_engine.ModulePath).absoluteFilePath();
+    const QString temp = GetTempDirectory();
+    if (temp.isEmpty() || !path.startsWith(temp) || path.mid(temp.size()).contains(u'/'))
+        return;
+    QFile::remove(path);
+}
+
+bool CWorkProcedures::HandOverRemoval()
+{
+    // The reserved file itself becomes the copy, so no empty file stays behind.
+    const QString copy = CreateTempFileName(QStringLiteral("UN"));
+    if (copy.isEmpty())
+        return false;
+    if (!CopyInto(m_engine.ModulePath, copy)
+        || !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        QFile::remove(copy);
+        return false;
+    }
+    const QStringList arguments = {QStringLiteral("-douninstall"),
+                                   m_engine.ModuleFolder + QStringLiteral("uninstall.xml")};
+    if (!StartDetached(copy, arguments)) {
+        QFile::remove(copy);
+        return false;
+    }
+    m_view.Close(true);
+    return true;
+}
+
+void CWorkProcedures::FinishActions(bool companionChecked, bool startProduct)
+{
+    if (m_view.NeedCompanionEditor())
+        m_view.InstallCompanionEditor(companionChecked);
+    if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty())
+        StartDetached(m_engine.Manifest.mainprogPath, {});
+    m_view.Close(true);
+}

@@ -1,0 +1,70 @@
+// The work procedures of a run: install, upgrade, repair, removal, user-data
+// removal, the removal hand-over, the running-program check and the finish
+// actions. They call the install engine step by step on the one thread and
+// report every text, bar position and question to a view, so the wizard, the
+// unattended console and the tests drive the very same sequences.
+#pragma once
+
+#include "app/InstallEngine.h"
+#include "app/MessageBox.h"
+#include "app/ProcedureView.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+enum class ProcedureResult {
+    Completed,   // every step ran; the view shows the next page
+    Failed,      // the file step failed or was cancelled; 1106 shown, view closed
+    Incomplete,  // removal ran to its end but the install folder was kept (reported)
+};
+
+class CWorkProcedures {
+public:
+    // All three must outlive the procedures object. Messages and questions go
+    // to the message box, without a caption of their own.
+    CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox);
+
+    // Before the install, upgrade and repair procedures. True when no copy of
+    // the installed program runs. Otherwise asks text 1102; Yes sends the
+    // program's window the close request. Either way the caller does not start.
+    bool CheckRunningProgram();
+
+    // Install page 3 -> page 4; upgrade page 1 -> page 2; repair page 1 -> page 2.
+    ProcedureResult Install();
+    ProcedureResult Upgrade();
+    ProcedureResult Repair();
+
+    // Removal page 2 -> page 3: the install folder (only when it is plainly the
+    // product's own, else the user is told and the folder stays), the
+    // registration and the shortcuts.
+    ProcedureResult Remove();
+
+    // Removal page 4 -> page 5: the per-user key and data folder; then the
+    // running removal copy deletes its own file.
+    ProcedureResult RemoveUserData();
+
+    // Removal page 0, removal chosen: copies the executable into a new "UN"
+    // temporary file, makes it runnable and starts it with -douninstall and
+    // the installed uninstall.xml; then closes the view. False, with nothing
+    // left behind and the view unchanged, when the copy or the start fails.
+    bool HandOverRemoval();
+
+    // Last page: the companion editor when the view offers it, then the
+    // product when startProduct, then the view closes.
+    void FinishActions(bool companionChecked, bool startProduct);
+
+    // Starts a program without waiting; true when it started. Defaults to a
+    // detached process; tests replace it.
+    std::function<bool(const QString& program, const QStringList& arguments)> StartDetached;
+
+private:
+    void Step(const QString& stepLine, const QString& overallLine, int overall);
+    ProcedureResult FileStepFailed();
+    void DeleteRunningCopy();
+
+    CInstallEngine& m_engine;
+    CProcedureView& m_view;
+    CMessageBox& m_messageBox;
+};

@@ -1,0 +1,441 @@
+// The work procedures driven against a recording view on a real engine in a
+// sandbox root: order of steps, texts, bar positions, pauses, failure paths,
+// the removal guard's report and the removal hand-over.
+#include "support/Sandbox.h"
+
+#include "app/InstallEngine.h"
+#include "app/MessageTable.h"
+#include "app/WorkProcedures.h"
+#include "common/Clock.h"
+#include "common/FileHelpers.h"
+#include "database/PumpMessages.h"
+#include "engine/RegistryHelpers.h"
+#include "platform/SpecialFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using PLATFORM::RegRoot;
+
+const QString kProduct = QStringLiteral("Tessaly Label Cloud & Print");
+
+// Records every call as one line; pauses come through the clock. At each
+// repaint it notes which effects of the engine steps are already on disk.
+class CRecordingView : public CProcedureView, public CMessageBox {
+public:
+    std::vector<std::string> log;
+    std::function<std::string()> probe = [] { return std::string(); };
+    std::function<void()> onPump;
+    bool answer = false;
+
+    void Add(const QString& line) { log.push_back(line.toStdString()); }
+
+    void ShowPage(RunMode mode, int page) override
+    {
+        Add(QStringLiteral("page %1/%2").arg(int(mode)).arg(page));
+    }
+    void SetStatusText(StatusLine line, const QString& text) override
+    {
+        Add(QStringLiteral("%1=%2").arg(int(line)).arg(text));
+    }
+    void SetStepBar(int position) override { Add(QStringLiteral("step %1").arg(position)); }
+    void SetOverallBar(int position) override { Add(QStringLiteral("overall %1").arg(position)); }
+    void EnableCancelButtons(bool enable) override
+    {
+        Add(enable ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
+    }
+    void Repaint() override { log.push_back("repaint[" + probe() + "]"); }
+    void Pump() override
+    {
+        log.push_back("pump");
+        if (onPump)
+            onPump();
+        PumpMessages();
+    }
+    MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
+                       MessageButtons buttons) override
+    {
+        EXPECT_TRUE(caption.isEmpty());
+        if (buttons == MessageButtons::YesNo && icon == MessageIcon::Question) {
+            Add(QStringLiteral("ask ") + text);
+            return answer ? MessageAnswer::Yes : MessageAnswer::No;
+        }
+        EXPECT_EQ(buttons, MessageButtons::Ok);
+        Add((icon == MessageIcon::Warning ? QStringLiteral("warning ") : QStringLiteral("message ")) + text);
+        return MessageAnswer::Ok;
+    }
+    void Close(bool ok) override { Add(ok ? QStringLiteral("close ok") : QStringLiteral("close cancel")); }
+};
+
+// "*" in an expected log stands for any run (also none) of the step-bar moves
+// and pauses that the engine's own operations make.
+bool MatchLog(const std::vector<std::string>& expected, size_t e, const std::vector<std::string>& actual,
+              size_t a)
+{
+    if (e == expected.size())
+        return a == actual.size();
+    if (expected[e] == "*") {
+        if (MatchLog(expected, e + 1, actual, a))
+            return true;
+        const bool engineEvent = a < actual.size()
+            && (actual[a].rfind("step ", 0) == 0 || actual[a].rfind("pause ", 0) == 0);
+        return engineEvent && MatchLog(expected, e, actual, a + 1);
+    }
+    return a < actual.size() && expected[e] == actual[a] && MatchLog(expected, e + 1, actual, a + 1);
+}
+
+std::string Dump(const std::vector<std::string>& log)
+{
+    std::string out;
+    for (const auto& line : log)
+        out += "  " + line + "\n";
+    return out;
+}
+
+#define EXPECT_LOG(expected, actual)                                                            \
+    EXPECT_TRUE(MatchLog(expected, 0, actual, 0)) << "expected:\n" << Dump(expected) << "actual:\n" \
+                                                  << Dump(actual)
+
+class WorkProceduresTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetSystemLanguageId(kLangChinesePrc);
+        SetCancelFlag(false);
+        SetPauseFunction([this](int ms) { view.log.push_back("pause " + std::to_string(ms)); });
+        engine.PackagePath = TESTS::SandboxPath(QStringLiteral("pkg/setup.cab"));
+        TESTS::WriteFileBytes(engine.PackagePath,
+                              TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/sample.cab"))));
+        ASSERT_TRUE(engine.Manifest.Load(TESTS::FixturePath(QStringLiteral("sample/Install.xml"))));
+        engine.DetectPreviousInstall();
+        view.probe = [this] { return Effects(); };
+    }
+    void TearDown() override
+    {
+        SetPauseFunction({});
+        SetCancelFlag(false);
+    }
+
+    // F: the main program is installed; R: the manifest's HKCU key is written;
+    // S: the menu entries exist; U: the uninstall entry is registered.
+    std::string Effects() const
+    {
+        std::string s;
+        if (QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")))
+            s += 'F';
+        if (!RegQueryString(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud\\Settings"),
+                            QStringLiteral("Theme"))
+                 .isEmpty())
+            s += 'R';
+        if (QFileInfo::exists(PLATFORM::ProgramsMenuFolder() + kProduct + QStringLiteral("/")))
+            s += 'S';
+        if (!RegQueryString(RegRoot::LocalMachine,
+                            QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                            QStringLiteral("DisplayName"))
+                 .isEmpty())
+            s += 'U';
+        return s;
+    }
+
+    // A finished installation to remove, as a removal run would find it.
+    void Installed()
+    {
+        CRecordingView quiet;
+        CWorkProcedures(engine, quiet, quiet).Install();
+        engine.Mode = RunMode::DoUninstall;
+        engine.DetectPreviousInstall();
+        ASSERT_TRUE(engine.PreviousInstallFound);
+        view.log.clear();
+    }
+
+    static QStringList TempFiles()
+    {
+        return QDir(GetTempDirectory()).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    CInstallEngine engine;
+    CRecordingView view;
+};
+
+TEST_F(WorkProceduresTest, InstallRunsItsStepsInOrder)
+{
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::Completed);
+    const std::string installing = "1004=安装 Tessaly Label Cloud & Print";
+    EXPECT_LOG((std::vector<std::string>{
+                   "page 0/3", "1003=正在准备 安装文件 ...", "1004=准备文件", "repaint[]", "buttons off",
+                   "pause 1000",
+                   "1003=正在安装程序文件 ...", installing, "overall 40", "repaint[]", "pump", "pause 1000", "*",
+                   "1003=正在注册程序信息 ...", installing, "overall 70", "repaint[F]", "pump", "pause 1000",
+                   "1003=正在创建快捷方式 ...", installing, "overall 90", "repaint[FR]", "pump", "pause 500",
+                   "1003=正在创建卸载信息 ...", installing, "overall 100", "repaint[FRS]", "pump", "pause 500",
+                   "buttons on", "page 0/4"}),
+               view.log);
+    EXPECT_EQ(Effects(), "FRSU");
+    EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
+}
+
+TEST_F(WorkProceduresTest, UpgradeKeepsItsStepLineAndReportsStepsBelow)
+{
+    engine.Mode = RunMode::Upgrade;
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Upgrade(), ProcedureResult::Completed);
+    const std::string line = "1003=正在下载  升级文件 ...";
+    EXPECT_LOG((std::vector<std::string>{
+                   "page 1/1", line, "1004=准备文件", "repaint[]", "buttons off", "pause 1000",
+                   line, "1004=正在升级程序文件 ...", "overall 40", "repaint[]", "pump", "pause 1000", "*",
+                   line, "1004=正在注册程序信息 ...", "overall 70", "repaint[F]", "pump", "pause 1000",
+                   line, "1004=正在创建快捷方式 ...", "overall 90", "repaint[FR]", "pump", "pause 500",
+                   line, "1004=正在创建卸载信息 ...", "overall 100", "repaint[FRS]", "pump", "pause 500",
+                   "buttons on", "page 1/2"}),
+               view.log);
+    EXPECT_EQ(Effects(), "FRSU");
+}
+
+TEST_F(WorkProceduresTest, RepairHasNoPausesNoPumpsAndRegistersAfterTheShortcuts)
+{
+    engine.Mode = RunMode::Repair;
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Repair(), ProcedureResult::Completed);
+    EXPECT_LOG((std::vector<std::string>{"page 2/1", "1003=正在修复程序文件 ...", "1004=", "buttons off", "repaint[]",
+                                         "*", "overall 70", "repaint[F]", "overall 90", "repaint[FR]",
+                                         "overall 100", "repaint[FRS]", "buttons on", "page 2/2"}),
+               view.log);
+    for (const auto& line : view.log)
+        EXPECT_NE(line, "pump");
+    // The registration came after the shortcut step, so the icon is known.
+    EXPECT_EQ(RegQueryString(RegRoot::LocalMachine,
+                             QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                             QStringLiteral("DisplayIcon")),
+              engine.InstallFolder + QStringLiteral("LabelCloud"));
+}
+
+// Every way the file step can fail ends the same: 1106, the view closed with
+// OK, the buttons left disabled, nothing after the file step done.
+struct FailureCase {
+    const char* name;
+    RunMode mode;
+    bool damagePackage;  // else: cancelled through the flag
+};
+
+class FileStepFailureTest : public WorkProceduresTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FileStepFailureTest, StopsWith1106)
+{
+    const FailureCase& c = GetParam();
+    if (c.damagePackage) {
+        // A package without its manifest's files.
+        QFile::remove(engine.PackagePath);
+        TESTS::WriteFileBytes(engine.PackagePath, QByteArray("not a package"));
+    } else if (c.mode == RunMode::Repair) {
+        // The repair neither pumps nor resets the flag: a cancel already
+        // confirmed stops its file step.
+        SetCancelFlag(true);
+    } else {
+        // The cancel confirmed while the procedure pumps.
+        view.onPump = [] { SetCancelFlag(true); };
+    }
+    engine.Mode = c.mode;
+    CWorkProcedures procedures(engine, view, view);
+    const ProcedureResult result = c.mode == RunMode::Install   ? procedures.Install()
+                                   : c.mode == RunMode::Upgrade ? procedures.Upgrade()
+                                                                : procedures.Repair();
+    EXPECT_EQ(result, ProcedureResult::Failed);
+    ASSERT_GE(view.log.size(), 2u);
+    EXPECT_EQ(view.log[view.log.size() - 2], "warning 安装程序时出现意外的错误，无法完成安装过程，请稍后重试！");
+    EXPECT_EQ(view.log.back(), "close ok");
+    for (const auto& line : view.log)
+        EXPECT_NE(line, "buttons on");
+    EXPECT_EQ(Effects().find_first_of("RSU"), std::string::npos) << Effects();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FileStepFailureTest,
+                         testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true},
+                                         FailureCase{"InstallCancelled", RunMode::Install, false},
+                                         FailureCase{"UpgradeDamaged", RunMode::Upgrade, true},
+                                         FailureCase{"UpgradeCancelled", RunMode::Upgrade, false},
+                                         FailureCase{"RepairDamaged", RunMode::Repair, true},
+                                         FailureCase{"RepairCancelled", RunMode::Repair, false}),
+                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+TEST_F(WorkProceduresTest, InstallResetsAnEarlierCancel)
+{
+    SetCancelFlag(true);
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::Completed);
+}
+
+TEST_F(WorkProceduresTest, RemovalRunsItsStepsInOrder)
+{
+    Installed();
+    const QString folder = engine.PreviousInstallPath;
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Remove(), ProcedureResult::Completed);
+    const std::string overall = "1004=卸载 Tessaly Label Cloud & Print";
+    EXPECT_LOG((std::vector<std::string>{
+                   "page 4/2", overall, "buttons off",
+                   "1003=正在删除程序文件 ...", overall, "overall 10", "repaint[FRSU]", "pump", "pause 500",
+                   "1003=正在移除注册程序信息 ...", overall, "overall 50", "repaint[RSU]", "pump", "*", "pause 500",
+                   "1003=正在移除快捷方式 ...", overall, "overall 90", "repaint[S]", "pump", "pause 500",
+                   "overall 100", "repaint[]", "pump", "pause 100", "buttons on", "page 4/3"}),
+               view.log);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    // Without the user-data step the per-user key stays with empty values.
+    EXPECT_TRUE(PLATFORM::CRegistry::KeyExists(RegRoot::CurrentUser, engine.ProductKey));
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")), QString());
+}
+
+// The guard refuses folders that are not plainly the product's own; the user
+// hears which folder stayed and the rest of the removal still happens.
+TEST_F(WorkProceduresTest, RefusedInstallFolderIsReportedAndTheRemovalGoesOn)
+{
+    Installed();
+    const struct {
+        const char* name;
+        QString folder;
+    } cases[] = {
+        {"home", PLATFORM::HomeFolder()},
+        {"program files", PLATFORM::ProgramFilesFolder()},
+        {"no manifest inside", TESTS::SandboxPath(QStringLiteral("elsewhere/"))},
+        {"empty", QString()},
+    };
+    QDir().mkpath(TESTS::SandboxPath(QStringLiteral("elsewhere/keep")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view.log.clear();
+        engine.PreviousInstallPath = c.folder;
+        EXPECT_EQ(CWorkProcedures(engine, view, view).Remove(), ProcedureResult::Incomplete);
+        const std::string message = "warning 文件夹“" + c.folder.toStdString()
+            + "”看起来不是本产品的安装文件夹，因此未被删除。如果不再需要，请自行删除。";
+        // Told right after the folder step, before the registration step.
+        const auto at = std::find(view.log.begin(), view.log.end(), message);
+        ASSERT_NE(at, view.log.end()) << Dump(view.log);
+        EXPECT_EQ(*(at - 1), "pause 500");
+        EXPECT_EQ(*(at + 1), "1003=正在移除注册程序信息 ...");
+        EXPECT_EQ(view.log.back(), "page 4/3");
+    }
+    EXPECT_TRUE(QFileInfo::exists(TESTS::SandboxPath(QStringLiteral("elsewhere/keep"))));
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::HomeFolder()));
+    // The registration and the shortcuts went all the same.
+    EXPECT_EQ(Effects(), "F");
+}
+
+TEST_F(WorkProceduresTest, RefusalMessageFollowsTheLanguage)
+{
+    Installed();
+    engine.PreviousInstallPath = QString();
+    SetSystemLanguageId(kLangEnglishUs);
+    CWorkProcedures(engine, view, view).Remove();
+    bool found = false;
+    for (const auto& line : view.log)
+        found = found || line == "warning The folder \"\" was not deleted because it does not look like "
+                                 "this product's installation folder. Delete it yourself if you no longer need it.";
+    EXPECT_TRUE(found) << Dump(view.log);
+}
+
+TEST_F(WorkProceduresTest, UserDataRemovalThenTheRemovalCopyDeletesItself)
+{
+    Installed();
+    CRecordingView quiet;
+    CWorkProcedures(engine, quiet, quiet).Remove();
+    const QString dataFile = engine.AppDataFolder + QStringLiteral("Templates/own.dat");
+    TESTS::WriteFileBytes(dataFile, "mine");
+
+    struct {
+        const char* name;
+        QString modulePath;
+        bool deleted;
+    } cases[] = {
+        {"removal copy in the temporary folder", GetTempDirectory() + QStringLiteral("UNabc123.tmp"), true},
+        {"installer elsewhere", TESTS::SandboxPath(QStringLiteral("Downloads/setup")), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TESTS::WriteFileBytes(c.modulePath, "#!/bin/sh\n");
+        engine.ModulePath = c.modulePath;
+        view.log.clear();
+        EXPECT_EQ(CWorkProcedures(engine, view, view).RemoveUserData(), ProcedureResult::Completed);
+        EXPECT_LOG((std::vector<std::string>{"page 4/4", "1003=正在删除用户文件 ...", "buttons off",
+                                             "step 10", "repaint[]", "pump", "pause 300", "*",
+                                             "step 50", "repaint[]", "pump", "pause 300",
+                                             "step 80", "repaint[]", "pump", "pause 300",
+                                             "step 100", "repaint[]", "pump", "pause 100",
+                                             "buttons on", "page 4/5"}),
+                   view.log);
+        EXPECT_EQ(QFileInfo::exists(c.modulePath), !c.deleted);
+    }
+    EXPECT_FALSE(PLATFORM::CRegistry::KeyExists(RegRoot::CurrentUser, engine.ProductKey));
+    EXPECT_FALSE(QFileInfo::exists(engine.AppDataFolder));
+}
+
+TEST_F(WorkProceduresTest, HandOverReusesTheReservedTemporaryFile)
+{
+    engine.ModulePath = TESTS::SandboxPath(QStringLiteral("opt/Tessaly/LabelCloud/uninstall.exe"));
+    engine.ModuleFolder = TESTS::SandboxPath(QStringLiteral("opt/Tessaly/LabelCloud/"));
+    const QByteArray program = QByteArray("#!/bin/sh\necho removal\n") + QByteArray(200000, 'x');
+    TESTS::WriteFileBytes(engine.ModulePath, program);
+    QString started;
+    QStringList arguments;
+    CWorkProcedures procedures(engine, view, view);
+    procedures.StartDetached = [&](const QString& p, const QStringList& a) {
+        started = p;
+        arguments = a;
+        return true;
+    };
+    ASSERT_TRUE(procedures.HandOverRemoval());
+
+    // Exactly one temporary file, the started copy: no empty reservation left.
+    EXPECT_EQ(TempFiles(), QStringList{QFileInfo(started).fileName()});
+    EXPECT_TRUE(QFileInfo(started).fileName().startsWith(QStringLiteral("UN")));
+    EXPECT_EQ(TESTS::ReadFileBytes(started), program);
+    EXPECT_TRUE(QFileInfo(started).permissions() & QFile::ExeOwner);
+    EXPECT_EQ(arguments, (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
+    EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
+}
+
+TEST_F(WorkProceduresTest, FailedHandOverLeavesNothingAndKeepsThePage)
+{
+    const struct {
+        const char* name;
+        bool programExists;
+        bool startWorks;
+    } cases[] = {{"copy fails", false, true}, {"start fails", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.ModulePath = TESTS::SandboxPath(QStringLiteral("bin/uninstall.exe"));
+        QFile::remove(engine.ModulePath);
+        if (c.programExists)
+            TESTS::WriteFileBytes(engine.ModulePath, "#!/bin/sh\n");
+        CWorkProcedures procedures(engine, view, view);
+        procedures.StartDetached = [&](const QString&, const QStringList&) { return c.startWorks; };
+        EXPECT_FALSE(procedures.HandOverRemoval());
+        EXPECT_EQ(TempFiles(), QStringList());
+        EXPECT_TRUE(view.log.empty());
+    }
+}
+
+TEST_F(WorkProceduresTest, FinishActionsStartTheProductOnlyWhenAsked)
+{
+    engine.Manifest.mainprogPath = QStringLiteral("/opt/Tessaly/LabelCloud/LabelCloud");
+    for (const bool start : {true, false}) {
+        SCOPED_TRACE(start);
+        view.log.clear();
+        QStringList started;
+        CWorkProcedures procedures(engine, view, view);
+        procedures.StartDetached = [&](const QString& p, const QStringList& a) {
+            started << p;
+            EXPECT_TRUE(a.isEmpty());
+            return true;
+        };
+        procedures.FinishActions(true, start);
+        EXPECT_EQ(started, start ? QStringList{engine.Manifest.mainprogPath} : QStringList());
+        EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
+    }
+}
+
+}  // namespace
