@@ -32,7 +32,7 @@ struct RunResult {
     QString err;
 };
 
-RunResult Run(const QString& program, const QStringList& arguments)
+RunResult RunProgram(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -79,14 +79,15 @@ protected:
         const QString dir = TESTS::SandboxPath(QStringLiteral("build-") + version + u'/');
         TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
         const QString pack = QStringLiteral(NORVEX_PACK_EXE);
-        const RunResult built = Run(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
+        const RunResult built = RunProgram(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
                                            dir + QStringLiteral("Install.xml"), QStringLiteral("--source"),
                                            QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
-                                           QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("-o"),
+                                           QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"),
+                                           QStringLiteral("1"), QStringLiteral("-o"),
                                            dir + QStringLiteral("labelprint.cab")});
         EXPECT_EQ(built.exitCode, 0) << Show(built);
         const RunResult attached =
-            Run(pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
+            RunProgram(pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
                        QStringLiteral("--package"), dir + QStringLiteral("labelprint.cab"), QStringLiteral("-o"),
                        dir + QStringLiteral("LabelPrintSetup")});
         EXPECT_EQ(attached.exitCode, 0) << Show(attached);
@@ -95,7 +96,7 @@ protected:
 
     RunResult Install(const QString& program, const QStringList& more = {})
     {
-        RunResult r = Run(program, QStringList{QStringLiteral("-silent")} + more);
+        RunResult r = RunProgram(program, QStringList{QStringLiteral("-silent")} + more);
         EXPECT_EQ(r.exitCode, 0) << Show(r);
         return r;
     }
@@ -109,7 +110,7 @@ protected:
         return files;
     }
 
-    static QString ModeLine(int id) { return QString::fromUtf16(GetText(id)).replace(u"%s", kTitle); }
+    static QString ModeLine(int id) { return QString::fromUtf16(GetText(id)).replace(QStringLiteral("%s"), kTitle); }
 
     static void ExpectValidDesktopEntry(const QString& path)
     {
@@ -177,7 +178,8 @@ TEST_F(UnattendedRunTest, PathArgumentChoosesTheFolderOfAFirstInstallation)
     EXPECT_FALSE(QFileInfo::exists(installFolder));
 }
 
-// Versions compare as text: 1.10.0 is older than 1.9.0.
+// Versions compare as text: 1.10.0 is older than 1.9.0. A repair writes the
+// package's version, whatever it is.
 TEST_F(UnattendedRunTest, RunsAgainAsRepairOrUpgrade)
 {
     SetSystemLanguageId(kLangChinesePrc);
@@ -189,7 +191,8 @@ TEST_F(UnattendedRunTest, RunsAgainAsRepairOrUpgrade)
     } steps[] = {
         {"1.0.0", 1501, "1.0.0"},
         {"1.9.0", 1401, "1.9.0"},
-        {"1.10.0", 1501, "1.9.0"},
+        {"1.10.0", 1501, "1.10.0"},
+        {"1.9.0", 1401, "1.9.0"},
         {"1.9.0", 1501, "1.9.0"},
     };
     for (const auto& s : steps) {
@@ -212,7 +215,7 @@ TEST_F(UnattendedRunTest, RemovesThroughTheInstalledUninstaller)
 {
     SetSystemLanguageId(kLangChinesePrc);
     Install(installer);
-    const RunResult r = Run(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
+    const RunResult r = RunProgram(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 0) << Show(r);
     ASSERT_FALSE(r.out.isEmpty());
     EXPECT_EQ(r.out.first(), ModeLine(1601));
@@ -251,7 +254,7 @@ TEST_F(UnattendedRunTest, DamagedPackageIsAStartupFailure)
     // A byte inside the attached package, well past the template.
     bytes[templ.size() + 3000] = char(bytes[templ.size() + 3000] ^ 0x55);
     TESTS::WriteFileBytes(installer, bytes);
-    const RunResult r = Run(installer, {QStringLiteral("-silent")});
+    const RunResult r = RunProgram(installer, {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 2) << Show(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！"))) << Show(r);
     EXPECT_FALSE(QFileInfo::exists(installFolder));
