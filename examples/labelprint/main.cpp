@@ -27,7 +27,9 @@ int Preview(const char* path)
         width = std::max(width, line.size());
         lines.push_back(line);
     }
-    const std::string border = "+" + std::string(width + 2, '-') + "+";
+    std::string border(width + 4, '-');
+    border.front() = '+';
+    border.back() = '+';
     std::cout << border << "\n";
     for (const auto& line : lines)
         std::cout << "| " << line << std::string(width - line.size(), ' ') << " |\n";
