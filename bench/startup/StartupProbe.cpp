@@ -1,0 +1,26 @@
+// Runs the installer's whole start-up on an installer file (package written
+// out and its digest checked, Install.xml extracted and loaded, the previous
+// installation looked up) and stops where the wizard would open. Exit code 0
+// when start-up got that far.
+//   norvex-startup-probe INSTALLER
+#include "app/NorvexSetupApp.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: norvex-startup-probe INSTALLER\n");
+        return 2;
+    }
+    QCoreApplication application(argc, argv);
+    const QString installer = QFile::decodeName(argv[1]);
+    CNorvexSetupApp setup({installer});
+    setup.SetExecutablePath(installer);
+    setup.SetRunStep([](CNorvexSetupApp&) { return 0; });
+    setup.InitInstance();
+    return setup.Result() == CNorvexSetupApp::StartupResult::Ready ? 0 : 1;
+}
