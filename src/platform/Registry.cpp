@@ -1,0 +1,544 @@
+#include "platform/Registry.h"
+
+#include "platform/SpecialFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace PLATFORM {
+namespace {
+
+thread_local QString t_lastError;
+
+// Long enough for another installer or script to finish its transaction on a
+// loaded machine; a writer waits rather than losing its change.
+constexpr int kBusyTimeoutMs = 30000;
+
+constexpr int kSchemaVersion = 1;
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    " id INTEGER PRIMARY KEY,"
+    " parent INTEGER NOT NULL,"  // 0 = the hive's root
+    " name TEXT NOT NULL,"
+    " fold TEXT NOT NULL,"
+    " UNIQUE(parent, fold));"
+    "CREATE TABLE IF NOT EXISTS vals("
+    " id INTEGER PRIMARY KEY,"  // keeps values in the order they were first written
+    " key INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " fold TEXT NOT NULL,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " UNIQUE(key, fold));";
+
+constexpr qint64 kRootId = 0;
+
+QString Fold(const QString& name) { return name.toCaseFolded(); }
+
+// A key path resolved to its hive: the components below the hive's root, and
+// how many of them belong to the root itself (HKCR lives below HKLM).
+struct Target {
+    QString hive;
+    QStringList components;
+    int rootDepth = 0;
+    bool IsRoot() const { return components.size() == rootDepth; }
+};
+
+RegStatus Resolve(RegRoot root, const QString& path, Target& target)
+{
+    target.hive = CRegistry::HivePath(root);
+    target.components.clear();
+    target.rootDepth = 0;
+    if (root == RegRoot::ClassesRoot) {
+        target.components << QStringLiteral("SOFTWARE") << QStringLiteral("Classes");
+        target.rootDepth = 2;
+    }
+    if (path.isEmpty())
+        return RegStatus::Ok;
+    // No empty components: a leading, doubled or trailing '\' is a malformed
+    // path, not a way to name the key above.
+    for (const QString& part : path.split(QLatin1Char('\\'))) {
+        if (part.isEmpty() || part.size() > CRegistry::kMaxKeyNameLength)
+            return RegStatus::Invalid;
+        target.components << part;
+    }
+    return RegStatus::Ok;
+}
+
+class CStatement {
+public:
+    CStatement(sqlite3* db, const char* sql)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            m_stmt = nullptr;
+    }
+    ~CStatement() { sqlite3_finalize(m_stmt); }
+    CStatement(const CStatement&) = delete;
+    CStatement& operator=(const CStatement&) = delete;
+
+    bool Ok() const { return m_stmt != nullptr; }
+    void Reset()
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    void BindInt(int i, qint64 v) { sqlite3_bind_int64(m_stmt, i, v); }
+    void BindText(int i, const QString& s)
+    {
+        // A null pointer would bind NULL; names are never NULL.
+        static const char16_t empty[] = u"";
+        sqlite3_bind_text16(m_stmt, i, s.isEmpty() ? static_cast<const void*>(empty) : s.utf16(),
+            int(s.size() * 2), SQLITE_TRANSIENT);
+    }
+    void BindBlob(int i, const QByteArray& b)
+    {
+        sqlite3_bind_blob(m_stmt, i, b.isEmpty() ? "" : b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int Step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+    qint64 Int(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    QString Text(int col) const
+    {
+        const void* p = sqlite3_column_text16(m_stmt, col);
+        const int bytes = sqlite3_column_bytes16(m_stmt, col);
+        return p ? QString(static_cast<const QChar*>(p), bytes / 2) : QString();
+    }
+    QByteArray Blob(int col) const
+    {
+        const void* p = sqlite3_column_blob(m_stmt, col);
+        const int bytes = sqlite3_column_bytes(m_stmt, col);
+        return p ? QByteArray(static_cast<const char*>(p), bytes) : QByteArray();
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Open hives, kept per thread for the life of the process: opening a hive
+// costs far more than a change to it, and a kept connection lets commits go to
+// the write-ahead log without a sync each.
+class CConnection {
+public:
+    explicit CConnection(sqlite3* db) : m_db(db) {}
+    ~CConnection() { sqlite3_close(m_db); }
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    sqlite3* Db() const { return m_db; }
+    bool walTried = false;
+
+private:
+    sqlite3* m_db;
+};
+
+thread_local std::map<QString, std::unique_ptr<CConnection>> t_connections;
+
+// One call's transaction on a hive.
+class CHive {
+public:
+    explicit CHive(QString path) : m_path(std::move(path)) {}
+    ~CHive()
+    {
+        if (m_inTransaction)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    CHive(const CHive&) = delete;
+    CHive& operator=(const CHive&) = delete;
+
+    sqlite3* Db() const { return m_db; }
+
+    // NotFound when the hive (or its tables) does not exist yet; nothing is
+    // created. Starts a read transaction so the call sees one state.
+    RegStatus OpenForRead()
+    {
+        if (!QFileInfo(m_path).isFile())
+            return RegStatus::NotFound;
+        if (!Connect(SQLITE_OPEN_READWRITE))
+            return QFileInfo(m_path).isFile() ? RegStatus::Failed : RegStatus::NotFound;
+        if (!Begin("BEGIN"))
+            return RegStatus::Failed;
+        CStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
+        if (st.Step() != SQLITE_ROW)
+            return Fail();
+        return st.Int(0) == 2 ? RegStatus::Ok : RegStatus::NotFound;
+    }
+
+    // Creates the hive's folder, file and tables when missing and takes the
+    // write lock at once, so two writers never both read and then collide.
+    RegStatus OpenForWrite()
+    {
+        const QString folder = QFileInfo(m_path).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            t_lastError = QStringLiteral("%1: cannot create the folder").arg(folder);
+            return RegStatus::Failed;
+        }
+        if (!Connect(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
+            return RegStatus::Failed;
+        if (!m_connection->walTried) {
+            // Write-ahead log with syncs only at checkpoints: each change stays
+            // atomic and the hive consistent after a crash, at the cost of the
+            // last changes before a power loss (the Windows registry flushes
+            // lazily as well). Should the switch fail, the rollback journal
+            // still keeps everything safe, only slower.
+            m_connection->walTried = true;
+            sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+            sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        }
+        if (!Begin("BEGIN IMMEDIATE"))
+            return RegStatus::Failed;
+        CStatement version(m_db, "PRAGMA user_version");
+        if (version.Step() != SQLITE_ROW)
+            return Fail();
+        if (version.Int(0) > kSchemaVersion) {
+            t_lastError = QStringLiteral("%1: written by a newer version").arg(m_path);
+            return RegStatus::Failed;
+        }
+        if (version.Int(0) < kSchemaVersion) {
+            if (!Exec(kSchema) || !Exec("PRAGMA user_version = 1"))
+                return RegStatus::Failed;
+        }
+        return RegStatus::Ok;
+    }
+
+    RegStatus Commit()
+    {
+        if (!Exec("COMMIT"))
+            return RegStatus::Failed;
+        m_inTransaction = false;
+        return RegStatus::Ok;
+    }
+
+    bool Exec(const char* sql)
+    {
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+            return true;
+        Fail();
+        return false;
+    }
+
+    RegStatus Fail()
+    {
+        t_lastError = QStringLiteral("%1: %2").arg(m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                                                : QStringLiteral("cannot open"));
+        return RegStatus::Failed;
+    }
+
+    // The key's id, or nullopt when a component is missing.
+    std::optional<qint64> FindKey(const QStringList& components)
+    {
+        CStatement st(m_db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+        if (!st.Ok())
+            return std::nullopt;
+        qint64 id = kRootId;
+        for (const QString& part : components) {
+            st.Reset();
+            st.BindInt(1, id);
+            st.BindText(2, Fold(part));
+            if (st.Step() != SQLITE_ROW)
+                return std::nullopt;
+            id = st.Int(0);
+        }
+        return id;
+    }
+
+    std::optional<qint64> CreateKey(const QStringList& components)
+    {
+        CStatement find(m_db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+        CStatement insert(m_db, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+        if (!find.Ok() || !insert.Ok()) {
+            Fail();
+            return std::nullopt;
+        }
+        qint64 id = kRootId;
+        for (const QString& part : components) {
+            find.Reset();
+            find.BindInt(1, id);
+            find.BindText(2, Fold(part));
+            const int rc = find.Step();
+            if (rc == SQLITE_ROW) {
+                id = find.Int(0);
+                continue;
+            }
+            insert.Reset();
+            insert.BindInt(1, id);
+            insert.BindText(2, part);
+            insert.BindText(3, Fold(part));
+            if (rc != SQLITE_DONE || insert.Step() != SQLITE_DONE) {
+                Fail();
+                return std::nullopt;
+            }
+            id = sqlite3_last_insert_rowid(m_db);
+        }
+        return id;
+    }
+
+private:
+    // Reuses this thread's connection to the hive unless the file was moved,
+    // deleted or replaced since; a write-protected file opens read-only.
+    bool Connect(int flags)
+    {
+        auto it = t_connections.find(m_path);
+        if (it != t_connections.end()) {
+            int moved = 1;
+            if (sqlite3_file_control(it->second->Db(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK
+                && !moved) {
+                m_connection = it->second.get();
+                m_db = m_connection->Db();
+                return true;
+            }
+            t_connections.erase(it);
+        }
+        sqlite3* db = nullptr;
+        const QByteArray native = QFile::encodeName(m_path);
+        const int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            t_lastError = QStringLiteral("%1: %2").arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
+            sqlite3_close(db);
+            return false;
+        }
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        auto connection = std::make_unique<CConnection>(db);
+        m_connection = connection.get();
+        m_db = db;
+        t_connections[m_path] = std::move(connection);
+        return true;
+    }
+
+    bool Begin(const char* sql)
+    {
+        if (!Exec(sql))
+            return false;
+        m_inTransaction = true;
+        return true;
+    }
+
+    QString m_path;
+    CConnection* m_connection = nullptr;
+    sqlite3* m_db = nullptr;
+    bool m_inTransaction = false;
+};
+
+}  // namespace
+
+QString CRegistry::HivePath(RegRoot root)
+{
+    return root == RegRoot::CurrentUser ? UserHivePath() : MachineHivePath();
+}
+
+QString CRegistry::LastError() { return t_lastError; }
+
+QByteArray CRegistry::StringData(const QString& text)
+{
+    QByteArray data;
+    data.reserve((text.size() + 1) * 2);
+    for (const QChar c : text) {
+        data.append(char(c.unicode() & 0xFF));
+        data.append(char(c.unicode() >> 8));
+    }
+    data.append(2, '\0');
+    return data;
+}
+
+QByteArray CRegistry::DwordData(quint32 value)
+{
+    QByteArray data(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        data[i] = char((value >> (8 * i)) & 0xFF);
+    return data;
+}
+
+RegStatus CRegistry::CreateKey(RegRoot root, const QString& path)
+{
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
+        return rs;
+    if (!hive.CreateKey(target.components))
+        return RegStatus::Failed;
+    return hive.Commit();
+}
+
+bool CRegistry::KeyExists(RegRoot root, const QString& path)
+{
+    Target target;
+    if (Resolve(root, path, target) != RegStatus::Ok)
+        return false;
+    if (target.IsRoot())
+        return true;
+    CHive hive(target.hive);
+    if (hive.OpenForRead() != RegStatus::Ok)
+        return false;
+    return hive.FindKey(target.components).has_value();
+}
+
+RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& name, quint32 type,
+    const QByteArray& data)
+{
+    if (name.size() > kMaxValueNameLength)
+        return RegStatus::Invalid;
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
+        return rs;
+    const std::optional<qint64> key = hive.CreateKey(target.components);
+    if (!key)
+        return RegStatus::Failed;
+    // An existing value keeps its place and the case of its name.
+    CStatement st(hive.Db(),
+        "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+        " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+    st.BindInt(1, *key);
+    st.BindText(2, name);
+    st.BindText(3, Fold(name));
+    st.BindInt(4, type);
+    st.BindBlob(5, data);
+    if (st.Step() != SQLITE_DONE)
+        return hive.Fail();
+    return hive.Commit();
+}
+
+RegStatus CRegistry::QueryValue(RegRoot root, const QString& path, const QString& name, quint32* type,
+    QByteArray* data)
+{
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForRead(); rs != RegStatus::Ok)
+        return rs;
+    const std::optional<qint64> key = hive.FindKey(target.components);
+    if (!key)
+        return RegStatus::NotFound;
+    CStatement st(hive.Db(), "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    st.BindInt(1, *key);
+    st.BindText(2, Fold(name));
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE)
+        return RegStatus::NotFound;
+    if (rc != SQLITE_ROW)
+        return hive.Fail();
+    if (type)
+        *type = quint32(st.Int(0));
+    if (data)
+        *data = st.Blob(1);
+    return RegStatus::Ok;
+}
+
+RegStatus CRegistry::DeleteValue(RegRoot root, const QString& path, const QString& name)
+{
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    // Nothing to delete in a hive that does not exist: do not create it.
+    if (!QFileInfo(target.hive).isFile())
+        return RegStatus::NotFound;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
+        return rs;
+    const std::optional<qint64> key = hive.FindKey(target.components);
+    if (!key)
+        return RegStatus::NotFound;
+    CStatement st(hive.Db(), "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+    st.BindInt(1, *key);
+    st.BindText(2, Fold(name));
+    if (st.Step() != SQLITE_DONE)
+        return hive.Fail();
+    if (sqlite3_changes(hive.Db()) == 0)
+        return RegStatus::NotFound;
+    return hive.Commit();
+}
+
+RegStatus CRegistry::EnumKey(RegRoot root, const QString& path, QStringList* subkeys, QList<RegValue>* values)
+{
+    if (subkeys)
+        subkeys->clear();
+    if (values)
+        values->clear();
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    // A root exists even before anything was written below it.
+    const RegStatus missing = target.IsRoot() ? RegStatus::Ok : RegStatus::NotFound;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForRead(); rs != RegStatus::Ok)
+        return rs == RegStatus::NotFound ? missing : rs;
+    const std::optional<qint64> key = hive.FindKey(target.components);
+    if (!key)
+        return missing;
+    if (subkeys) {
+        CStatement st(hive.Db(), "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold");
+        st.BindInt(1, *key);
+        int rc;
+        while ((rc = st.Step()) == SQLITE_ROW)
+            subkeys->append(st.Text(0));
+        if (rc != SQLITE_DONE)
+            return hive.Fail();
+    }
+    if (values) {
+        CStatement st(hive.Db(), "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id");
+        st.BindInt(1, *key);
+        int rc;
+        while ((rc = st.Step()) == SQLITE_ROW)
+            values->append(RegValue{st.Text(0), quint32(st.Int(1)), st.Blob(2)});
+        if (rc != SQLITE_DONE)
+            return hive.Fail();
+    }
+    return RegStatus::Ok;
+}
+
+RegStatus CRegistry::DeleteKey(RegRoot root, const QString& path)
+{
+    Target target;
+    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+        return rs;
+    // Wiping a whole root is never what a caller means.
+    if (target.IsRoot())
+        return RegStatus::Invalid;
+    if (!QFileInfo(target.hive).isFile())
+        return RegStatus::NotFound;
+    CHive hive(target.hive);
+    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
+        return rs;
+    const std::optional<qint64> key = hive.FindKey(target.components);
+    if (!key)
+        return RegStatus::NotFound;
+
+    std::vector<qint64> ids;
+    {
+        CStatement tree(hive.Db(),
+            "WITH RECURSIVE t(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent = t.id)"
+            " SELECT id FROM t");
+        tree.BindInt(1, *key);
+        int rc;
+        while ((rc = tree.Step()) == SQLITE_ROW)
+            ids.push_back(tree.Int(0));
+        if (rc != SQLITE_DONE)
+            return hive.Fail();
+    }
+    CStatement dropValues(hive.Db(), "DELETE FROM vals WHERE key = ?1");
+    CStatement dropKey(hive.Db(), "DELETE FROM keys WHERE id = ?1");
+    for (const qint64 id : ids) {
+        dropValues.Reset();
+        dropValues.BindInt(1, id);
+        dropKey.Reset();
+        dropKey.BindInt(1, id);
+        if (dropValues.Step() != SQLITE_DONE || dropKey.Step() != SQLITE_DONE)
+            return hive.Fail();
+    }
+    return hive.Commit();
+}
+
+}  // namespace PLATFORM
