@@ -15,6 +15,8 @@ int main(int argc, char** argv)
 
     QCoreApplication application(argc, argv);
     CNorvexSetupApp app(arguments);
+    // The wizard and the unattended run ("silent") plug in here through
+    // SetRunStep; until then start-up ends once the manifest is loaded.
     app.InitInstance();
     return app.ExitCode();
 }
