@@ -7,6 +7,11 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
+class CStepProgress;
+
 class CInstallEngine {
 public:
     CInstallEngine();
@@ -19,6 +24,60 @@ public:
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                             int* outLength);
+
+    // Install locations (engine/InstallLocations.cpp).
+    // Fills ProductKey, InstallFolder, AppDataFolder and the previous
+    // installation from the per-user key; turns Install into Upgrade (package
+    // version greater, compared as text ignoring case) or Repair. Always true.
+    virtual bool DetectPreviousInstall();
+    // Replaces "$intallpath$" and "$appdatapath$" (each with or without the
+    // '\' after it) by InstallFolder and AppDataFolder, and turns the other
+    // '\' of such a text into '/'. Texts without a macro come back unchanged.
+    virtual QString ExpandPathMacros(const QString& text) const;
+    // Whether a window labelled with info.value exists (never for 0); its
+    // X11 id goes to window when given.
+    virtual bool FindRunningProgram(std::uint32_t* window = nullptr);
+
+    // Files (engine/DeployFiles.cpp). Extracts every file entry that is not
+    // "nodw" into its expanded folder, sums installedSize, moves the step bar
+    // from 10 upwards and pauses after each file. False at the first failure
+    // (folder not creatable or not absolute, entry missing or damaged,
+    // cancel); files written before it stay. progress may be null.
+    virtual bool DeployFiles(CStepProgress* progress);
+
+    // Registry (engine/DeployRegistry.cpp). Writes InstallPath and Version
+    // under ProductKey, then deletes or writes each registry entry in order.
+    // Always true; single failures are skipped.
+    virtual bool DeployRegistry();
+
+    // Shortcuts (engine/Shortcuts.cpp). A menu entry per link in the menu
+    // folder named after version.prog; the "mainprog" link also on the
+    // desktop, in Quick Launch (only when that folder exists) and, with
+    // autostart 1, in Startup with "-autostart". Sets mainprogPath. False
+    // only when the menu folder cannot be created.
+    virtual bool CreateShortcuts(bool desktop, bool quickLaunch);
+    // Deletes the menu folder named after info.prog and the main program's
+    // extra copies. Always true.
+    virtual bool RemoveShortcuts();
+    // Writes the launcher entry standing for the link file path (a desktop
+    // entry; the copy on the desktop gets the run bit). True when written.
+    virtual bool CreateShellLink(const QString& target, const QString& file,
+                                 const std::optional<QString>& description, const QString& arguments);
+
+    // Registration and removal (engine/UninstallRegistration.cpp).
+    // Saves uninstall.xml in InstallFolder and writes the entry in the list of
+    // installed programs. Always true.
+    virtual bool RegisterUninstall();
+    // Deletes the manifest's keys that have values, empties InstallPath and
+    // Version under ProductKey and deletes the uninstall entry. Always true.
+    virtual bool RemoveRegistration(CStepProgress* progress);
+    // Deletes ProductKey and the per-user data folder. Always true.
+    virtual bool RemoveUserData(CStepProgress* progress);
+    // Deletes the installation folder at path, but only an absolute path to a
+    // folder holding uninstall.xml that is neither a special folder nor the
+    // home folder nor anything above them; false (and nothing deleted)
+    // otherwise.
+    virtual bool RemoveInstallFolder(const QString& path);
 
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'

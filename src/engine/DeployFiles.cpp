@@ -1,0 +1,64 @@
+// File deployment: every manifest file entry out of the package into its
+// folder, with the step bar, message pumping, a pause per file and cancel.
+#include "app/InstallEngine.h"
+
+#include "common/Clock.h"
+#include "common/FileHelpers.h"
+#include "database/PumpMessages.h"
+#include "engine/EngineNames.h"
+#include "engine/StepProgress.h"
+
+namespace {
+
+const QString kNoDeploy = QStringLiteral("nodw");
+
+QString WithOneSlash(QString folder)
+{
+    while (folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder + u'/';
+}
+
+}  // namespace
+
+bool CInstallEngine::DeployFiles(CStepProgress* progress)
+{
+    const int count = static_cast<int>(Manifest.files.size());
+    // A small package still takes about a second, so each step is seen.
+    const int pause = count < 10 ? 1000 / (count + 1) : 1;
+    int toDeploy = 0;
+    for (const CInstFileInfo& file : Manifest.files)
+        toDeploy += file.action != kNoDeploy ? 1 : 0;
+
+    Manifest.installedSize = 0;
+    // A relative folder would land below whatever the working folder is.
+    if (!InstallFolder.startsWith(u'/') || !CreateDirectoryTree(WithOneSlash(InstallFolder)))
+        return false;
+    ShowStepPosition(progress, 10);
+    PumpMessages();
+
+    int deployed = 0;
+    for (const CInstFileInfo& file : Manifest.files) {
+        if (file.action == kNoDeploy)
+            continue;
+        // Manifests written for Windows (drive paths, no macro) do not map
+        // to a place here; neither may a name climb out of its folder.
+        const QString folder = ExpandPathMacros(file.path);
+        if (!folder.startsWith(u'/') || !IsSingleName(file.name))
+            return false;
+        const QString target = WithOneSlash(folder) + file.name;
+        if (!CreateDirectoryTree(WithOneSlash(folder)))
+            return false;
+        int length = 0;
+        if (!ExtractPackageFile(file.name, target, true, &length))
+            return false;
+        Manifest.installedSize += length;
+
+        ++deployed;
+        ShowStepPosition(progress, 10 + 90 * deployed / toDeploy);
+        // A cancel reported here takes effect inside the next extraction.
+        PumpMessages();
+        Pause(pause);
+    }
+    return true;
+}

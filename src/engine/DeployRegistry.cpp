@@ -1,0 +1,31 @@
+// Registry deployment: the per-user location values, then the manifest's
+// registry entries in document order, so an entry can clear a key that a
+// later one rebuilds.
+#include "app/InstallEngine.h"
+
+#include "engine/EngineNames.h"
+#include "engine/RegistryHelpers.h"
+
+bool CInstallEngine::DeployRegistry()
+{
+    const PLATFORM::RegRoot user = PLATFORM::RegRoot::CurrentUser;
+    RegSetString(user, ProductKey, InstallFolder, QStringLiteral("InstallPath"));
+    RegSetString(user, ProductKey, Manifest.version.ver, QStringLiteral("Version"));
+
+    for (const CInstRegInfo& key : Manifest.registry) {
+        const PLATFORM::RegRoot root = ManifestRegRoot(key.rootkey);
+        if (key.action == QLatin1String("del")) {
+            RegDeleteTree(root, key.subkey);
+            continue;
+        }
+        // Subkeys are registry paths and stay literal; only data holds macros.
+        for (const CInstRegKeyInfo& value : key.values) {
+            const QString text = ExpandPathMacros(value.data);
+            if (value.name == QLatin1String("@"))
+                RegSetString(root, key.subkey, text);
+            else
+                RegSetString(root, key.subkey, text, value.name);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,21 @@
+#include "engine/EngineNames.h"
+
+PLATFORM::RegRoot ManifestRegRoot(const QString& rootkey)
+{
+    if (rootkey == QLatin1String("HKLM"))
+        return PLATFORM::RegRoot::LocalMachine;
+    if (rootkey == QLatin1String("HKCR"))
+        return PLATFORM::RegRoot::ClassesRoot;
+    return PLATFORM::RegRoot::CurrentUser;
+}
+
+QString UninstallKeyPath(const QString& prog)
+{
+    return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + prog;
+}
+
+bool IsSingleName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(u'/') && !name.contains(u'\\');
+}

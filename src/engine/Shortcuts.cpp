@@ -1,0 +1,84 @@
+// Shortcuts: launcher entries in the programs menu, and the main program's
+// copies on the desktop, in Quick Launch and in Startup.
+#include "app/InstallEngine.h"
+
+#include "common/FileHelpers.h"
+#include "engine/EngineNames.h"
+#include "platform/DesktopEntry.h"
+#include "platform/SpecialFolders.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kMainProgram = QStringLiteral("mainprog");
+
+}  // namespace
+
+bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
+{
+    const QString menuFolder = PLATFORM::ProgramsMenuFolder() + Manifest.version.prog + u'/';
+    if (!CreateDirectoryTree(menuFolder))
+        return false;
+
+    for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        // The link name is a file name; anything else would write elsewhere.
+        if (!IsSingleName(link.lnk))
+            continue;
+        const QString target = ExpandPathMacros(link.path);
+        CreateShellLink(target, menuFolder + link.lnk, link.name, QString());
+        if (link.type != kMainProgram)
+            continue;
+
+        Manifest.mainprogPath = target;
+        if (desktop) {
+            // Windows always has a desktop folder; here it may still be missing.
+            const QString folder = PLATFORM::DesktopFolder();
+            CreateDirectoryTree(folder);
+            CreateShellLink(target, folder + link.lnk, link.name, QString());
+        }
+        // Quick Launch is never created: without it there is no copy.
+        if (quickLaunch)
+            CreateShellLink(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
+        if (Manifest.info.autostart == 1) {
+            const QString folder = PLATFORM::StartupFolder();
+            CreateDirectoryTree(folder);
+            CreateShellLink(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
+        }
+    }
+    return true;
+}
+
+bool CInstallEngine::RemoveShortcuts()
+{
+    // An empty or climbing product name would name the whole menu.
+    if (IsSingleName(Manifest.info.prog))
+        DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + Manifest.info.prog + u'/');
+
+    for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        if (link.type != kMainProgram || !IsSingleName(link.lnk))
+            continue;
+        // Deleted whether or not the user asked for the copies.
+        PLATFORM::RemoveDesktopEntry(PLATFORM::DesktopFolder() + link.lnk);
+        PLATFORM::RemoveDesktopEntry(PLATFORM::QuickLaunchFolder() + link.lnk);
+        if (Manifest.info.autostart == 1)
+            PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
+    }
+    return true;
+}
+
+bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
+                                     const std::optional<QString>& description, const QString& arguments)
+{
+    if (file.isEmpty())
+        return false;
+    PLATFORM::DesktopEntry entry;
+    entry.target = target;
+    entry.arguments = arguments;
+    entry.description = description.value_or(QString());
+    // Desktops start only entries that carry the run bit.
+    const QString folder = QFileInfo(PLATFORM::DesktopEntryPath(file)).absolutePath();
+    const bool onDesktop = QDir::cleanPath(folder) == QDir::cleanPath(PLATFORM::DesktopFolder());
+    return PLATFORM::WriteDesktopEntry(file, entry, onDesktop);
+}
