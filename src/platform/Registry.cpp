@@ -189,9 +189,14 @@ public:
             // last changes before a power loss (the Windows registry flushes
             // lazily as well). Should the switch fail, the rollback journal
             // still keeps everything safe, only slower.
+            // The log files stay beside the hive (emptied on close) so that a
+            // user who cannot write the hive's folder can still read it.
             m_connection->walTried = true;
+            int persist = 1;
+            sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
             sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
             sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+            sqlite3_exec(m_db, "PRAGMA journal_size_limit = 1048576", nullptr, nullptr, nullptr);
         }
         if (!Begin("BEGIN IMMEDIATE"))
             return RegStatus::Failed;

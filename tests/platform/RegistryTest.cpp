@@ -10,11 +10,23 @@
 #include <QProcess>
 #include <QSet>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <ostream>
 #include <string>
 
 using namespace PLATFORM;
+
+namespace PLATFORM {
+// Readable failures instead of raw bytes.
+void PrintTo(RegStatus status, std::ostream* os)
+{
+    static const char* const names[] = {"Ok", "NotFound", "Invalid", "Failed"};
+    *os << names[int(status)];
+}
+}  // namespace PLATFORM
 
 namespace {
 
@@ -281,6 +293,31 @@ TEST_F(RegistryTest, HiveRemovedBetweenCallsStartsAfresh)
     ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\New", "v", RegSz, {}), RegStatus::Ok);
     ASSERT_TRUE(QFileInfo(UserHivePath()).isFile());
     EXPECT_EQ(Subkeys(HKCU, "Software"), QStringList{"New"});
+}
+
+TEST_F(RegistryTest, WriteProtectedHiveCanStillBeRead)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores file permissions";
+    // What another user meets in root's machine hive: nothing there is writable.
+    QProcess writer;
+    writer.start(QStringLiteral(NORVEX_REG_WRITER), {QStringLiteral("Software\\X"), QStringLiteral("p"), "1"});
+    ASSERT_TRUE(writer.waitForFinished(-1));
+    ASSERT_EQ(writer.exitCode(), 0);
+    const QString hive = UserHivePath();
+    for (const QString& file : {hive, hive + "-wal", hive + "-shm"})
+        chmod(QFile::encodeName(file).constData(), 0444);
+    const QByteArray folder = QFile::encodeName(QFileInfo(hive).absolutePath());
+    ASSERT_EQ(chmod(folder.constData(), 0555), 0);
+
+    quint32 type = 0;
+    QByteArray data;
+    EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\X", "P-0", &type, &data), RegStatus::Ok);
+    EXPECT_EQ(type, quint32(RegDword));
+    EXPECT_EQ(data, CRegistry::DwordData(0));
+    EXPECT_EQ(CRegistry::SetValue(HKCU, "Software\\X", "q", RegSz, {}), RegStatus::Failed);
+    EXPECT_FALSE(CRegistry::LastError().isEmpty());
+    chmod(folder.constData(), 0755);
 }
 
 TEST_F(RegistryTest, EmptyHiveFileReadsAsEmpty)
