@@ -16,6 +16,7 @@ int main(int argc, char** argv)
 
     QCoreApplication application(argc, argv);
     CNorvexSetupApp app(arguments);
+    // "silent" runs the job on the console; the wizard takes the other runs.
     app.SetRunStep([](CNorvexSetupApp& self) {
         if (!self.CommandLine().silent)
             return 0;

@@ -87,11 +87,6 @@ bool CPackageInspector::Open(const QString& path, QString* error)
     } else {
         m_packagePath = path;
     }
-    // A quick look, so that a file that is no package fails here.
-    std::vector<PackageRowInfo> rows;
-    QString reason;
-    if (!ReadRows(rows, &reason))
-        return Fail(error, QStringLiteral("%1: not a package (%2)").arg(path, reason));
     return true;
 }
 
@@ -165,8 +160,11 @@ QStringList CPackageInspector::Verify() const
     QStringList problems;
     std::vector<PackageRowInfo> rows;
     QString error;
-    if (!ReadRows(rows, &error))
-        return {QStringLiteral("package cannot be read: %1").arg(error)};
+    if (!ReadRows(rows, &error)) {
+        problems << QStringLiteral("package cannot be read: %1").arg(error);
+        AppendDigestProblems(problems);
+        return problems;
+    }
 
     QSet<QString> names;
     const PackageRowInfo* manifestRow = nullptr;
@@ -197,6 +195,12 @@ QStringList CPackageInspector::Verify() const
         }
     }
 
+    AppendDigestProblems(problems);
+    return problems;
+}
+
+void CPackageInspector::AppendDigestProblems(QStringList& problems) const
+{
     if (m_isInstaller) {
         const QString digest = GetMD5OfFile(m_packagePath).toLower();
         if (!m_hasAttachedDigest)
@@ -205,5 +209,4 @@ QStringList CPackageInspector::Verify() const
             problems << QStringLiteral("installer: attached digest text \"%1\" is not the package's %2")
                             .arg(QString::fromLatin1(m_attachedDigest), digest);
     }
-    return problems;
 }

@@ -28,7 +28,9 @@ public:
     ~CPackageInspector();
 
     // A package file, or an installer that carries one (written to a private
-    // temporary file for reading). False with a one-line reason otherwise.
+    // temporary file for reading). False with a one-line reason when the file
+    // is missing or an installer's package cannot be written out; whether it
+    // is a readable package shows in ReadRows.
     bool Open(const QString& path, QString* error);
 
     bool IsInstaller() const { return m_isInstaller; }
@@ -42,6 +44,8 @@ public:
     static QStringList CheckRow(const PackageRowInfo& row);
 
 private:
+    void AppendDigestProblems(QStringList& problems) const;
+
     QString m_packagePath;
     bool m_isInstaller = false;
     QByteArray m_attachedDigest;

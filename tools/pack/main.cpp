@@ -207,7 +207,8 @@ int RunAttach(const QStringList& arguments)
     if (inspector.IsInstaller())
         return Error(command, QStringLiteral("%1 is an installer, not a package").arg(packagePath));
     std::vector<PackageRowInfo> rows;
-    inspector.ReadRows(rows, nullptr);
+    if (!inspector.ReadRows(rows, &error))
+        return Error(command, QStringLiteral("%1: not a package (%2)").arg(packagePath, error));
     bool hasManifest = false;
     for (const PackageRowInfo& row : rows)
         hasManifest = hasManifest || row.name == u"Install.xml";
@@ -253,7 +254,7 @@ int RunList(const QStringList& arguments, bool verify)
     if (!verify) {
         std::vector<PackageRowInfo> rows;
         if (!inspector.ReadRows(rows, &error))
-            return Error(command, error);
+            return Error(command, QStringLiteral("%1: not a package (%2)").arg(path, error));
         for (const PackageRowInfo& row : rows) {
             Print(stdout, QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
                               .arg(row.name).arg(row.mode).arg(row.length).arg(row.len)

@@ -1,0 +1,296 @@
+// Real installers made by norvex-pack attach, run as processes: which package
+// a run uses, every way the package check fails, and that a run leaves no
+// temporary file behind.
+#include "StartupSupport.h"
+
+#include "app/EmbeddedPackage.h"
+#include "common/MD5Encode.h"
+#include "database/CppSQLite3DB.h"
+#include "pack/PackageWriter.h"
+#include "platform/ExecutableResources.h"
+#include "support/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
+const QString kPackExe = QStringLiteral(NORVEX_PACK_EXE);
+const QString kPackageError = QStringLiteral("出错: 安装程序无法加载安装数据，请重新下载安装程序后重试！");
+
+struct ProcessResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProcessResult RunProcess(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "did not finish: " << program.toStdString();
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void Pack(const QStringList& arguments)
+{
+    const ProcessResult r = RunProcess(kPackExe, arguments);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+}
+
+QString SamplePackage()
+{
+    const QString path = TESTS::SandboxPath(QStringLiteral("work/product.cab"));
+    if (!QFile::exists(path)) {
+        QDir().mkpath(TESTS::SandboxPath(QStringLiteral("work")));
+        Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
+              TESTS::FixturePath(QStringLiteral("sample/Install.xml")), QStringLiteral("--source"),
+              TESTS::FixturePath(QStringLiteral("sample/src")), QStringLiteral("-o"), path});
+    }
+    return path;
+}
+
+// A package written row by row, for contents the packer would refuse.
+QString HandMadePackage(const QString& fileName, const std::vector<std::pair<QString, QByteArray>>& files)
+{
+    const QString path = TESTS::SandboxPath(QStringLiteral("work/") + fileName);
+    QDir().mkpath(TESTS::SandboxPath(QStringLiteral("work")));
+    CPackageWriter writer;
+    QString error;
+    EXPECT_TRUE(writer.Create(path, &error)) << error.toStdString();
+    for (const auto& [name, content] : files) {
+        PackageRow row;
+        row.name = name;
+        row.time = QStringLiteral("2022-08-26 14:39:38");
+        PackBytes(content, 9, row);
+        EXPECT_TRUE(writer.AddFile(row, &error)) << error.toStdString();
+    }
+    EXPECT_TRUE(writer.Finish(&error)) << error.toStdString();
+    return path;
+}
+
+QString Attach(const QString& package, const QString& output)
+{
+    QDir().mkpath(QFileInfo(output).absolutePath());
+    Pack({QStringLiteral("attach"), QStringLiteral("--template"), kSetupExe, QStringLiteral("--package"),
+          package, QStringLiteral("-o"), output});
+    return output;
+}
+
+const PLATFORM::ResourceEntry* FindAttached(PLATFORM::CExecutableResources& resources, quint32 id)
+{
+    return resources.Find(CEmbeddedPackage::ResourceType(), id, CEmbeddedPackage::kAttachedLanguage);
+}
+
+void FlipByte(const QString& path, qint64 offset)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(offset));
+    char c = 0;
+    ASSERT_TRUE(file.getChar(&c));
+    ASSERT_TRUE(file.seek(offset));
+    ASSERT_TRUE(file.putChar(char(c ^ 0x20)));
+}
+
+// Each case makes the installer to run at <sandbox>/dl/setup (and what lies
+// beside it) and says how the run ends.
+struct InstallerCase {
+    const char* name;
+    void (*prepare)(const QString& installer);
+    bool succeeds;
+};
+
+void PrintTo(const InstallerCase& c, std::ostream* os) { *os << c.name; }
+
+class InstallerRun : public testing::TestWithParam<InstallerCase> {};
+
+TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
+{
+    const QString installer = TESTS::SandboxPath(QStringLiteral("dl/setup"));
+    QDir().mkpath(TESTS::SandboxPath(QStringLiteral("dl")));
+    GetParam().prepare(installer);
+    if (HasFatalFailure())
+        return;
+    const QString setupCab = TESTS::SandboxPath(QStringLiteral("dl/setup.cab"));
+    const QByteArray setupCabBefore = QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
+
+    const ProcessResult r = RunProcess(installer, {});
+    if (GetParam().succeeds) {
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, QString());
+    } else {
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, kPackageError + u'\n');
+    }
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+    // A package beside the installer is only ever read.
+    if (!setupCabBefore.isEmpty()) {
+        EXPECT_EQ(TESTS::ReadFileBytes(setupCab), setupCabBefore);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InstallerRun,
+    testing::Values(
+        InstallerCase{"AttachedPackage",
+                      [](const QString& installer) { Attach(SamplePackage(), installer); }, true},
+        InstallerCase{"MarkerWithSetupCabBeside",
+                      [](const QString& installer) {
+                          ASSERT_TRUE(QFile::copy(kSetupExe, installer));
+                          ASSERT_TRUE(QFile::copy(SamplePackage(),
+                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                      },
+                      true},
+        InstallerCase{"MarkerWithoutSetupCab",
+                      [](const QString& installer) { ASSERT_TRUE(QFile::copy(kSetupExe, installer)); },
+                      false},
+        InstallerCase{"MarkerWithFolderNamedSetupCab",
+                      [](const QString& installer) {
+                          ASSERT_TRUE(QFile::copy(kSetupExe, installer));
+                          QDir().mkpath(QFileInfo(installer).path() + QStringLiteral("/setup.cab"));
+                      },
+                      false},
+        InstallerCase{"UpperCaseDigestText",
+                      [](const QString& installer) {
+                          const QString package = SamplePackage();
+                          const QString attached = Attach(package, TESTS::SandboxPath(QStringLiteral("work/inst")));
+                          std::vector<PLATFORM::ResourceSource> resources(2);
+                          resources[0] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
+                          resources[1] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kDigestId, 0,
+                                          GetMD5OfFile(package).toUpper().toLatin1(), {}};
+                          QString error;
+                          // Attaching again replaces the pair norvex-pack attached.
+                          ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(attached, resources, installer, &error))
+                              << error.toStdString();
+                      },
+                      false},
+        InstallerCase{"TruncatedDigestText",
+                      [](const QString& installer) {
+                          const QString package = SamplePackage();
+                          std::vector<PLATFORM::ResourceSource> resources(2);
+                          resources[0] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
+                          resources[1] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kDigestId, 0,
+                                          GetMD5OfFile(package).toLower().left(31).toLatin1(), {}};
+                          ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(kSetupExe, resources, installer));
+                      },
+                      false},
+        InstallerCase{"PackageWithoutInstallXml",
+                      [](const QString& installer) {
+                          Attach(HandMadePackage(QStringLiteral("noxml.cab"), {{QStringLiteral("readme.txt"), "hello"}}),
+                                 installer);
+                      },
+                      false},
+        InstallerCase{"InstallXmlNotAManifest",
+                      [](const QString& installer) {
+                          Attach(HandMadePackage(QStringLiteral("badxml.cab"),
+                                                 {{QStringLiteral("Install.xml"), "\xEF\xBB\xBFnot <xml"}}),
+                                 installer);
+                      },
+                      false},
+        InstallerCase{"InstallXmlFailsItsDigest",
+                      [](const QString& installer) {
+                          const QString package = TESTS::SandboxPath(QStringLiteral("work/baddigest.cab"));
+                          ASSERT_TRUE(QFile::copy(SamplePackage(), package));
+                          DATABASE::CppSQLite3DB db;
+                          ASSERT_TRUE(db.Open(package, true));
+                          db.Execute(QStringLiteral("update files set md5='00000000000000000000000000000000' "
+                                                    "where name='Install.xml';"));
+                          db.Close();
+                          Attach(package, installer);
+                      },
+                      false},
+        InstallerCase{"FlippedByteInAttachedPackage",
+                      [](const QString& installer) {
+                          Attach(SamplePackage(), installer);
+                          PLATFORM::CExecutableResources resources;
+                          ASSERT_TRUE(resources.Open(installer));
+                          const PLATFORM::ResourceEntry* package = FindAttached(resources, CEmbeddedPackage::kPackageId);
+                          ASSERT_NE(package, nullptr);
+                          FlipByte(installer, qint64(package->offset + package->size / 2));
+                      },
+                      false},
+        InstallerCase{"DamagedDirectoryWithoutSetupCab",
+                      [](const QString& installer) {
+                          Attach(SamplePackage(), installer);
+                          PLATFORM::CExecutableResources resources;
+                          ASSERT_TRUE(resources.Open(installer));
+                          qint64 end = 0;
+                          for (const PLATFORM::ResourceEntry& e : resources.Entries())
+                              end = std::max(end, qint64(e.offset + e.size));
+                          // The directory follows the last blob.
+                          FlipByte(installer, end + 4);
+                          ASSERT_FALSE(resources.Open(installer));
+                      },
+                      false},
+        InstallerCase{"DamagedDirectoryFallsBackToSetupCab",
+                      [](const QString& installer) {
+                          Attach(SamplePackage(), installer);
+                          const qint64 size = QFileInfo(installer).size();
+                          ASSERT_TRUE(QFile::resize(installer, size - 10));  // footer cut short
+                          ASSERT_TRUE(QFile::copy(SamplePackage(),
+                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                      },
+                      true}),
+    [](const testing::TestParamInfo<InstallerCase>& info) { return std::string(info.param.name); });
+
+TEST(EmbeddedPackage, AttachedPairIsReadBackExactly)
+{
+    const QString package = SamplePackage();
+    const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    const CEmbeddedPackage embedded(installer);
+    EXPECT_TRUE(embedded.HasAttachedPair());
+    EXPECT_EQ(embedded.ReadDigestText(), GetMD5OfFile(package).toLower());
+    const QString out = TESTS::SandboxPath(QStringLiteral("out.cab"));
+    ASSERT_TRUE(embedded.WritePackageToFile(out));
+    EXPECT_EQ(TESTS::ReadFileBytes(out), TESTS::ReadFileBytes(package));
+}
+
+TEST(EmbeddedPackage, BareTemplateCarriesTheEmptyPackageAndTheMarker)
+{
+    const CEmbeddedPackage embedded(kSetupExe);
+    EXPECT_FALSE(embedded.HasAttachedPair());
+    EXPECT_EQ(embedded.ReadDigestText(), QStringLiteral("5d55615c782d659868ef938cda4e5354"));
+    const QString out = TESTS::SandboxPath(QStringLiteral("empty.cab"));
+    ASSERT_TRUE(embedded.WritePackageToFile(out));
+    EXPECT_EQ(QFileInfo(out).size(), 5120);
+    // A real package with the two tables and no rows.
+    DATABASE::CppSQLite3DB db;
+    ASSERT_TRUE(db.Open(out, true));
+    EXPECT_EQ(db.ExecuteScalar(QStringLiteral("select count(*) from files;")), 0);
+    EXPECT_EQ(db.ExecuteScalar(QStringLiteral("select count(*) from config;")), 0);
+    db.Close();
+}
+
+TEST(EmbeddedPackage, AttachingAgainReplacesThePair)
+{
+    const QString first = SamplePackage();
+    const QString second = HandMadePackage(QStringLiteral("other.cab"), {{QStringLiteral("a"), "b"}});
+    const QString installer = Attach(first, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    Attach(second, installer);
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    EXPECT_EQ(resources.Entries().size(), 2u);
+    // The template's own bytes, then only the second package.
+    EXPECT_EQ(qint64(resources.ExecutableSize()), QFileInfo(kSetupExe).size());
+    const PLATFORM::ResourceEntry* package = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(package, nullptr);
+    EXPECT_EQ(qint64(package->size), QFileInfo(second).size());
+    EXPECT_EQ(CEmbeddedPackage(installer).ReadDigestText(), GetMD5OfFile(second).toLower());
+    EXPECT_EQ(QFileInfo(installer).permissions() & QFile::ExeOwner, QFile::ExeOwner);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// Shared pieces of the start-up tests: a message box that records, the
+// temporary folder's contents, and an application object for Qt's sockets.
+#pragma once
+
+#include "app/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+
+#include <vector>
+
+#include "common/FileHelpers.h"
+
+namespace TESTS {
+
+class CRecordingMessageBox : public CMessageBox {
+public:
+    struct Shown {
+        QString text;
+        QString caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+    MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
+                       MessageButtons buttons) override
+    {
+        shown.push_back({text, caption, icon, buttons});
+        return MessageAnswer::Ok;
+    }
+    std::vector<Shown> shown;
+};
+
+// Everything in the private temporary folder.
+inline QStringList TempFolderEntries()
+{
+    return QDir(GetTempDirectory()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                              QDir::NoDotAndDotDot);
+}
+
+// The local sockets of the single-instance check need an event loop.
+inline void EnsureCoreApplication()
+{
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+}  // namespace TESTS

@@ -1,0 +1,263 @@
+// Start-up in process: run modes that load a manifest, the package beside a
+// bare template, the start-up messages, nothing left in the temporary folder,
+// and the single-instance check.
+#include "StartupSupport.h"
+
+#include "app/InstallEngine.h"
+#include "app/NorvexSetupApp.h"
+#include "platform/SingleInstance.h"
+#include "support/Sandbox.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TESTS::CRecordingMessageBox;
+
+class Startup : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        TESTS::EnsureCoreApplication();
+        // This test program carries no attached package, so start-up sees the
+        // template pair and looks for setup.cab beside argument 0.
+        folder = TESTS::SandboxPath(QStringLiteral("dl/"));
+        module = folder + QStringLiteral("norvexsetup");
+        TESTS::WriteFileBytes(module, "placeholder");
+    }
+
+    // Runs start-up with these arguments after argument 0; the run step
+    // records the engine's state.
+    void Run(CNorvexSetupApp& app)
+    {
+        app.SetMessageBox(&messages);
+        app.SetRunStep([this](CNorvexSetupApp& a) {
+            ranMode = a.Engine().Mode;
+            ranManifestProg = a.Engine().Manifest.info.prog;
+            ranPackagePath = a.Engine().PackagePath;
+            ranTemporary = a.Engine().PackageIsTemporary;
+            ++runs;
+            return 0;
+        });
+        EXPECT_FALSE(app.InitInstance());
+    }
+
+    void ExpectShownOnce(const QString& text)
+    {
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, text);
+        EXPECT_EQ(messages.shown[0].caption, QStringLiteral("出错"));
+        EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
+    }
+
+    QString folder;
+    QString module;
+    CRecordingMessageBox messages;
+    int runs = 0;
+    RunMode ranMode = RunMode::Install;
+    QString ranManifestProg;
+    QString ranPackagePath;
+    bool ranTemporary = true;
+};
+
+TEST_F(Startup, BareTemplateUsesSetupCabBesideItInPlace)
+{
+    const QString cab = folder + QStringLiteral("setup.cab");
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")), cab));
+    {
+        CNorvexSetupApp app({module, QStringLiteral("-repair")});
+        Run(app);
+        EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::Ready);
+        EXPECT_EQ(app.ExitCode(), 0);
+        EXPECT_EQ(app.Engine().ModulePath, module);
+        EXPECT_EQ(app.Engine().ModuleFolder, folder);
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ranMode, RunMode::Repair);
+    EXPECT_EQ(ranManifestProg, QStringLiteral("LabelCloud"));
+    EXPECT_EQ(ranPackagePath, cab);
+    EXPECT_FALSE(ranTemporary);
+    // Only read: still there after the run, and nothing temporary is left.
+    EXPECT_TRUE(QFile::exists(cab));
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+}
+
+struct PackageFailureCase {
+    const char* name;
+    void (*prepare)(const QString& folder);
+};
+
+void PrintTo(const PackageFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class StartupPackageFailure : public Startup,
+                              public testing::WithParamInterface<PackageFailureCase> {};
+
+TEST_P(StartupPackageFailure, ShowsThePackageErrorAndLeavesNothing)
+{
+    GetParam().prepare(folder);
+    {
+        CNorvexSetupApp app({module});
+        Run(app);
+        EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::PackageError);
+        EXPECT_EQ(app.ExitCode(), 2);
+    }
+    ExpectShownOnce(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！"));
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupPackageFailure,
+    testing::Values(
+        PackageFailureCase{"NoSetupCab", [](const QString&) {}},
+        PackageFailureCase{"FolderNamedSetupCab",
+                           [](const QString& f) { QDir().mkpath(f + QStringLiteral("setup.cab")); }},
+        PackageFailureCase{"SetupCabNotAPackage",
+                           [](const QString& f) {
+                               TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), "not sqlite");
+                           }},
+        PackageFailureCase{"SetupCabEmptyFile",
+                           [](const QString& f) {
+                               TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), QByteArray());
+                           }}),
+    [](const testing::TestParamInfo<PackageFailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Startup, UninstallWithoutPathReadsTheManifestBesideTheExecutable)
+{
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
+                            folder + QStringLiteral("uninstall.xml")));
+    CNorvexSetupApp app({module, QStringLiteral("-uninstall")});
+    Run(app);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ranMode, RunMode::Uninstall);
+    EXPECT_EQ(ranManifestProg, QStringLiteral("LabelCloud"));
+    EXPECT_TRUE(ranPackagePath.isEmpty());
+}
+
+TEST_F(Startup, InstalledCopyNamedUninstallExeRunsTheRemovalStage)
+{
+    const QString installed = folder + QStringLiteral("Uninstall.EXE");
+    TESTS::WriteFileBytes(installed, "placeholder");
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
+                            folder + QStringLiteral("uninstall.xml")));
+    CNorvexSetupApp app({installed, QStringLiteral("-install")});
+    Run(app);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ranMode, RunMode::Uninstall);
+}
+
+TEST_F(Startup, DoUninstallReadsTheQuotedPathArgument)
+{
+    const QString manifest = TESTS::SandboxPath(QStringLiteral("opt/X Y/uninstall.xml"));
+    QDir().mkpath(TESTS::SandboxPath(QStringLiteral("opt/X Y")));
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")), manifest));
+    CNorvexSetupApp app({module, QStringLiteral("-douninstall"), u'"' + manifest + u'"'});
+    Run(app);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ranMode, RunMode::DoUninstall);
+    EXPECT_EQ(ranManifestProg, QStringLiteral("LabelCloud"));
+}
+
+struct ManifestFailureCase {
+    const char* name;
+    QStringList arguments;  // after argument 0; "@" stands for the sandbox folder
+    bool writeBrokenManifest;
+};
+
+void PrintTo(const ManifestFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class StartupManifestFailure : public Startup,
+                               public testing::WithParamInterface<ManifestFailureCase> {};
+
+TEST_P(StartupManifestFailure, ShowsTheRemovalError)
+{
+    if (GetParam().writeBrokenManifest)
+        TESTS::WriteFileBytes(folder + QStringLiteral("uninstall.xml"), "<install><files>");
+    QStringList arguments{module};
+    for (const QString& a : GetParam().arguments)
+        arguments << QString(a).replace(u'@', folder);
+    {
+        CNorvexSetupApp app(arguments);
+        Run(app);
+        EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::ManifestError);
+        EXPECT_EQ(app.ExitCode(), 2);
+    }
+    ExpectShownOnce(QStringLiteral("卸载程序发生意外的错误，无法完成卸载！"));
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupManifestFailure,
+    testing::Values(
+        ManifestFailureCase{"DoUninstallWithoutPath", {"-douninstall"}, false},
+        ManifestFailureCase{"DoUninstallMissingFile", {"-douninstall", "@nothing.xml"}, false},
+        ManifestFailureCase{"DoUninstallFolder", {"-douninstall", "@"}, false},
+        ManifestFailureCase{"UninstallWithoutManifestBeside", {"-uninstall"}, false},
+        ManifestFailureCase{"UninstallBrokenManifest", {"/UNINSTALL"}, true}),
+    [](const testing::TestParamInfo<ManifestFailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)
+{
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")),
+                            folder + QStringLiteral("setup.cab")));
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
+                            folder + QStringLiteral("uninstall.xml")));
+    CNorvexSetupApp first({module});
+    int showRequests = 0;
+    first.SetShowRequestHandler([&showRequests]() { ++showRequests; });
+
+    CRecordingMessageBox secondMessages;
+    CNorvexSetupApp::StartupResult secondResult = CNorvexSetupApp::StartupResult::NotStarted;
+    CNorvexSetupApp::StartupResult removalCopyResult = CNorvexSetupApp::StartupResult::NotStarted;
+    int secondRuns = 0;
+    first.SetMessageBox(&messages);
+    first.SetRunStep([&](CNorvexSetupApp&) {
+        // While the first one's window would be open:
+        CNorvexSetupApp second({module, QStringLiteral("-repair")});
+        second.SetMessageBox(&secondMessages);
+        second.SetRunStep([&secondRuns](CNorvexSetupApp&) { return ++secondRuns, 0; });
+        second.InitInstance();
+        secondResult = second.Result();
+        EXPECT_EQ(second.ExitCode(), 0);
+
+        // The removal copy is never stopped by an open window.
+        CNorvexSetupApp removalCopy(
+            {module, QStringLiteral("-douninstall"), folder + QStringLiteral("uninstall.xml")});
+        removalCopy.SetMessageBox(&secondMessages);
+        removalCopy.InitInstance();
+        removalCopyResult = removalCopy.Result();
+
+        const QDeadlineTimer deadline(30000);
+        while (showRequests == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return 0;
+    });
+    EXPECT_FALSE(first.InitInstance());
+    EXPECT_EQ(first.Result(), CNorvexSetupApp::StartupResult::Ready);
+    EXPECT_EQ(secondResult, CNorvexSetupApp::StartupResult::SecondInstance);
+    EXPECT_EQ(secondRuns, 0);
+    EXPECT_EQ(removalCopyResult, CNorvexSetupApp::StartupResult::Ready);
+    EXPECT_TRUE(secondMessages.shown.empty());
+    EXPECT_EQ(showRequests, 1);
+}
+
+TEST_F(Startup, SocketLeftByACrashedRunDoesNotBlockTheNext)
+{
+    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")),
+                            folder + QStringLiteral("setup.cab")));
+    // A plain file where the socket would be: what a killed instance leaves.
+    TESTS::WriteFileBytes(PLATFORM::CSingleInstance::ServerName(), QByteArray());
+    CNorvexSetupApp app({module});
+    Run(app);
+    EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::Ready);
+    EXPECT_EQ(runs, 1);
+}
+
+}  // namespace
