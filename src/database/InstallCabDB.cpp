@@ -1,0 +1,256 @@
+#include "database/InstallCabDB.h"
+
+#include "common/MD5Encode.h"
+#include "database/PumpMessages.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t kChunkSize = 65536;
+// Deflate cannot do better than about 1032:1, so a stream of n bytes never
+// inflates to more than this many bytes per input byte.
+constexpr int64_t kMaxInflateRatio = 1032;
+
+// atoi over a fixed slice of the text: blanks and a sign first, then digits.
+int FieldValue(const QString& text, int pos, int count)
+{
+    const QString part = text.mid(pos, count);
+    int i = 0;
+    while (i < part.size() && (part[i] == u' ' || (part[i] >= u'\t' && part[i] <= u'\r')))
+        ++i;
+    bool negative = false;
+    if (i < part.size() && (part[i] == u'+' || part[i] == u'-'))
+        negative = part[i++] == u'-';
+    int value = 0;
+    for (; i < part.size() && part[i] >= u'0' && part[i] <= u'9'; ++i)
+        value = value * 10 + (part[i].unicode() - u'0');
+    return negative ? -value : value;
+}
+
+bool IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// The calendar time of a "YYYY-MM-DD HH:MM:SS" text read as the machine's local
+// standard time. False when the fields do not name a real moment.
+bool TimeFromText(const QString& text, time_t& result)
+{
+    const int n = int(text.size());
+    int year = n >= 4 ? FieldValue(text, 0, 4) : 2015;
+    const int month = n >= 7 ? FieldValue(text, 5, 2) : 1;
+    const int day = n >= 10 ? FieldValue(text, 8, 2) : 1;
+    const int hour = n >= 13 ? FieldValue(text, 11, 2) : 0;
+    const int minute = n >= 16 ? FieldValue(text, 14, 2) : 0;
+    const int second = n >= 19 ? FieldValue(text, 17, 2) : 0;
+    if (year < 1971)
+        year = 1971;
+
+    static const int daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year > 30827 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59)
+        return false;
+    const int monthDays = daysInMonth[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    if (day < 1 || day > monthDays)
+        return false;
+
+    struct tm tmv = {};
+    tmv.tm_year = year - 1900;
+    tmv.tm_mon = month - 1;
+    tmv.tm_mday = day;
+    tmv.tm_hour = hour;
+    tmv.tm_min = minute;
+    tmv.tm_sec = second;
+    tmv.tm_isdst = 0;  // standard time, never daylight saving
+    errno = 0;
+    const time_t t = mktime(&tmv);
+    if (t == time_t(-1) && errno != 0)
+        return false;
+    result = t;
+    return true;
+}
+
+mode_t CurrentUmask()
+{
+    const mode_t mask = umask(022);
+    umask(mask);
+    return mask;
+}
+
+// Programs and scripts need the run bit; the package carries no mode bits.
+mode_t ModeForContent(const unsigned char* data, int64_t length)
+{
+    const bool script = length >= 2 && data[0] == '#' && data[1] == '!';
+    const bool elf = length >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' &&
+                     data[3] == 'F';
+    return ((script || elf) ? 0755 : 0644) & ~CurrentUmask();
+}
+
+bool WriteAll(int fd, const unsigned char* data, int64_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(fd, data, size_t(count));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0)
+            return false;
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+// Writes the bytes into a temporary file beside the target and renames it over
+// the target only when everything succeeded, so a failure or a cancel never
+// leaves a half-written file and never damages an existing one.
+bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64_t length,
+                     bool pump, const QString& timeText)
+{
+    const QFileInfo target(targetPath);
+    if (target.fileName().isEmpty() || target.isDir())
+        return false;
+    const QByteArray targetName = QFile::encodeName(targetPath);
+    // A read-only target stays as it is, as it would when written in place.
+    if (target.exists() && ::access(targetName.constData(), W_OK) != 0)
+        return false;
+
+    QByteArray tempName = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
+    const int fd = ::mkostemps(tempName.data(), 5, O_CLOEXEC);
+    if (fd < 0)
+        return false;
+
+    bool ok = true;
+    for (int64_t offset = 0; ok && offset < length; offset += kChunkSize) {
+        if (pump && PumpMessages() != 0) {
+            ok = false;
+            break;
+        }
+        ok = WriteAll(fd, data + offset, std::min(kChunkSize, length - offset));
+    }
+    if (ok)
+        ok = ::fchmod(fd, ModeForContent(data, length)) == 0;
+    time_t stamp;
+    if (ok && TimeFromText(timeText, stamp)) {
+        struct timespec times[2];
+        times[0].tv_sec = times[1].tv_sec = stamp;
+        times[0].tv_nsec = times[1].tv_nsec = 0;
+        ok = ::futimens(fd, times) == 0;
+    }
+    // close() can report a deferred write error (a full disk on some file systems).
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok)
+        ok = ::rename(tempName.constData(), targetName.constData()) == 0;
+    if (!ok)
+        ::unlink(tempName.constData());
+    return ok;
+}
+
+}  // namespace
+
+CInstallCabDB::CInstallCabDB() = default;
+
+CInstallCabDB::~CInstallCabDB() = default;
+
+int CInstallCabDB::CreateTables()
+{
+    CSQLiteDBBase::CreateTables();
+    // An error here goes to CreateDatabase's handler.
+    m_db.Execute(QStringLiteral(
+        "create table files(id INTEGER PRIMARY KEY AUTOINCREMENT, name\tntext, ver\t\tntext, "
+        "path\tntext, pack\tntext, action\tntext, mode\tint, length\tint, len\t\tint, "
+        "time\tntext, md5\t\tntext, data\tblob);"));
+    return 0;
+}
+
+void CInstallCabDB::CloseKeepingError()
+{
+    const QString error = m_lastError;
+    if (Close())
+        m_lastError = error;
+}
+
+bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
+                                const QString& packagePath, bool pump, int* outLength)
+{
+    SetPath(packagePath);
+    if (!Open())
+        return false;
+
+    bool result = false;
+    DATABASE::CppSQLite3Query query;
+    if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
+               query, {name})) {
+        CloseKeepingError();
+        return false;
+    }
+    try {
+        if (!query.IsEof()) {
+            const QString md5 = query.GetTextField(QStringLiteral("md5"));
+            const QString timeText = query.GetTextField(QStringLiteral("time"));
+            const int64_t mode = query.GetInt64Field(QStringLiteral("mode"));
+            const int64_t length = query.GetInt64Field(QStringLiteral("length"));
+            const int64_t len = query.GetInt64Field(QStringLiteral("len"));
+            int blobSize = 0;
+            const unsigned char* blob = query.GetBlobField(QStringLiteral("data"), blobSize);
+            static const unsigned char empty[1] = {0};
+            if (!blob)
+                blob = empty;
+            if (outLength)
+                *outLength = query.GetIntField(QStringLiteral("length"));
+
+            // Sizes that cannot belong to a sound row are refused before anything is
+            // allocated or read past the blob.
+            bool sizesOk;
+            if (mode == 1)
+                sizesOk = len == blobSize && length >= 0 && length <= INT_MAX &&
+                          length <= len * kMaxInflateRatio;
+            else
+                sizesOk = len == blobSize && length == blobSize;
+
+            std::unique_ptr<unsigned char[]> inflated;
+            const unsigned char* bytes = nullptr;
+            QString digest;
+            if (sizesOk && mode == 1) {
+                inflated.reset(new (std::nothrow) unsigned char[size_t(length) + 1]);
+                uLongf produced = uLongf(length);
+                if (inflated &&
+                    uncompress(inflated.get(), &produced, blob, uLong(len)) == Z_OK &&
+                    int64_t(produced) == length) {
+                    bytes = inflated.get();
+                    digest = GetMD5OfBuffer(bytes, size_t(length));
+                }
+            } else if (sizesOk) {
+                bytes = blob;
+                digest = GetMD5OfBuffer(bytes, size_t(length));
+            }
+
+            if (bytes && !digest.isEmpty() && digest == md5)
+                result = WriteTargetFile(targetPath, bytes, length, pump, timeText);
+        }
+        query.Finalize();
+    } catch (const DATABASE::CppSQLite3Exception& e) {
+        m_lastError = e.ErrorMessage();
+        result = false;
+    }
+    query = DATABASE::CppSQLite3Query();
+    CloseKeepingError();
+    return result;
+}
