@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace PKGTEST;
 
@@ -191,6 +193,17 @@ TEST_F(ExtractTest, TimeTextGivesLocalStandardTime)
     }
 }
 
+TEST_F(ExtractTest, SummerTimeTextIsReadAsStandardTime)
+{
+    // Central European zone, given as a rule so no zone database is needed.
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    const QString target = outFolder + QStringLiteral("/readme.txt");
+    ASSERT_TRUE(Extract(QStringLiteral("readme.txt"), target, nullptr));
+    // 14:39:38 at UTC+1, although August is in summer time there.
+    EXPECT_EQ(MTime(target), UtcTime(2022, 8, 26, 13, 39, 38));
+}
+
 // How a package is damaged, and what the extraction then leaves behind.
 struct FailureCase {
     const char* label;
@@ -358,6 +371,23 @@ TEST_F(ChunkTest, CancelMidwayRemovesThePartAndKeepsTheOldTarget)
     RecordPumps(3);
     EXPECT_FALSE(Extract(QStringLiteral("big.bin"), target, nullptr, true));
     EXPECT_EQ(partialSizes.size(), 3);
+    EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
+    EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
+}
+
+TEST_F(ChunkTest, WriteErrorRemovesThePartAndKeepsTheOldTarget)
+{
+    TESTS::WriteFileBytes(target, "previous version");
+    // A file size limit makes a write fail midway, as a full disk would.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit saved = {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool ok = Extract(QStringLiteral("big.bin"), target, nullptr, true);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(ok);
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
 }
