@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <zlib.h>
 
@@ -14,7 +15,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,6 +166,108 @@ bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64
     return ok;
 }
 
+// The files table has no index on name, so every lookup scans the whole table;
+// with thousands of entries, extracting them one by one costs a scan each. The
+// first lookup in a package notes the first row of every name; later lookups in
+// the same, unchanged file go straight to that row. Anything unexpected falls
+// back to the plain lookup, so the notes can only save time, never change a result.
+struct PackageStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {};
+    struct timespec changed = {};
+    uint32_t changeCounter = 0;  // SQLite bumps it on every committed write
+
+    bool operator==(const PackageStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+               changeCounter == o.changeCounter;
+    }
+};
+
+std::optional<PackageStamp> StampOf(const QString& packagePath)
+{
+    const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    unsigned char counter[4];
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ::pread(fd, counter, sizeof counter, 24) == ssize_t(sizeof counter);
+    ::close(fd);
+    if (!ok)
+        return std::nullopt;
+    PackageStamp stamp;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = st.st_mtim;
+    stamp.changed = st.st_ctim;
+    stamp.changeCounter = uint32_t(counter[0]) << 24 | uint32_t(counter[1]) << 16 |
+                          uint32_t(counter[2]) << 8 | uint32_t(counter[3]);
+    return stamp;
+}
+
+class EntryRows {
+public:
+    // The rowid of the first row named `name`, when the package is the one noted
+    // last (or can be noted now through db, which must be open on it).
+    std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath,
+                                const QString& name)
+    {
+        const std::optional<PackageStamp> stamp = StampOf(packagePath);
+        if (!stamp)
+            return std::nullopt;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath) {
+            m_stamp.reset();
+            m_rows.clear();
+            if (!Load(db))
+                return std::nullopt;
+            m_stamp = stamp;
+            m_path = packagePath;
+        }
+        const auto it = m_rows.constFind(name);
+        if (it == m_rows.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+
+private:
+    bool Load(DATABASE::CSQLiteDBBase& db)
+    {
+        DATABASE::CppSQLite3Query query;
+        // Only text can equal the bound name; rowid order makes the first row win.
+        if (!db.Query(QStringLiteral("select rowid, name from files where typeof(name)='text' "
+                                     "order by rowid;"),
+                      query))
+            return false;
+        try {
+            for (; !query.IsEof(); query.NextRow())
+                m_rows.insert(query.GetTextField(1), query.GetInt64Field(0));  // keeps the first
+            query.Finalize();
+        } catch (const DATABASE::CppSQLite3Exception&) {
+            m_rows.clear();
+            return false;
+        }
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::optional<PackageStamp> m_stamp;
+    QString m_path;
+    QHash<QString, int64_t> m_rows;
+};
+
+EntryRows& NotedRows()
+{
+    static EntryRows rows;
+    return rows;
+}
+
 }  // namespace
 
 CInstallCabDB::CInstallCabDB() = default;
@@ -196,10 +301,24 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
 
     bool result = false;
     DATABASE::CppSQLite3Query query;
-    if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
-               query, {name})) {
-        CloseKeepingError();
-        return false;
+    {
+        // A failed shortcut leaves no trace: the plain lookup below decides.
+        const QString error = m_lastError;
+        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, name);
+        const bool found = row &&
+            Query(QStringLiteral("select mode, length, len, md5,time,data from files "
+                                 "where rowid=? and name=?;"),
+                  query, {qint64(*row), name}) &&
+            !query.IsEof();
+        m_lastError = error;
+        if (!found) {
+            query = DATABASE::CppSQLite3Query();
+            if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
+                       query, {name})) {
+                CloseKeepingError();
+                return false;
+            }
+        }
     }
     try {
         if (!query.IsEof()) {
