@@ -120,11 +120,106 @@ bool WriteAll(int fd, const unsigned char* data, int64_t count)
     return true;
 }
 
-// Writes the bytes into a temporary file beside the target and renames it over
-// the target only when everything succeeded, so a failure or a cancel never
-// leaves a half-written file and never damages an existing one.
-bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64_t length,
-                     bool pump, const QString& timeText)
+// The entry's bytes front to back, one chunk at a time: inflated from the zlib
+// stream into one reused buffer, or taken straight from the stored blob. Nothing
+// of the entry's full size is ever allocated.
+class EntryBytes {
+public:
+    EntryBytes(const unsigned char* blob, int64_t len, bool compressed)
+        : m_blob(blob), m_len(len), m_compressed(compressed)
+    {
+    }
+    EntryBytes(const EntryBytes&) = delete;
+    EntryBytes& operator=(const EntryBytes&) = delete;
+    ~EntryBytes()
+    {
+        if (m_inflating)
+            inflateEnd(&m_stream);
+    }
+
+    bool Start()
+    {
+        if (!m_compressed)
+            return true;
+        m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
+        if (!m_buffer)
+            return false;
+        m_stream.next_in = const_cast<Bytef*>(m_blob);
+        m_stream.avail_in = uInt(m_len);
+        m_inflating = inflateInit(&m_stream) == Z_OK;
+        return m_inflating;
+    }
+
+    // The next count (at most kChunkSize) bytes; null when the data ends early
+    // or is damaged.
+    const unsigned char* Next(int64_t count)
+    {
+        if (!m_compressed) {
+            const unsigned char* bytes = m_blob + m_offset;
+            m_offset += count;
+            return bytes;
+        }
+        m_stream.next_out = m_buffer.get();
+        m_stream.avail_out = uInt(count);
+        while (m_stream.avail_out > 0 && !m_ended) {
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END)
+                m_ended = true;
+            else if (rc != Z_OK)
+                return nullptr;  // damaged, or the input ran out (no progress)
+        }
+        return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
+    }
+
+    // True when the data holds nothing more than the bytes taken: the stream ends
+    // here, as a one-shot inflate into a buffer of exactly that size requires.
+    bool Finished()
+    {
+        if (!m_compressed || m_ended)
+            return true;
+        unsigned char extra;
+        m_stream.next_out = &extra;
+        m_stream.avail_out = 1;
+        for (;;) {
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (m_stream.avail_out == 0)
+                return false;  // more bytes than the entry's length
+            if (rc == Z_STREAM_END)
+                return true;
+            if (rc != Z_OK)
+                return false;
+        }
+    }
+
+private:
+    const unsigned char* m_blob;
+    int64_t m_len;
+    bool m_compressed;
+    int64_t m_offset = 0;
+    z_stream m_stream = {};
+    bool m_inflating = false;
+    bool m_ended = false;
+    std::unique_ptr<unsigned char[]> m_buffer;
+};
+
+QString DigestText(const unsigned char digest[16])
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString text(32, Qt::Uninitialized);
+    for (int i = 0; i < 16; ++i) {
+        text[2 * i] = QLatin1Char(hex[digest[i] >> 4]);
+        text[2 * i + 1] = QLatin1Char(hex[digest[i] & 0x0F]);
+    }
+    return text;
+}
+
+// Restores the entry into a temporary file beside the target, digesting the
+// bytes as they pass, and renames it over the target only when all `length`
+// bytes came out, their digest is `md5` and every write succeeded. So a damaged
+// entry, a failure or a cancel never leaves a half-written file and never
+// damages an existing one.
+bool RestoreTargetFile(const QString& targetPath, EntryBytes& source, int64_t length,
+                       const QString& md5, bool pump, const QString& timeText)
 {
     const QFileInfo target(targetPath);
     if (target.fileName().isEmpty() || target.isDir())
@@ -133,22 +228,46 @@ bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64
     // A read-only target stays as it is, as it would when written in place.
     if (target.exists() && ::access(targetName.constData(), W_OK) != 0)
         return false;
+    if (!source.Start())
+        return false;
 
     QByteArray tempName = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
     const int fd = ::mkostemps(tempName.data(), 5, O_CLOEXEC);
     if (fd < 0)
         return false;
 
+    GLOBAL::CMD5Encode digest;
+    unsigned char head[4] = {};
     bool ok = true;
-    for (int64_t offset = 0; ok && offset < length; offset += kChunkSize) {
+    for (int64_t offset = 0; offset < length;) {
         if (pump && PumpMessages() != 0) {
             ok = false;
             break;
         }
-        ok = WriteAll(fd, data + offset, std::min(kChunkSize, length - offset));
+        const int64_t count = std::min(kChunkSize, length - offset);
+        const unsigned char* chunk = source.Next(count);
+        if (!chunk) {
+            ok = false;
+            break;
+        }
+        digest.Update(chunk, uint32_t(count));
+        if (offset == 0)
+            std::memcpy(head, chunk, size_t(std::min<int64_t>(count, sizeof head)));
+        if (!WriteAll(fd, chunk, count)) {
+            ok = false;
+            break;
+        }
+        offset += count;
+    }
+    if (ok && source.Finished()) {
+        unsigned char sum[16];
+        digest.Final(sum);
+        ok = DigestText(sum) == md5;
+    } else {
+        ok = false;
     }
     if (ok)
-        ok = ::fchmod(fd, ModeForContent(data, length)) == 0;
+        ok = ::fchmod(fd, ModeForContent(head, length)) == 0;
     time_t stamp;
     if (ok && TimeFromText(timeText, stamp)) {
         struct timespec times[2];
@@ -246,8 +365,11 @@ private:
                       query))
             return false;
         try {
-            for (; !query.IsEof(); query.NextRow())
-                m_rows.insert(query.GetTextField(1), query.GetInt64Field(0));  // keeps the first
+            for (; !query.IsEof(); query.NextRow()) {
+                const QString name = query.GetTextField(1);
+                if (!m_rows.contains(name))  // the first row of a name is its entry
+                    m_rows.insert(name, query.GetInt64Field(0));
+            }
             query.Finalize();
         } catch (const DATABASE::CppSQLite3Exception&) {
             m_rows.clear();
@@ -344,25 +466,10 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             else
                 sizesOk = len == blobSize && length == blobSize;
 
-            std::unique_ptr<unsigned char[]> inflated;
-            const unsigned char* bytes = nullptr;
-            QString digest;
-            if (sizesOk && mode == 1) {
-                inflated.reset(new (std::nothrow) unsigned char[size_t(length) + 1]);
-                uLongf produced = uLongf(length);
-                if (inflated &&
-                    uncompress(inflated.get(), &produced, blob, uLong(len)) == Z_OK &&
-                    int64_t(produced) == length) {
-                    bytes = inflated.get();
-                    digest = GetMD5OfBuffer(bytes, size_t(length));
-                }
-            } else if (sizesOk) {
-                bytes = blob;
-                digest = GetMD5OfBuffer(bytes, size_t(length));
+            if (sizesOk) {
+                EntryBytes source(blob, len, mode == 1);
+                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
             }
-
-            if (bytes && !digest.isEmpty() && digest == md5)
-                result = WriteTargetFile(targetPath, bytes, length, pump, timeText);
         }
         query.Finalize();
     } catch (const DATABASE::CppSQLite3Exception& e) {
