@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -121,12 +122,18 @@ bool WriteAll(int fd, const unsigned char* data, int64_t count)
 }
 
 // The entry's bytes front to back, one chunk at a time: inflated from the zlib
-// stream into one reused buffer, or taken straight from the stored blob. Nothing
-// of the entry's full size is ever allocated.
+// stream into one reused buffer, or taken from the stored data. The row's data
+// is read piece by piece through SQLite's incremental blob access (or comes from
+// memory for values that are not blobs), so nothing of the entry's full size is
+// ever allocated.
 class EntryBytes {
 public:
-    EntryBytes(const unsigned char* blob, int64_t len, bool compressed)
+    EntryBytes(sqlite3_blob* blob, int64_t len, bool compressed)
         : m_blob(blob), m_len(len), m_compressed(compressed)
+    {
+    }
+    EntryBytes(const unsigned char* bytes, int64_t len, bool compressed)
+        : m_bytes(bytes), m_len(len), m_compressed(compressed)
     {
     }
     EntryBytes(const EntryBytes&) = delete;
@@ -139,29 +146,44 @@ public:
 
     bool Start()
     {
+        if (m_blob || m_compressed) {
+            m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
+            if (!m_buffer)
+                return false;
+        }
         if (!m_compressed)
             return true;
-        m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
-        if (!m_buffer)
-            return false;
-        m_stream.next_in = const_cast<Bytef*>(m_blob);
-        m_stream.avail_in = uInt(m_len);
+        if (m_blob) {
+            m_input.reset(new (std::nothrow) unsigned char[kChunkSize]);
+            if (!m_input)
+                return false;
+        } else {
+            m_stream.next_in = const_cast<Bytef*>(m_bytes);
+            m_stream.avail_in = uInt(m_len);
+            m_offset = m_len;
+        }
         m_inflating = inflateInit(&m_stream) == Z_OK;
         return m_inflating;
     }
 
-    // The next count (at most kChunkSize) bytes; null when the data ends early
-    // or is damaged.
+    // The next count (at most kChunkSize) bytes; null when the data ends early,
+    // is damaged or cannot be read.
     const unsigned char* Next(int64_t count)
     {
         if (!m_compressed) {
-            const unsigned char* bytes = m_blob + m_offset;
+            const int64_t at = m_offset;
             m_offset += count;
-            return bytes;
+            if (!m_blob)
+                return m_bytes + at;
+            return sqlite3_blob_read(m_blob, m_buffer.get(), int(count), int(at)) == SQLITE_OK
+                       ? m_buffer.get()
+                       : nullptr;
         }
         m_stream.next_out = m_buffer.get();
         m_stream.avail_out = uInt(count);
         while (m_stream.avail_out > 0 && !m_ended) {
+            if (!Refill())
+                return nullptr;
             const int rc = inflate(&m_stream, Z_NO_FLUSH);
             if (rc == Z_STREAM_END)
                 m_ended = true;
@@ -181,6 +203,8 @@ public:
         m_stream.next_out = &extra;
         m_stream.avail_out = 1;
         for (;;) {
+            if (!Refill())
+                return false;
             const int rc = inflate(&m_stream, Z_NO_FLUSH);
             if (m_stream.avail_out == 0)
                 return false;  // more bytes than the entry's length
@@ -192,14 +216,30 @@ public:
     }
 
 private:
-    const unsigned char* m_blob;
+    // Gives the inflater the next piece of the blob once it has used up the last.
+    bool Refill()
+    {
+        if (m_stream.avail_in > 0 || m_offset >= m_len)
+            return true;
+        const int count = int(std::min(kChunkSize, m_len - m_offset));
+        if (sqlite3_blob_read(m_blob, m_input.get(), count, int(m_offset)) != SQLITE_OK)
+            return false;
+        m_stream.next_in = m_input.get();
+        m_stream.avail_in = uInt(count);
+        m_offset += count;
+        return true;
+    }
+
+    sqlite3_blob* m_blob = nullptr;
+    const unsigned char* m_bytes = nullptr;
     int64_t m_len;
     bool m_compressed;
-    int64_t m_offset = 0;
+    int64_t m_offset = 0;  // next byte of the stored data to read
     z_stream m_stream = {};
     bool m_inflating = false;
     bool m_ended = false;
     std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<unsigned char[]> m_input;
 };
 
 QString DigestText(const unsigned char digest[16])
@@ -428,14 +468,15 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
         const QString error = m_lastError;
         const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, name);
         const bool found = row &&
-            Query(QStringLiteral("select mode, length, len, md5,time,data from files "
-                                 "where rowid=? and name=?;"),
+            Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                                 "rowid as entryrow from files where rowid=? and name=?;"),
                   query, {qint64(*row), name}) &&
             !query.IsEof();
         m_lastError = error;
         if (!found) {
             query = DATABASE::CppSQLite3Query();
-            if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
+            if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                                      "rowid as entryrow from files where name=?;"),
                        query, {name})) {
                 CloseKeepingError();
                 return false;
@@ -449,13 +490,35 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             const int64_t mode = query.GetInt64Field(QStringLiteral("mode"));
             const int64_t length = query.GetInt64Field(QStringLiteral("length"));
             const int64_t len = query.GetInt64Field(QStringLiteral("len"));
-            int blobSize = 0;
-            const unsigned char* blob = query.GetBlobField(QStringLiteral("data"), blobSize);
-            static const unsigned char empty[1] = {0};
-            if (!blob)
-                blob = empty;
+            const int64_t row = query.GetInt64Field(QStringLiteral("entryrow"));
             if (outLength)
                 *outLength = query.GetIntField(QStringLiteral("length"));
+
+            // The data is read in pieces straight from the file; only values that
+            // are not blobs (or a blob SQLite cannot open so) are fetched whole.
+            std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> handle(nullptr, sqlite3_blob_close);
+            DATABASE::CppSQLite3Query dataQuery;
+            const unsigned char* bytes = nullptr;
+            int blobSize = 0;
+            const QString dataType = query.GetTextField(QStringLiteral("datatype"));
+            sqlite3_blob* opened = nullptr;
+            if (dataType == QStringLiteral("blob") &&
+                sqlite3_blob_open(m_db.Handle(), "main", "files", "data", row, 0, &opened) ==
+                    SQLITE_OK) {
+                handle.reset(opened);
+                blobSize = sqlite3_blob_bytes(opened);
+            } else {
+                sqlite3_blob_close(opened);  // null, or the handle a failed open left
+                if (dataType != QStringLiteral("null")) {
+                    dataQuery = m_db.ExecuteQuery(
+                        QStringLiteral("select data from files where rowid=?;"), {qint64(row)});
+                    if (!dataQuery.IsEof())
+                        bytes = dataQuery.GetBlobField(0, blobSize);
+                }
+            }
+            static const unsigned char empty[1] = {0};
+            if (!bytes)
+                bytes = empty;
 
             // Sizes that cannot belong to a sound row are refused before anything is
             // allocated or read past the blob.
@@ -466,8 +529,11 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             else
                 sizesOk = len == blobSize && length == blobSize;
 
-            if (sizesOk) {
-                EntryBytes source(blob, len, mode == 1);
+            if (sizesOk && handle) {
+                EntryBytes source(handle.get(), len, mode == 1);
+                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
+            } else if (sizesOk) {
+                EntryBytes source(bytes, len, mode == 1);
                 result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
             }
         }
