@@ -34,70 +34,89 @@ if [ "$(cat "$work/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$package" ] || 
   echo "$stamp" >"$work/stamp"
 fi
 
-now_ns() { date +%s%N; }
-# Milliseconds of a command's wall time.
-time_ms() {
-  local start end
-  start=$(now_ns)
-  "$@" >/dev/null
-  end=$(now_ns)
-  echo $(((end - start) / 1000000))
+# "wall_ms cpu_ms" of a command: wall time and the user + system time it used.
+run_timed() {
+  python3 - "$@" <<'PY'
+import resource, subprocess, sys, time
+start = time.perf_counter()
+subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
+wall = time.perf_counter() - start
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(round(wall * 1000), round((usage.ru_utime + usage.ru_stime) * 1000))
+PY
 }
-# The real time in ms of the single benchmark in Google Benchmark's JSON output.
+# "wall_ms cpu_ms" of one benchmark of the program, read from its JSON report
+# once it has finished (a reader running beside it would disturb the timing).
 gbench_ms() {
-  python3 -c 'import json,sys
-d=json.load(sys.stdin)
-b=[x for x in d["benchmarks"] if x.get("run_type","iteration")=="iteration"]
-if not b or b[0].get("error_occurred"): sys.exit("benchmark failed: %s" % (b[0].get("error_message") if b else "no result"))
-print(round(min(x["real_time"] for x in b)))'
+  local report="$work/report.json"
+  "$@" --benchmark_out="$report" --benchmark_out_format=json >/dev/null 2>"$work/report.log" ||
+    { cat "$work/report.log" >&2; return 1; }
+  python3 - "$report" <<'PY'
+import json, sys
+runs = [x for x in json.load(open(sys.argv[1]))["benchmarks"] if x.get("run_type", "iteration") == "iteration"]
+if not runs or runs[0].get("error_occurred"):
+    sys.exit("benchmark failed: %s" % (runs[0].get("error_message") if runs else "no result"))
+best = min(runs, key=lambda x: x["real_time"])
+print(round(best["real_time"]), round(best["cpu_time"]))
+PY
 }
 min_of() { printf '%s\n' "$@" | sort -n | head -1; }
-clean_out() { rm -rf "$work/out-ours" "$work/out-unzip"; sync; }
+walls() { for p in "$@"; do echo "${p%% *}"; done; }
+cpus() { for p in "$@"; do echo "${p##* }"; done; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 payload_mb=$(du -sm "$payload" | cut -f1)
 entries=$(find "$payload" -type f | wc -l)
 echo "payload: ${payload_mb} MB in ${entries} files; package $(du -m "$package" | cut -f1) MB; zip $(du -m "$archive" | cut -f1) MB"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
+# Every run writes into a folder of its own, all removed at the end: creating
+# files just after deleting thousands of others costs ext4 extra work that
+# would blur the comparison.
+runs="$work/runs"
+rm -rf "$runs"
+mkdir -p "$runs"
+extract_ours() {
+  gbench_ms "$bin" --package="$package" --out="$1" --benchmark_filter=BM_ExtractAll
+}
+
 # Warm the page cache and check that both extractions give the payload back.
 cat "$package" "$archive" "$md5file" >/dev/null
-clean_out
-NORVEX_BENCH_PACKAGE="$package" NORVEX_BENCH_OUT="$work/out-ours" \
-  "$bin" --benchmark_filter=BM_ExtractAll --benchmark_format=json | gbench_ms >/dev/null
-unzip -o -q "$archive" -d "$work/out-unzip"
-diff -r "$payload" "$work/out-ours" >/dev/null || { echo "bench: our extraction differs from the payload" >&2; exit 1; }
-diff -r "$payload" "$work/out-unzip" >/dev/null || { echo "bench: unzip output differs from the payload" >&2; exit 1; }
+extract_ours "$runs/check-ours" >/dev/null
+unzip -o -q "$archive" -d "$runs/check-unzip"
+diff -r "$payload" "$runs/check-ours" >/dev/null || { echo "bench: our extraction differs from the payload" >&2; exit 1; }
+diff -r "$payload" "$runs/check-unzip" >/dev/null || { echo "bench: unzip output differs from the payload" >&2; exit 1; }
 
 ours_x=() unzip_x=() ours_m=() md5sum_m=()
 for ((i = 1; i <= reps; i++)); do
-  clean_out
-  unzip_x+=("$(time_ms unzip -o -q "$archive" -d "$work/out-unzip")")
-  clean_out
-  ours_x+=("$(NORVEX_BENCH_PACKAGE="$package" NORVEX_BENCH_OUT="$work/out-ours" \
-    "$bin" --benchmark_filter=BM_ExtractAll --benchmark_format=json | gbench_ms)")
-  md5sum_m+=("$(time_ms md5sum "$md5file")")
-  ours_m+=("$(NORVEX_BENCH_MD5_FILE="$md5file" \
-    "$bin" --benchmark_filter=BM_MD5OfFile --benchmark_format=json | gbench_ms)")
+  sync
+  unzip_x+=("$(run_timed unzip -o -q "$archive" -d "$runs/unzip-$i")")
+  sync
+  ours_x+=("$(extract_ours "$runs/ours-$i")")
+  md5sum_m+=("$(run_timed md5sum "$md5file")")
+  ours_m+=("$(gbench_ms "$bin" --md5-file="$md5file" --benchmark_filter=BM_MD5OfFile)")
 done
-clean_out
 
 peak_kib=0
 for ((i = 1; i <= 3; i++)); do
-  out=$("$bin" --package="$package" --out="$work/out-ours" --peak-memory=program.bin)
+  out=$("$bin" --package="$package" --out="$runs/peak-$i" --peak-memory=program.bin)
   kib=$(awk '/^peak_rss_kib/ {print $2}' <<<"$out")
   base_kib=$(awk '/^rss_before_kib/ {print $2}' <<<"$out")
   entry_bytes=$(awk '/^entry_bytes/ {print $2}' <<<"$out")
   [ "$kib" -gt "$peak_kib" ] && peak_kib=$kib
 done
-clean_out
+rm -rf "$runs"
 
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "runs (ms): extract ours ${ours_x[*]} | unzip ${unzip_x[*]} | md5 ours ${ours_m[*]} | md5sum ${md5sum_m[*]}"
-ox=$(min_of "${ours_x[@]}"); ux=$(min_of "${unzip_x[@]}")
-om=$(min_of "${ours_m[@]}"); mm=$(min_of "${md5sum_m[@]}")
-echo "extract all ${entries} entries: ours ${ox} ms, unzip ${ux} ms"
-echo "digest of 256 MiB: ours ${om} ms, md5sum ${mm} ms"
+echo "runs, wall ms: extract ours $(walls "${ours_x[@]}" | xargs) | unzip $(walls "${unzip_x[@]}" | xargs)"
+echo "runs, wall ms: md5 ours $(walls "${ours_m[@]}" | xargs) | md5sum $(walls "${md5sum_m[@]}" | xargs)"
+ox=$(min_of $(walls "${ours_x[@]}")); ux=$(min_of $(walls "${unzip_x[@]}"))
+om=$(min_of $(walls "${ours_m[@]}")); mm=$(min_of $(walls "${md5sum_m[@]}"))
+oxc=$(min_of $(cpus "${ours_x[@]}")); uxc=$(min_of $(cpus "${unzip_x[@]}"))
+omc=$(min_of $(cpus "${ours_m[@]}")); mmc=$(min_of $(cpus "${md5sum_m[@]}"))
+echo "extract all ${entries} entries (best of ${reps}): ours ${ox} ms, unzip ${ux} ms; CPU ours ${oxc} ms, unzip ${uxc} ms (ratio $(ratio "$oxc" "$uxc"))"
+echo "digest of 256 MiB (best of ${reps}): ours ${om} ms, md5sum ${mm} ms; CPU ours ${omc} ms, md5sum ${mmc} ms (ratio $(ratio "$omc" "$mmc"))"
 echo "peak memory extracting program.bin ($((entry_bytes / 1024)) KiB): ${peak_kib} KiB (${base_kib} KiB before the extraction)"
-awk -v o="$ox" -v u="$ux" 'BEGIN { printf "extract ratio ours/unzip: %.2f (target <= 1.3)\n", o / u }'
-awk -v o="$om" -v m="$mm" 'BEGIN { printf "md5 ratio ours/md5sum: %.2f (target <= 1.25)\n", o / m }'
-awk -v p="$peak_kib" -v s="$entry_bytes" 'BEGIN { printf "peak memory / file size: %.2f (target <= 2.5)\n", p * 1024 / s }'
+echo "extract ratio ours/unzip: $(ratio "$ox" "$ux") (target <= 1.3)"
+echo "md5 ratio ours/md5sum: $(ratio "$om" "$mm") (target <= 1.25)"
+echo "peak memory / file size: $(ratio "$((peak_kib * 1024))" "$entry_bytes") (target <= 2.5)"
