@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -14,7 +16,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,11 +121,145 @@ bool WriteAll(int fd, const unsigned char* data, int64_t count)
     return true;
 }
 
-// Writes the bytes into a temporary file beside the target and renames it over
-// the target only when everything succeeded, so a failure or a cancel never
-// leaves a half-written file and never damages an existing one.
-bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64_t length,
-                     bool pump, const QString& timeText)
+// The entry's bytes front to back, one chunk at a time: inflated from the zlib
+// stream into one reused buffer, or taken from the stored data. The row's data
+// is read piece by piece through SQLite's incremental blob access (or comes from
+// memory for values that are not blobs), so nothing of the entry's full size is
+// ever allocated.
+class EntryBytes {
+public:
+    EntryBytes(sqlite3_blob* blob, int64_t len, bool compressed)
+        : m_blob(blob), m_len(len), m_compressed(compressed)
+    {
+    }
+    EntryBytes(const unsigned char* bytes, int64_t len, bool compressed)
+        : m_bytes(bytes), m_len(len), m_compressed(compressed)
+    {
+    }
+    EntryBytes(const EntryBytes&) = delete;
+    EntryBytes& operator=(const EntryBytes&) = delete;
+    ~EntryBytes()
+    {
+        if (m_inflating)
+            inflateEnd(&m_stream);
+    }
+
+    bool Start()
+    {
+        if (m_blob || m_compressed) {
+            m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
+            if (!m_buffer)
+                return false;
+        }
+        if (!m_compressed)
+            return true;
+        if (m_blob) {
+            m_input.reset(new (std::nothrow) unsigned char[kChunkSize]);
+            if (!m_input)
+                return false;
+        } else {
+            m_stream.next_in = const_cast<Bytef*>(m_bytes);
+            m_stream.avail_in = uInt(m_len);
+            m_offset = m_len;
+        }
+        m_inflating = inflateInit(&m_stream) == Z_OK;
+        return m_inflating;
+    }
+
+    // The next count (at most kChunkSize) bytes; null when the data ends early,
+    // is damaged or cannot be read.
+    const unsigned char* Next(int64_t count)
+    {
+        if (!m_compressed) {
+            const int64_t at = m_offset;
+            m_offset += count;
+            if (!m_blob)
+                return m_bytes + at;
+            return sqlite3_blob_read(m_blob, m_buffer.get(), int(count), int(at)) == SQLITE_OK
+                       ? m_buffer.get()
+                       : nullptr;
+        }
+        m_stream.next_out = m_buffer.get();
+        m_stream.avail_out = uInt(count);
+        while (m_stream.avail_out > 0 && !m_ended) {
+            if (!Refill())
+                return nullptr;
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END)
+                m_ended = true;
+            else if (rc != Z_OK)
+                return nullptr;  // damaged, or the input ran out (no progress)
+        }
+        return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
+    }
+
+    // True when the data holds nothing more than the bytes taken: the stream ends
+    // here, as a one-shot inflate into a buffer of exactly that size requires.
+    bool Finished()
+    {
+        if (!m_compressed || m_ended)
+            return true;
+        unsigned char extra;
+        m_stream.next_out = &extra;
+        m_stream.avail_out = 1;
+        for (;;) {
+            if (!Refill())
+                return false;
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (m_stream.avail_out == 0)
+                return false;  // more bytes than the entry's length
+            if (rc == Z_STREAM_END)
+                return true;
+            if (rc != Z_OK)
+                return false;
+        }
+    }
+
+private:
+    // Gives the inflater the next piece of the blob once it has used up the last.
+    bool Refill()
+    {
+        if (m_stream.avail_in > 0 || m_offset >= m_len)
+            return true;
+        const int count = int(std::min(kChunkSize, m_len - m_offset));
+        if (sqlite3_blob_read(m_blob, m_input.get(), count, int(m_offset)) != SQLITE_OK)
+            return false;
+        m_stream.next_in = m_input.get();
+        m_stream.avail_in = uInt(count);
+        m_offset += count;
+        return true;
+    }
+
+    sqlite3_blob* m_blob = nullptr;
+    const unsigned char* m_bytes = nullptr;
+    int64_t m_len;
+    bool m_compressed;
+    int64_t m_offset = 0;  // next byte of the stored data to read
+    z_stream m_stream = {};
+    bool m_inflating = false;
+    bool m_ended = false;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<unsigned char[]> m_input;
+};
+
+QString DigestText(const unsigned char digest[16])
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString text(32, Qt::Uninitialized);
+    for (int i = 0; i < 16; ++i) {
+        text[2 * i] = QLatin1Char(hex[digest[i] >> 4]);
+        text[2 * i + 1] = QLatin1Char(hex[digest[i] & 0x0F]);
+    }
+    return text;
+}
+
+// Restores the entry into a temporary file beside the target, digesting the
+// bytes as they pass, and renames it over the target only when all `length`
+// bytes came out, their digest is `md5` and every write succeeded. So a damaged
+// entry, a failure or a cancel never leaves a half-written file and never
+// damages an existing one.
+bool RestoreTargetFile(const QString& targetPath, EntryBytes& source, int64_t length,
+                       const QString& md5, bool pump, const QString& timeText)
 {
     const QFileInfo target(targetPath);
     if (target.fileName().isEmpty() || target.isDir())
@@ -130,22 +268,46 @@ bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64
     // A read-only target stays as it is, as it would when written in place.
     if (target.exists() && ::access(targetName.constData(), W_OK) != 0)
         return false;
+    if (!source.Start())
+        return false;
 
     QByteArray tempName = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
     const int fd = ::mkostemps(tempName.data(), 5, O_CLOEXEC);
     if (fd < 0)
         return false;
 
+    GLOBAL::CMD5Encode digest;
+    unsigned char head[4] = {};
     bool ok = true;
-    for (int64_t offset = 0; ok && offset < length; offset += kChunkSize) {
+    for (int64_t offset = 0; offset < length;) {
         if (pump && PumpMessages() != 0) {
             ok = false;
             break;
         }
-        ok = WriteAll(fd, data + offset, std::min(kChunkSize, length - offset));
+        const int64_t count = std::min(kChunkSize, length - offset);
+        const unsigned char* chunk = source.Next(count);
+        if (!chunk) {
+            ok = false;
+            break;
+        }
+        digest.Update(chunk, uint32_t(count));
+        if (offset == 0)
+            std::memcpy(head, chunk, size_t(std::min<int64_t>(count, sizeof head)));
+        if (!WriteAll(fd, chunk, count)) {
+            ok = false;
+            break;
+        }
+        offset += count;
+    }
+    if (ok && source.Finished()) {
+        unsigned char sum[16];
+        digest.Final(sum);
+        ok = DigestText(sum) == md5;
+    } else {
+        ok = false;
     }
     if (ok)
-        ok = ::fchmod(fd, ModeForContent(data, length)) == 0;
+        ok = ::fchmod(fd, ModeForContent(head, length)) == 0;
     time_t stamp;
     if (ok && TimeFromText(timeText, stamp)) {
         struct timespec times[2];
@@ -161,6 +323,111 @@ bool WriteTargetFile(const QString& targetPath, const unsigned char* data, int64
     if (!ok)
         ::unlink(tempName.constData());
     return ok;
+}
+
+// The files table has no index on name, so every lookup scans the whole table;
+// with thousands of entries, extracting them one by one costs a scan each. The
+// first lookup in a package notes the first row of every name; later lookups in
+// the same, unchanged file go straight to that row. Anything unexpected falls
+// back to the plain lookup, so the notes can only save time, never change a result.
+struct PackageStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {};
+    struct timespec changed = {};
+    uint32_t changeCounter = 0;  // SQLite bumps it on every committed write
+
+    bool operator==(const PackageStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+               changeCounter == o.changeCounter;
+    }
+};
+
+std::optional<PackageStamp> StampOf(const QString& packagePath)
+{
+    const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    unsigned char counter[4];
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ::pread(fd, counter, sizeof counter, 24) == ssize_t(sizeof counter);
+    ::close(fd);
+    if (!ok)
+        return std::nullopt;
+    PackageStamp stamp;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = st.st_mtim;
+    stamp.changed = st.st_ctim;
+    stamp.changeCounter = uint32_t(counter[0]) << 24 | uint32_t(counter[1]) << 16 |
+                          uint32_t(counter[2]) << 8 | uint32_t(counter[3]);
+    return stamp;
+}
+
+class EntryRows {
+public:
+    // The rowid of the first row named `name`, when the package is the one noted
+    // last (or can be noted now through db, which must be open on it).
+    std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath,
+                                const QString& name)
+    {
+        const std::optional<PackageStamp> stamp = StampOf(packagePath);
+        if (!stamp)
+            return std::nullopt;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath) {
+            m_stamp.reset();
+            m_rows.clear();
+            if (!Load(db))
+                return std::nullopt;
+            m_stamp = stamp;
+            m_path = packagePath;
+        }
+        const auto it = m_rows.constFind(name);
+        if (it == m_rows.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+
+private:
+    bool Load(DATABASE::CSQLiteDBBase& db)
+    {
+        DATABASE::CppSQLite3Query query;
+        // Only text can equal the bound name; rowid order makes the first row win.
+        if (!db.Query(QStringLiteral("select rowid, name from files where typeof(name)='text' "
+                                     "order by rowid;"),
+                      query))
+            return false;
+        try {
+            for (; !query.IsEof(); query.NextRow()) {
+                const QString name = query.GetTextField(1);
+                if (!m_rows.contains(name))  // the first row of a name is its entry
+                    m_rows.insert(name, query.GetInt64Field(0));
+            }
+            query.Finalize();
+        } catch (const DATABASE::CppSQLite3Exception&) {
+            m_rows.clear();
+            return false;
+        }
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::optional<PackageStamp> m_stamp;
+    QString m_path;
+    QHash<QString, int64_t> m_rows;
+};
+
+EntryRows& NotedRows()
+{
+    static EntryRows rows;
+    return rows;
 }
 
 }  // namespace
@@ -196,10 +463,25 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
 
     bool result = false;
     DATABASE::CppSQLite3Query query;
-    if (!Query(QStringLiteral("select mode, length, len, md5,time,data from files where name=?;"),
-               query, {name})) {
-        CloseKeepingError();
-        return false;
+    {
+        // A failed shortcut leaves no trace: the plain lookup below decides.
+        const QString error = m_lastError;
+        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, name);
+        const bool found = row &&
+            Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                                 "rowid as entryrow from files where rowid=? and name=?;"),
+                  query, {qint64(*row), name}) &&
+            !query.IsEof();
+        m_lastError = error;
+        if (!found) {
+            query = DATABASE::CppSQLite3Query();
+            if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                                      "rowid as entryrow from files where name=?;"),
+                       query, {name})) {
+                CloseKeepingError();
+                return false;
+            }
+        }
     }
     try {
         if (!query.IsEof()) {
@@ -208,13 +490,35 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             const int64_t mode = query.GetInt64Field(QStringLiteral("mode"));
             const int64_t length = query.GetInt64Field(QStringLiteral("length"));
             const int64_t len = query.GetInt64Field(QStringLiteral("len"));
-            int blobSize = 0;
-            const unsigned char* blob = query.GetBlobField(QStringLiteral("data"), blobSize);
-            static const unsigned char empty[1] = {0};
-            if (!blob)
-                blob = empty;
+            const int64_t row = query.GetInt64Field(QStringLiteral("entryrow"));
             if (outLength)
                 *outLength = query.GetIntField(QStringLiteral("length"));
+
+            // The data is read in pieces straight from the file; only values that
+            // are not blobs (or a blob SQLite cannot open so) are fetched whole.
+            std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> handle(nullptr, sqlite3_blob_close);
+            DATABASE::CppSQLite3Query dataQuery;
+            const unsigned char* bytes = nullptr;
+            int blobSize = 0;
+            const QString dataType = query.GetTextField(QStringLiteral("datatype"));
+            sqlite3_blob* opened = nullptr;
+            if (dataType == QStringLiteral("blob") &&
+                sqlite3_blob_open(m_db.Handle(), "main", "files", "data", row, 0, &opened) ==
+                    SQLITE_OK) {
+                handle.reset(opened);
+                blobSize = sqlite3_blob_bytes(opened);
+            } else {
+                sqlite3_blob_close(opened);  // null, or the handle a failed open left
+                if (dataType != QStringLiteral("null")) {
+                    dataQuery = m_db.ExecuteQuery(
+                        QStringLiteral("select data from files where rowid=?;"), {qint64(row)});
+                    if (!dataQuery.IsEof())
+                        bytes = dataQuery.GetBlobField(0, blobSize);
+                }
+            }
+            static const unsigned char empty[1] = {0};
+            if (!bytes)
+                bytes = empty;
 
             // Sizes that cannot belong to a sound row are refused before anything is
             // allocated or read past the blob.
@@ -225,25 +529,13 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             else
                 sizesOk = len == blobSize && length == blobSize;
 
-            std::unique_ptr<unsigned char[]> inflated;
-            const unsigned char* bytes = nullptr;
-            QString digest;
-            if (sizesOk && mode == 1) {
-                inflated.reset(new (std::nothrow) unsigned char[size_t(length) + 1]);
-                uLongf produced = uLongf(length);
-                if (inflated &&
-                    uncompress(inflated.get(), &produced, blob, uLong(len)) == Z_OK &&
-                    int64_t(produced) == length) {
-                    bytes = inflated.get();
-                    digest = GetMD5OfBuffer(bytes, size_t(length));
-                }
+            if (sizesOk && handle) {
+                EntryBytes source(handle.get(), len, mode == 1);
+                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
             } else if (sizesOk) {
-                bytes = blob;
-                digest = GetMD5OfBuffer(bytes, size_t(length));
+                EntryBytes source(bytes, len, mode == 1);
+                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
             }
-
-            if (bytes && !digest.isEmpty() && digest == md5)
-                result = WriteTargetFile(targetPath, bytes, length, pump, timeText);
         }
         query.Finalize();
     } catch (const DATABASE::CppSQLite3Exception& e) {
