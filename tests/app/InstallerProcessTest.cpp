@@ -8,11 +8,11 @@
 #include "database/CppSQLite3DB.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "support/Process.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -22,28 +22,8 @@ const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
 const QString kPackExe = QStringLiteral(NORVEX_PACK_EXE);
 const QString kPackageError = QStringLiteral("出错: 安装程序无法加载安装数据，请重新下载安装程序后重试！");
 
-struct ProcessResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ProcessResult RunProcess(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    ProcessResult result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "did not finish: " << program.toStdString();
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
+using TESTS::ProcessResult;
+using TESTS::RunProcess;
 
 void Pack(const QStringList& arguments)
 {

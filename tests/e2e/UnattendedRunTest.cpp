@@ -1,6 +1,7 @@
 // The sample product's real installer, made with norvex-pack, run unattended
 // in the sandbox root: install, repair, upgrade by text comparison of
 // versions, removal through the installed uninstall.exe, start-up failure.
+#include "support/Process.h"
 #include "support/Sandbox.h"
 
 #include "app/MessageTable.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -34,23 +34,9 @@ struct RunResult {
 
 RunResult RunProgram(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
-    env.remove(QStringLiteral("DISPLAY"));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    RunResult result;
-    if (!process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "timed out: " << program.toStdString();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    const TESTS::ProcessResult r = TESTS::RunProcess(program, arguments,
+        {QStringLiteral("LC_ALL=zh_CN.UTF-8"), QStringLiteral("DISPLAY")}, 180000);
+    return {r.exitCode, r.out.split(u'\n', Qt::SkipEmptyParts), r.err};
 }
 
 std::string Show(const RunResult& r)

@@ -4,6 +4,7 @@
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
 #include "platform/ExecutableResources.h"
+#include "support/Process.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -21,34 +21,14 @@ namespace {
 const QString kPackExe = QStringLiteral(NORVEX_PACK_EXE);
 const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
 
-struct ProcessResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TESTS::ProcessResult;
 
+// Package times are local times; SOURCE_DATE_EPOCH only where a test sets it.
 ProcessResult RunProgram(const QString& program, const QStringList& arguments,
                   const QStringList& environment = {})
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    env.remove(QStringLiteral("SOURCE_DATE_EPOCH"));
-    for (const QString& entry : environment)
-        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    ProcessResult result;
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "did not finish: " << program.toStdString();
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return TESTS::RunProcess(program, arguments,
+        QStringList{QStringLiteral("TZ=UTC"), QStringLiteral("SOURCE_DATE_EPOCH")} + environment);
 }
 
 ProcessResult Pack(const QStringList& arguments, const QStringList& environment = {})
