@@ -12,13 +12,6 @@ namespace {
 
 const QString kNoDeploy = QStringLiteral("nodw");
 
-QString WithOneSlash(QString folder)
-{
-    while (folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder + u'/';
-}
-
 }  // namespace
 
 bool CInstallEngine::DeployFiles(CStepProgress* progress)

@@ -2,6 +2,7 @@
 // probe for a running copy of the product.
 #include "app/InstallEngine.h"
 
+#include "engine/EngineNames.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
 #include "platform/WindowMarkers.h"
@@ -10,14 +11,6 @@ namespace {
 
 const QString kInstallMacro = QStringLiteral("$intallpath$");
 const QString kAppDataMacro = QStringLiteral("$appdatapath$");
-
-// Folder values end with exactly one '/': macro expansion relies on it.
-QString WithOneSlash(QString folder)
-{
-    while (folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder + u'/';
-}
 
 }  // namespace
 
