@@ -73,13 +73,7 @@ bool CppSQLite3DB::Open(const QString& path, bool mustExist)
     Close();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open16(path.utf16(), &db);
-    if (rc != SQLITE_OK) {
-        sqlite3_close(db);
-        return false;
-    }
-    m_db = db;
-    ApplyBusyTimeout();
-    return true;
+    return Adopt(rc, db);
 }
 
 bool CppSQLite3DB::OpenWithFlags(const QString& path, int flags)
@@ -88,6 +82,13 @@ bool CppSQLite3DB::OpenWithFlags(const QString& path, int flags)
     sqlite3* db = nullptr;
     const QByteArray utf8 = path.toUtf8();
     const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, nullptr);
+    return Adopt(rc, db);
+}
+
+// Keeps the handle of a successful open; a failed open's handle is released,
+// so a later statement reports "not open" instead of using a dead connection.
+bool CppSQLite3DB::Adopt(int rc, sqlite3* db)
+{
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         return false;

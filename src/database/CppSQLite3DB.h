@@ -54,6 +54,7 @@ public:
 private:
     void CheckDB() const;
     sqlite3_stmt* Compile(const QString& sql, const SqlParams& params);
+    bool Adopt(int rc, sqlite3* db);
     void ApplyBusyTimeout();
     QString LastErrorText() const;
 
