@@ -59,7 +59,9 @@ void EmptyFolderAt(int fd)
 
 }  // namespace
 
-bool CreateDirectoryTree(const QString& path)
+bool CreateDirectoryTree(const QString& path) { return CreateDirectoryTree(path, nullptr); }
+
+bool CreateDirectoryTree(const QString& path, CFailure* failure)
 {
     const QString p = path.trimmed();
     if (p.isEmpty() || IsFolder(Native(p)))
@@ -74,8 +76,14 @@ bool CreateDirectoryTree(const QString& path)
         if (IsFolder(prefix))
             continue;
         // Another process may have created it in between; that is success.
-        if (::mkdir(prefix.constData(), 0777) != 0 && !(errno == EEXIST && IsFolder(prefix)))
+        if (::mkdir(prefix.constData(), 0777) != 0) {
+            const int error = errno;
+            if (error == EEXIST && IsFolder(prefix))
+                continue;
+            if (failure)
+                *failure = CFailure::FromErrno(QStringLiteral("cannot create the folder"), p.left(i), error);
             return false;
+        }
     }
     return true;
 }

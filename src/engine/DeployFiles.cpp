@@ -3,7 +3,6 @@
 #include "engine/InstallEngine.h"
 
 #include "common/Clock.h"
-#include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/EngineNames.h"
 #include "engine/StepProgress.h"
@@ -25,7 +24,9 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
 
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
-    if (!InstallFolder.startsWith(u'/') || !CreateDirectoryTree(WithOneSlash(InstallFolder)))
+    if (!InstallFolder.startsWith(u'/'))
+        return Fail({QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+    if (!CreateFolders(WithOneSlash(InstallFolder)))
         return false;
     ShowStepPosition(progress, 10);
     PumpMessages();
@@ -37,10 +38,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
         // Manifests written for Windows (drive paths, no macro) do not map
         // to a place here; neither may a name climb out of its folder.
         const QString folder = ExpandPathMacros(file.path);
-        if (!folder.startsWith(u'/') || !IsSingleName(file.name))
-            return false;
+        if (!folder.startsWith(u'/'))
+            return Fail({QStringLiteral("cannot install %1 into").arg(file.name), folder,
+                         QStringLiteral("not an absolute path")});
+        if (!IsSingleName(file.name))
+            return Fail({QStringLiteral("cannot install"), file.name, QStringLiteral("not a plain file name")});
         const QString target = WithOneSlash(folder) + file.name;
-        if (!CreateDirectoryTree(WithOneSlash(folder)))
+        if (!CreateFolders(WithOneSlash(folder)))
             return false;
         int length = 0;
         if (!ExtractPackageFile(file.name, target, true, &length))

@@ -53,10 +53,16 @@ bool IsProtected(const QString& folder)
 bool CInstallEngine::RemoveInstallFolder(const QString& path)
 {
     const QString folder = path.trimmed();
-    if (!folder.startsWith(u'/') || IsProtected(folder))
-        return false;
+    const QString refusing = QStringLiteral("cannot remove the installation folder");
+    if (!folder.startsWith(u'/'))
+        return Fail({refusing, folder, QStringLiteral("not an absolute path")});
+    if (IsProtected(folder))
+        return Fail({refusing, folder, QStringLiteral("a special folder or one above it")});
     // Only a folder an installation wrote uninstall.xml into is ours.
     if (!QFileInfo(folder).isDir() || !FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml")))
-        return false;
-    return DeleteDirectoryTree(folder);
+        return Fail({refusing, folder, QStringLiteral("it holds no uninstall.xml")});
+    RemoveFolder(folder);
+    if (QFileInfo::exists(folder))
+        Fail({refusing, folder, QStringLiteral("some of its files could not be deleted")});
+    return true;
 }

@@ -2,7 +2,6 @@
 // copies on the desktop, in Quick Launch and in Startup.
 #include "engine/InstallEngine.h"
 
-#include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
 #include "platform/DesktopEntry.h"
 #include "platform/SpecialFolders.h"
@@ -19,7 +18,7 @@ const QString kMainProgram = QStringLiteral("mainprog");
 bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
     const QString menuFolder = PLATFORM::ProgramsMenuFolder() + Manifest.version.prog + u'/';
-    if (!CreateDirectoryTree(menuFolder))
+    if (!CreateFolders(menuFolder))
         return false;
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
@@ -35,15 +34,15 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
         if (desktop) {
             // Windows always has a desktop folder; here it may still be missing.
             const QString folder = PLATFORM::DesktopFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QString());
         }
         // Quick Launch is never created: without it there is no copy.
-        if (quickLaunch)
+        if (quickLaunch && QFileInfo(PLATFORM::QuickLaunchFolder()).isDir())
             CreateShellLink(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
         if (Manifest.info.autostart == 1) {
             const QString folder = PLATFORM::StartupFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
         }
     }
@@ -58,17 +57,17 @@ bool CInstallEngine::RemoveShortcuts()
     // name would name the whole menu.
     for (const QString& name : {Manifest.info.prog, Manifest.version.prog}) {
         if (IsSingleName(name))
-            DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + name + u'/');
+            RemoveFolder(PLATFORM::ProgramsMenuFolder() + name + u'/');
     }
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         if (link.type != kMainProgram || !IsSingleName(link.lnk))
             continue;
         // Deleted whether or not the user asked for the copies.
-        PLATFORM::RemoveDesktopEntry(PLATFORM::DesktopFolder() + link.lnk);
-        PLATFORM::RemoveDesktopEntry(PLATFORM::QuickLaunchFolder() + link.lnk);
+        RemoveLink(PLATFORM::DesktopFolder() + link.lnk);
+        RemoveLink(PLATFORM::QuickLaunchFolder() + link.lnk);
         if (Manifest.info.autostart == 1)
-            PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
+            RemoveLink(PLATFORM::StartupFolder() + link.lnk);
     }
     return true;
 }
@@ -77,7 +76,7 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
                                      const std::optional<QString>& description, const QString& arguments)
 {
     if (file.isEmpty())
-        return false;
+        return Fail({QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
     PLATFORM::DesktopEntry entry;
     entry.target = target;
     entry.arguments = arguments;
@@ -85,5 +84,19 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
     // Desktops start only entries that carry the run bit.
     const QString folder = QFileInfo(PLATFORM::DesktopEntryPath(file)).absolutePath();
     const bool onDesktop = QDir::cleanPath(folder) == QDir::cleanPath(PLATFORM::DesktopFolder());
-    return PLATFORM::WriteDesktopEntry(file, entry, onDesktop);
+    CFailure failure;
+    if (!PLATFORM::WriteDesktopEntry(file, entry, onDesktop, &failure))
+        return Fail(failure);
+    Log.DesktopEntryWritten(PLATFORM::DesktopEntryPath(file));
+    return true;
+}
+
+void CInstallEngine::RemoveLink(const QString& file)
+{
+    const QString path = PLATFORM::DesktopEntryPath(file);
+    const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    if (!PLATFORM::RemoveDesktopEntry(file))
+        Fail(CFailure{QStringLiteral("cannot remove"), path, QStringLiteral("it is still there")});
+    else if (existed)
+        Log.Removed(path);
 }
