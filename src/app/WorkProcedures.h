@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 
 enum class ProcedureResult {
     Completed,   // every step ran; the view shows the next page
@@ -62,6 +63,16 @@ public:
     PLATFORM::CProgramStarter* Programs = &PLATFORM::SystemProgramStarter();
 
 private:
+    // The texts of one step: the line above the step bar and the one above the
+    // overall bar.
+    struct StepLines {
+        QString step;
+        QString overall;
+    };
+    // The install and the upgrade differ only in their page and texts: files,
+    // registry, shortcuts and registration, in that order.
+    ProcedureResult DeploySteps(RunMode mode, int page, const QString& firstStepLine,
+                                const std::array<StepLines, 4>& lines);
     void Step(const QString& stepLine, const QString& overallLine, int overall);
     // The log line that opens a procedure.
     void LogStart(const QString& procedure, const QString& folder);

@@ -1,5 +1,7 @@
 #include "platform/SpecialFolders.h"
 
+#include "common/FileHelpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -12,15 +14,6 @@
 
 namespace PLATFORM {
 namespace {
-
-QString WithSlash(QString path)
-{
-    while (path.endsWith('/') && path.size() > 1)
-        path.chop(1);
-    if (!path.endsWith('/'))
-        path += '/';
-    return path;
-}
 
 QString CleanSandboxRoot(const QString& value)
 {
@@ -35,7 +28,7 @@ QString CleanSandboxRoot(const QString& value)
 QString XdgOr(const FolderEnvironment& env, const QString& value, const QString& fallback)
 {
     if (env.sandboxRoot.isEmpty() && value.startsWith('/'))
-        return WithSlash(value);
+        return WithOneSlash(value);
     return fallback;
 }
 
@@ -51,7 +44,7 @@ QString DesktopFromUserDirs(const QString& content, const QString& home)
         if (v.startsWith(QLatin1String("$HOME")))
             v = home + v.mid(5);
         if (v.startsWith('/'))
-            return WithSlash(QDir::cleanPath(v));
+            return WithOneSlash(QDir::cleanPath(v));
     }
     return {};
 }
@@ -76,7 +69,7 @@ SpecialFolderSet ResolveSpecialFolders(const FolderEnvironment& env)
     f.scope = ScopeOf(env);
     const bool machine = f.scope == Scope::Machine;
 
-    f.home = sandbox ? root + "/home/" : WithSlash(env.home.isEmpty() ? QStringLiteral("/") : env.home);
+    f.home = sandbox ? root + "/home/" : WithOneSlash(env.home.isEmpty() ? QStringLiteral("/") : env.home);
     f.configHome = XdgOr(env, env.xdgConfigHome, f.home + ".config/");
     f.dataHome = XdgOr(env, env.xdgDataHome, f.home + ".local/share/");
     f.programFiles = machine ? root + "/opt/" : f.home + ".local/opt/";
@@ -87,7 +80,7 @@ SpecialFolderSet ResolveSpecialFolders(const FolderEnvironment& env)
     f.desktop = f.home + "Desktop/";
     if (!sandbox) {
         if (env.xdgDesktopDir.startsWith('/')) {
-            f.desktop = WithSlash(env.xdgDesktopDir);
+            f.desktop = WithOneSlash(env.xdgDesktopDir);
         } else if (env.userDirs) {
             const QString fromFile = DesktopFromUserDirs(*env.userDirs, f.home.chopped(1));
             if (!fromFile.isEmpty())
@@ -102,9 +95,9 @@ SpecialFolderSet ResolveSpecialFolders(const FolderEnvironment& env)
     if (sandbox)
         f.temp = root + QStringLiteral("/tmp/norvex-%1/").arg(env.uid);
     else if (env.xdgRuntimeDir.startsWith('/'))
-        f.temp = WithSlash(env.xdgRuntimeDir) + "norvex/";
+        f.temp = WithOneSlash(env.xdgRuntimeDir) + "norvex/";
     else
-        f.temp = WithSlash(env.tmpDir.startsWith('/') ? env.tmpDir : QStringLiteral("/tmp"))
+        f.temp = WithOneSlash(env.tmpDir.startsWith('/') ? env.tmpDir : QStringLiteral("/tmp"))
             + QStringLiteral("norvex-%1/").arg(env.uid);
     return f;
 }
