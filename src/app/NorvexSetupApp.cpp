@@ -107,6 +107,7 @@ bool CNorvexSetupApp::InitInstance()
         // Told once; the run does its job without a log.
         if (!engine.Log.Open(QDir(m_workingFolder).absoluteFilePath(m_commandLine.logPath), &why))
             WriteToStandardError(why);
+        engine.Log.Write(QStringLiteral("start: ") + QStringList(m_arguments).join(u' '));
     }
     Startup();
     const bool succeeded = m_result == StartupResult::Ready && m_exitCode == 0;

@@ -150,6 +150,9 @@ public:
         return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
     }
 
+    // The stream ended before the entry's length was reached.
+    bool EndedEarly() const { return m_compressed && m_ended && m_stream.avail_out > 0; }
+
     // True when the data holds nothing more than the bytes taken: the stream ends
     // here, as a one-shot inflate into a buffer of exactly that size requires.
     bool Finished()
@@ -243,7 +246,8 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryByte
         const int64_t count = std::min(kChunkSize, length - offset);
         const unsigned char* chunk = source.Next(count);
         if (!chunk) {
-            failure = {extracting, targetPath, QStringLiteral("damaged data")};
+            failure = {extracting, targetPath,
+                       source.EndedEarly() ? QStringLiteral("size does not match") : QStringLiteral("damaged data")};
             return false;
         }
         digest.Update(chunk, uint32_t(count));

@@ -3,6 +3,7 @@
 #include "engine/InstallEngine.h"
 
 #include "common/Clock.h"
+#include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/EngineNames.h"
 #include "engine/StepProgress.h"
