@@ -1,8 +1,8 @@
 #include "update/CompanionEditor.h"
 
-#include "common/FileHelpers.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStart.h"
+#include "platform/TempFiles.h"
 #include "update/UpgradeCheck.h"
 #include "update/WizardWindow.h"
 

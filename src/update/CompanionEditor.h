@@ -3,7 +3,7 @@
 // that carry its own installer.
 #pragma once
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
 
 #include <QString>

@@ -1,10 +1,10 @@
 #include "update/UpgradeCheck.h"
 
 #include "app/TextFormat.h"
-#include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
 #include "manifest/UpgradeInfo.h"
 #include "platform/ProgramStart.h"
+#include "platform/TempFiles.h"
 #include "update/HttpDownload.h"
 #include "update/WizardWindow.h"
 

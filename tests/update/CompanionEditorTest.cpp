@@ -1,9 +1,9 @@
 #include "update/CompanionEditor.h"
 
 #include "UpdateTestSupport.h"
-#include "common/FileHelpers.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStart.h"
+#include "platform/TempFiles.h"
 #include "support/Process.h"
 
 #include <QStandardPaths>

@@ -2,9 +2,9 @@
 
 #include "UpdateTestSupport.h"
 #include "app/MessageTable.h"
-#include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
 #include "platform/ProgramStart.h"
+#include "platform/TempFiles.h"
 
 #include <QElapsedTimer>
 #include <QThread>
