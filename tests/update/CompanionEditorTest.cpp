@@ -206,6 +206,6 @@ INSTANTIATE_TEST_SUITE_P(Failures, CompanionFailureTest,
     testing::Values(FailureCase{"RecordsNothing", false, true, true, {"hide", "run", "show"}},
         FailureCase{"StartRefused", true, true, false, {"hide", "run", "show"}},
         FailureCase{"NoInstallerInPackage", true, false, true, {}}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
 
 }  // namespace

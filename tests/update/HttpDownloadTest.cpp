@@ -199,13 +199,16 @@ TEST_F(HttpDownloadTest, TargetWithAnotherTimeIsReplaced)
     EXPECT_EQ(ModificationTime(target), kJune2021);
 }
 
-TEST_F(HttpDownloadTest, CancelHalfwayFailsAndLeavesNoFile)
+// A cancel fails the download, also when the server gave no length to reach.
+class CancelTest : public HttpDownloadTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(CancelTest, CancelHalfwayFailsAndLeavesNoFile)
 {
     CTestServer server;
     constexpr qint64 size = 5 * 1024 * 1024;
     progress.cancelAt = size / 2;
-    EXPECT_FALSE(HttpDownloadFile(server.Url(QStringLiteral("/gen/big?size=%1&slow=20").arg(size)), target,
-                                  "big", &progress, "t"));
+    const QString url = server.Url(QStringLiteral("/gen/big?size=%1&slow=20").arg(size) + GetParam());
+    EXPECT_FALSE(HttpDownloadFile(url, target, "big", &progress, "t"));
     ASSERT_FALSE(progress.progress.empty());
     const qint64 reached = progress.progress.back().first;
     EXPECT_GE(reached, size / 2);
@@ -213,6 +216,8 @@ TEST_F(HttpDownloadTest, CancelHalfwayFailsAndLeavesNoFile)
     EXPECT_EQ(progress.stops, 1);
     EXPECT_TRUE(FolderEntries(folder).isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Lengths, CancelTest, testing::Values("", "&nolen=1"));
 
 TEST_F(HttpDownloadTest, FailureKeepsAnEarlierTarget)
 {
@@ -264,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Requests, RequestTest,
         RequestCase{"RedirectToOtherScheme", "/redirect?to=file%3A%2F%2F%2Fetc%2Fpasswd", false},
         RequestCase{"NoUrl", "not a url", false},
         RequestCase{"ClosedPort", "http://127.0.0.1:1/f.bin", false}),
-    [](const testing::TestParamInfo<RequestCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RequestCase>& row) { return std::string(row.param.name); });
 
 TEST_F(HttpDownloadTest, TargetInAMissingFolderFails)
 {
@@ -326,8 +331,8 @@ INSTANTIATE_TEST_SUITE_P(Certificates, TlsTest,
     testing::Values(TlsCase{"good", true, true}, TlsCase{"good", false, false},
         TlsCase{"selfsigned", true, false}, TlsCase{"expired", true, false},
         TlsCase{"wrongname", true, false}),
-    [](const testing::TestParamInfo<TlsCase>& info) {
-        return std::string(info.param.certificate) + (info.param.trustTestAuthority ? "Trusted" : "Untrusted");
+    [](const testing::TestParamInfo<TlsCase>& row) {
+        return std::string(row.param.certificate) + (row.param.trustTestAuthority ? "Trusted" : "Untrusted");
     });
 
 TEST_F(HttpDownloadTest, RedirectFromHttpsToHttpIsRefused)

@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, InstallerFailureTest,
         InstallerFailure{"Cancelled", "", "/new/setup.run", true, true},
         InstallerFailure{"NotFound", "", "/new/missing.run", false, true},
         InstallerFailure{"StartFails", "", "/new/setup.run", false, false}),
-    [](const testing::TestParamInfo<InstallerFailure>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<InstallerFailure>& row) { return std::string(row.param.name); });
 
 TEST_F(UpgradeCheckTest, WithoutProgressDisplayDownloadsPlainly)
 {
