@@ -4,6 +4,7 @@
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStart.h"
 #include "platform/TempFiles.h"
+#include "support/CaseName.h"
 #include "support/Process.h"
 
 #include <QStandardPaths>
@@ -206,6 +207,6 @@ INSTANTIATE_TEST_SUITE_P(Failures, CompanionFailureTest,
     testing::Values(FailureCase{"RecordsNothing", false, true, true, {"hide", "run", "show"}},
         FailureCase{"StartRefused", true, true, false, {"hide", "run", "show"}},
         FailureCase{"NoInstallerInPackage", true, false, true, {}}),
-    [](const testing::TestParamInfo<FailureCase>& row) { return std::string(row.param.name); });
+    TESTS::CaseName());
 
 }  // namespace

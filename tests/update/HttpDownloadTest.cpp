@@ -1,6 +1,7 @@
 #include "update/HttpDownload.h"
 
 #include "UpdateTestSupport.h"
+#include "support/CaseName.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -269,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(Requests, RequestTest,
         RequestCase{"RedirectToOtherScheme", "/redirect?to=file%3A%2F%2F%2Fetc%2Fpasswd", false},
         RequestCase{"NoUrl", "not a url", false},
         RequestCase{"ClosedPort", "http://127.0.0.1:1/f.bin", false}),
-    [](const testing::TestParamInfo<RequestCase>& row) { return std::string(row.param.name); });
+    TESTS::CaseName());
 
 TEST_F(HttpDownloadTest, TargetInAMissingFolderFails)
 {

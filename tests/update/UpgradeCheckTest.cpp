@@ -5,6 +5,7 @@
 #include "common/MD5Encode.h"
 #include "platform/ProgramStart.h"
 #include "platform/TempFiles.h"
+#include "support/CaseName.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -223,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, InstallerFailureTest,
         InstallerFailure{"Cancelled", "", "/new/setup.run", true, true},
         InstallerFailure{"NotFound", "", "/new/missing.run", false, true},
         InstallerFailure{"StartFails", "", "/new/setup.run", false, false}),
-    [](const testing::TestParamInfo<InstallerFailure>& row) { return std::string(row.param.name); });
+    TESTS::CaseName());
 
 TEST_F(UpgradeCheckTest, WithoutProgressDisplayDownloadsPlainly)
 {
