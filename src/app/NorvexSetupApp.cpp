@@ -4,12 +4,14 @@
 #include "app/EmbeddedPackage.h"
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
+#include "engine/EngineNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -138,19 +140,24 @@ void CNorvexSetupApp::Startup()
         QString manifestPath = m_commandLine.pathArgument;
         if (engine.Mode == RunMode::Uninstall && manifestPath.isEmpty())
             manifestPath = engine.ModuleFolder + QStringLiteral("uninstall.xml");
-        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)) {
+        // A product name that is not one safe name would put removal to work
+        // on the vendor folder or outside it.
+        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::ManifestError;
             engine.Log.Failed(QStringLiteral("cannot load the manifest ") + manifestPath);
             ShowStartupError(ManifestErrorText());
             return;
         }
+        engine.ManifestPath = QFileInfo(manifestPath).absoluteFilePath();
         break;
     }
     case RunMode::Install:
     case RunMode::Upgrade:
     case RunMode::Repair: {
         const CEmbeddedPackage package(m_executablePath);
-        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok) {
+        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::PackageError;
             engine.Log.Failed(QStringLiteral("cannot load the package of ") + engine.ModulePath);
             ShowStartupError(PackageErrorText());

@@ -10,6 +10,10 @@ bool CInstallEngine::DeployRegistry()
     const PLATFORM::RegRoot user = PLATFORM::RegRoot::CurrentUser;
     SetRegistryString(user, ProductKey, InstallFolder, QStringLiteral("InstallPath"));
     SetRegistryString(user, ProductKey, Manifest.version.ver, QStringLiteral("Version"));
+    // An upgrade or repair keeps what the first installation recorded.
+    if (Mode == RunMode::Install)
+        SetRegistryValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue), PLATFORM::RegDword,
+                         PLATFORM::CRegistry::DwordData(InstallFolderCreated ? 1 : 0));
 
     for (const CInstRegInfo& key : Manifest.registry) {
         const PLATFORM::RegRoot root = ManifestRegRoot(key.rootkey);
