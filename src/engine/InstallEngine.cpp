@@ -16,5 +16,6 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
                                         int* outLength)
 {
     CInstallCabDB package;
+    package.SetPackageRange(PackageOffset, PackageSize);
     return package.ExtractFile(name, targetPath, PackagePath, pump, outLength);
 }
