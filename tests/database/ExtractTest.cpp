@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMetaObject>
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
