@@ -176,6 +176,6 @@ echo "install ratio ours/unzip: $(paired 1 'inst[@]' 'inst_u[@]') (target <= 1.0
 echo "repair ratio ours/unzip -o: $(paired 1 'rep[@]' 'rep_u[@]') (target <= 1.2)"
 echo "extract ratio ExtractPackageFile/unzip: $(paired 1 'ext[@]' 'ext_u[@]') (target <= 0.9)"
 echo "pack ratio norvex-pack/zip -9: $(paired 1 'pk[@]' 'pk_z[@]') (target <= 1.0)"
-echo "package size ratio norvex-pack/zip -9: $(ratio "$pack_bytes" "$zip_bytes") (target <= 1.0)"
+echo "package size ratio norvex-pack/zip -9: $(awk -v a="$pack_bytes" -v b="$zip_bytes" 'BEGIN { printf "%.3f", a / b }') (target <= 1.0)"
 echo "md5 ratio ours/md5sum: $(paired 1 'md[@]' 'md_s[@]') (target <= 1.25)"
 echo "peak memory / largest file: install $(ratio "$((install_peak * 1024))" "$largest_bytes"), one entry $(ratio "$((entry_peak * 1024))" "$largest_bytes") (target <= 2.5)"
