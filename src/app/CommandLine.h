@@ -11,6 +11,7 @@ class CCommandLine {
 public:
     // Parses the arguments after argument 0, in order:
     //   "-name"  a switch; names are compared ignoring case, unknown ones ignored.
+    //            A switch with a value ("-log FILE") takes the next argument.
     //   "/name"  a switch only when name is a known switch name; otherwise the
     //            whole argument is the path argument (Linux paths start with '/').
     //   other    the path argument (the last one wins).
@@ -38,5 +39,7 @@ public:
     bool modeSwitchGiven = false;
     // "silent": run without a window.
     bool silent = false;
+    // "log FILE": lines about the run are appended to FILE; empty for none.
+    QString logPath;
     QString pathArgument;
 };

@@ -4,15 +4,37 @@
 #include "app/EmbeddedPackage.h"
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
+#include "engine/EngineNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
 constexpr int kStartupFailedExitCode = 2;
+
+QString RunModeName(RunMode mode)
+{
+    switch (mode) {
+    case RunMode::Install:
+        return QStringLiteral("install");
+    case RunMode::Upgrade:
+        return QStringLiteral("upgrade");
+    case RunMode::Repair:
+        return QStringLiteral("repair");
+    case RunMode::Uninstall:
+        return QStringLiteral("uninstall");
+    case RunMode::DoUninstall:
+        return QStringLiteral("douninstall");
+    }
+    return QString::number(int(mode));
+}
 
 }  // namespace
 
@@ -55,6 +77,13 @@ QString CNorvexSetupApp::PackageErrorText()
     return QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！");
 }
 
+void CNorvexSetupApp::WriteToStandardError(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
 void CNorvexSetupApp::ShowStartupError(const QString& text)
 {
     m_messageBox->Show(text, ErrorCaption(), MessageIcon::Warning, MessageButtons::Ok);
@@ -63,6 +92,8 @@ void CNorvexSetupApp::ShowStartupError(const QString& text)
 
 bool CNorvexSetupApp::InitInstance()
 {
+    QElapsedTimer clock;
+    clock.start();
     SetSystemLanguageId(PLATFORM::SystemLanguageId());
 
     CInstallEngine& engine = *m_engine;
@@ -73,10 +104,32 @@ bool CNorvexSetupApp::InitInstance()
     m_commandLine = CCommandLine::Parse(m_arguments.mid(1), engine.ModulePath);
     engine.Mode = m_commandLine.mode;
 
+    if (!m_commandLine.logPath.isEmpty()) {
+        QString why;
+        // Told once; the run does its job without a log.
+        if (!engine.Log.Open(QDir(m_workingFolder).absoluteFilePath(m_commandLine.logPath), &why))
+            WriteToStandardError(why);
+        engine.Log.Write(QStringLiteral("start: ") + QStringList(m_arguments).join(u' '));
+    }
+    Startup();
+    const bool succeeded = m_result == StartupResult::Ready && m_exitCode == 0;
+    engine.Log.Write(QStringLiteral("end: %1, exit code %2, %3 s")
+                         .arg(succeeded ? QStringLiteral("success") : QStringLiteral("failure"))
+                         .arg(m_exitCode)
+                         .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3));
+    engine.Log.Close();
+    return false;
+}
+
+void CNorvexSetupApp::Startup()
+{
+    CInstallEngine& engine = *m_engine;
+
     // The removal copy must run even while the first stage's window is open.
     if (engine.Mode != RunMode::DoUninstall && !m_singleInstance->Claim()) {
         m_result = StartupResult::SecondInstance;
-        return false;
+        engine.Log.Write(QStringLiteral("another installer window is open; it was asked to come forward"));
+        return;
     }
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
@@ -87,29 +140,39 @@ bool CNorvexSetupApp::InitInstance()
         QString manifestPath = m_commandLine.pathArgument;
         if (engine.Mode == RunMode::Uninstall && manifestPath.isEmpty())
             manifestPath = engine.ModuleFolder + QStringLiteral("uninstall.xml");
-        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)) {
+        // A product name that is not one safe name would put removal to work
+        // on the vendor folder or outside it.
+        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::ManifestError;
+            engine.Log.Failed(QStringLiteral("cannot load the manifest ") + manifestPath);
             ShowStartupError(ManifestErrorText());
-            return false;
+            return;
         }
+        engine.ManifestPath = QFileInfo(manifestPath).absoluteFilePath();
         break;
     }
     case RunMode::Install:
     case RunMode::Upgrade:
     case RunMode::Repair: {
         const CEmbeddedPackage package(m_executablePath);
-        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok) {
+        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::PackageError;
+            engine.Log.Failed(QStringLiteral("cannot load the package of ") + engine.ModulePath);
             ShowStartupError(PackageErrorText());
-            return false;
+            return;
         }
         break;
     }
     }
 
     engine.DetectPreviousInstall();
+    engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
+                         .arg(RunModeName(engine.Mode), engine.ModulePath,
+                              engine.PackagePath.isEmpty() ? QStringLiteral("none") : engine.PackagePath,
+                              engine.InstallFolder));
     m_result = StartupResult::Ready;
     if (m_runStep)
         m_exitCode = m_runStep(*this);
-    return false;
 }

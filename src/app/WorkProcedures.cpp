@@ -6,13 +6,11 @@
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/StepProgress.h"
+#include "platform/FileWriter.h"
 #include "platform/TempFiles.h"
 #include "platform/WindowMarkers.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <cstdint>
 
@@ -29,51 +27,64 @@ private:
     CProcedureView& m_view;
 };
 
-// The install folder was refused by the removal's guard. Not in the message
-// table, so its three wordings live here.
-QString FolderKeptText(const QString& folder)
+// The text in the system's language; the folder messages are not in the
+// message table, so their three wordings live here.
+QString InLanguage(const QString& simplified, const QString& traditional, const QString& english)
 {
     const quint16 lang = GetSystemLanguageId();
     if ((lang & 0x3FF) != kLangChinesePrimary)
-        return QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
-                              "this product's installation folder. Delete it yourself if you "
-                              "no longer need it.")
-            .arg(folder);
-    if (lang == kLangChineseTaiwan)
-        return QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
-                              "如果不再需要，請自行刪除。")
-            .arg(folder);
-    return QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
-                          "如果不再需要，请自行删除。")
-        .arg(folder);
+        return english;
+    return lang == kLangChineseTaiwan ? traditional : simplified;
 }
 
-bool CopyInto(const QString& source, const QString& target)
+// Why the removal left the installation folder in place.
+QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder, const QString& product)
 {
-    QFile in(source);
-    QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        if (out.write(buffer.constData(), n) != n)
-            return false;
+    using Kept = CInstallEngine::FolderKept;
+    switch (reason) {
+    case Kept::Link:
+        return InLanguage(QStringLiteral("文件夹“%1”是一个符号链接，因此没有删除其中的任何内容。"
+                                         "如果不再需要，请自行删除。"),
+                          QStringLiteral("資料夾「%1」是一個符號連結，因此沒有刪除其中的任何內容。"
+                                         "如果不再需要，請自行刪除。"),
+                          QStringLiteral("The folder \"%1\" is a symbolic link, so nothing in it was "
+                                         "deleted. Delete it yourself if you no longer need it."))
+            .arg(folder);
+    case Kept::NotDeleted:
+        return InLanguage(QStringLiteral("文件夹“%1”中的部分内容无法删除（没有权限或正在使用）。"
+                                         "如果不再需要，请自行删除。"),
+                          QStringLiteral("資料夾「%1」中的部分內容無法刪除（沒有權限或正在使用）。"
+                                         "如果不再需要，請自行刪除。"),
+                          QStringLiteral("Some of the folder \"%1\" could not be deleted (no permission, "
+                                         "or in use). Delete it yourself if you no longer need it."))
+            .arg(folder);
+    case Kept::OtherFiles:
+        return InLanguage(QStringLiteral("文件夹“%1”在安装前已有其他文件，因此保留了该文件夹，"
+                                         "只删除了 %2 安装的文件。"),
+                          QStringLiteral("資料夾「%1」在安裝前已有其他檔案，因此保留了該資料夾，"
+                                         "只刪除了 %2 安裝的檔案。"),
+                          QStringLiteral("The folder \"%1\" already held other files before the "
+                                         "installation, so it was kept; only the files %2 installed "
+                                         "were removed."))
+            .arg(folder, product);
+    case Kept::NotOurs:
+    case Kept::No:
+        break;
     }
-    return out.flush();
+    return InLanguage(QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
+                                     "如果不再需要，请自行删除。"),
+                      QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
+                                     "如果不再需要，請自行刪除。"),
+                      QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
+                                     "this product's installation folder. Delete it yourself if you "
+                                     "no longer need it."))
+        .arg(folder);
 }
 
 }  // namespace
 
 CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
-    : StartDetached([](const QString& program, const QStringList& arguments) {
-          return QProcess::startDetached(program, arguments);
-      }),
-      m_engine(engine),
+    : m_engine(engine),
       m_view(view),
       m_messageBox(messageBox)
 {
@@ -101,16 +112,26 @@ void CWorkProcedures::Step(const QString& stepLine, const QString& overallLine, 
     m_view.Pump();
 }
 
+void CWorkProcedures::LogStart(const QString& procedure, const QString& folder)
+{
+    m_engine.Log.Write(QStringLiteral("%1 %2, folder %3").arg(procedure, m_engine.Manifest.version.prog, folder));
+}
+
 ProcedureResult CWorkProcedures::FileStepFailed()
 {
     // Nothing is undone; the buttons stay disabled because the view closes.
-    m_messageBox.Show(FormatMessage(1106), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    // The reason goes on the line after the message, so a user can act on it.
+    QString text = FormatMessage(1106);
+    if (m_engine.LastError().IsSet())
+        text += u'\n' + m_engine.LastError().Text();
+    m_messageBox.Show(text, QString(), MessageIcon::Warning, MessageButtons::Ok);
     m_view.Close(true);
     return ProcedureResult::Failed;
 }
 
 ProcedureResult CWorkProcedures::Install()
 {
+    LogStart(QStringLiteral("install"), m_engine.InstallFolder);
     const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
     return DeploySteps(RunMode::Install, 3, FormatMessage(1312),
                        {{{FormatMessage(1314), installing},
@@ -121,6 +142,7 @@ ProcedureResult CWorkProcedures::Install()
 
 ProcedureResult CWorkProcedures::Upgrade()
 {
+    LogStart(QStringLiteral("upgrade"), m_engine.InstallFolder);
     // The step line keeps its text; the steps go to the overall line.
     const QString stepLine = FormatMessage(1405);
     return DeploySteps(RunMode::Upgrade, 1, stepLine,
@@ -169,6 +191,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
 
 ProcedureResult CWorkProcedures::Repair()
 {
+    LogStart(QStringLiteral("repair"), m_engine.InstallFolder);
     // No pauses, no pumping between steps and no new status texts. The
     // overall bar is hidden on this page; its positions only tell a console
     // how far the repair has come.
@@ -214,10 +237,18 @@ ProcedureResult CWorkProcedures::Remove()
     Step(FormatMessage(1609), overallLine, 10);
     Pause(500);
 
-    const QString folder = m_engine.PreviousInstallPath;
-    const bool folderRemoved = m_engine.RemoveInstallFolder(folder);
-    if (!folderRemoved)
-        m_messageBox.Show(FolderKeptText(folder), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    // The whole folder goes only when the installation made it; otherwise
+    // only what it put there, and the user hears that the folder stays.
+    const QString folder = m_engine.RemovalFolder();
+    LogStart(QStringLiteral("removal of"), folder);
+    const bool whole = m_engine.OwnsInstallFolder(folder);
+    const bool folderRemoved =
+        whole ? m_engine.RemoveInstallFolder(folder) : m_engine.RemoveInstalledFiles(folder);
+    if (m_engine.KeptReason != CInstallEngine::FolderKept::No) {
+        m_messageBox.Show(FolderKeptText(m_engine.KeptReason, folder, m_engine.Manifest.version.prog),
+                          QString(), folderRemoved ? MessageIcon::Information : MessageIcon::Warning,
+                          MessageButtons::Ok);
+    }
 
     Step(FormatMessage(1610), overallLine, 50);
     m_engine.RemoveRegistration(&progress);
@@ -274,7 +305,8 @@ void CWorkProcedures::DeleteRunningCopy()
     const QString temp = GetTempDirectory();
     if (temp.isEmpty() || !path.startsWith(temp) || path.mid(temp.size()).contains(u'/'))
         return;
-    QFile::remove(path);
+    if (Programs->RemoveRunningExecutable(path))
+        m_engine.Log.Removed(path);
 }
 
 bool CWorkProcedures::HandOverRemoval()
@@ -282,17 +314,21 @@ bool CWorkProcedures::HandOverRemoval()
     // The reserved file itself becomes the copy, so no empty file stays behind.
     const QString copy = CreateTempFileName(QStringLiteral("UN"));
     if (copy.isEmpty())
-        return false;
-    if (!CopyInto(m_engine.ModulePath, copy)
-        || !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        QFile::remove(copy);
-        return false;
+        return m_engine.Fail({QStringLiteral("cannot create a temporary file in"), GetTempDirectory(),
+                              QStringLiteral("the folder is missing or not private")});
+    PLATFORM::FileWriteOptions options;
+    options.exactMode = 0700;  // the copy is this user's program and no one else's
+    CFailure failure;
+    if (!PLATFORM::CopyFileInPlace(m_engine.ModulePath, copy, options, &failure)) {
+        Programs->RemoveRunningExecutable(copy);
+        return m_engine.Fail(failure);
     }
+    m_engine.Log.FileWritten(copy, QFileInfo(copy).size());
     const QStringList arguments = {QStringLiteral("-douninstall"),
                                    m_engine.ModuleFolder + QStringLiteral("uninstall.xml")};
-    if (!StartDetached(copy, arguments)) {
-        QFile::remove(copy);
-        return false;
+    if (!Programs->StartDetached(copy, arguments)) {
+        Programs->RemoveRunningExecutable(copy);
+        return m_engine.Fail({QStringLiteral("cannot start"), copy, QStringLiteral("the program did not start")});
     }
     m_view.Close(true);
     return true;
@@ -302,7 +338,9 @@ void CWorkProcedures::FinishActions(bool companionChecked, bool startProduct)
 {
     if (m_view.NeedCompanionEditor())
         m_view.InstallCompanionEditor(companionChecked);
-    if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty())
-        StartDetached(m_engine.Manifest.mainprogPath, {});
+    if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty()
+        && !Programs->OpenProgram(m_engine.Manifest.mainprogPath))
+        m_engine.Fail({QStringLiteral("cannot start"), m_engine.Manifest.mainprogPath,
+                       QStringLiteral("neither the program nor a handler for it started")});
     m_view.Close(true);
 }

@@ -2,6 +2,7 @@
 // ExtractFile restores one entry by name onto the disk.
 #pragma once
 
+#include "common/Failure.h"
 #include "database/SQLiteDBBase.h"
 
 #include <QString>
@@ -31,6 +32,11 @@ public:
     // ones piece by piece (both end alike); process-wide, for tests of either way.
     static void SetWholeInflateLimit(qint64 bytes);
     static constexpr qint64 kDefaultWholeInflateLimit = 256 * 1024 * 1024;
+    // Why the last ExtractFile returned false: the package could not be read
+    // (SQLite's message), the entry is missing, its size or digest does not
+    // match, its data is damaged, the user cancelled, or the target could not
+    // be written (the system's error text).
+    const CFailure& ExtractFailure() const { return m_failure; }
 
 private:
     // Opens the package for reading in place; a path where no file is opens
@@ -42,4 +48,5 @@ private:
 
     qint64 m_packageOffset = 0;
     qint64 m_packageSize = -1;
+    CFailure m_failure;
 };

@@ -17,5 +17,10 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
 {
     CInstallCabDB package;
     package.SetPackageRange(PackageOffset, PackageSize);
-    return package.ExtractFile(name, targetPath, PackagePath, pump, outLength);
+    int length = 0;
+    int* lengthOut = outLength ? outLength : &length;
+    if (!package.ExtractFile(name, targetPath, PackagePath, pump, lengthOut))
+        return Fail(package.ExtractFailure());
+    Log.FileWritten(targetPath, *lengthOut);
+    return true;
 }

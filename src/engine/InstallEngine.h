@@ -2,8 +2,11 @@
 // installation and the loaded manifest. The engine operations are its members.
 #pragma once
 
+#include "common/Failure.h"
+#include "engine/RunLog.h"
 #include "engine/RunMode.h"
 #include "manifest/InstallInfo.h"
+#include "platform/Registry.h"
 
 #include <QString>
 
@@ -24,6 +27,16 @@ public:
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                             int* outLength);
+
+    // Why the latest failure happened: what failed, the path or key, and the
+    // cause ("cannot write /opt/Tessaly/X/bin/tool: Permission denied"). Every
+    // operation fills it when something fails, also the steps that skip a
+    // failure and carry on; success leaves it as it was.
+    const CFailure& LastError() const { return m_lastError; }
+    void ClearLastError() { m_lastError.Clear(); }
+    // Keeps the failure as the last error, logs it, and returns false; also
+    // for the procedures' own steps (the removal hand-over).
+    bool Fail(const CFailure& failure);
 
     // Install locations (engine/InstallLocations.cpp).
     // Fills ProductKey, InstallFolder, AppDataFolder and the previous
@@ -74,10 +87,24 @@ public:
     // Deletes ProductKey and the per-user data folder. Always true.
     virtual bool RemoveUserData(CStepProgress* progress);
     // Deletes the installation folder at path, but only an absolute path to a
-    // folder holding uninstall.xml that is neither a special folder nor the
-    // home folder nor anything above them; false (and nothing deleted)
-    // otherwise.
+    // folder holding uninstall.xml that is neither a special, system or
+    // registry-store folder nor the home folder nor anything above them, and
+    // never through a symbolic link; false (and nothing deleted) otherwise,
+    // and false when something in it could not be deleted.
     virtual bool RemoveInstallFolder(const QString& path);
+    // For a folder the installation did not create: deletes only what the
+    // installation put there (the manifest's files below path, uninstall.xml,
+    // the uninstaller), then the folders below path left empty; path itself
+    // and everything else in it stay. Same guard as RemoveInstallFolder;
+    // false when the guard refuses or an installed file could not be deleted.
+    virtual bool RemoveInstalledFiles(const QString& path);
+
+    // Whether removal may take the installation folder whole: the
+    // installation created it, or it is the product's default folder.
+    bool OwnsInstallFolder(const QString& path) const;
+    // The folder removal works on: the recorded InstallPath, else the folder
+    // of the uninstall.xml that was loaded.
+    QString RemovalFolder() const;
 
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
@@ -92,7 +119,42 @@ public:
     QString PreviousInstallPath;
     QString PreviousVersion;
     bool PreviousInstallFound = false;
+    // Recorded beside InstallPath: the first installation made the folder.
+    bool PreviousFolderCreated = false;
+    // This run's file step made the installation folder (first install only).
+    bool InstallFolderCreated = false;
+    QString ManifestPath;  // the uninstall.xml loaded in the removal modes
+    // Why the last folder removal left the folder in place.
+    enum class FolderKept {
+        No,          // removed
+        NotOurs,     // refused by the guard: not plainly the product's folder
+        Link,        // a symbolic link: nothing is deleted through it
+        NotDeleted,  // something in it could not be deleted
+        OtherFiles,  // not created by the installation: only its files went
+    };
+    FolderKept KeptReason = FolderKept::No;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;
+    // Every change the operations make and every failure; closed (silent)
+    // unless the run asked for a log.
+    CRunLog Log;
+
+protected:
+    // The folder chain up to the last '/', a failure recorded.
+    bool CreateFolders(const QString& path);
+    // DeleteDirectoryTree, logged when something was there.
+    void RemoveFolder(const QString& folder);
+    // Deletes the launcher entry standing for a link file path, logged.
+    void RemoveLink(const QString& file);
+    // Registry writes and deletes that log what they change and record why
+    // they failed. Deleting a key that does not exist is no failure.
+    bool SetRegistryString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
+                           const std::optional<QString>& name = std::nullopt);
+    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name,
+                          quint32 type, const QByteArray& data);
+    bool DeleteRegistryTree(PLATFORM::RegRoot root, const QString& subkey);
+
+private:
+    CFailure m_lastError;
 };

@@ -2,7 +2,6 @@
 // copies on the desktop, in Quick Launch and in Startup.
 #include "engine/InstallEngine.h"
 
-#include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
 #include "platform/DesktopEntry.h"
 #include "platform/SpecialFolders.h"
@@ -16,34 +15,47 @@ const QString kMainProgram = QStringLiteral("mainprog");
 
 }  // namespace
 
+// The menu folder carries the product's title; a title that is no single
+// safe name ("Input/Output Lab", "..") falls back to the product's folder name,
+// at creation and removal alike.
+static QString MenuFolderName(const CInstallInfo& manifest)
+{
+    return IsSingleName(manifest.version.prog) ? manifest.version.prog : manifest.info.prog;
+}
+
 bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
-    const QString menuFolder = PLATFORM::ProgramsMenuFolder() + Manifest.version.prog + u'/';
-    if (!CreateDirectoryTree(menuFolder))
+    const QString name = MenuFolderName(Manifest);
+    if (!IsSingleName(name))
+        return Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
+    const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
+    if (!CreateFolders(menuFolder))
         return false;
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        const QString target = ExpandPathMacros(link.path);
+        // The main program is known even when its link cannot be written.
+        if (link.type == kMainProgram)
+            Manifest.mainprogPath = target;
         // The link name is a file name; anything else would write elsewhere.
         if (!IsSingleName(link.lnk))
             continue;
-        const QString target = ExpandPathMacros(link.path);
         CreateShellLink(target, menuFolder + link.lnk, link.name, QString());
         if (link.type != kMainProgram)
             continue;
 
-        Manifest.mainprogPath = target;
         if (desktop) {
             // Windows always has a desktop folder; here it may still be missing.
             const QString folder = PLATFORM::DesktopFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QString());
         }
         // Quick Launch is never created: without it there is no copy.
-        if (quickLaunch)
+        if (quickLaunch && QFileInfo(PLATFORM::QuickLaunchFolder()).isDir())
             CreateShellLink(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
         if (Manifest.info.autostart == 1) {
             const QString folder = PLATFORM::StartupFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
         }
     }
@@ -56,19 +68,19 @@ bool CInstallEngine::RemoveShortcuts()
     // name is tried as well. When the two differ, going by the name alone
     // would leave menu entries whose programs are gone. An empty or climbing
     // name would name the whole menu.
-    for (const QString& name : {Manifest.info.prog, Manifest.version.prog}) {
+    for (const QString& name : {Manifest.info.prog, MenuFolderName(Manifest)}) {
         if (IsSingleName(name))
-            DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + name + u'/');
+            RemoveFolder(PLATFORM::ProgramsMenuFolder() + name + u'/');
     }
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         if (link.type != kMainProgram || !IsSingleName(link.lnk))
             continue;
-        // Deleted whether or not the user asked for the copies.
-        PLATFORM::RemoveDesktopEntry(PLATFORM::DesktopFolder() + link.lnk);
-        PLATFORM::RemoveDesktopEntry(PLATFORM::QuickLaunchFolder() + link.lnk);
-        if (Manifest.info.autostart == 1)
-            PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
+        // Deleted whether or not the user asked for the copies; the saved
+        // uninstall.xml does not say autostart, so the Startup copy goes too.
+        RemoveLink(PLATFORM::DesktopFolder() + link.lnk);
+        RemoveLink(PLATFORM::QuickLaunchFolder() + link.lnk);
+        RemoveLink(PLATFORM::StartupFolder() + link.lnk);
     }
     return true;
 }
@@ -77,7 +89,7 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
                                      const std::optional<QString>& description, const QString& arguments)
 {
     if (file.isEmpty())
-        return false;
+        return Fail({QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
     PLATFORM::DesktopEntry entry;
     entry.target = target;
     entry.arguments = arguments;
@@ -85,5 +97,19 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
     // Desktops start only entries that carry the run bit.
     const QString folder = QFileInfo(PLATFORM::DesktopEntryPath(file)).absolutePath();
     const bool onDesktop = QDir::cleanPath(folder) == QDir::cleanPath(PLATFORM::DesktopFolder());
-    return PLATFORM::WriteDesktopEntry(file, entry, onDesktop);
+    CFailure failure;
+    if (!PLATFORM::WriteDesktopEntry(file, entry, onDesktop, &failure))
+        return Fail(failure);
+    Log.DesktopEntryWritten(PLATFORM::DesktopEntryPath(file));
+    return true;
+}
+
+void CInstallEngine::RemoveLink(const QString& file)
+{
+    const QString path = PLATFORM::DesktopEntryPath(file);
+    const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    if (!PLATFORM::RemoveDesktopEntry(file))
+        Fail(CFailure{QStringLiteral("cannot remove"), path, QStringLiteral("it is still there")});
+    else if (existed)
+        Log.Removed(path);
 }

@@ -1,9 +1,11 @@
 #include "pack/PackageBuilder.h"
 
+#include "common/FileHelpers.h"
 #include "manifest/InstallInfo.h"
 #include "manifest/XmlFileBase.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <future>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -73,12 +76,9 @@ int CollectFileEntries(void* context, BASE::CXmlNode root)
     return 0;
 }
 
-// Names become file names at installation: no folders, nothing special.
-bool IsUsableName(const QString& name)
-{
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
-           !name.contains(u'\\') && !name.contains(QChar(0));
-}
+// Names become paths below their folder at installation, by the installer's
+// own rule.
+bool IsUsableName(const QString& name) { return !RelativeFileName(name).isEmpty(); }
 
 bool StatFile(const QString& path, qint64& size, qint64& mtime)
 {
@@ -173,16 +173,20 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         total += entry.size;
     const bool reportProgress = options.progress && total >= options.progressThreshold;
 
-    // Written beside the output and renamed over it once complete.
-    const QString partPath = options.outputPath + QStringLiteral(".part");
+    // SQLite fills a temporary file beside the output, which then goes into
+    // place whole; a failed build leaves an earlier package as it was.
+    PLATFORM::CFileWriter output(options.outputPath);
+    if (!output.Open())
+        return Fail(error, output.Failure().Text());
     CPackageWriter writer;
     QString writeError;
     auto abandon = [&](const QString& text) {
         writer.Close();
-        QFile::remove(partPath);
+        ::unlink(QFile::encodeName(output.TemporaryPath() + QStringLiteral("-journal")).constData());
+        output.Abandon();
         return Fail(error, text);
     };
-    if (!writer.Create(partPath, &writeError))
+    if (!writer.Create(output.TemporaryPath(), &writeError))
         return abandon(writeError);
     const std::pair<const char*, QString> configRows[] = {
         {"ProgramTitle", info.version.prog},
@@ -263,10 +267,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     }
     if (!writer.Finish(&writeError))
         return abandon(writeError);
-    if (std::rename(QFile::encodeName(partPath).constData(),
-                    QFile::encodeName(options.outputPath).constData()) != 0) {
-        QFile::remove(partPath);
-        return Fail(error, QStringLiteral("cannot write %1").arg(options.outputPath));
-    }
+    if (!output.Commit())
+        return Fail(error, output.Failure().Text());
     return true;
 }
