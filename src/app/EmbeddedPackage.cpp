@@ -68,17 +68,20 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
         if (!FileExists(engine.PackagePath))
             return Status::NoSetupCab;
     } else {
-        engine.PackagePath = CreateTempFileName(QStringLiteral("CAB"));
-        if (engine.PackagePath.isEmpty())
-            return Status::NoTemporaryFile;
-        engine.PackageIsTemporary = true;
-        if (!WritePackageToFile(engine.PackagePath))
+        // The attached package is read in place inside the executable, once
+        // its bytes match the digest text; nothing is copied out. The stored
+        // text is lower case; anything else, a truncated text included, is a
+        // mismatch.
+        const PLATFORM::ResourceEntry* entry = Find(kPackageId);
+        if (!entry)
             return Status::PackageNotWritten;
-        // The stored text is lower case; anything else, a truncated text
-        // included, is a mismatch.
-        const QString computed = GetMD5OfFile(engine.PackagePath).toLower();
+        const QString computed =
+            GetMD5OfFileRange(m_resources.Path(), qint64(entry->offset), qint64(entry->size)).toLower();
         if (computed.isEmpty() || computed != digest)
             return Status::DigestMismatch;
+        engine.PackagePath = m_resources.Path();
+        engine.PackageOffset = qint64(entry->offset);
+        engine.PackageSize = qint64(entry->size);
     }
 
     const QString manifestPath = CreateTempFileName(QStringLiteral("INI"));

@@ -8,9 +8,14 @@
 #include <QFile>
 #include <QHash>
 
+#include "database/PackageVfs.h"
+
+#include <libdeflate.h>
 #include <sqlite3.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -18,7 +23,9 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,19 +85,106 @@ bool TimeFromText(const QString& text, time_t& result)
     return true;
 }
 
+// A compressed entry up to this size is inflated in one call into one buffer
+// (the fast whole-buffer inflate needs all of the input and the output at
+// once); a larger one is inflated piece by piece through a small buffer.
+std::atomic<int64_t> g_wholeInflateLimit{CInstallCabDB::kDefaultWholeInflateLimit};
+
+// Memory for a whole entry, from the system in blocks of huge pages, taken in
+// at once: a fresh 100 MiB buffer otherwise costs tens of thousands of page
+// faults, which take longer than the inflating. Blocks of the smallest size
+// are kept for the next entry (most entries are small).
+class EntryBuffer {
+public:
+    EntryBuffer() = default;
+    EntryBuffer(const EntryBuffer&) = delete;
+    EntryBuffer& operator=(const EntryBuffer&) = delete;
+    ~EntryBuffer() { Release(); }
+
+    bool Allocate(size_t size)
+    {
+        Release();
+        const size_t mapped = (std::max<size_t>(size, 1) + kBlock - 1) / kBlock * kBlock;
+        if (mapped == kBlock) {
+            for (Block& spare : Spares()) {
+                if (spare.data) {
+                    m_block = std::exchange(spare, Block{});
+                    return true;
+                }
+            }
+        }
+        void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            return false;
+        // Both are hints; without them the block is still usable.
+        ::madvise(p, mapped, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+        ::madvise(p, mapped, MADV_POPULATE_WRITE);
+#endif
+        m_block = Block{static_cast<unsigned char*>(p), mapped};
+        return true;
+    }
+    unsigned char* get() const { return m_block.data; }
+
+private:
+    static constexpr size_t kBlock = size_t(2) << 20;  // one huge page
+    struct Block {
+        unsigned char* data = nullptr;
+        size_t size = 0;
+    };
+    struct SpareBlocks {
+        Block blocks[2];  // input and output of one entry
+        ~SpareBlocks()
+        {
+            for (const Block& b : blocks)
+                if (b.data)
+                    ::munmap(b.data, b.size);
+        }
+    };
+    static Block (&Spares())[2]
+    {
+        thread_local SpareBlocks spares;
+        return spares.blocks;
+    }
+    void Release()
+    {
+        if (!m_block.data)
+            return;
+        if (m_block.size == kBlock) {
+            for (Block& spare : Spares()) {
+                if (!spare.data) {
+                    spare = std::exchange(m_block, Block{});
+                    return;
+                }
+            }
+        }
+        ::munmap(m_block.data, m_block.size);
+        m_block = Block{};
+    }
+    Block m_block;
+};
+
+libdeflate_decompressor* Decompressor()
+{
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)>
+        decompressor(libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    return decompressor.get();
+}
+
 // The entry's bytes front to back, one chunk at a time: inflated from the zlib
 // stream into one reused buffer, or taken from the stored data. The row's data
 // is read piece by piece through SQLite's incremental blob access (or comes from
-// memory for values that are not blobs), so nothing of the entry's full size is
-// ever allocated.
+// memory for values that are not blobs). A compressed entry that is small
+// enough is instead inflated whole when the reading starts, and the chunks are
+// taken from that buffer.
 class EntryBytes {
 public:
-    EntryBytes(sqlite3_blob* blob, int64_t len, bool compressed)
-        : m_blob(blob), m_len(len), m_compressed(compressed)
+    EntryBytes(sqlite3_blob* blob, int64_t len, int64_t length, bool compressed)
+        : m_blob(blob), m_len(len), m_length(length), m_compressed(compressed)
     {
     }
-    EntryBytes(const unsigned char* bytes, int64_t len, bool compressed)
-        : m_bytes(bytes), m_len(len), m_compressed(compressed)
+    EntryBytes(const unsigned char* bytes, int64_t len, int64_t length, bool compressed)
+        : m_bytes(bytes), m_len(len), m_length(length), m_compressed(compressed)
     {
     }
     EntryBytes(const EntryBytes&) = delete;
@@ -103,6 +197,13 @@ public:
 
     bool Start()
     {
+        if (m_compressed && m_length > 0 && m_length <= g_wholeInflateLimit.load()) {
+            // Without the memory for it the entry is still inflated in pieces. A
+            // damaged stream shows at the first chunk, as it would piece by piece.
+            const std::optional<bool> whole = InflateWhole();
+            if (whole)
+                return true;
+        }
         if (m_blob || m_compressed) {
             m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
             if (!m_buffer)
@@ -127,6 +228,13 @@ public:
     // is damaged or cannot be read.
     const unsigned char* Next(int64_t count)
     {
+        if (m_inflateFailed)
+            return nullptr;
+        if (m_inflated) {
+            const int64_t at = m_offset;
+            m_offset += count;
+            return m_whole.get() + at;
+        }
         if (!m_compressed) {
             const int64_t at = m_offset;
             m_offset += count;
@@ -150,14 +258,18 @@ public:
         return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
     }
 
-    // The stream ended before the entry's length was reached.
-    bool EndedEarly() const { return m_compressed && m_ended && m_stream.avail_out > 0; }
+    // The stream ended before the entry's length was reached (or, inflated
+    // whole, did not end there).
+    bool EndedEarly() const
+    {
+        return (m_compressed && m_ended && m_stream.avail_out > 0) || (m_inflateFailed && m_wrongSize);
+    }
 
     // True when the data holds nothing more than the bytes taken: the stream ends
     // here, as a one-shot inflate into a buffer of exactly that size requires.
     bool Finished()
     {
-        if (!m_compressed || m_ended)
+        if (!m_compressed || m_ended || m_inflated)
             return true;
         unsigned char extra;
         m_stream.next_out = &extra;
@@ -176,6 +288,33 @@ public:
     }
 
 private:
+    // The whole stream inflated into one buffer of exactly the entry's length:
+    // true when it gave exactly that many bytes and its checksum held, false
+    // when it is damaged, empty when the memory is not there.
+    std::optional<bool> InflateWhole()
+    {
+        libdeflate_decompressor* decompressor = Decompressor();
+        if (!decompressor || !m_whole.Allocate(size_t(m_length)))
+            return std::nullopt;
+        const unsigned char* input = m_bytes;
+        EntryBuffer copy;
+        if (m_blob) {
+            if (!copy.Allocate(size_t(m_len)))
+                return std::nullopt;
+            if (sqlite3_blob_read(m_blob, copy.get(), int(m_len), 0) != SQLITE_OK) {
+                m_inflateFailed = true;
+                return false;
+            }
+            input = copy.get();
+        }
+        const libdeflate_result rc = libdeflate_zlib_decompress(
+            decompressor, input, size_t(m_len), m_whole.get(), size_t(m_length), nullptr);
+        m_inflated = rc == LIBDEFLATE_SUCCESS;
+        m_inflateFailed = !m_inflated;
+        m_wrongSize = rc == LIBDEFLATE_SHORT_OUTPUT || rc == LIBDEFLATE_INSUFFICIENT_SPACE;
+        return m_inflated;
+    }
+
     // Gives the inflater the next piece of the blob once it has used up the last.
     bool Refill()
     {
@@ -193,13 +332,18 @@ private:
     sqlite3_blob* m_blob = nullptr;
     const unsigned char* m_bytes = nullptr;
     int64_t m_len;
+    int64_t m_length;
     bool m_compressed;
-    int64_t m_offset = 0;  // next byte of the stored data to read
+    int64_t m_offset = 0;  // next byte of the stored data to read (or of m_whole)
     z_stream m_stream = {};
     bool m_inflating = false;
     bool m_ended = false;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::unique_ptr<unsigned char[]> m_input;
+    EntryBuffer m_whole;
+    bool m_inflated = false;
+    bool m_inflateFailed = false;
+    bool m_wrongSize = false;
 };
 
 QString DigestText(const unsigned char digest[16])
@@ -296,7 +440,7 @@ struct PackageStamp {
     }
 };
 
-std::optional<PackageStamp> StampOf(const QString& packagePath)
+std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
 {
     const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -304,7 +448,7 @@ std::optional<PackageStamp> StampOf(const QString& packagePath)
     struct stat st;
     unsigned char counter[4];
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                    ::pread(fd, counter, sizeof counter, 24) == ssize_t(sizeof counter);
+                    ::pread(fd, counter, sizeof counter, off_t(offset + 24)) == ssize_t(sizeof counter);
     ::close(fd);
     if (!ok)
         return std::nullopt;
@@ -324,19 +468,22 @@ public:
     // The rowid of the first row named `name`, when the package is the one noted
     // last (or can be noted now through db, which must be open on it).
     std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath,
-                                const QString& name)
+                                qint64 offset, qint64 size, const QString& name)
     {
-        const std::optional<PackageStamp> stamp = StampOf(packagePath);
+        const std::optional<PackageStamp> stamp = StampOf(packagePath, offset);
         if (!stamp)
             return std::nullopt;
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath) {
+        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath || m_offset != offset ||
+            m_size != size) {
             m_stamp.reset();
             m_rows.clear();
             if (!Load(db))
                 return std::nullopt;
             m_stamp = stamp;
             m_path = packagePath;
+            m_offset = offset;
+            m_size = size;
         }
         const auto it = m_rows.constFind(name);
         if (it == m_rows.constEnd())
@@ -370,6 +517,8 @@ private:
     std::mutex m_mutex;
     std::optional<PackageStamp> m_stamp;
     QString m_path;
+    qint64 m_offset = 0;
+    qint64 m_size = -1;
     QHash<QString, int64_t> m_rows;
 };
 
@@ -396,6 +545,34 @@ int CInstallCabDB::CreateTables()
     return 0;
 }
 
+void CInstallCabDB::SetWholeInflateLimit(qint64 bytes)
+{
+    g_wholeInflateLimit = bytes;
+}
+
+void CInstallCabDB::SetPackageRange(qint64 offset, qint64 size)
+{
+    m_packageOffset = offset;
+    m_packageSize = size;
+}
+
+bool CInstallCabDB::OpenPackage(const QString& packagePath)
+{
+    SetPath(packagePath);
+    const bool wholeFile = m_packageOffset == 0 && m_packageSize < 0;
+    struct stat st;
+    const bool isFile =
+        ::stat(QFile::encodeName(packagePath).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    // Anything but a plain file keeps what Open does with it (a missing one
+    // becomes an empty package); a range must lie inside a file.
+    if (wholeFile && !isFile)
+        return Open();
+    m_lastError.clear();
+    return m_db.OpenWithFlags(
+        QString::fromLatin1(DATABASE::PackageVfsUri(packagePath, m_packageOffset, m_packageSize)),
+        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName());
+}
+
 void CInstallCabDB::CloseKeepingError()
 {
     const QString error = m_lastError;
@@ -408,8 +585,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
 {
     m_failure.Clear();
     const QString reading = QStringLiteral("cannot read the package");
-    SetPath(packagePath);
-    if (!Open()) {
+    if (!OpenPackage(packagePath)) {
         m_failure = {reading, packagePath, GetLastError()};
         return false;
     }
@@ -419,7 +595,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
     {
         // A failed shortcut leaves no trace: the plain lookup below decides.
         const QString error = m_lastError;
-        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, name);
+        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
         const bool found = row &&
             Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
                                  "rowid as entryrow from files where rowid=? and name=?;"),
@@ -490,11 +666,11 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                 m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
                              QStringLiteral("size does not match")};
             } else if (handle) {
-                EntryBytes source(handle.get(), len, mode == 1);
+                EntryBytes source(handle.get(), len, length, mode == 1);
                 result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
                                            m_failure);
             } else {
-                EntryBytes source(bytes, len, mode == 1);
+                EntryBytes source(bytes, len, length, mode == 1);
                 result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
                                            m_failure);
             }

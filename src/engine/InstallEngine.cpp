@@ -16,6 +16,7 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
                                         int* outLength)
 {
     CInstallCabDB package;
+    package.SetPackageRange(PackageOffset, PackageSize);
     int length = 0;
     int* lengthOut = outLength ? outLength : &length;
     if (!package.ExtractFile(name, targetPath, PackagePath, pump, lengthOut))

@@ -23,7 +23,7 @@ public:
     // Deletes the package file when it is a temporary one.
     virtual ~CInstallEngine();
 
-    // Extracts one package entry from PackagePath to targetPath (see
+    // Extracts one package entry from the package at PackagePath to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                             int* outLength);
@@ -109,6 +109,10 @@ public:
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
     QString PackagePath;   // empty in the removal modes
+    // The package is PackageSize bytes from PackageOffset on of the file at
+    // PackagePath (-1: to its end): a package read in place inside the executable.
+    qint64 PackageOffset = 0;
+    qint64 PackageSize = -1;
     bool PackageIsTemporary = false;
     RunMode Mode = RunMode::Install;
     QString ProductKey;  // "Software\Tessaly\<info.prog>"

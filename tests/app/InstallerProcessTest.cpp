@@ -6,6 +6,7 @@
 #include "app/EmbeddedPackage.h"
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
+#include "engine/InstallEngine.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
 #include "support/CaseName.h"
@@ -238,6 +239,50 @@ TEST(EmbeddedPackage, AttachedPairIsReadBackExactly)
     const QString out = TESTS::SandboxPath(QStringLiteral("out.cab"));
     ASSERT_TRUE(embedded.WritePackageToFile(out));
     EXPECT_EQ(TESTS::ReadFileBytes(out), TESTS::ReadFileBytes(package));
+}
+
+TEST(EmbeddedPackage, AttachedPackageIsCheckedAndReadInPlace)
+{
+    const QString package = SamplePackage();
+    const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    const QByteArray before = TESTS::ReadFileBytes(installer);
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+
+    CInstallEngine engine;
+    ASSERT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::Ok);
+    EXPECT_EQ(engine.Manifest.info.prog, QStringLiteral("LabelCloud"));
+    EXPECT_EQ(engine.PackagePath, installer);
+    EXPECT_EQ(engine.PackageOffset, qint64(entry->offset));
+    EXPECT_EQ(engine.PackageSize, qint64(entry->size));
+    // Nothing was copied out, so nothing is to be deleted at the end.
+    EXPECT_FALSE(engine.PackageIsTemporary);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+
+    const QString target = TESTS::SandboxPath(QStringLiteral("out/readme.txt"));
+    QDir().mkpath(QFileInfo(target).path());
+    ASSERT_TRUE(engine.ExtractPackageFile(QStringLiteral("readme.txt"), target, false, nullptr));
+    EXPECT_EQ(TESTS::ReadFileBytes(target),
+              TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/readme.txt"))));
+    EXPECT_EQ(TESTS::ReadFileBytes(installer), before);
+}
+
+TEST(EmbeddedPackage, AttachedPackageChangedAfterAttachingIsRefused)
+{
+    const QString installer = Attach(SamplePackage(), TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+    FlipByte(installer, qint64(entry->offset + entry->size - 10));
+
+    CInstallEngine engine;
+    EXPECT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::DigestMismatch);
+    EXPECT_TRUE(engine.Manifest.info.prog.isEmpty());
+    EXPECT_FALSE(engine.PackageIsTemporary);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
 }
 
 TEST(EmbeddedPackage, BareTemplateCarriesTheEmptyPackageAndTheMarker)

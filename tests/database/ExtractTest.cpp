@@ -16,6 +16,7 @@
 #include <climits>
 #include <csignal>
 #include <sys/resource.h>
+#include <tuple>
 
 using namespace PKGTEST;
 
@@ -223,11 +224,26 @@ void PrintTo(const FailureCase& c, std::ostream* os)
     *os << c.label;
 }
 
-class ExtractFailureTest : public ExtractTest, public ::testing::WithParamInterface<FailureCase> {};
+// Each case with the entry inflated whole and inflated piece by piece.
+class ExtractFailureTest : public ExtractTest,
+                           public ::testing::WithParamInterface<std::tuple<FailureCase, bool>> {
+protected:
+    void SetUp() override
+    {
+        ExtractTest::SetUp();
+        if (std::get<1>(GetParam()))
+            CInstallCabDB::SetWholeInflateLimit(0);
+    }
+    void TearDown() override
+    {
+        CInstallCabDB::SetWholeInflateLimit(CInstallCabDB::kDefaultWholeInflateLimit);
+        ExtractTest::TearDown();
+    }
+};
 
 TEST_P(ExtractFailureTest, FailsAndLeavesAnExistingTargetAsItWas)
 {
-    const FailureCase& c = GetParam();
+    const FailureCase& c = std::get<0>(GetParam());
     if (c.sql[0])
         ExecSql(package, QString::fromUtf8(c.sql));
     if (c.flipAt >= 0)
@@ -268,8 +284,12 @@ const FailureCase kFailureCases[] = {
     {"NullData", "readme.txt", "update files set data=NULL where name='readme.txt';", 4200, kSize},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest, ::testing::ValuesIn(kFailureCases),
-                         TESTS::CaseNameBy<&FailureCase::label>());
+INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest,
+                         ::testing::Combine(::testing::ValuesIn(kFailureCases), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).label) +
+                                    (std::get<1>(info.param) ? "Streamed" : "Whole");
+                         });
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)
 {

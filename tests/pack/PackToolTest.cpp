@@ -99,7 +99,7 @@ TEST(PackBuild, MatchesTheReferencePackersFormat)
             EXPECT_EQ(x[QStringLiteral("time")], y[QStringLiteral("time")]);
         }
         EXPECT_EQ(x[QStringLiteral("len")], x[QStringLiteral("data_size")]);
-        // Compressed only when that is smaller; the stream at level 9.
+        // Compressed only when that is smaller; the stream marked as maximum compression.
         const int mode = x[QStringLiteral("mode")].toInt();
         if (mode == 1) {
             EXPECT_LT(x[QStringLiteral("len")].toInt(), x[QStringLiteral("length")].toInt());

@@ -14,9 +14,14 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <deque>
+#include <future>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -206,10 +211,11 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     if (!writer.AddFile(manifestRow, &writeError))
         return abandon(writeError);
 
-    qint64 done = 0;
-    int index = 0;
-    for (const FileEntry& entry : entries) {
-        ++index;
+    // Files are read and compressed ahead on worker threads, a few at a time,
+    // and written in manifest order, so the package is the same whatever the
+    // number of threads.
+    const int level = options.level;
+    auto prepare = [level](const FileEntry& entry) -> std::optional<PackageRow> {
         QByteArray content;
         qint64 limit = -1;
         if (entry.isTemplate) {
@@ -220,7 +226,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
                 limit = qint64(resources.ExecutableSize());
         }
         if (!ReadFile(entry.source, limit, content))
-            return abandon(QStringLiteral("cannot read %1").arg(entry.source));
+            return std::nullopt;
         PackageRow row;
         row.name = entry.name;
         row.ver = entry.ver;
@@ -228,8 +234,28 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         row.pack = entry.pack;
         row.action = entry.action;
         row.time = PackageTimeText(entry.mtime);
-        PackBytes(content, options.level, row);
-        if (!writer.AddFile(row, &writeError))
+        PackBytes(content, level, row);
+        return row;
+    };
+    const size_t ahead = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    std::deque<std::future<std::optional<PackageRow>>> pending;
+    size_t launched = 0;
+    auto launch = [&] {
+        while (launched < entries.size() && pending.size() < ahead)
+            pending.push_back(std::async(std::launch::async, prepare, std::cref(entries[launched++])));
+    };
+
+    qint64 done = 0;
+    int index = 0;
+    for (const FileEntry& entry : entries) {
+        ++index;
+        launch();
+        const std::optional<PackageRow> row = pending.front().get();
+        pending.pop_front();
+        launch();
+        if (!row)
+            return abandon(QStringLiteral("cannot read %1").arg(entry.source));
+        if (!writer.AddFile(*row, &writeError))
             return abandon(writeError);
         done += entry.size;
         if (reportProgress)

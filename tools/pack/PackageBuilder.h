@@ -13,7 +13,7 @@ struct PackageBuildOptions {
     // can carry the installer's template as uninstall.exe.
     QString templatePath;
     QString outputPath;
-    int level = 9;  // zlib level 0-9
+    int level = 8;  // compression level 0-9 (0: stored)
     // Payloads at least this large report progress.
     qint64 progressThreshold = 8 * 1024 * 1024;
     // Receives progress lines; none when empty.
