@@ -108,7 +108,8 @@ TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
     const QString setupCab = TESTS::SandboxPath(QStringLiteral("dl/setup.cab"));
     const QByteArray setupCabBefore = QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
 
-    const ProcessResult r = RunProcess(installer, {});
+    // Unattended: a windowed run would wait for a person.
+    const ProcessResult r = RunProcess(installer, {QStringLiteral("-silent")});
     if (GetParam().succeeds) {
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.err, QString());
