@@ -2,7 +2,7 @@
 // unattended flag, and the executable's own path and folder.
 #pragma once
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,5 @@
-// Folder creation and removal, temporary files and the file test.
+// Folder creation and removal and the file test.
 #include "common/FileHelpers.h"
-
-#include "platform/SpecialFolders.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -114,21 +112,11 @@ bool DeleteDirectoryTree(const QString& folder)
     return true;
 }
 
-QString GetTempDirectory() { return PLATFORM::TempFolder(); }
-
-QString CreateTempFileName(const QString& prefix)
+QString WithOneSlash(QString folder)
 {
-    const QString folder = GetTempDirectory();
-    const QString head = prefix.left(3);
-    // The prefix names a file, never a way out of the temporary folder.
-    if (folder.isEmpty() || head.contains(u'/'))
-        return {};
-    QByteArray name = Native(folder + head + QStringLiteral("XXXXXX.tmp"));
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    return QFile::decodeName(name);
+    while (folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder + u'/';
 }
 
 bool FileExists(const QString& path)

@@ -14,12 +14,9 @@ bool CreateDirectoryTree(const QString& path);
 // deleted stays; the root folder is never emptied. Always true.
 bool DeleteDirectoryTree(const QString& folder);
 
-// The private per-user temporary folder, ending with '/'.
-QString GetTempDirectory();
-
-// A new, empty file "<first 3 chars of prefix>XXXXXX.tmp" in the temporary
-// folder, created exclusively. Empty when none could be created.
-QString CreateTempFileName(const QString& prefix);
+// The folder with exactly one final '/' ("/" for the root): folder values
+// keep that form, and macro expansion and file paths rely on it.
+QString WithOneSlash(QString folder);
 
 // Something exists at the path and it is not a folder. A link answers for its
 // target; a dangling link counts as a file.
