@@ -3,7 +3,7 @@
 // and commands are in WizardPages.cpp.
 #include "wizard/NorvexSetupDlg.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/NorvexSetupApp.h"
 #include "app/TextFormat.h"
@@ -196,16 +196,18 @@ void CNorvexSetupDlg::ApplyLook()
 
 void CNorvexSetupDlg::FitTitle()
 {
-    // A title too long for one line at the title size is set smaller until
-    // its wrapped lines fit the title line's box, rather than being cut off.
+    // A title too long for one line at the title size is set a little smaller
+    // to stay on one line, and wraps only when even that is not enough; it is
+    // never cut off at the bottom of its box.
+    constexpr int kSmallestOneLine = 26;
     QFont font = m_titleFont;
+    const QString title = m_title.text();
+    while (font.pixelSize() > kSmallestOneLine && QFontMetrics(font).horizontalAdvance(title) > m_title.width())
+        font.setPixelSize(font.pixelSize() - 1);
     const QRect box(0, 0, m_title.width(), 100000);
-    while (font.pixelSize() > m_bodyFont.pixelSize()) {
-        const QRect needed = QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, m_title.text());
-        if (needed.height() <= m_title.height())
-            break;
-        font.setPixelSize(font.pixelSize() - 2);
-    }
+    while (font.pixelSize() > m_bodyFont.pixelSize()
+           && QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, title).height() > m_title.height())
+        font.setPixelSize(font.pixelSize() - 1);
     m_title.setFont(font);
 }
 

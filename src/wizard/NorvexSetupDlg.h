@@ -6,7 +6,7 @@
 #pragma once
 
 #include "app/ProcedureView.h"
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 #include "app/WorkProcedures.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/controls/ButtonST.h"

@@ -2,10 +2,10 @@
 // what the buttons, option boxes, links and folder picker do on it.
 #include "wizard/NorvexSetupDlg.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/TextFormat.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "wizard/DialogTemplate.h"
 
 #include <QDesktopServices>

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPoint>
 #include <QProcess>
 #include <QThread>
 
@@ -169,13 +170,10 @@ TEST_F(WizardEndToEndX11, InstallsAndRemovesTheSampleProductByClicks)
     ASSERT_FALSE(window.isEmpty());
     ClickAt(window, kPairPrimary);
     EXPECT_EQ(Finished(), 0);
-    ASSERT_TRUE(WaitFor([&] {
-        const QString next = WizardWindow();
-        if (next.isEmpty() || next == window)
-            return false;
-        window = next;
-        return true;
-    }));
+    // The first stage has ended, so the window now on screen is the copy's
+    // (X11 may give it the same id as the first one's).
+    window = WizardWindow();
+    ASSERT_FALSE(window.isEmpty());
     // Confirm page of the copy: remove; then finish without the user data.
     QThread::msleep(500);
     ClickAt(window, kPairPrimary);

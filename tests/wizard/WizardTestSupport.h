@@ -7,10 +7,10 @@
 #include "support/Sandbox.h"
 #include "wizard/WidgetTestSupport.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "common/Clock.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "wizard/NorvexSetupDlg.h"
 
 #include <QAbstractButton>
