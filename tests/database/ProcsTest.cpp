@@ -3,6 +3,7 @@
 #include "database/SQLiteDBBase.h"
 #include "database/SqlProcHelperParam.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -258,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Names, ProcNameTest,
         ProcNameCase{"WriteWithReadName", ProcKind::Write, "nvs_Config_GetProc", false},
         ProcNameCase{"EmptyName", ProcKind::Write, "", false},
         ProcNameCase{"NameWithSpace", ProcKind::DataTable, "nvs_Config_GetProc ", false}),
-    [](const testing::TestParamInfo<ProcNameCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST_F(ProcsTest, ReadProcClearsTableFirst)
 {
