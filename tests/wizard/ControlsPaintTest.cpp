@@ -1,6 +1,7 @@
 // The skinned controls rendered to images: colours of background, border and
 // caption per class and state at known pixels, progress fills, fitted widths,
 // and the pointer tracking that decides the hovered state.
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 #include "wizard/WidgetTestSupport.h"
 
@@ -171,12 +172,12 @@ TEST_P(ControlPaint, ColoursAtKnownPixels)
         EXPECT_PIXEL(image, origin.x() + glyph / 2, origin.y() + metrics.ascent() - 2, c.background);
     }
     if (c.kind == Kind::Link) {
-        const int w = metrics.horizontalAdvance(kBlocks);
+        const int captionWidth = metrics.horizontalAdvance(kBlocks);
         for (int row : {h - 1, h - 2}) {
             const QColor expected = row == c.underlineRow ? kAccent : kNormalBack;
             EXPECT_PIXEL(image, 0, row, expected);
-            EXPECT_PIXEL(image, w + 1, row, expected);
-            EXPECT_PIXEL(image, w + 2, row, kNormalBack);
+            EXPECT_PIXEL(image, captionWidth + 1, row, expected);
+            EXPECT_PIXEL(image, captionWidth + 2, row, kNormalBack);
         }
     }
 }
@@ -204,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
         PaintCase{"LabelNormal", Kind::Label, {}, kNormalBack, {}, kNormalText, -1},
         PaintCase{"LabelIgnoresStates", Kind::Label, {.pressed = true, .hovered = true}, kNormalBack, {},
                   kNormalText, -1},
-        PaintCase{"ProgressShowsNoText", Kind::Progress, {}, kNormalBack, {}, {}, -1}));
+        PaintCase{"ProgressShowsNoText", Kind::Progress, {}, kNormalBack, {}, {}, -1}),
+    TESTS::CaseName());
 
 TEST(ControlPaintCells, CaptionsAreDrawnOnOpaqueCells)
 {
@@ -443,7 +445,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {Pointer::Release, 0},
                       {Pointer::MoveInside, 1}}},
         TrackingCase{"FocusLossEndsHover", {{Pointer::MoveInside, 1}, {Pointer::FocusOut, 0}, {Pointer::MoveInside, 0},
-                                            {Pointer::Leave, 0}, {Pointer::MoveInside, 1}}}));
+                                            {Pointer::Leave, 0}, {Pointer::MoveInside, 1}}}),
+    TESTS::CaseName());
 
 TEST(CheckBoxClick, MarkChangesOnButtonDownBeforeTheClickArrives)
 {

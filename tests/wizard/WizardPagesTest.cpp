@@ -1,5 +1,6 @@
 // The pages of every run mode as the wizard shows them, and every transition
 // between them, driven by clicks on a real engine in the sandbox.
+#include "support/CaseName.h"
 #include "wizard/WizardTestSupport.h"
 
 #include "app/ConsoleMessageBox.h"
@@ -190,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeTable{"Upgrade", RunMode::Upgrade, UpgradeRows},
                     ModeTable{"Repair", RunMode::Repair, RepairRows},
                     ModeTable{"Uninstall", RunMode::Uninstall, [] { return RemovalRows(RunMode::Uninstall); }},
-                    ModeTable{"DoUninstall", RunMode::DoUninstall, [] { return RemovalRows(RunMode::DoUninstall); }}));
+                    ModeTable{"DoUninstall", RunMode::DoUninstall, [] { return RemovalRows(RunMode::DoUninstall); }}),
+    TESTS::CaseName());
 
 TEST_F(WizardTest, OpensOnTheFirstPageOfTheRunMode)
 {
@@ -460,8 +462,12 @@ TEST_P(CancelDuringFiles, YesStopsTheInstallationNoLetsItFinish)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, CancelDuringFiles, testing::Values(true, false),
-                         [](const auto& info) { return info.param ? std::string("Yes") : std::string("No"); });
+std::string AnswerName(const testing::TestParamInfo<bool>& answer)
+{
+    return answer.param ? "Yes" : "No";
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CancelDuringFiles, testing::Values(true, false), AnswerName);
 
 TEST_F(WizardTest, ButtonsAreOffWhileTheInstallationRuns)
 {

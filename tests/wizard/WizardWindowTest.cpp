@@ -1,5 +1,6 @@
 // The wizard as a window: template geometry, names, fonts, caption, look and
 // the two layout routines.
+#include "support/CaseName.h"
 #include "wizard/WizardTestSupport.h"
 
 #include "app/TextFormat.h"
@@ -168,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ButtonLayoutCase{"Both", QStringLiteral("继续"), QStringLiteral("取消"), 89, 89 + 138 + 14},
                     ButtonLayoutCase{"PrimaryOnly", QStringLiteral("完成"), std::nullopt, 165, std::nullopt},
                     ButtonLayoutCase{"SecondaryOnly", std::nullopt, QStringLiteral("取消"), std::nullopt, 165},
-                    ButtonLayoutCase{"Neither", std::nullopt, std::nullopt, std::nullopt, std::nullopt}));
+                    ButtonLayoutCase{"Neither", std::nullopt, std::nullopt, std::nullopt, std::nullopt}),
+    TESTS::CaseName());
 
 TEST_F(WizardTest, LicenceLineFollowsTheFittedBox)
 {
