@@ -275,4 +275,18 @@ TEST(EmbeddedPackage, AttachingAgainReplacesThePair)
     EXPECT_EQ(QFileInfo(installer).permissions() & QFile::ExeOwner, QFile::ExeOwner);
 }
 
+// Without -silent the installer opens its window; with nowhere to open it it
+// says so instead of failing inside the toolkit.
+TEST(InstallerWithoutDisplay, SaysSoAndEndsWithTheStartUpCode)
+{
+    const QString installer = TESTS::SandboxPath(QStringLiteral("dl/setup"));
+    Attach(SamplePackage(), installer);
+    const ProcessResult r = RunProcess(
+        installer, {}, {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("setup: no display"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-silent")));
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -659,6 +660,38 @@ TEST_F(RemovalFromTheCopy, EscapeDoesNotCloseTheWindowHalfWayThroughTheRemoval)
     SetPumpMessagesHook({});
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(dlg.Page(), 3);
+}
+
+// The real folder picker: directories only, its title, opening at the folder.
+class CPickingWizard : public CTestWizard {
+public:
+    using CTestWizard::CTestWizard;
+    QString Pick(const QString& start) { return CNorvexSetupDlg::PickFolder(start); }
+};
+
+TEST_F(WizardTest, FolderPickerChoosesDirectoriesOnly)
+{
+    TESTS::LoadSampleProduct(engine, RunMode::Install);
+    CPickingWizard dlg(engine);
+    const QString start = TESTS::SandboxPath(QStringLiteral("apps"));
+    const QString chosen = TESTS::SandboxPath(QStringLiteral("apps/labels"));
+    QDir().mkpath(chosen);
+    QString title;
+    QString openedAt;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QTimer::singleShot(100, [&] {
+        auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(picker, nullptr);
+        title = picker->windowTitle();
+        openedAt = picker->directory().absolutePath();
+        mode = picker->fileMode();
+        picker->setDirectory(chosen);
+        static_cast<QDialog*>(picker)->accept();
+    });
+    EXPECT_EQ(dlg.Pick(start), chosen);
+    EXPECT_EQ(title, T(1323));
+    EXPECT_EQ(openedAt, start);
+    EXPECT_EQ(mode, QFileDialog::Directory);
 }
 
 TEST(WidgetMessageBoxTest, ShowsAQuestionCaptionedWithTheApplicationName)
