@@ -24,6 +24,8 @@ constexpr std::array<ModeSwitch, 5> kModeSwitches = {{
 }};
 
 constexpr char16_t kSilentSwitch[] = u"silent";
+constexpr char16_t kLogSwitch[] = u"log";
+constexpr std::array<const char16_t*, 3> kHelpSwitches = {u"help", u"h", u"?"};
 
 std::optional<RunMode> ModeForSwitch(const QString& name)
 {
@@ -34,9 +36,24 @@ std::optional<RunMode> ModeForSwitch(const QString& name)
     return std::nullopt;
 }
 
-bool IsSilentSwitch(const QString& name)
+bool IsNamed(const QString& name, const char16_t* known)
 {
-    return name.compare(QString::fromUtf16(kSilentSwitch), Qt::CaseInsensitive) == 0;
+    return name.compare(QString::fromUtf16(known), Qt::CaseInsensitive) == 0;
+}
+
+bool IsHelpSwitch(const QString& name)
+{
+    for (const char16_t* known : kHelpSwitches) {
+        if (IsNamed(name, known))
+            return true;
+    }
+    return false;
+}
+
+// The name after "-", "--" or "/".
+QString SwitchName(const QString& argument)
+{
+    return argument.mid(argument.startsWith(u"--") ? 2 : 1);
 }
 
 QString StripQuotes(QString text)
@@ -52,7 +69,8 @@ QString StripQuotes(QString text)
 
 bool CCommandLine::IsKnownSwitch(const QString& name)
 {
-    return ModeForSwitch(name).has_value() || IsSilentSwitch(name);
+    return ModeForSwitch(name).has_value() || IsNamed(name, kSilentSwitch) ||
+           IsNamed(name, kLogSwitch) || IsHelpSwitch(name);
 }
 
 bool CCommandLine::ForcesUninstall(const QString& modulePath)
@@ -63,19 +81,36 @@ bool CCommandLine::ForcesUninstall(const QString& modulePath)
 CCommandLine CCommandLine::Parse(const QStringList& arguments, const QString& modulePath)
 {
     CCommandLine result;
-    for (const QString& argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         const bool dashSwitch = argument.startsWith(u'-');
         const bool slashSwitch = argument.startsWith(u'/') && IsKnownSwitch(argument.mid(1));
         if (!dashSwitch && !slashSwitch) {
             result.pathArgument = argument;
             continue;
         }
-        const QString name = argument.mid(1);
-        if (const std::optional<RunMode> mode = ModeForSwitch(name)) {
+        QString name = SwitchName(argument);
+        QString inlineValue;
+        const qsizetype equals = name.indexOf(u'=');
+        const bool hasInlineValue = argument.startsWith(u"--") && equals > 0;
+        if (hasInlineValue) {
+            inlineValue = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        if (const std::optional<RunMode> mode = ModeForSwitch(name); mode && !hasInlineValue) {
             result.mode = *mode;
             result.modeSwitchGiven = true;
-        } else if (IsSilentSwitch(name)) {
+        } else if (IsNamed(name, kSilentSwitch) && !hasInlineValue) {
             result.silent = true;
+        } else if (IsHelpSwitch(name) && !hasInlineValue) {
+            result.help = true;
+        } else if (IsNamed(name, kLogSwitch)) {
+            if (hasInlineValue ? inlineValue.isEmpty() : i + 1 >= arguments.size())
+                result.switchWithoutValue = argument;
+            else
+                result.logPath = hasInlineValue ? inlineValue : arguments[++i];
+        } else {
+            result.unknownSwitches << argument;
         }
     }
     if (ForcesUninstall(modulePath))

@@ -4,15 +4,26 @@
 #include "app/EmbeddedPackage.h"
 #include "app/InstallEngine.h"
 #include "app/MessageTable.h"
+#include "app/SwitchHelp.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
 constexpr int kStartupFailedExitCode = 2;
+
+void WriteText(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
 
 }  // namespace
 
@@ -72,6 +83,26 @@ bool CNorvexSetupApp::InitInstance()
 
     m_commandLine = CCommandLine::Parse(m_arguments.mid(1), engine.ModulePath);
     engine.Mode = m_commandLine.mode;
+
+    // Help and switch errors come before anything is claimed or read.
+    const QString programName =
+        QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
+    if (m_commandLine.help) {
+        WriteText(stdout, SwitchListText(programName));
+        m_result = StartupResult::HelpShown;
+        return false;
+    }
+    // A mistyped switch in an unattended run must not quietly do nothing.
+    if (m_commandLine.silent &&
+        (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
+        for (const QString& unknown : m_commandLine.unknownSwitches)
+            WriteText(stderr, UnknownSwitchText(programName, unknown) + u'\n');
+        if (!m_commandLine.switchWithoutValue.isEmpty())
+            WriteText(stderr, SwitchWithoutValueText(programName, m_commandLine.switchWithoutValue) + u'\n');
+        m_result = StartupResult::SwitchError;
+        m_exitCode = kStartupFailedExitCode;
+        return false;
+    }
 
     // The removal copy must run even while the first stage's window is open.
     if (engine.Mode != RunMode::DoUninstall && !m_singleInstance->Claim()) {
