@@ -96,7 +96,8 @@ bool ReadFile(const QString& path, qint64 limit, QByteArray& bytes)
 
 }  // namespace
 
-bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
+bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
+                            PackageBuildSummary* summary)
 {
     if (options.level < 0 || options.level > 9)
         return Fail(error, QStringLiteral("compression level must be 0 to 9"));
@@ -166,7 +167,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     qint64 total = 0;
     for (const FileEntry& entry : entries)
         total += entry.size;
-    const bool reportProgress = options.progress && total >= options.progressThreshold;
+    if (options.progress)
+        options.progress(0, total);
 
     // Written beside the output and renamed over it once complete.
     const QString partPath = options.outputPath + QStringLiteral(".part");
@@ -203,9 +205,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         return abandon(writeError);
 
     qint64 done = 0;
-    int index = 0;
     for (const FileEntry& entry : entries) {
-        ++index;
         QByteArray content;
         qint64 limit = -1;
         if (entry.isTemplate) {
@@ -228,12 +228,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         if (!writer.AddFile(row, &writeError))
             return abandon(writeError);
         done += entry.size;
-        if (reportProgress)
-            options.progress(QStringLiteral("%1% %2 (%3 of %4)")
-                                 .arg(total > 0 ? done * 100 / total : 100)
-                                 .arg(entry.name)
-                                 .arg(index)
-                                 .arg(entries.size()));
+        if (options.progress)
+            options.progress(done, total);
     }
     if (!writer.Finish(&writeError))
         return abandon(writeError);
@@ -241,6 +237,11 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
                     QFile::encodeName(options.outputPath).constData()) != 0) {
         QFile::remove(partPath);
         return Fail(error, QStringLiteral("cannot write %1").arg(options.outputPath));
+    }
+    if (summary) {
+        summary->files = int(entries.size());
+        summary->payloadBytes = total;
+        summary->packageBytes = QFileInfo(options.outputPath).size();
     }
     return true;
 }

@@ -155,7 +155,7 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
     return problems;
 }
 
-QStringList CPackageInspector::Verify() const
+QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>& progress) const
 {
     QStringList problems;
     std::vector<PackageRowInfo> rows;
@@ -166,6 +166,13 @@ QStringList CPackageInspector::Verify() const
         return problems;
     }
 
+    qint64 total = 0;
+    for (const PackageRowInfo& row : rows)
+        total += row.data.size();
+    qint64 done = 0;
+    if (progress)
+        progress(0, total);
+
     QSet<QString> names;
     const PackageRowInfo* manifestRow = nullptr;
     for (const PackageRowInfo& row : rows) {
@@ -175,6 +182,9 @@ QStringList CPackageInspector::Verify() const
         if (row.name == u"Install.xml" && !manifestRow)
             manifestRow = &row;
         problems << CheckRow(row);
+        done += row.data.size();
+        if (progress)
+            progress(done, total);
     }
 
     if (!manifestRow) {
