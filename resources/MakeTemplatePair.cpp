@@ -1,6 +1,6 @@
 // Build step: makes the empty package with the project's own database layer
 // and writes it, with the marker digest text, as a C++ source file.
-#include "app/EmbeddedPackage.h"
+#include "database/PackageResources.h"
 #include "pack/PackageWriter.h"
 
 #include <QFile>
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     source += ByteArrayLiteral(package);
     source += "\n};\nconst std::size_t kTemplatePackageSize = sizeof(kTemplatePackage);\n\n";
     source += "const char kTemplateDigest[] = \"";
-    source += kNoPackageMarker;
+    source += PACKAGE_RESOURCES::kNoPackageMarker;
     source += "\";\nconst std::size_t kTemplateDigestSize = sizeof(kTemplateDigest) - 1;\n";
 
     QFile out(output);

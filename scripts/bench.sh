@@ -9,7 +9,7 @@
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
-refpack="$(cd "$(dirname "$0")/../../shared/fixtures" && pwd)/refpack.py"
+refpack="$repo/tests/fixtures/refpack.py"
 reps="${NORVEX_BENCH_REPS:-7}"
 
 bash scripts/setup.sh bench

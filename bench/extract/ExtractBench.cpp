@@ -7,7 +7,7 @@
 //   --out=DIR        [NORVEX_BENCH_OUT]      folder the entries are written to
 //   --md5-file=FILE  [NORVEX_BENCH_MD5_FILE] file digested by BM_MD5OfFile
 //   --peak-memory=NAME  extract only this entry, print the peak resident set and exit
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "common/MD5Encode.h"
 
 #include <benchmark/benchmark.h>

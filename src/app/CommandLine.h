@@ -3,7 +3,7 @@
 // path and folder.
 #pragma once
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 
 #include <QString>
 #include <QStringList>

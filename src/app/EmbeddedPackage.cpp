@@ -1,8 +1,9 @@
 #include "app/EmbeddedPackage.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
+#include "platform/TempFiles.h"
 #include "resources/TemplatePair.h"
 
 #include <QFile>
@@ -61,7 +62,7 @@ bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
 CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const
 {
     const QString digest = ReadDigestText();
-    if (digest == QLatin1String(kNoPackageMarker)) {
+    if (digest == QLatin1String(PACKAGE_RESOURCES::kNoPackageMarker)) {
         // A bare template: the package is a file beside it, read in place.
         engine.PackagePath = engine.ModuleFolder + QStringLiteral("setup.cab");
         if (!FileExists(engine.PackagePath))

@@ -4,6 +4,7 @@
 // executable that carries none. Then Install.xml is loaded from it.
 #pragma once
 
+#include "database/PackageResources.h"
 #include "platform/ExecutableResources.h"
 
 #include <QByteArray>
@@ -12,16 +13,13 @@
 
 class CInstallEngine;
 
-// The digest text of the template pair: it means "no package of my own".
-inline constexpr char kNoPackageMarker[] = "5d55615c782d659868ef938cda4e5354";
-
 class CEmbeddedPackage {
 public:
-    static constexpr quint32 kPackageId = 131;
-    static constexpr quint32 kDigestId = 132;
-    static constexpr quint16 kAttachedLanguage = 0;     // added by norvex-pack attach
-    static constexpr quint16 kTemplateLanguage = 2052;  // compiled into every build
-    static QString ResourceType() { return QStringLiteral("RT_INSTALL"); }
+    static constexpr quint32 kPackageId = PACKAGE_RESOURCES::kPackageId;
+    static constexpr quint32 kDigestId = PACKAGE_RESOURCES::kDigestId;
+    static constexpr quint16 kAttachedLanguage = PACKAGE_RESOURCES::kAttachedLanguage;
+    static constexpr quint16 kTemplateLanguage = PACKAGE_RESOURCES::kTemplateLanguage;
+    static QString ResourceType() { return PACKAGE_RESOURCES::ResourceType(); }
 
     enum class Status {
         Ok,

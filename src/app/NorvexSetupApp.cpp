@@ -2,7 +2,7 @@
 
 #include "app/ConsoleMessageBox.h"
 #include "app/EmbeddedPackage.h"
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/SwitchHelp.h"
 #include "platform/SingleInstance.h"

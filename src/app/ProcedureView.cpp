@@ -1,6 +1,6 @@
 #include "app/ProcedureView.h"
 
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 
 void CProcedureView::Pump()
 {

@@ -4,7 +4,7 @@
 // questions go through the message box interface (app/MessageBox.h).
 #pragma once
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // builds the title line of a run mode.
 #pragma once
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // window, with the answers a user who accepts every default would give.
 #pragma once
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
 
 #include <QString>

@@ -4,8 +4,9 @@
 #include "app/TextFormat.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "engine/StepProgress.h"
+#include "platform/TempFiles.h"
 #include "platform/WindowMarkers.h"
 
 #include <QDir>

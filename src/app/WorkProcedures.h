@@ -5,7 +5,7 @@
 // unattended console and the tests drive the very same sequences.
 #pragma once
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
 #include "app/ProcedureView.h"
 

@@ -1,7 +1,5 @@
-// Folder creation and removal, temporary files and the file test.
+// Folder creation and removal and the file test.
 #include "common/FileHelpers.h"
-
-#include "platform/SpecialFolders.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -112,23 +110,6 @@ bool DeleteDirectoryTree(const QString& folder)
     }
     ::rmdir(native.constData());
     return true;
-}
-
-QString GetTempDirectory() { return PLATFORM::TempFolder(); }
-
-QString CreateTempFileName(const QString& prefix)
-{
-    const QString folder = GetTempDirectory();
-    const QString head = prefix.left(3);
-    // The prefix names a file, never a way out of the temporary folder.
-    if (folder.isEmpty() || head.contains(u'/'))
-        return {};
-    QByteArray name = Native(folder + head + QStringLiteral("XXXXXX.tmp"));
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    return QFile::decodeName(name);
 }
 
 bool FileExists(const QString& path)

@@ -14,13 +14,6 @@ bool CreateDirectoryTree(const QString& path);
 // deleted stays; the root folder is never emptied. Always true.
 bool DeleteDirectoryTree(const QString& folder);
 
-// The private per-user temporary folder, ending with '/'.
-QString GetTempDirectory();
-
-// A new, empty file "<first 3 chars of prefix>XXXXXX.tmp" in the temporary
-// folder, created exclusively. Empty when none could be created.
-QString CreateTempFileName(const QString& prefix);
-
 // Something exists at the path and it is not a folder. A link answers for its
 // target; a dangling link counts as a file.
 bool FileExists(const QString& path);

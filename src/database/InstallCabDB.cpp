@@ -1,7 +1,7 @@
 #include "database/InstallCabDB.h"
 
 #include "common/MD5Encode.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // File deployment: every manifest file entry out of the package into its
 // folder, with the step bar, message pumping, a pause per file and cancel.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "engine/EngineNames.h"
 #include "engine/StepProgress.h"
 

@@ -1,7 +1,7 @@
 // Registry deployment: the per-user location values, then the manifest's
 // registry entries in document order, so an entry can clear a key that a
 // later one rebuilds.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "engine/EngineNames.h"
 #include "engine/RegistryHelpers.h"

@@ -1,6 +1,6 @@
 // Where the product goes, what is installed already, path macros and the
 // probe for a running copy of the product.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "engine/EngineNames.h"
 #include "engine/RegistryHelpers.h"

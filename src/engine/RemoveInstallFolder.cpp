@@ -1,7 +1,7 @@
 // Removal of the installation folder, guarded: the folder comes from the
 // registry or a user's choice, and deleting a home folder or the whole
 // program folder by mistake cannot be undone.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "common/FileHelpers.h"
 #include "platform/SpecialFolders.h"

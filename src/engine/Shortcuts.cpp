@@ -1,6 +1,6 @@
 // Shortcuts: launcher entries in the programs menu, and the main program's
 // copies on the desktop, in Quick Launch and in Startup.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "common/FileHelpers.h"
 #include "engine/EngineNames.h"

@@ -1,6 +1,6 @@
 // Registration in the list of installed programs with uninstall.xml beside the
 // program, and the removal of the registry data and the user's data.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "common/Clock.h"
 #include "common/FileHelpers.h"

@@ -2,7 +2,7 @@
 // server: the marker window program stands in for the product's window.
 #include "support/Sandbox.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/UnattendedRun.h"
 #include "app/WorkProcedures.h"

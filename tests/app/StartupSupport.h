@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/FileHelpers.h"
+#include "platform/TempFiles.h"
 
 namespace TESTS {
 

@@ -3,7 +3,7 @@
 // and the single-instance check.
 #include "StartupSupport.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/NorvexSetupApp.h"
 #include "platform/SingleInstance.h"
 #include "support/Sandbox.h"

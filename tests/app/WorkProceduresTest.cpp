@@ -3,14 +3,15 @@
 // the removal guard's report and the removal hand-over.
 #include "support/Sandbox.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
+#include "platform/TempFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "PackageFiles.h"
 
 #include "database/InstallCabDB.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 
 #include <QCoreApplication>
 #include <QDir>

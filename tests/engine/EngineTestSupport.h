@@ -3,9 +3,9 @@
 // the store itself, and desktop-file-validate.
 #pragma once
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "common/Clock.h"
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 #include "engine/StepProgress.h"
 #include "platform/Registry.h"
 #include "support/Sandbox.h"

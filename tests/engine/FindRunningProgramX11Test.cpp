@@ -1,6 +1,6 @@
 // The running-program probe against a real X server: the marker window
 // program stands in for the product's main window.
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 #include "platform/WindowMarkers.h"
 
 #include <QProcess>

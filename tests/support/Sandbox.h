@@ -18,7 +18,7 @@ void CleanupSandbox();
 QString SandboxRoot();
 // A path inside the sandbox root; rel must not start with '/'.
 QString SandboxPath(const QString& rel);
-// A file of the shared interop fixtures (../shared/fixtures/<rel>).
+// A file of the interop fixtures (tests/fixtures/<rel>).
 QString FixturePath(const QString& rel);
 // A file kept with the tests (tests/<rel>).
 QString TestDataPath(const QString& rel);

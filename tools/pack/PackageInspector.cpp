@@ -1,6 +1,6 @@
 #include "pack/PackageInspector.h"
 
-#include "app/EmbeddedPackage.h"
+#include "database/PackageResources.h"
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
 #include "database/CppSQLite3Exception.h"
@@ -63,17 +63,17 @@ bool CPackageInspector::Open(const QString& path, QString* error)
     if (!QFile::exists(path) || QFileInfo(path).isDir())
         return Fail(error, QStringLiteral("%1: no such file").arg(path));
     PLATFORM::CExecutableResources resources;
-    const QString type = CEmbeddedPackage::ResourceType();
+    const QString type = PACKAGE_RESOURCES::ResourceType();
     if (resources.Open(path) &&
-        (resources.Find(type, CEmbeddedPackage::kPackageId, CEmbeddedPackage::kAttachedLanguage) ||
-         resources.Find(type, CEmbeddedPackage::kDigestId, CEmbeddedPackage::kAttachedLanguage))) {
+        (resources.Find(type, PACKAGE_RESOURCES::kPackageId, PACKAGE_RESOURCES::kAttachedLanguage) ||
+         resources.Find(type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage))) {
         m_isInstaller = true;
         const PLATFORM::ResourceEntry* package =
-            resources.Find(type, CEmbeddedPackage::kPackageId, CEmbeddedPackage::kAttachedLanguage);
+            resources.Find(type, PACKAGE_RESOURCES::kPackageId, PACKAGE_RESOURCES::kAttachedLanguage);
         if (!package)
             return Fail(error, QStringLiteral("%1: installer without an attached package").arg(path));
         if (const PLATFORM::ResourceEntry* digest = resources.Find(
-                type, CEmbeddedPackage::kDigestId, CEmbeddedPackage::kAttachedLanguage)) {
+                type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage)) {
             m_hasAttachedDigest = digest->size <= 1024 && resources.Load(*digest, m_attachedDigest);
         }
         m_extracted = std::make_unique<QTemporaryFile>(QDir::tempPath() +

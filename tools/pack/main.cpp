@@ -1,6 +1,6 @@
 // norvex-pack: writes a manifest for a folder, builds packages, attaches them
 // to the installer's template and lists or verifies packages and installers.
-#include "app/EmbeddedPackage.h"
+#include "database/PackageResources.h"
 #include "common/MD5Encode.h"
 #include "pack/ManifestGenerator.h"
 #include "pack/PackageBuilder.h"
@@ -326,13 +326,13 @@ int RunAttach(const QStringList& arguments)
     if (digest.isEmpty())
         return Error(command, QStringLiteral("cannot read %1").arg(packagePath));
     std::vector<PLATFORM::ResourceSource> resources(2);
-    resources[0].type = CEmbeddedPackage::ResourceType();
-    resources[0].id = CEmbeddedPackage::kPackageId;
-    resources[0].language = CEmbeddedPackage::kAttachedLanguage;
+    resources[0].type = PACKAGE_RESOURCES::ResourceType();
+    resources[0].id = PACKAGE_RESOURCES::kPackageId;
+    resources[0].language = PACKAGE_RESOURCES::kAttachedLanguage;
     resources[0].sourcePath = packagePath;
-    resources[1].type = CEmbeddedPackage::ResourceType();
-    resources[1].id = CEmbeddedPackage::kDigestId;
-    resources[1].language = CEmbeddedPackage::kAttachedLanguage;
+    resources[1].type = PACKAGE_RESOURCES::ResourceType();
+    resources[1].id = PACKAGE_RESOURCES::kDigestId;
+    resources[1].language = PACKAGE_RESOURCES::kAttachedLanguage;
     resources[1].bytes = digest.toLatin1();
     if (!PLATFORM::CExecutableResources::Attach(templatePath, resources, outputPath, &error))
         return Error(command, error.isEmpty() ? QStringLiteral("cannot write %1").arg(outputPath) : error);

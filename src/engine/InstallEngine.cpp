@@ -1,4 +1,4 @@
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include "database/InstallCabDB.h"
 

@@ -2,7 +2,7 @@
 // temporary package removed with the engine.
 #include "support/Sandbox.h"
 
-#include "app/InstallEngine.h"
+#include "engine/InstallEngine.h"
 
 #include <QFileInfo>
 

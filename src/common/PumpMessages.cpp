@@ -1,4 +1,4 @@
-#include "database/PumpMessages.h"
+#include "common/PumpMessages.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

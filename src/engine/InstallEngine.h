@@ -2,7 +2,7 @@
 // installation and the loaded manifest. The engine operations are its members.
 #pragma once
 
-#include "app/RunMode.h"
+#include "engine/RunMode.h"
 #include "manifest/InstallInfo.h"
 
 #include <QString>

@@ -1,0 +1,3 @@
+// A deliberate fault for the layer check's own test: common reaching up.
+#pragma once
+#include "engine/InstallEngine.h"

@@ -1,0 +1,3 @@
+// Pointing down is allowed.
+#pragma once
+#include "platform/Registry.h"

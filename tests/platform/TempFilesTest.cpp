@@ -1,0 +1,85 @@
+// The private temporary folder and its files, inside the sandbox.
+#include "platform/TempFiles.h"
+
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <unistd.h>
+
+namespace {
+
+using TESTS::SandboxPath;
+using TESTS::SandboxRoot;
+using TESTS::WriteFileBytes;
+
+bool IsDir(const QString& path) { return QFileInfo(path).isDir(); }
+
+// Every entry below the folder, links not followed, as sorted relative paths.
+QStringList Listing(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    entries.sort();
+    return entries;
+}
+
+TEST(TempFiles, TemporaryFolderIsPrivateAndInsideTheSandbox)
+{
+    const QString folder = GetTempDirectory();
+    ASSERT_FALSE(folder.isEmpty());
+    EXPECT_TRUE(folder.startsWith(SandboxRoot() + '/'));
+    EXPECT_TRUE(folder.endsWith('/'));
+    EXPECT_FALSE(folder.endsWith("//"));
+    EXPECT_TRUE(IsDir(folder));
+}
+
+TEST(TempFiles, NewNameUsesThreeCharactersOfThePrefixAndReservesAnEmptyFile)
+{
+    const struct {
+        QString prefix;
+        QString head;
+    } cases[] = {{"CAB", "CAB"}, {"INI", "INI"}, {"UN", "UN"}, {"LONGER", "LON"}, {"", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix.toStdString());
+        const QString first = CreateTempFileName(c.prefix);
+        const QString second = CreateTempFileName(c.prefix);
+        ASSERT_FALSE(first.isEmpty());
+        EXPECT_NE(first, second);
+        const QFileInfo info(first);
+        EXPECT_EQ(info.path() + '/', GetTempDirectory());
+        EXPECT_TRUE(QRegularExpression("^" + c.head + "[A-Za-z0-9]{6}\\.tmp$").match(info.fileName()).hasMatch())
+            << info.fileName().toStdString();
+        EXPECT_TRUE(info.isFile());
+        EXPECT_EQ(info.size(), 0);
+    }
+}
+
+TEST(TempFiles, NoNameWhenThePrefixWouldLeaveTheFolder)
+{
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("../x")), QString());
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("a/b")), QString());
+    // Nothing was created, neither inside the folder nor beside it.
+    EXPECT_EQ(Listing(SandboxPath("tmp")), QStringList(QStringLiteral("norvex-%1").arg(::getuid())));
+}
+
+TEST(TempFiles, NoNameWhenTheTemporaryFolderIsUnusable)
+{
+    // Something that is not ours where the temporary folder belongs.
+    const QString tmp = SandboxPath(QStringLiteral("tmp/norvex-%1").arg(::getuid()));
+    WriteFileBytes(tmp, "not a folder");
+    EXPECT_EQ(GetTempDirectory(), QString());
+    EXPECT_EQ(CreateTempFileName(QStringLiteral("CAB")), QString());
+    EXPECT_EQ(TESTS::ReadFileBytes(tmp), "not a folder");
+}
+
+}  // namespace
