@@ -15,15 +15,16 @@ constexpr int kFiles = 200;
 
 using TESTS::ProcessResult;
 
-// Many small files, so a line per file would show at once.
-QString MakePayload()
+// Many files, so a line per file would show at once; together above the size
+// from which a log gets progress lines.
+QString MakePayload(int fileSize = 45000)
 {
     const QString folder = TESTS::SandboxPath(QStringLiteral("payload"));
     QByteArray manifest = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>\n<version prog=\"P\" ver=\"1\"/>\n"
                           "<info><prog>P</prog></info>\n<files>\n";
     for (int i = 0; i < kFiles; ++i) {
         const QByteArray name = "f" + QByteArray::number(i) + ".dat";
-        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name), QByteArray(2000 + i, char('a' + i % 26)));
+        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name), QByteArray(fileSize + i, char('a' + i % 26)));
         manifest += "<file name=\"" + name + "\" path=\"$intallpath$\\\"/>\n";
     }
     manifest += "</files>\n</install>\n";
@@ -130,6 +131,19 @@ INSTANTIATE_TEST_SUITE_P(
                     ProgressCase{"VerifyOnATerminal", true, true, false},
                     ProgressCase{"VerifyQuietToALog", true, false, true}),
     [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
+
+// A job over in a moment leaves only its summary in a log.
+TEST(PackProgressSmall, LeavesOnlyTheSummaryInALog)
+{
+    MakePayload(100);
+    ProcessResult r = TESTS::RunProcess(kPackExe, BuildArguments(false));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("norvex-pack build: 200 files, "))) << r.err.toStdString();
+    r = TESTS::RunProcess(kPackExe, VerifyArguments(false));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+}
 
 // Quiet keeps the errors.
 TEST(PackProgressQuiet, StillReportsProblems)

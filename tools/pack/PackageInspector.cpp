@@ -14,6 +14,8 @@
 #include <QStringDecoder>
 #include <QTemporaryFile>
 
+#include <algorithm>
+
 #include <sqlite3.h>
 #include <zlib.h>
 
@@ -166,9 +168,11 @@ QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>&
         return problems;
     }
 
+    // The work is inflating and digesting, so it is measured in file bytes.
+    auto work = [](const PackageRowInfo& row) { return std::max<qint64>(row.length, 0); };
     qint64 total = 0;
     for (const PackageRowInfo& row : rows)
-        total += row.data.size();
+        total += work(row);
     qint64 done = 0;
     if (progress)
         progress(0, total);
@@ -182,7 +186,7 @@ QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>&
         if (row.name == u"Install.xml" && !manifestRow)
             manifestRow = &row;
         problems << CheckRow(row);
-        done += row.data.size();
+        done += work(row);
         if (progress)
             progress(done, total);
     }

@@ -46,7 +46,7 @@ void CProgressMeter::Update(qint64 done, qint64 total)
     }
     case Style::Lines: {
         const int tenth = Percent(done, total) / 10;
-        if (tenth <= m_lastTenth || tenth == 0)
+        if (total < kLinesThreshold || tenth <= m_lastTenth || tenth == 0)
             return;
         m_lastTenth = tenth;
         Write(QStringLiteral("%1: %2\n").arg(m_label, StatusText(done, total, ElapsedSeconds())));
@@ -61,7 +61,8 @@ void CProgressMeter::Finish(const QString& summary)
         return;
     if (m_style == Style::Terminal && m_drawn)
         Write(QStringLiteral("\r\x1b[K"));
-    Write(QStringLiteral("%1: %2\n").arg(m_label, summary));
+    if (!summary.isEmpty())
+        Write(QStringLiteral("%1: %2\n").arg(m_label, summary));
 }
 
 double CProgressMeter::ElapsedSeconds() const

@@ -12,6 +12,9 @@ class CProgressMeter {
 public:
     enum class Style { Terminal, Lines, Quiet };
 
+    // Work smaller than this is over before a log reader would care.
+    static constexpr qint64 kLinesThreshold = 8 * 1024 * 1024;
+
     // label starts every line ("norvex-pack build").
     CProgressMeter(std::FILE* stream, Style style, QString label);
 
@@ -20,10 +23,11 @@ public:
 
     // Work done so far, in bytes of total. Calls may come as often as wanted:
     // the terminal line is redrawn at most ten times a second and the log
-    // gets a line only when a new tenth is reached.
+    // gets a line only when a new tenth is reached (none for work smaller
+    // than kLinesThreshold).
     void Update(qint64 done, qint64 total);
     // Ends the progress line (the terminal's one is cleared) and writes the
-    // summary line, unless quiet.
+    // summary line, unless quiet or the summary is empty.
     void Finish(const QString& summary);
 
     // Seconds since the meter was made.

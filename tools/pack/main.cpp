@@ -372,7 +372,10 @@ int RunList(const QStringList& arguments, bool verify)
                          QStringLiteral("norvex-pack verify"));
     const QStringList problems =
         inspector.Verify([&meter](qint64 done, qint64 total) { meter.Update(done, total); });
-    meter.Finish(QStringLiteral("%1 checked in %2 s").arg(path).arg(meter.ElapsedSeconds(), 0, 'f', 1));
+    // A failed check ends with its one error line instead of the summary.
+    meter.Finish(problems.isEmpty()
+                     ? QStringLiteral("%1 checked in %2 s").arg(path).arg(meter.ElapsedSeconds(), 0, 'f', 1)
+                     : QString());
     for (const QString& problem : problems)
         Print(stdout, problem + u'\n');
     if (!problems.isEmpty())
