@@ -137,8 +137,5 @@ QString CCommandLine::ModuleFolderOf(const QString& modulePath)
     const qsizetype slash = modulePath.lastIndexOf(u'/');
     if (slash < 0)
         return QStringLiteral("/");
-    QString folder = modulePath.left(slash);
-    while (folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder + u'/';
+    return WithOneSlash(modulePath.left(slash));
 }

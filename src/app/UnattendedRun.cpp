@@ -4,6 +4,7 @@
 #include "app/TextFormat.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
+#include "common/FileHelpers.h"
 
 #include <QDir>
 
@@ -18,10 +19,7 @@ public:
 
 QString FolderFromArgument(const QString& argument)
 {
-    QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(argument));
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    return folder;
+    return WithOneSlash(QDir::cleanPath(QDir::current().absoluteFilePath(argument)));
 }
 
 }  // namespace

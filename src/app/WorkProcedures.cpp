@@ -112,71 +112,58 @@ ProcedureResult CWorkProcedures::FileStepFailed()
 ProcedureResult CWorkProcedures::Install()
 {
     const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
-    CViewStepProgress progress(m_view);
-
-    m_view.ShowPage(RunMode::Install, 3);
-    SetCancelFlag(false);
-    m_view.SetStatusText(StatusLine::Step, FormatMessage(1312));
-    m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));
-    m_view.Repaint();
-    m_view.EnableCancelButtons(false);
-    Pause(1000);
-
-    Step(FormatMessage(1314), installing, 40);
-    Pause(1000);
-    if (!m_engine.DeployFiles(&progress))
-        return FileStepFailed();
-
-    Step(FormatMessage(1315), installing, 70);
-    m_engine.DeployRegistry();
-    Pause(1000);
-
-    Step(FormatMessage(1316), installing, 90);
-    m_engine.CreateShortcuts(false, false);
-    Pause(500);
-
-    Step(FormatMessage(1317), installing, 100);
-    m_engine.RegisterUninstall();
-    Pause(500);
-
-    m_view.EnableCancelButtons(true);
-    m_view.ShowPage(RunMode::Install, 4);
-    return ProcedureResult::Completed;
+    return DeploySteps(RunMode::Install, 3, FormatMessage(1312),
+                       {{{FormatMessage(1314), installing},
+                         {FormatMessage(1315), installing},
+                         {FormatMessage(1316), installing},
+                         {FormatMessage(1317), installing}}});
 }
 
 ProcedureResult CWorkProcedures::Upgrade()
 {
     // The step line keeps its text; the steps go to the overall line.
     const QString stepLine = FormatMessage(1405);
+    return DeploySteps(RunMode::Upgrade, 1, stepLine,
+                       {{{stepLine, FormatMessage(1406)},
+                         {stepLine, FormatMessage(1315)},
+                         {stepLine, FormatMessage(1316)},
+                         {stepLine, FormatMessage(1317)}}});
+}
+
+ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QString& firstStepLine,
+                                             const std::array<StepLines, 4>& lines)
+{
     CViewStepProgress progress(m_view);
 
-    m_view.ShowPage(RunMode::Upgrade, 1);
+    m_view.ShowPage(mode, page);
     SetCancelFlag(false);
-    m_view.SetStatusText(StatusLine::Step, stepLine);
+    m_view.SetStatusText(StatusLine::Step, firstStepLine);
     m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));
     m_view.Repaint();
     m_view.EnableCancelButtons(false);
     Pause(1000);
 
-    Step(stepLine, FormatMessage(1406), 40);
+    // Overall position, then the pause after each step; the files come after a
+    // pause of their own so the first line is seen.
+    Step(lines[0].step, lines[0].overall, 40);
     Pause(1000);
     if (!m_engine.DeployFiles(&progress))
         return FileStepFailed();
 
-    Step(stepLine, FormatMessage(1315), 70);
+    Step(lines[1].step, lines[1].overall, 70);
     m_engine.DeployRegistry();
     Pause(1000);
 
-    Step(stepLine, FormatMessage(1316), 90);
+    Step(lines[2].step, lines[2].overall, 90);
     m_engine.CreateShortcuts(false, false);
     Pause(500);
 
-    Step(stepLine, FormatMessage(1317), 100);
+    Step(lines[3].step, lines[3].overall, 100);
     m_engine.RegisterUninstall();
     Pause(500);
 
     m_view.EnableCancelButtons(true);
-    m_view.ShowPage(RunMode::Upgrade, 2);
+    m_view.ShowPage(mode, page + 1);
     return ProcedureResult::Completed;
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 
 enum class ProcedureResult {
@@ -60,6 +61,16 @@ public:
     std::function<bool(const QString& program, const QStringList& arguments)> StartDetached;
 
 private:
+    // The texts of one step: the line above the step bar and the one above the
+    // overall bar.
+    struct StepLines {
+        QString step;
+        QString overall;
+    };
+    // The install and the upgrade differ only in their page and texts: files,
+    // registry, shortcuts and registration, in that order.
+    ProcedureResult DeploySteps(RunMode mode, int page, const QString& firstStepLine,
+                                const std::array<StepLines, 4>& lines);
     void Step(const QString& stepLine, const QString& overallLine, int overall);
     ProcedureResult FileStepFailed();
     void DeleteRunningCopy();

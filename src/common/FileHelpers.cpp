@@ -112,6 +112,13 @@ bool DeleteDirectoryTree(const QString& folder)
     return true;
 }
 
+QString WithOneSlash(QString folder)
+{
+    while (folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder + u'/';
+}
+
 bool FileExists(const QString& path)
 {
     if (path.isEmpty())

@@ -14,6 +14,10 @@ bool CreateDirectoryTree(const QString& path);
 // deleted stays; the root folder is never emptied. Always true.
 bool DeleteDirectoryTree(const QString& folder);
 
+// The folder with exactly one final '/' ("/" for the root): folder values
+// keep that form, and macro expansion and file paths rely on it.
+QString WithOneSlash(QString folder);
+
 // Something exists at the path and it is not a folder. A link answers for its
 // target; a dangling link counts as a file.
 bool FileExists(const QString& path);

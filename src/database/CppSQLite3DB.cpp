@@ -1,5 +1,6 @@
 #include "database/CppSQLite3DB.h"
 
+#include "common/DecimalText.h"
 #include "database/CppSQLite3Exception.h"
 
 #include <QByteArray>
@@ -15,28 +16,6 @@ namespace {
 // A schema change seen at finalize makes the statement run again; a bound on
 // the retries keeps a database whose schema keeps changing from looping forever.
 constexpr int kMaxSchemaRetries = 16;
-
-// The decimal integer at the start of the text, as the C runtime's atoi reads it.
-int LeadingInteger(const QString& text)
-{
-    int i = 0;
-    const int n = text.size();
-    while (i < n && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    int64_t value = 0;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > 0x80000000LL)
-            value = 0x80000000LL;  // saturate instead of overflowing
-    }
-    value = negative ? -value : value;
-    if (value > INT32_MAX)
-        value = INT32_MAX;
-    return int(value);
-}
 
 }  // namespace
 
@@ -221,7 +200,7 @@ int CppSQLite3DB::ExecuteScalar(const QString& sql, const SqlParams& params)
         throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Null Virtual Machine pointer"));
     if (query.IsEof() || query.NumFields() < 1)
         throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Invalid scalar query"));
-    const int value = LeadingInteger(query.GetTextField(0));
+    const int value = ReadDecimal(query.GetTextField(0));
     query.Finalize();
     return value;
 }

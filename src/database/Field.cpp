@@ -1,36 +1,13 @@
 #include "database/Field.h"
 
+#include "common/DecimalText.h"
+
 #include <cmath>
 #include <limits>
 
 namespace DATABASE {
 
 namespace {
-
-// atoi's reading (leading blanks, optional sign, decimal digits), saturating
-// at the int range where atoi would be undefined.
-int32_t ReadDecimal(const QString& text)
-{
-    int i = 0;
-    const int n = text.size();
-    while (i < n && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    int64_t value = 0;
-    constexpr int64_t limit = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > limit)
-            value = limit;
-    }
-    if (negative)
-        return int32_t(-value);
-    return value >= limit ? std::numeric_limits<int32_t>::max() : int32_t(value);
-}
 
 int32_t TruncateDouble(double value)
 {

@@ -1,5 +1,6 @@
 #include "database/InstallCabDB.h"
 
+#include "common/DecimalText.h"
 #include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
 
@@ -29,20 +30,10 @@ constexpr int64_t kChunkSize = 65536;
 // inflates to more than this many bytes per input byte.
 constexpr int64_t kMaxInflateRatio = 1032;
 
-// atoi over a fixed slice of the text: blanks and a sign first, then digits.
+// atoi over a fixed slice of the text.
 int FieldValue(const QString& text, int pos, int count)
 {
-    const QString part = text.mid(pos, count);
-    int i = 0;
-    while (i < part.size() && (part[i] == u' ' || (part[i] >= u'\t' && part[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < part.size() && (part[i] == u'+' || part[i] == u'-'))
-        negative = part[i++] == u'-';
-    int value = 0;
-    for (; i < part.size() && part[i] >= u'0' && part[i] <= u'9'; ++i)
-        value = value * 10 + (part[i].unicode() - u'0');
-    return negative ? -value : value;
+    return ReadDecimal(QStringView(text).mid(pos, count));
 }
 
 bool IsLeapYear(int year)

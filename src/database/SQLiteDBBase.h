@@ -28,37 +28,37 @@ public:
     CSQLiteDBBase(const CSQLiteDBBase&) = delete;
     CSQLiteDBBase& operator=(const CSQLiteDBBase&) = delete;
 
-    // Virtual operations in slot order.
-    /* 0 */ virtual ~CSQLiteDBBase();
+    // Virtual operations in the order the design lists them.
+    virtual ~CSQLiteDBBase();
     // Creates the folders and the file with CreateTables in one transaction; ends closed.
-    /* 1 */ virtual bool CreateDatabase();
+    virtual bool CreateDatabase();
     // A null path keeps the current one. A missing file is created first.
-    /* 2 */ virtual bool Open(const QString& path = QString());
-    /* 3 */ virtual bool OpenMemory();
-    /* 4 */ virtual bool OpenWithFlags(int flags, const QString& path = QString());
+    virtual bool Open(const QString& path = QString());
+    virtual bool OpenMemory();
+    virtual bool OpenWithFlags(int flags, const QString& path = QString());
     // False (last error set, connection kept) while a statement is unfinalized.
-    /* 5 */ virtual bool Close();
-    /* 6 */ virtual bool ExecProc(const QString& procName,
+    virtual bool Close();
+    virtual bool ExecProc(const QString& procName,
                                   const std::vector<PROVIDER::CSqlProcHelperParam>& params,
                                   CTYFieldTable& table, SqlProcStatus* status = nullptr);
-    /* 7 */ virtual bool ExecProc(const QString& procName,
+    virtual bool ExecProc(const QString& procName,
                                   const std::vector<PROVIDER::CSqlProcHelperParam>& params,
                                   CTYDataTable& table, SqlProcStatus* status = nullptr);
-    /* 8 */ virtual bool ExecProc(const QString& procName,
+    virtual bool ExecProc(const QString& procName,
                                   const std::vector<PROVIDER::CSqlProcHelperParam>& params,
                                   SqlProcStatus* status = nullptr);
     // Rows loaded; 0 when the database does not open; -1 when loading failed.
-    /* 9 */ virtual int QueryTable(const QString& sql, CTYFieldTable& table);
-    /* 10 */ virtual bool GetConfig(const QString& id, int& intValue, QString& strValue);
-    /* 11 */ virtual bool GetConfigInt(const QString& id, int& intValue);
-    /* 12 */ virtual bool GetConfigString(const QString& id, QString& strValue);
-    /* 13 */ virtual bool SetConfig(const QString& id, int intValue, const QString& strValue);
-    /* 14 */ virtual bool SetConfigInt(const QString& id, int intValue);
-    /* 15 */ virtual bool SetConfigString(const QString& id, const QString& strValue);
+    virtual int QueryTable(const QString& sql, CTYFieldTable& table);
+    virtual bool GetConfig(const QString& id, int& intValue, QString& strValue);
+    virtual bool GetConfigInt(const QString& id, int& intValue);
+    virtual bool GetConfigString(const QString& id, QString& strValue);
+    virtual bool SetConfig(const QString& id, int intValue, const QString& strValue);
+    virtual bool SetConfigInt(const QString& id, int intValue);
+    virtual bool SetConfigString(const QString& id, const QString& strValue);
     // Extension point for derived classes; does nothing here.
-    /* 16 */ virtual void Notify(int code, void* data);
+    virtual void Notify(int code, void* data);
     // Creates the config table: 0, or 1 with the message in the last error. Never raises.
-    /* 17 */ virtual int CreateTables();
+    virtual int CreateTables();
 
     // Runs the statement; the query object then holds it on its first row. Does not
     // clear the last error first.

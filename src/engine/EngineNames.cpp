@@ -19,10 +19,3 @@ bool IsSingleName(const QString& name)
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(u'/') && !name.contains(u'\\');
 }
-
-QString WithOneSlash(QString folder)
-{
-    while (folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder + u'/';
-}

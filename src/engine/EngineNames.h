@@ -1,6 +1,6 @@
 // Names the install steps share: the registry roots of the manifest, the
 // uninstall entry's key, the test for a product or link name that is safe
-// to put into a path or key, and the folder form.
+// to put into a path or key.
 #pragma once
 
 #include "platform/Registry.h"
@@ -18,7 +18,3 @@ QString UninstallKeyPath(const QString& prog);
 // joined to folders that steps later delete, so an empty or climbing name
 // must never widen what is touched.
 bool IsSingleName(const QString& name);
-
-// The folder with exactly one final '/': folder values keep that form, and
-// macro expansion and file paths rely on it.
-QString WithOneSlash(QString folder);

@@ -2,6 +2,7 @@
 // probe for a running copy of the product.
 #include "engine/InstallEngine.h"
 
+#include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"

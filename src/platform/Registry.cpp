@@ -361,30 +361,64 @@ QByteArray CRegistry::DwordData(quint32 value)
     return data;
 }
 
+namespace {
+
+enum class KeyAccess {
+    Read,        // never creates the hive or the key
+    Write,       // an existing key of an existing hive, in a write transaction
+    Create,      // creates the hive and the missing components
+    WriteBelow,  // as Write, and the path must name a key below its root
+};
+
+// The one way into a key for every operation: resolves the path, opens its
+// hive and finds (or creates) the key. NotFound when the hive or the key is
+// missing and the access does not create them.
+struct COpenKey {
+    RegStatus Open(RegRoot root, const QString& path, KeyAccess access)
+    {
+        if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+            return rs;
+        // Wiping a whole root is never what a caller means.
+        if (access == KeyAccess::WriteBelow && target.IsRoot())
+            return RegStatus::Invalid;
+        // Nothing to change in a hive that does not exist: do not create it.
+        if ((access == KeyAccess::Write || access == KeyAccess::WriteBelow) && !QFileInfo(target.hive).isFile())
+            return RegStatus::NotFound;
+        hive.emplace(target.hive);
+        const RegStatus opened = access == KeyAccess::Read ? hive->OpenForRead() : hive->OpenForWrite();
+        if (opened != RegStatus::Ok)
+            return opened;
+        const std::optional<qint64> key =
+            access == KeyAccess::Create ? hive->CreateKey(target.components) : hive->FindKey(target.components);
+        if (!key)
+            return access == KeyAccess::Create ? RegStatus::Failed : RegStatus::NotFound;
+        id = *key;
+        return RegStatus::Ok;
+    }
+
+    sqlite3* Db() { return hive->Db(); }
+
+    Target target;
+    std::optional<CHive> hive;
+    qint64 id = kRootId;
+};
+
+}  // namespace
+
 RegStatus CRegistry::CreateKey(RegRoot root, const QString& path)
 {
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::Create); rs != RegStatus::Ok)
         return rs;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
-        return rs;
-    if (!hive.CreateKey(target.components))
-        return RegStatus::Failed;
-    return hive.Commit();
+    return key.hive->Commit();
 }
 
 bool CRegistry::KeyExists(RegRoot root, const QString& path)
 {
-    Target target;
-    if (Resolve(root, path, target) != RegStatus::Ok)
-        return false;
-    if (target.IsRoot())
-        return true;
-    CHive hive(target.hive);
-    if (hive.OpenForRead() != RegStatus::Ok)
-        return false;
-    return hive.FindKey(target.components).has_value();
+    COpenKey key;
+    const RegStatus rs = key.Open(root, path, KeyAccess::Read);
+    // A root exists even before anything was written below it.
+    return rs == RegStatus::Ok || (rs == RegStatus::NotFound && key.target.IsRoot());
 }
 
 RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& name, quint32 type,
@@ -392,49 +426,37 @@ RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& 
 {
     if (name.size() > kMaxValueNameLength)
         return RegStatus::Invalid;
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::Create); rs != RegStatus::Ok)
         return rs;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
-        return rs;
-    const std::optional<qint64> key = hive.CreateKey(target.components);
-    if (!key)
-        return RegStatus::Failed;
     // An existing value keeps its place and the case of its name.
-    CStatement st(hive.Db(),
+    CStatement st(key.Db(),
         "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
         " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
-    st.BindInt(1, *key);
+    st.BindInt(1, key.id);
     st.BindText(2, name);
     st.BindText(3, Fold(name));
     st.BindInt(4, type);
     st.BindBlob(5, data);
     if (st.Step() != SQLITE_DONE)
-        return hive.Fail();
-    return hive.Commit();
+        return key.hive->Fail();
+    return key.hive->Commit();
 }
 
 RegStatus CRegistry::QueryValue(RegRoot root, const QString& path, const QString& name, quint32* type,
     QByteArray* data)
 {
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::Read); rs != RegStatus::Ok)
         return rs;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForRead(); rs != RegStatus::Ok)
-        return rs;
-    const std::optional<qint64> key = hive.FindKey(target.components);
-    if (!key)
-        return RegStatus::NotFound;
-    CStatement st(hive.Db(), "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
-    st.BindInt(1, *key);
+    CStatement st(key.Db(), "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    st.BindInt(1, key.id);
     st.BindText(2, Fold(name));
     const int rc = st.Step();
     if (rc == SQLITE_DONE)
         return RegStatus::NotFound;
     if (rc != SQLITE_ROW)
-        return hive.Fail();
+        return key.hive->Fail();
     if (type)
         *type = quint32(st.Int(0));
     if (data)
@@ -444,26 +466,17 @@ RegStatus CRegistry::QueryValue(RegRoot root, const QString& path, const QString
 
 RegStatus CRegistry::DeleteValue(RegRoot root, const QString& path, const QString& name)
 {
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::Write); rs != RegStatus::Ok)
         return rs;
-    // Nothing to delete in a hive that does not exist: do not create it.
-    if (!QFileInfo(target.hive).isFile())
-        return RegStatus::NotFound;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
-        return rs;
-    const std::optional<qint64> key = hive.FindKey(target.components);
-    if (!key)
-        return RegStatus::NotFound;
-    CStatement st(hive.Db(), "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
-    st.BindInt(1, *key);
+    CStatement st(key.Db(), "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+    st.BindInt(1, key.id);
     st.BindText(2, Fold(name));
     if (st.Step() != SQLITE_DONE)
-        return hive.Fail();
-    if (sqlite3_changes(hive.Db()) == 0)
+        return key.hive->Fail();
+    if (sqlite3_changes(key.Db()) == 0)
         return RegStatus::NotFound;
-    return hive.Commit();
+    return key.hive->Commit();
 }
 
 RegStatus CRegistry::EnumKey(RegRoot root, const QString& path, QStringList* subkeys, QList<RegValue>* values)
@@ -472,61 +485,45 @@ RegStatus CRegistry::EnumKey(RegRoot root, const QString& path, QStringList* sub
         subkeys->clear();
     if (values)
         values->clear();
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
-        return rs;
-    // A root exists even before anything was written below it.
-    const RegStatus missing = target.IsRoot() ? RegStatus::Ok : RegStatus::NotFound;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForRead(); rs != RegStatus::Ok)
-        return rs == RegStatus::NotFound ? missing : rs;
-    const std::optional<qint64> key = hive.FindKey(target.components);
-    if (!key)
-        return missing;
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::Read); rs != RegStatus::Ok) {
+        // A root exists even before anything was written below it.
+        return rs == RegStatus::NotFound && key.target.IsRoot() ? RegStatus::Ok : rs;
+    }
     if (subkeys) {
-        CStatement st(hive.Db(), "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold");
-        st.BindInt(1, *key);
+        CStatement st(key.Db(), "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold");
+        st.BindInt(1, key.id);
         int rc;
         while ((rc = st.Step()) == SQLITE_ROW)
             subkeys->append(st.Text(0));
         if (rc != SQLITE_DONE)
-            return hive.Fail();
+            return key.hive->Fail();
     }
     if (values) {
-        CStatement st(hive.Db(), "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id");
-        st.BindInt(1, *key);
+        CStatement st(key.Db(), "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id");
+        st.BindInt(1, key.id);
         int rc;
         while ((rc = st.Step()) == SQLITE_ROW)
             values->append(RegValue{st.Text(0), quint32(st.Int(1)), st.Blob(2)});
         if (rc != SQLITE_DONE)
-            return hive.Fail();
+            return key.hive->Fail();
     }
     return RegStatus::Ok;
 }
 
 RegStatus CRegistry::DeleteKey(RegRoot root, const QString& path)
 {
-    Target target;
-    if (const RegStatus rs = Resolve(root, path, target); rs != RegStatus::Ok)
+    COpenKey key;
+    if (const RegStatus rs = key.Open(root, path, KeyAccess::WriteBelow); rs != RegStatus::Ok)
         return rs;
-    // Wiping a whole root is never what a caller means.
-    if (target.IsRoot())
-        return RegStatus::Invalid;
-    if (!QFileInfo(target.hive).isFile())
-        return RegStatus::NotFound;
-    CHive hive(target.hive);
-    if (const RegStatus rs = hive.OpenForWrite(); rs != RegStatus::Ok)
-        return rs;
-    const std::optional<qint64> key = hive.FindKey(target.components);
-    if (!key)
-        return RegStatus::NotFound;
+    CHive& hive = *key.hive;
 
     std::vector<qint64> ids;
     {
         CStatement tree(hive.Db(),
             "WITH RECURSIVE t(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent = t.id)"
             " SELECT id FROM t");
-        tree.BindInt(1, *key);
+        tree.BindInt(1, key.id);
         int rc;
         while ((rc = tree.Step()) == SQLITE_ROW)
             ids.push_back(tree.Int(0));

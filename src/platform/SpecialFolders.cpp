@@ -1,5 +1,7 @@
 #include "platform/SpecialFolders.h"
 
+#include "common/FileHelpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -16,15 +18,6 @@ namespace {
 
 QString Env(const char* name) { return qEnvironmentVariable(name); }
 
-QString WithSlash(QString path)
-{
-    while (path.endsWith('/') && path.size() > 1)
-        path.chop(1);
-    if (!path.endsWith('/'))
-        path += '/';
-    return path;
-}
-
 bool InSandbox() { return !SandboxRoot().isEmpty(); }
 
 // An XDG variable counts only when it holds an absolute path (XDG rule).
@@ -33,7 +26,7 @@ QString XdgOr(const char* name, const QString& fallback)
     if (!InSandbox()) {
         const QString v = Env(name);
         if (v.startsWith('/'))
-            return WithSlash(v);
+            return WithOneSlash(v);
     }
     return fallback;
 }
@@ -54,7 +47,7 @@ QString DesktopFromUserDirs()
         if (v.startsWith(QLatin1String("$HOME")))
             v = HomeFolder() + v.mid(5);
         if (v.startsWith('/'))
-            return WithSlash(QDir::cleanPath(v));
+            return WithOneSlash(QDir::cleanPath(v));
     }
     return {};
 }
@@ -89,7 +82,7 @@ QString HomeFolder()
         if (const passwd* pw = getpwuid(getuid()))
             home = QString::fromLocal8Bit(pw->pw_dir);
     }
-    return WithSlash(home.isEmpty() ? QStringLiteral("/") : home);
+    return WithOneSlash(home.isEmpty() ? QStringLiteral("/") : home);
 }
 
 QString ConfigHome() { return XdgOr("XDG_CONFIG_HOME", HomeFolder() + ".config/"); }
@@ -119,7 +112,7 @@ QString DesktopFolder()
     if (!InSandbox()) {
         const QString v = Env("XDG_DESKTOP_DIR");
         if (v.startsWith('/'))
-            return WithSlash(v);
+            return WithOneSlash(v);
         const QString fromFile = DesktopFromUserDirs();
         if (!fromFile.isEmpty())
             return fromFile;
@@ -145,10 +138,10 @@ QString TempFolder()
         folder = SandboxRoot() + QStringLiteral("/tmp/norvex-%1").arg(uid);
         QDir().mkpath(SandboxRoot() + "/tmp");
     } else if (const QString runtime = Env("XDG_RUNTIME_DIR"); runtime.startsWith('/')) {
-        folder = WithSlash(runtime) + "norvex";
+        folder = WithOneSlash(runtime) + "norvex";
     } else {
         const QString tmp = Env("TMPDIR");
-        folder = WithSlash(tmp.startsWith('/') ? tmp : QStringLiteral("/tmp")) + QStringLiteral("norvex-%1").arg(uid);
+        folder = WithOneSlash(tmp.startsWith('/') ? tmp : QStringLiteral("/tmp")) + QStringLiteral("norvex-%1").arg(uid);
     }
 
     const QByteArray native = QFile::encodeName(folder);

@@ -1,5 +1,6 @@
 // Switches, the path argument and the file-name rule.
 #include "app/CommandLine.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
@@ -68,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"SilentDash", {"-silent"}, kSetup, RunMode::Install, {}, true},
         ParseCase{"SilentSlashAnyCase", {"/SILENT", "-repair"}, kSetup, RunMode::Repair, {}, true},
         ParseCase{"SilentWithFileNameRule", {"-Silent"}, kInstalledCopy, RunMode::Uninstall, {}, true}),
-    [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 // Help, double dashes, the log file and the switches no name matched.
 struct SwitchCase {

@@ -8,6 +8,7 @@
 #include "database/CppSQLite3DB.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
@@ -225,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                   QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
                       },
                       true}),
-    [](const testing::TestParamInfo<InstallerCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(EmbeddedPackage, AttachedPairIsReadBackExactly)
 {

@@ -1,5 +1,7 @@
 #include "app/MessageTable.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
@@ -108,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, GetTextByLanguage,
         LanguageCase{"Japanese_0411", 0x0411, Column::English},
         // Primary language 0x204 with sublanguage bits of 0x0404: not Chinese.
         LanguageCase{"Primary204_0604", 0x0604, Column::English}),
-    [](const testing::TestParamInfo<LanguageCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(MessageTable, TaiwanShowsSimplifiedContinueButTraditionalUninstall)
 {

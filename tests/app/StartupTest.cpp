@@ -6,6 +6,7 @@
 #include "engine/InstallEngine.h"
 #include "app/NorvexSetupApp.h"
 #include "platform/SingleInstance.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <QDeadlineTimer>
@@ -68,7 +69,7 @@ protected:
 TEST_F(Startup, BareTemplateUsesSetupCabBesideItInPlace)
 {
     const QString cab = folder + QStringLiteral("setup.cab");
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")), cab));
+    TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), cab);
     {
         CNorvexSetupApp app({module, QStringLiteral("-repair")});
         Run(app);
@@ -126,12 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
                            [](const QString& f) {
                                TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), QByteArray());
                            }}),
-    [](const testing::TestParamInfo<PackageFailureCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST_F(Startup, UninstallWithoutPathReadsTheManifestBesideTheExecutable)
 {
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
-                            folder + QStringLiteral("uninstall.xml")));
+    TESTS::CopyFixture(QStringLiteral("sample/Install.xml"), folder + QStringLiteral("uninstall.xml"));
     CNorvexSetupApp app({module, QStringLiteral("-uninstall")});
     Run(app);
     EXPECT_TRUE(messages.shown.empty());
@@ -144,8 +144,7 @@ TEST_F(Startup, InstalledCopyNamedUninstallExeRunsTheRemovalStage)
 {
     const QString installed = folder + QStringLiteral("Uninstall.EXE");
     TESTS::WriteFileBytes(installed, "placeholder");
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
-                            folder + QStringLiteral("uninstall.xml")));
+    TESTS::CopyFixture(QStringLiteral("sample/Install.xml"), folder + QStringLiteral("uninstall.xml"));
     CNorvexSetupApp app({installed, QStringLiteral("-install")});
     Run(app);
     EXPECT_TRUE(messages.shown.empty());
@@ -156,7 +155,7 @@ TEST_F(Startup, DoUninstallReadsTheQuotedPathArgument)
 {
     const QString manifest = TESTS::SandboxPath(QStringLiteral("opt/X Y/uninstall.xml"));
     QDir().mkpath(TESTS::SandboxPath(QStringLiteral("opt/X Y")));
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")), manifest));
+    TESTS::CopyFixture(QStringLiteral("sample/Install.xml"), manifest);
     CNorvexSetupApp app({module, QStringLiteral("-douninstall"), u'"' + manifest + u'"'});
     Run(app);
     EXPECT_TRUE(messages.shown.empty());
@@ -201,14 +200,12 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestFailureCase{"DoUninstallFolder", {"-douninstall", "@"}, false},
         ManifestFailureCase{"UninstallWithoutManifestBeside", {"-uninstall"}, false},
         ManifestFailureCase{"UninstallBrokenManifest", {"/UNINSTALL"}, true}),
-    [](const testing::TestParamInfo<ManifestFailureCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)
 {
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")),
-                            folder + QStringLiteral("setup.cab")));
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
-                            folder + QStringLiteral("uninstall.xml")));
+    TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), folder + QStringLiteral("setup.cab"));
+    TESTS::CopyFixture(QStringLiteral("sample/Install.xml"), folder + QStringLiteral("uninstall.xml"));
     CNorvexSetupApp first({module});
     int showRequests = 0;
     first.SetShowRequestHandler([&showRequests]() { ++showRequests; });
@@ -250,8 +247,7 @@ TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)
 
 TEST_F(Startup, SocketLeftByACrashedRunDoesNotBlockTheNext)
 {
-    ASSERT_TRUE(QFile::copy(TESTS::FixturePath(QStringLiteral("sample/sample.cab")),
-                            folder + QStringLiteral("setup.cab")));
+    TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), folder + QStringLiteral("setup.cab"));
     // A plain file where the socket would be: what a killed instance leaves.
     TESTS::WriteFileBytes(PLATFORM::CSingleInstance::ServerName(), QByteArray());
     CNorvexSetupApp app({module});

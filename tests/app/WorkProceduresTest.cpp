@@ -1,6 +1,7 @@
 // The work procedures driven against a recording view on a real engine in a
 // sandbox root: order of steps, texts, bar positions, pauses, failure paths,
 // the removal guard's report and the removal hand-over.
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include "engine/InstallEngine.h"
@@ -264,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileStepFailureTest,
                                          FailureCase{"UpgradeCancelled", RunMode::Upgrade, false},
                                          FailureCase{"RepairDamaged", RunMode::Repair, true},
                                          FailureCase{"RepairCancelled", RunMode::Repair, false}),
-                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+                         TESTS::CaseName());
 
 TEST_F(WorkProceduresTest, InstallResetsAnEarlierCancel)
 {

@@ -6,6 +6,8 @@
 
 #include <QDir>
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 using namespace PKGTEST;
@@ -106,6 +108,6 @@ const RepeatCase kRepeatCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractRepeatTest, ::testing::ValuesIn(kRepeatCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         TESTS::CaseNameBy<&RepeatCase::label>());
 
 }  // namespace

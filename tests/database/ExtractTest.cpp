@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMetaObject>
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -258,7 +260,7 @@ const FailureCase kFailureCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         TESTS::CaseNameBy<&FailureCase::label>());
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)
 {

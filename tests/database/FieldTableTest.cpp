@@ -2,6 +2,8 @@
 #include "database/FieldTable.h"
 #include "database/SqlProcHelperParam.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <json/reader.h>
@@ -63,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FieldConversionTest,
         ConversionCase{"Int64LowBits", CTYField::FromInt64(0x100000007LL), 7, "4294967303"},
         ConversionCase{"UInt64", CTYField::FromUInt64(18446744073709551615ull), -1, "18446744073709551615"},
         ConversionCase{"NotSet", CTYField(), 0, ""}),
-    [](const testing::TestParamInfo<ConversionCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(FieldTableTest, MissingRowOrFieldGivesZeroAndEmpty)
 {
@@ -188,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Values, DataTableJsonTest,
         JsonCase{"EmptyArray", "[]", 0, 0, ""},
         JsonCase{"ElementNotObject", "[1, 2]", 2, 0, ""},
         JsonCase{"NotAnArray", R"({"intValue": 5, "strValue": "x"})", 0, 0, ""}),
-    [](const testing::TestParamInfo<JsonCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(DataTableTest, UnsignedJsonIntCountsButIsNoText)
 {

@@ -27,13 +27,7 @@ inline void UseUtc()
     tzset();
 }
 
-// A writable copy of a fixture file inside the sandbox.
-inline QString CopyFixture(const QString& rel, const QString& as)
-{
-    const QString target = TESTS::SandboxPath(as);
-    TESTS::WriteFileBytes(target, TESTS::ReadFileBytes(TESTS::FixturePath(rel)));
-    return target;
-}
+using TESTS::CopyFixture;
 
 // Runs SQL on a package with SQLite directly (not through the layer under test).
 inline void ExecSql(const QString& path, const QString& sql)

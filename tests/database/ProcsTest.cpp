@@ -3,6 +3,7 @@
 #include "database/SQLiteDBBase.h"
 #include "database/SqlProcHelperParam.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -178,9 +179,12 @@ TEST_F(ProcsTest, QuotedIdsAndValuesRoundTrip)
     EXPECT_EQ(RawText(path, "SELECT count(*) FROM config"), QString::number(expected));
 }
 
+// Which ExecProc overload a case calls.
+enum class ProcKind { FieldTable, DataTable, Write };
+
 struct ProcNameCase {
     const char* name;
-    int slot;  // 6 field table, 7 data table, 8 write
+    ProcKind kind;
     const char* procName;
     bool runs;
 };
@@ -209,9 +213,9 @@ TEST_P(ProcNameTest, NameSelectsProcedure)
     CTYFieldTable fieldTable;
     CTYDataTable dataTable;
     dataTable.SetMode(CTYDataTable::JsonMode);
-    if (c.slot == 6)
+    if (c.kind == ProcKind::FieldTable)
         ok = db.ExecProc(name, params, fieldTable, &status);
-    else if (c.slot == 7)
+    else if (c.kind == ProcKind::DataTable)
         ok = db.ExecProc(name, params, dataTable, &status);
     else
         ok = db.ExecProc(name, params, &status);
@@ -228,11 +232,11 @@ TEST_P(ProcNameTest, NameSelectsProcedure)
     EXPECT_TRUE(ok);
     EXPECT_EQ(status.code, 14);
     EXPECT_EQ(status.message, QString());
-    if (c.slot == 6) {
+    if (c.kind == ProcKind::FieldTable) {
         EXPECT_EQ(fieldTable.GetRowCount(), 1);
         EXPECT_EQ(fieldTable.GetFirstRowText(fieldTable.FindColumn(QStringLiteral("STRVALUE"))),
             QStringLiteral("Norvex"));
-    } else if (c.slot == 7) {
+    } else if (c.kind == ProcKind::DataTable) {
         EXPECT_EQ(dataTable.GetMode(), CTYDataTable::FieldTableMode);
         EXPECT_EQ(dataTable.GetRowCount(), 1);
         EXPECT_EQ(dataTable.GetIntValue(), 2);
@@ -247,15 +251,15 @@ TEST_P(ProcNameTest, NameSelectsProcedure)
 
 INSTANTIATE_TEST_SUITE_P(Names, ProcNameTest,
     testing::Values(
-        ProcNameCase{"FieldTableRead", 6, "nvs_Config_GetProc", true},
-        ProcNameCase{"DataTableReadCapitals", 7, "NVS_CONFIG_GETPROC", true},
-        ProcNameCase{"WriteLowerCase", 8, "nvs_config_writeproc", true},
-        ProcNameCase{"FieldTableWithWriteName", 6, "nvs_Config_WriteProc", false},
-        ProcNameCase{"DataTableWithWriteName", 7, "nvs_Config_WriteProc", false},
-        ProcNameCase{"WriteWithReadName", 8, "nvs_Config_GetProc", false},
-        ProcNameCase{"EmptyName", 8, "", false},
-        ProcNameCase{"NameWithSpace", 7, "nvs_Config_GetProc ", false}),
-    [](const testing::TestParamInfo<ProcNameCase>& info) { return std::string(info.param.name); });
+        ProcNameCase{"FieldTableRead", ProcKind::FieldTable, "nvs_Config_GetProc", true},
+        ProcNameCase{"DataTableReadCapitals", ProcKind::DataTable, "NVS_CONFIG_GETPROC", true},
+        ProcNameCase{"WriteLowerCase", ProcKind::Write, "nvs_config_writeproc", true},
+        ProcNameCase{"FieldTableWithWriteName", ProcKind::FieldTable, "nvs_Config_WriteProc", false},
+        ProcNameCase{"DataTableWithWriteName", ProcKind::DataTable, "nvs_Config_WriteProc", false},
+        ProcNameCase{"WriteWithReadName", ProcKind::Write, "nvs_Config_GetProc", false},
+        ProcNameCase{"EmptyName", ProcKind::Write, "", false},
+        ProcNameCase{"NameWithSpace", ProcKind::DataTable, "nvs_Config_GetProc ", false}),
+    TESTS::CaseName());
 
 TEST_F(ProcsTest, ReadProcClearsTableFirst)
 {

@@ -111,7 +111,7 @@ const PauseCase kPauseCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, DeployFilesPauseTest, testing::ValuesIn(kPauseCases),
-                         [](const testing::TestParamInfo<PauseCase>& info) { return info.param.label; });
+                         TESTS::CaseNameBy<&PauseCase::label>());
 
 TEST_F(DeployFilesTest, TargetsFollowTheExpandedPathAndMissingFoldersAreCreated)
 {

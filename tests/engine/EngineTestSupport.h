@@ -8,6 +8,7 @@
 #include "common/PumpMessages.h"
 #include "engine/StepProgress.h"
 #include "platform/Registry.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <QDir>

@@ -12,9 +12,7 @@ namespace {
 
 QString CopyOfSample(const QString& as)
 {
-    const QString path = TESTS::SandboxPath(as);
-    TESTS::WriteFileBytes(path, TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/sample.cab"))));
-    return path;
+    return TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), as);
 }
 
 TEST(InstallEngineTest, ExtractsFromThePackageInUse)

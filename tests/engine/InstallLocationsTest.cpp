@@ -77,12 +77,7 @@ TEST_P(DetectPreviousInstallTest, ModeFolderAndPreviousValues)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DetectPreviousInstallTest, testing::ValuesIn(kDetectCases),
-                         [](const testing::TestParamInfo<DetectCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.label; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+                         TESTS::CaseNameBy<&DetectCase::label>());
 
 TEST(DetectPreviousInstall, DefaultFoldersFollowTheScope)
 {

@@ -1,6 +1,7 @@
 #include "engine/RegistryHelpers.h"
 
 #include "platform/SpecialFolders.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Values, RegQueryStringTest,
         StoredText{"OddByteCount", PLATFORM::RegSz, QByteArray("a\0b\0c", 5), u"ab"},
         StoredText{"DwordTakenAsText", PLATFORM::RegDword, CRegistry::DwordData(0x00420041), u"AB"},
         StoredText{"NonAscii", PLATFORM::RegBinary, CRegistry::StringData(QStringLiteral("模板 ü")), u"模板 ü"}),
-    [](const testing::TestParamInfo<StoredText>& info) { return std::string(info.param.label); });
+    TESTS::CaseNameBy<&StoredText::label>());
 
 TEST(RegQueryString, MissingKeyOrValueGivesEmptyText)
 {

@@ -112,7 +112,7 @@ const CopyCase kCopyCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ShortcutCopiesTest, testing::ValuesIn(kCopyCases),
-                         [](const testing::TestParamInfo<CopyCase>& info) { return info.param.label; });
+                         TESTS::CaseNameBy<&CopyCase::label>());
 
 TEST_F(ShortcutsTest, MainProgramFirstStillPutsTheUninstallLinkInTheMenu)
 {

@@ -196,17 +196,4 @@ TEST(InstallInfoTest, EmptyAndMissingPartsKeepDefaults)
                        "</install>\r\n"));
 }
 
-TEST(InstallInfoTest, CopiesAreIndependent)
-{
-    const CInstallInfo original = LoadFile(TESTS::FixturePath(kSample));
-    CInstallInfo copy = original;
-    EXPECT_EQ(copy, original);
-    copy.registry.front().values.clear();
-    copy.files.pop_front();
-    EXPECT_EQ(original.files.size(), 4u);
-    EXPECT_EQ(At(original.registry, 0).values.size(), 1u);
-    CInstallInfo moved = std::move(copy);
-    EXPECT_EQ(moved.files.size(), 3u);
-}
-
 }  // namespace

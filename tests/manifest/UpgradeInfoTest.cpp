@@ -1,5 +1,6 @@
 #include "manifest/UpgradeInfo.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Descriptors, UpgradeInfoReadTest,
         DescriptorCase{"FirstVersionCounts", "<u><version>1.0</version><version>9.9</version></u>", "1.0", "", "", ""},
         DescriptorCase{"VersionAttributeNotSeen", "<u version=\"9.9\"><url>x</url></u>", "", "x", "", ""},
         DescriptorCase{"NestedVersionNotSeen", "<u><b><version>9.9</version></b></u>", "", "", "", ""}),
-    [](const testing::TestParamInfo<DescriptorCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(UpgradeInfoTest, AllFieldsRead)
 {

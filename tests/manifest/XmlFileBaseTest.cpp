@@ -1,5 +1,6 @@
 #include "manifest/XmlFileBase.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Docs, XmlMalformedTest,
         BadDoc{"NulInside", QByteArray("<a>x\0y</a>", 10)}, BadDoc{"InvalidUtf8", "<a>\xff\xfe</a>"},
         BadDoc{"UnknownEncoding", "<?xml version=\"1.0\" encoding=\"x-none-such\"?><a/>"},
         BadDoc{"Utf16DeclaredIn8Bit", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a/>"}),
-    [](const testing::TestParamInfo<BadDoc>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(XmlLoadTest, AnyRootNameReachesReader)
 {
@@ -152,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, XmlEncodingTest,
             u"Pr\u00fcfung"},
         EncodedDoc{"GbkDeclared", "<?xml version='1.0' encoding='GBK'?><r><t>\xc4\xa3\xb0\xe5</t></r>",
             u"\u6a21\u677f"}),
-    [](const testing::TestParamInfo<EncodedDoc>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 // The readers of list sections rely on exactly these child nodes.
 TEST(XmlNodeTest, ChildNodesSkipWhitespaceButKeepCommentsAndText)
@@ -231,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(Values, XmlChildIntTest,
         IntCase{"IntMin", "<value>-2147483648</value>", true, INT_MIN, 2147483648u},
         IntCase{"TooLarge", "<value>99999999999</value>", true, INT_MAX, UINT_MAX},
         IntCase{"TooSmall", "<value>-99999999999</value>", true, INT_MIN, UINT_MAX}),
-    [](const testing::TestParamInfo<IntCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(XmlNodeTest, GetAttributeTellsEmptyFromAbsent)
 {

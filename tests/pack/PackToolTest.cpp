@@ -4,6 +4,7 @@
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
 #include "platform/ExecutableResources.h"
+#include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
@@ -219,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadManifestCase{"Utf16Manifest", QByteArray("\xFF\xFE<\0i\0/\0>\0", 10), "is not UTF-8"},
         BadManifestCase{"InvalidUtf8", "<install><version prog=\"\xC3\x28\"/></install>", "is not UTF-8"},
         BadManifestCase{"NotXml", "<install><files>", "cannot be read"}),
-    [](const testing::TestParamInfo<BadManifestCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(PackBuild, PackNamingTheTemplatePacksItsOwnBytes)
 {
@@ -316,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "insert into files(name,ver,path,pack,action,mode,length,len,time,md5,data) "
                    "select name,ver,path,pack,action,mode,length,len,time,md5,data from files where name='LabelCloud';",
                    nullptr, "LabelCloud: more than one row"}),
-    [](const testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(PackAttach, InstallerListsAndVerifiesAndCatchesADamagedPackage)
 {
@@ -398,6 +399,6 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"ListWithoutFile", {"list"}, 2},
                     UsageCase{"ListMissingFile", {"list", "/nonexistent/x.cab"}, 1},
                     UsageCase{"VerifyNotAPackage", {"verify", "/proc/self/status"}, 1}),
-    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 }  // namespace

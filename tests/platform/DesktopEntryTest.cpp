@@ -2,6 +2,7 @@
 // survives awkward targets, validity for desktop-file-validate, atomic writes.
 #include "platform/DesktopEntry.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
@@ -140,7 +141,7 @@ TEST_P(DesktopEntryWriteTest, WritesValidEntryWhoseExecStartsTheTarget)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DesktopEntryWriteTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.label); });
+                         TESTS::CaseNameBy<&EntryCase::label>());
 
 mode_t FileMode(const QString& path)
 {

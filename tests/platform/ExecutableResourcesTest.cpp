@@ -1,5 +1,6 @@
 #include "platform/ExecutableResources.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -364,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CraftedDirectory,
         CraftCase{.name = "CountTooLow", .entries = {{"RT_INSTALL", 0, 10}, {"X", 10, 10}}, .countDelta = -1},
         CraftCase{.name = "TrailingBytes", .entries = {{"RT_INSTALL", 0, 10}}, .trailing = "xyz"},
         CraftCase{.name = "EmptyTypeName", .entries = {{"", 0, 10}}}),
-    [](const testing::TestParamInfo<CraftCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST_F(ExecutableResourcesTest, RefusedAttachLeavesOutputAlone)
 {

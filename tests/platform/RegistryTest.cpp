@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/SpecialFolders.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -97,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Spellings, RegistryCaseTest,
                         "SOFTWARE\\tessaly\\LABELCLOUD", "installpath"},
         CaseLookup{"NonAscii", "Software\\Étiquette\\Ärger", "Größe", "software\\éTIQUETTE\\äRGER", "gRÖßE"},
         CaseLookup{"Greek", "Software\\Σύστημα", "Τιμή", "SOFTWARE\\ΣΎΣΤΗΜΑ", "τιμή"}),
-    [](const testing::TestParamInfo<CaseLookup>& info) { return std::string(info.param.label); });
+    TESTS::CaseNameBy<&CaseLookup::label>());
 
 TEST_F(RegistryTest, EmptyNameIsTheDefaultValue)
 {
@@ -269,7 +270,7 @@ TEST_P(RegistryHiveTest, RootsLiveInTheirHiveFiles)
 INSTANTIATE_TEST_SUITE_P(Scopes, RegistryHiveTest,
     testing::Values(HiveCase{"user", "home/.config/norvex/registry/user.db", "home/.local/share/norvex/registry/machine.db"},
         HiveCase{"machine", "home/.config/norvex/registry/user.db", "var/lib/norvex/registry/machine.db"}),
-    [](const testing::TestParamInfo<HiveCase>& info) { return std::string(info.param.scope); });
+    TESTS::CaseNameBy<&HiveCase::scope>());
 
 TEST_F(RegistryTest, DamagedHiveFailsAndIsLeftAsItWas)
 {

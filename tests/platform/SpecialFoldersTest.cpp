@@ -1,5 +1,6 @@
 #include "platform/SpecialFolders.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Scopes, SpecialFoldersTest,
             "/home/.local/share/norvex/registry/machine.db"},
         ScopeCase{"machine", "/opt/", "/usr/local/share/applications/", "/etc/xdg/autostart/",
             "/var/lib/norvex/registry/machine.db"}),
-    [](const testing::TestParamInfo<ScopeCase>& info) { return std::string(info.param.scope); });
+    TESTS::CaseNameBy<&ScopeCase::scope>());
 
 TEST(TempFolderTest, PrivateFolderInsideSandbox)
 {

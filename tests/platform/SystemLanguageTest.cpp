@@ -1,5 +1,7 @@
 #include "platform/SystemLanguage.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -47,10 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, LocaleMapping,
         LocaleCase{"eo", 0x0409}, LocaleCase{"xx_YY", 0x0409}, LocaleCase{"_", 0x0409},
         LocaleCase{"z", 0x0409}, LocaleCase{"zhx_TW", 0x0409}),
     [](const testing::TestParamInfo<LocaleCase>& info) {
-        std::string name = std::to_string(info.index) + "_";
-        for (const char* p = info.param.locale; *p; ++p)
-            name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-        return name;
+        return TESTS::SafeCaseName(std::to_string(info.index) + "_" + info.param.locale);
     });
 
 struct EnvCase {
@@ -96,6 +95,6 @@ INSTANTIATE_TEST_SUITE_P(Precedence, LocaleEnvironment,
         EnvCase{"LangOnly", nullptr, nullptr, "de_DE.UTF-8", 0x0007},
         EnvCase{"AllIsC", "C", "zh_TW", "zh_TW", 0x0409},
         EnvCase{"NothingSet", nullptr, nullptr, nullptr, 0x0409}),
-    [](const testing::TestParamInfo<EnvCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 }  // namespace

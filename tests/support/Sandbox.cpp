@@ -50,6 +50,13 @@ QString FixturePath(const QString& rel)
     return QFileInfo(QStringLiteral(NORVEX_FIXTURES_DIR "/") + rel).absoluteFilePath();
 }
 
+QString CopyFixture(const QString& rel, const QString& target)
+{
+    const QString path = target.startsWith(u'/') ? target : SandboxPath(target);
+    WriteFileBytes(path, ReadFileBytes(FixturePath(rel)));
+    return path;
+}
+
 QString TestDataPath(const QString& rel) { return QStringLiteral(NORVEX_TEST_DATA_DIR "/") + rel; }
 
 QByteArray ReadFileBytes(const QString& path)

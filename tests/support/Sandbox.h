@@ -20,6 +20,9 @@ QString SandboxRoot();
 QString SandboxPath(const QString& rel);
 // A file of the interop fixtures (tests/fixtures/<rel>).
 QString FixturePath(const QString& rel);
+// A writable copy of the fixture file rel at target (a path inside the
+// sandbox root when relative); fails the calling test on error.
+QString CopyFixture(const QString& rel, const QString& target);
 // A file kept with the tests (tests/<rel>).
 QString TestDataPath(const QString& rel);
 

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/SpecialFolders.h"
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -235,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegToolErrorTest,
         ErrorCase{"DeleteMissingValue", {"delete", "HKCU\\Software\\Keep", "--value", "w"}, 1},
         ErrorCase{"ExportMissingKey", {"export", "HKCU\\Software\\None"}, 1},
         ErrorCase{"ExportMissingHive", {"export", "HKLM\\Software"}, 1}),
-    [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.label); });
+    TESTS::CaseNameBy<&ErrorCase::label>());
 
 TEST_F(RegToolTest, DamagedHiveIsReportedAndKept)
 {
