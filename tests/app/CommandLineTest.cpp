@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-silnet", "--", "-", "--x=1"}, {}, {}},
         SwitchCase{"ValueOnAFlagIsUnknown", {"--silent=yes"}, false, false, {}, {"--silent=yes"}, {}, {}},
         SwitchCase{"UnknownSlashFormIsAPath", {"/silnet"}, false, false, {}, {}, {}, "/silnet"}),
-    [](const testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(CommandLine, FileNameRuleNeedsACharacterBeforeTheName)
 {

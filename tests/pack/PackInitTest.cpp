@@ -4,6 +4,7 @@
 // listed at once.
 #include "manifest/InstallInfo.h"
 #include "pack/ManifestGenerator.h"
+#include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
@@ -250,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"MainClimbingOut", {"--main", "../product/LabelTool"}, 1, "no such file"},
         OptionCase{"ProgMissing", {"--prog", "<drop>"}, 2, "are required"},
         OptionCase{"UnknownOption", {"--colour", "red"}, 2, "unknown option --colour"}),
-    [](const testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 struct MainCase {
     const char* name;
@@ -300,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
         MainCase{"NoProgram", {{"a.txt", "t"}}, {}, {}, "no program at the top"},
         MainCase{"GivenInASubfolder", {{"a", kElf}, {"b", kElf}, {"bin/x y", kElf}}, "bin/x y",
                  "$intallpath$\\bin\\x y", nullptr}),
-    [](const testing::TestParamInfo<MainCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(PackInit, NameRules)
 {

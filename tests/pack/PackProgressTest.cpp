@@ -1,5 +1,6 @@
 // Progress of build and verify as it reaches a terminal (through a
 // pseudo-terminal), a log or pipe, and nobody (--quiet).
+#include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
@@ -130,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ProgressCase{"VerifyToALog", true, false, false},
                     ProgressCase{"VerifyOnATerminal", true, true, false},
                     ProgressCase{"VerifyQuietToALog", true, false, true}),
-    [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 // A job over in a moment leaves only its summary in a log.
 TEST(PackProgressSmall, LeavesOnlyTheSummaryInALog)

@@ -1,11 +1,11 @@
 // The manual pages as the package installs them: man renders each without a
 // warning at 80 columns, and each says what people look for.
+#include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
 #include <QFileInfo>
 
-#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -50,10 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"norvex-reg", {"query", "add", "delete", "export", "NORVEX_SCOPE", "NORVEX_ROOT"}},
         PageCase{"norvexsetup", {"-silent", "-log FILE", "-help, -h, -?", "-douninstall", "NORVEX_SCOPE",
                                  "NORVEX_ROOT", "UNATTENDED RUNS", "RUN MODES", "uninstall.exe"}}),
-    [](const testing::TestParamInfo<PageCase>& info) {
-        std::string name = info.param.page;
-        std::replace(name.begin(), name.end(), '-', '_');
-        return name;
-    });
+    TESTS::CaseNameBy<&PageCase::page>());
 
 }  // namespace
