@@ -33,5 +33,10 @@ fi
 
 preset="${1:-dev}"
 [ "$preset" = none ] && exit 0
-cmake --preset "$preset" >/dev/null
+# Clones in other folders (CI's among them) share the compiler cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+options=()
+# CI builds treat warnings as errors.
+[ "${CI:-}" = true ] && options+=(-DNORVEX_WERROR=ON)
+cmake --preset "$preset" "${options[@]}" >/dev/null
 cmake --build --preset "$preset"

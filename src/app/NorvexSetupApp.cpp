@@ -5,6 +5,7 @@
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/SwitchHelp.h"
+#include "engine/EngineNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
 
@@ -118,18 +119,23 @@ bool CNorvexSetupApp::InitInstance()
         QString manifestPath = m_commandLine.pathArgument;
         if (engine.Mode == RunMode::Uninstall && manifestPath.isEmpty())
             manifestPath = engine.ModuleFolder + QStringLiteral("uninstall.xml");
-        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)) {
+        // A product name that is not one safe name would put removal to work
+        // on the vendor folder or outside it.
+        if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::ManifestError;
             ShowStartupError(ManifestErrorText());
             return false;
         }
+        engine.ManifestPath = QFileInfo(manifestPath).absoluteFilePath();
         break;
     }
     case RunMode::Install:
     case RunMode::Upgrade:
     case RunMode::Repair: {
         const CEmbeddedPackage package(m_executablePath);
-        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok) {
+        if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok
+            || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::PackageError;
             ShowStartupError(PackageErrorText());
             return false;

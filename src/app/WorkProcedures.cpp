@@ -29,22 +29,57 @@ private:
     CProcedureView& m_view;
 };
 
-// The install folder was refused by the removal's guard. Not in the message
-// table, so its three wordings live here.
-QString FolderKeptText(const QString& folder)
+// The text in the system's language; the folder messages are not in the
+// message table, so their three wordings live here.
+QString InLanguage(const QString& simplified, const QString& traditional, const QString& english)
 {
     const quint16 lang = GetSystemLanguageId();
     if ((lang & 0x3FF) != kLangChinesePrimary)
-        return QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
-                              "this product's installation folder. Delete it yourself if you "
-                              "no longer need it.")
+        return english;
+    return lang == kLangChineseTaiwan ? traditional : simplified;
+}
+
+// Why the removal left the installation folder in place.
+QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder, const QString& product)
+{
+    using Kept = CInstallEngine::FolderKept;
+    switch (reason) {
+    case Kept::Link:
+        return InLanguage(QStringLiteral("文件夹“%1”是一个符号链接，因此没有删除其中的任何内容。"
+                                         "如果不再需要，请自行删除。"),
+                          QStringLiteral("資料夾「%1」是一個符號連結，因此沒有刪除其中的任何內容。"
+                                         "如果不再需要，請自行刪除。"),
+                          QStringLiteral("The folder \"%1\" is a symbolic link, so nothing in it was "
+                                         "deleted. Delete it yourself if you no longer need it."))
             .arg(folder);
-    if (lang == kLangChineseTaiwan)
-        return QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
-                              "如果不再需要，請自行刪除。")
+    case Kept::NotDeleted:
+        return InLanguage(QStringLiteral("文件夹“%1”中的部分内容无法删除（没有权限或正在使用）。"
+                                         "如果不再需要，请自行删除。"),
+                          QStringLiteral("資料夾「%1」中的部分內容無法刪除（沒有權限或正在使用）。"
+                                         "如果不再需要，請自行刪除。"),
+                          QStringLiteral("Some of the folder \"%1\" could not be deleted (no permission, "
+                                         "or in use). Delete it yourself if you no longer need it."))
             .arg(folder);
-    return QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
-                          "如果不再需要，请自行删除。")
+    case Kept::OtherFiles:
+        return InLanguage(QStringLiteral("文件夹“%1”在安装前已有其他文件，因此保留了该文件夹，"
+                                         "只删除了 %2 安装的文件。"),
+                          QStringLiteral("資料夾「%1」在安裝前已有其他檔案，因此保留了該資料夾，"
+                                         "只刪除了 %2 安裝的檔案。"),
+                          QStringLiteral("The folder \"%1\" already held other files before the "
+                                         "installation, so it was kept; only the files %2 installed "
+                                         "were removed."))
+            .arg(folder, product);
+    case Kept::NotOurs:
+    case Kept::No:
+        break;
+    }
+    return InLanguage(QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
+                                     "如果不再需要，请自行删除。"),
+                      QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
+                                     "如果不再需要，請自行刪除。"),
+                      QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
+                                     "this product's installation folder. Delete it yourself if you "
+                                     "no longer need it."))
         .arg(folder);
 }
 
@@ -214,10 +249,17 @@ ProcedureResult CWorkProcedures::Remove()
     Step(FormatMessage(1609), overallLine, 10);
     Pause(500);
 
-    const QString folder = m_engine.PreviousInstallPath;
-    const bool folderRemoved = m_engine.RemoveInstallFolder(folder);
-    if (!folderRemoved)
-        m_messageBox.Show(FolderKeptText(folder), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    // The whole folder goes only when the installation made it; otherwise
+    // only what it put there, and the user hears that the folder stays.
+    const QString folder = m_engine.RemovalFolder();
+    const bool whole = m_engine.OwnsInstallFolder(folder);
+    const bool folderRemoved =
+        whole ? m_engine.RemoveInstallFolder(folder) : m_engine.RemoveInstalledFiles(folder);
+    if (m_engine.KeptReason != CInstallEngine::FolderKept::No) {
+        m_messageBox.Show(FolderKeptText(m_engine.KeptReason, folder, m_engine.Manifest.version.prog),
+                          QString(), folderRemoved ? MessageIcon::Information : MessageIcon::Warning,
+                          MessageButtons::Ok);
+    }
 
     Step(FormatMessage(1610), overallLine, 50);
     m_engine.RemoveRegistration(&progress);

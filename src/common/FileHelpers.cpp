@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -65,6 +66,7 @@ bool CreateDirectoryTree(const QString& path)
     if (p.isEmpty() || IsFolder(Native(p)))
         return true;
 
+    std::vector<QByteArray> made;
     for (qsizetype i = 0; i < p.size(); ++i) {
         if (p.at(i) != u'/')
             continue;
@@ -73,9 +75,19 @@ bool CreateDirectoryTree(const QString& path)
         const QByteArray prefix = Native(p.left(i));
         if (IsFolder(prefix))
             continue;
+        if (::mkdir(prefix.constData(), 0777) == 0) {
+            made.push_back(prefix);
+            continue;
+        }
         // Another process may have created it in between; that is success.
-        if (::mkdir(prefix.constData(), 0777) != 0 && !(errno == EEXIST && IsFolder(prefix)))
-            return false;
+        if (errno == EEXIST && IsFolder(prefix))
+            continue;
+        // A failure halfway leaves nothing of what this call made.
+        const int error = errno;
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            ::rmdir(it->constData());
+        errno = error;
+        return false;
     }
     return true;
 }
@@ -110,6 +122,29 @@ bool DeleteDirectoryTree(const QString& folder)
     }
     ::rmdir(native.constData());
     return true;
+}
+
+bool IsSingleName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        // Control characters have no business in a file or key name either.
+        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+QString RelativeFileName(const QString& name)
+{
+    QString path = name;
+    path.replace(u'\\', u'/');
+    for (const QString& part : path.split(u'/')) {
+        if (!IsSingleName(part))
+            return {};
+    }
+    return path;
 }
 
 QString WithOneSlash(QString folder)

@@ -14,6 +14,17 @@ bool CreateDirectoryTree(const QString& path);
 // deleted stays; the root folder is never emptied. Always true.
 bool DeleteDirectoryTree(const QString& folder);
 
+// True when the text names exactly one thing inside a folder or key: not
+// empty, not "." or "..", without '/', '\\' or control characters. Product,
+// file and link names are joined to folders that steps later delete, so an
+// empty or climbing name must never widen what is touched.
+bool IsSingleName(const QString& name);
+
+// A manifest's file name as a path below its folder: '\\' (manifests written
+// on Windows) and '/' both separate, and every component must be a single
+// name. The '/' form, or empty when the name is refused.
+QString RelativeFileName(const QString& name);
+
 // The folder with exactly one final '/' ("/" for the root): folder values
 // keep that form, and macro expansion and file paths rely on it.
 QString WithOneSlash(QString folder);

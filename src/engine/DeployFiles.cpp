@@ -8,6 +8,8 @@
 #include "engine/EngineNames.h"
 #include "engine/StepProgress.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const QString kNoDeploy = QStringLiteral("nodw");
@@ -25,7 +27,12 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
 
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
-    if (!InstallFolder.startsWith(u'/') || !CreateDirectoryTree(WithOneSlash(InstallFolder)))
+    if (!InstallFolder.startsWith(u'/'))
+        return false;
+    // Only a folder this installation made may later be removed whole.
+    if (Mode == RunMode::Install)
+        InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();
+    if (!CreateDirectoryTree(WithOneSlash(InstallFolder)))
         return false;
     ShowStepPosition(progress, 10);
     PumpMessages();
@@ -36,11 +43,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
             continue;
         // Manifests written for Windows (drive paths, no macro) do not map
         // to a place here; neither may a name climb out of its folder.
+        // A name written on Windows may hold '\\': a path below the folder.
         const QString folder = ExpandPathMacros(file.path);
-        if (!folder.startsWith(u'/') || !IsSingleName(file.name))
+        const QString name = RelativeFileName(file.name);
+        if (!folder.startsWith(u'/') || name.isEmpty())
             return false;
-        const QString target = WithOneSlash(folder) + file.name;
-        if (!CreateDirectoryTree(WithOneSlash(folder)))
+        const QString target = WithOneSlash(folder) + name;
+        if (!CreateDirectoryTree(target))
             return false;
         int length = 0;
         if (!ExtractPackageFile(file.name, target, true, &length))

@@ -11,6 +11,11 @@ bool CInstallEngine::DeployRegistry()
     const PLATFORM::RegRoot user = PLATFORM::RegRoot::CurrentUser;
     RegSetString(user, ProductKey, InstallFolder, QStringLiteral("InstallPath"));
     RegSetString(user, ProductKey, Manifest.version.ver, QStringLiteral("Version"));
+    // An upgrade or repair keeps what the first installation recorded.
+    if (Mode == RunMode::Install)
+        PLATFORM::CRegistry::SetValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue),
+                                      PLATFORM::RegDword,
+                                      PLATFORM::CRegistry::DwordData(InstallFolderCreated ? 1 : 0));
 
     for (const CInstRegInfo& key : Manifest.registry) {
         const PLATFORM::RegRoot root = ManifestRegRoot(key.rootkey);

@@ -14,8 +14,3 @@ QString UninstallKeyPath(const QString& prog)
     return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + prog;
 }
 
-bool IsSingleName(const QString& name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(u'/') && !name.contains(u'\\');
-}

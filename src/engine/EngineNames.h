@@ -3,6 +3,7 @@
 // to put into a path or key.
 #pragma once
 
+#include "common/FileHelpers.h"
 #include "platform/Registry.h"
 
 #include <QString>
@@ -13,8 +14,7 @@ PLATFORM::RegRoot ManifestRegRoot(const QString& rootkey);
 // The uninstall entry of a product under HKLM.
 QString UninstallKeyPath(const QString& prog);
 
-// True when the text names exactly one thing inside a folder or key: not
-// empty, not "." or "..", without '/' or '\'. Product and link names are
-// joined to folders that steps later delete, so an empty or climbing name
-// must never widen what is touched.
-bool IsSingleName(const QString& name);
+
+// The product key's value that records whether the installation created its
+// folder (a REG_DWORD, 1 or 0), kept beside InstallPath.
+inline constexpr char16_t kFolderCreatedValue[] = u"InstallFolderCreated";

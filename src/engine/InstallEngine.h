@@ -74,10 +74,24 @@ public:
     // Deletes ProductKey and the per-user data folder. Always true.
     virtual bool RemoveUserData(CStepProgress* progress);
     // Deletes the installation folder at path, but only an absolute path to a
-    // folder holding uninstall.xml that is neither a special folder nor the
-    // home folder nor anything above them; false (and nothing deleted)
-    // otherwise.
+    // folder holding uninstall.xml that is neither a special, system or
+    // registry-store folder nor the home folder nor anything above them, and
+    // never through a symbolic link; false (and nothing deleted) otherwise,
+    // and false when something in it could not be deleted.
     virtual bool RemoveInstallFolder(const QString& path);
+    // For a folder the installation did not create: deletes only what the
+    // installation put there (the manifest's files below path, uninstall.xml,
+    // the uninstaller), then the folders below path left empty; path itself
+    // and everything else in it stay. Same guard as RemoveInstallFolder;
+    // false when the guard refuses or an installed file could not be deleted.
+    virtual bool RemoveInstalledFiles(const QString& path);
+
+    // Whether removal may take the installation folder whole: the
+    // installation created it, or it is the product's default folder.
+    bool OwnsInstallFolder(const QString& path) const;
+    // The folder removal works on: the recorded InstallPath, else the folder
+    // of the uninstall.xml that was loaded.
+    QString RemovalFolder() const;
 
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
@@ -88,6 +102,20 @@ public:
     QString PreviousInstallPath;
     QString PreviousVersion;
     bool PreviousInstallFound = false;
+    // Recorded beside InstallPath: the first installation made the folder.
+    bool PreviousFolderCreated = false;
+    // This run's file step made the installation folder (first install only).
+    bool InstallFolderCreated = false;
+    QString ManifestPath;  // the uninstall.xml loaded in the removal modes
+    // Why the last folder removal left the folder in place.
+    enum class FolderKept {
+        No,          // removed
+        NotOurs,     // refused by the guard: not plainly the product's folder
+        Link,        // a symbolic link: nothing is deleted through it
+        NotDeleted,  // something in it could not be deleted
+        OtherFiles,  // not created by the installation: only its files went
+    };
+    FolderKept KeptReason = FolderKept::No;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;

@@ -26,6 +26,11 @@ bool CInstallEngine::DetectPreviousInstall()
     PreviousInstallPath = RegQueryString(user, ProductKey, QStringLiteral("InstallPath"));
     PreviousVersion = RegQueryString(user, ProductKey, QStringLiteral("Version"));
     PreviousInstallFound = !PreviousInstallPath.isEmpty() && !PreviousVersion.isEmpty();
+    QByteArray created;
+    PreviousFolderCreated =
+        PLATFORM::CRegistry::QueryValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue), nullptr,
+                                        &created) == PLATFORM::RegStatus::Ok
+        && created == PLATFORM::CRegistry::DwordData(1);
     if (PreviousInstallFound)
         InstallFolder = WithOneSlash(PreviousInstallPath);
 

@@ -1,14 +1,21 @@
 // Removal of the installation folder, guarded: the folder comes from the
-// registry or a user's choice, and deleting a home folder or the whole
-// program folder by mistake cannot be undone.
+// registry or a user's choice, and deleting a home folder, a system folder or
+// the user's own files by mistake cannot be undone.
 #include "engine/InstallEngine.h"
 
 #include "common/FileHelpers.h"
+#include "engine/EngineNames.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <algorithm>
+
+#include <unistd.h>
 
 namespace {
 
@@ -27,15 +34,36 @@ bool IsSameOrAbove(const QString& folder, const QString& other)
     return folder == QLatin1String("/") || other == folder || other.startsWith(folder + u'/');
 }
 
-// The home folder, the special folders and every folder above one of them.
+QString FolderOf(const QString& file)
+{
+    return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+}
+
+// The home folder, the special folders, the registry store's folders, the
+// system folders, and every folder above one of them.
 bool IsProtected(const QString& folder)
 {
-    QStringList special{PLATFORM::HomeFolder(),         PLATFORM::ProgramFilesFolder(),
-                        PLATFORM::AppDataFolder(),      PLATFORM::ConfigHome(),
-                        PLATFORM::DataHome(),           PLATFORM::ProgramsMenuFolder(),
-                        PLATFORM::StartupFolder(),      PLATFORM::DesktopFolder(),
-                        PLATFORM::QuickLaunchFolder(),  PLATFORM::TempFolder()};
-    for (const QString& place : special) {
+    QStringList places{PLATFORM::HomeFolder(),        PLATFORM::ProgramFilesFolder(),
+                       PLATFORM::AppDataFolder(),     PLATFORM::ConfigHome(),
+                       PLATFORM::DataHome(),          PLATFORM::ProgramsMenuFolder(),
+                       PLATFORM::StartupFolder(),     PLATFORM::DesktopFolder(),
+                       PLATFORM::QuickLaunchFolder(), PLATFORM::TempFolder(),
+                       FolderOf(PLATFORM::UserHivePath()), FolderOf(PLATFORM::MachineHivePath())};
+    // The system folders and their direct children (/usr/lib, /var/lib, ...).
+    const QString sandbox = PLATFORM::SandboxRoot();
+    for (const char* system : {"/usr", "/var", "/etc"}) {
+        QStringList roots{QString::fromLatin1(system)};
+        if (!sandbox.isEmpty())
+            roots << QDir::cleanPath(sandbox) + QString::fromLatin1(system);
+        for (const QString& root : roots) {
+            for (const QString& folderForm : Forms(folder)) {
+                if (QFileInfo(folderForm).path() == root)
+                    return true;
+            }
+            places << root;
+        }
+    }
+    for (const QString& place : places) {
         if (place.isEmpty())
             continue;
         for (const QString& placeForm : Forms(place)) {
@@ -48,15 +76,124 @@ bool IsProtected(const QString& folder)
     return false;
 }
 
+bool IsLink(const QString& path) { return QFileInfo(QDir::cleanPath(path)).isSymLink(); }
+
+// The guard both removals share: an absolute, real folder (not a link) that
+// holds uninstall.xml and is no protected place.
+bool MayRemoveIn(const QString& folder)
+{
+    if (!folder.startsWith(u'/') || IsLink(folder) || IsProtected(folder))
+        return false;
+    // Only a folder an installation wrote uninstall.xml into is ours.
+    return QFileInfo(folder).isDir() && FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml"));
+}
+
+// Deletes the file (or link) at path; true when nothing is left there.
+bool DeleteFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    return ::unlink(native.constData()) == 0 || (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink());
+}
+
+// True when path lies strictly below folder, compared without resolving links.
+bool IsBelow(const QString& path, const QString& folder)
+{
+    const QString clean = QDir::cleanPath(path);
+    const QString base = QDir::cleanPath(folder);
+    return clean.startsWith(base + u'/') && clean.size() > base.size() + 1;
+}
+
 }  // namespace
 
 bool CInstallEngine::RemoveInstallFolder(const QString& path)
 {
     const QString folder = path.trimmed();
-    if (!folder.startsWith(u'/') || IsProtected(folder))
+    if (!MayRemoveIn(folder)) {
+        KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
         return false;
-    // Only a folder an installation wrote uninstall.xml into is ours.
-    if (!QFileInfo(folder).isDir() || !FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml")))
+    }
+    DeleteDirectoryTree(folder);
+    // Whatever stayed (no rights, a file in use elsewhere) means the folder was kept.
+    const bool removed = !QFileInfo::exists(QDir::cleanPath(folder));
+    KeptReason = removed ? FolderKept::No : FolderKept::NotDeleted;
+    return removed;
+}
+
+bool CInstallEngine::RemoveInstalledFiles(const QString& path)
+{
+    const QString folder = WithOneSlash(path.trimmed());
+    if (!MayRemoveIn(folder)) {
+        KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
         return false;
-    return DeleteDirectoryTree(folder);
+    }
+
+    // The manifest's files are expanded against the folder being removed.
+    const QString savedFolder = InstallFolder;
+    InstallFolder = folder;
+    QStringList files{folder + QStringLiteral("uninstall.xml")};
+    for (const CInstFileInfo& file : Manifest.files) {
+        if (file.action == QLatin1String("nodw"))
+            continue;
+        const QString name = RelativeFileName(file.name);
+        if (name.isEmpty())
+            continue;
+        const QString target = WithOneSlash(ExpandPathMacros(file.path)) + name;
+        if (IsBelow(target, folder))
+            files << QDir::cleanPath(target);
+    }
+    for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        const QString target = ExpandPathMacros(link.path);
+        if (link.type == QLatin1String("uninstall") && IsBelow(target, folder))
+            files << QDir::cleanPath(target);
+    }
+    InstallFolder = savedFolder;
+
+    bool all = true;
+    QStringList parents;
+    for (const QString& file : files) {
+        // A link on the way would lead out of the folder: leave such entries.
+        const QString parent = QFileInfo(file).path();
+        bool linked = false;
+        for (QString p = parent; IsBelow(p, folder); p = QFileInfo(p).path())
+            linked = linked || IsLink(p);
+        if (linked)
+            continue;
+        if (QFileInfo(file).isDir() && !QFileInfo(file).isSymLink())
+            continue;
+        all = DeleteFile(file) && all;
+        if (!parents.contains(parent))
+            parents << parent;
+    }
+
+    // Then the folders below it that are left empty, deepest first.
+    QStringList folders;
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString sub = it.next();
+        if (!QFileInfo(sub).isSymLink())
+            folders << sub;
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
+    for (const QString& sub : folders)
+        ::rmdir(QFile::encodeName(sub).constData());  // only succeeds when empty
+    KeptReason = all ? FolderKept::OtherFiles : FolderKept::NotDeleted;
+    return all;
+}
+
+bool CInstallEngine::OwnsInstallFolder(const QString& path) const
+{
+    if (PreviousFolderCreated)
+        return true;
+    const QString defaultFolder =
+        PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/") + Manifest.info.prog + u'/';
+    return IsSingleName(Manifest.info.prog) && QDir::cleanPath(path) == QDir::cleanPath(defaultFolder);
+}
+
+QString CInstallEngine::RemovalFolder() const
+{
+    if (!PreviousInstallPath.isEmpty())
+        return PreviousInstallPath;
+    return ManifestPath.isEmpty() ? QString() : WithOneSlash(FolderOf(ManifestPath));
 }

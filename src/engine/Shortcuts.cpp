@@ -16,22 +16,35 @@ const QString kMainProgram = QStringLiteral("mainprog");
 
 }  // namespace
 
+// The menu folder carries the product's title; a title that is no single
+// safe name ("Input/Output Lab", "..") falls back to the product's folder name,
+// at creation and removal alike.
+static QString MenuFolderName(const CInstallInfo& manifest)
+{
+    return IsSingleName(manifest.version.prog) ? manifest.version.prog : manifest.info.prog;
+}
+
 bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
-    const QString menuFolder = PLATFORM::ProgramsMenuFolder() + Manifest.version.prog + u'/';
+    const QString name = MenuFolderName(Manifest);
+    if (!IsSingleName(name))
+        return false;
+    const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
     if (!CreateDirectoryTree(menuFolder))
         return false;
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        const QString target = ExpandPathMacros(link.path);
+        // The main program is known even when its link cannot be written.
+        if (link.type == kMainProgram)
+            Manifest.mainprogPath = target;
         // The link name is a file name; anything else would write elsewhere.
         if (!IsSingleName(link.lnk))
             continue;
-        const QString target = ExpandPathMacros(link.path);
         CreateShellLink(target, menuFolder + link.lnk, link.name, QString());
         if (link.type != kMainProgram)
             continue;
 
-        Manifest.mainprogPath = target;
         if (desktop) {
             // Windows always has a desktop folder; here it may still be missing.
             const QString folder = PLATFORM::DesktopFolder();
@@ -56,7 +69,7 @@ bool CInstallEngine::RemoveShortcuts()
     // name is tried as well. When the two differ, going by the name alone
     // would leave menu entries whose programs are gone. An empty or climbing
     // name would name the whole menu.
-    for (const QString& name : {Manifest.info.prog, Manifest.version.prog}) {
+    for (const QString& name : {Manifest.info.prog, MenuFolderName(Manifest)}) {
         if (IsSingleName(name))
             DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + name + u'/');
     }
@@ -64,11 +77,11 @@ bool CInstallEngine::RemoveShortcuts()
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         if (link.type != kMainProgram || !IsSingleName(link.lnk))
             continue;
-        // Deleted whether or not the user asked for the copies.
+        // Deleted whether or not the user asked for the copies; the saved
+        // uninstall.xml does not say autostart, so the Startup copy goes too.
         PLATFORM::RemoveDesktopEntry(PLATFORM::DesktopFolder() + link.lnk);
         PLATFORM::RemoveDesktopEntry(PLATFORM::QuickLaunchFolder() + link.lnk);
-        if (Manifest.info.autostart == 1)
-            PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
+        PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
     }
     return true;
 }

@@ -62,11 +62,13 @@ RegStatus Resolve(RegRoot root, const QString& path, Target& target)
         target.components << QStringLiteral("SOFTWARE") << QStringLiteral("Classes");
         target.rootDepth = 2;
     }
-    if (path.isEmpty())
-        return RegStatus::Ok;
-    // No empty components: a leading, doubled or trailing '\' is a malformed
+    // One trailing '\' names the same key, as the Windows registry takes it.
+    const QString trimmed = path.endsWith(u'\\') ? path.chopped(1) : path;
+    if (trimmed.isEmpty())
+        return path.isEmpty() ? RegStatus::Ok : RegStatus::Invalid;
+    // No other empty components: a leading or doubled '\' is a malformed
     // path, not a way to name the key above.
-    for (const QString& part : path.split(QLatin1Char('\\'))) {
+    for (const QString& part : trimmed.split(QLatin1Char('\\'))) {
         if (part.isEmpty() || part.size() > CRegistry::kMaxKeyNameLength)
             return RegStatus::Invalid;
         target.components << part;

@@ -78,6 +78,19 @@ TEST(CreateDirectoryTree, CreatesFoldersUpToTheLastSlash)
     }
 }
 
+// A path too long for the system fails deep down; the folders made on the
+// way are removed again.
+TEST(CreateDirectoryTree, FailureHalfwayRemovesWhatItMade)
+{
+    QString path = SandboxPath("deep/");
+    ASSERT_TRUE(QDir().mkpath(path));
+    for (int i = 0; i < 3000; ++i)
+        path += QStringLiteral("d/");
+    EXPECT_FALSE(CreateDirectoryTree(path));
+    EXPECT_FALSE(QFileInfo::exists(SandboxPath("deep/d")));
+    EXPECT_TRUE(IsDir(SandboxPath("deep")));
+}
+
 TEST(CreateDirectoryTree, EmptyOrBlankPathIsTrue)
 {
     EXPECT_TRUE(CreateDirectoryTree(QString()));

@@ -1,8 +1,7 @@
 // The sample product's real installer, made with norvex-pack, run unattended
 // in the sandbox root: install, repair, upgrade by text comparison of
 // versions, removal through the installed uninstall.exe, start-up failure.
-#include "support/Process.h"
-#include "support/Sandbox.h"
+#include "E2ESupport.h"
 
 #include "app/MessageTable.h"
 #include "engine/RegistryHelpers.h"
@@ -26,24 +25,9 @@ const QString kProductKey = QStringLiteral("Software\\Tessaly\\LabelPrint");
 const QString kUninstallKey =
     QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelPrint");
 
-struct RunResult {
-    int exitCode = -1;
-    QStringList out;
-    QString err;
-};
-
-RunResult RunProgram(const QString& program, const QStringList& arguments)
-{
-    const TESTS::ProcessResult r = TESTS::RunProcess(program, arguments,
-        {QStringLiteral("LC_ALL=zh_CN.UTF-8"), QStringLiteral("DISPLAY")}, 180000);
-    return {r.exitCode, r.out.split(u'\n', Qt::SkipEmptyParts), r.err};
-}
-
-std::string Show(const RunResult& r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nout:\n" + r.out.join(u'\n') + "\nerr:\n" + r.err)
-        .toStdString();
-}
+using E2E::RunProgram;
+using E2E::RunResult;
+using E2E::Show;
 
 class UnattendedRunTest : public testing::Test {
 protected:
@@ -58,26 +42,11 @@ protected:
     }
 
     // The sample installer again, with another version in its manifest.
-    QString InstallerWithVersion(const QString& version)
+    static QString InstallerWithVersion(const QString& version)
     {
-        QByteArray manifest = TESTS::ReadFileBytes(QStringLiteral(SAMPLE_MANIFEST));
-        manifest.replace("ver=\"1.0.0\"/>\n\t<info>", "ver=\"" + version.toUtf8() + "\"/>\n\t<info>");
-        const QString dir = TESTS::SandboxPath(QStringLiteral("build-") + version + u'/');
-        TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
-        const QString pack = QStringLiteral(NORVEX_PACK_EXE);
-        const RunResult built = RunProgram(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
-                                           dir + QStringLiteral("Install.xml"), QStringLiteral("--source"),
-                                           QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
-                                           QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"),
-                                           QStringLiteral("1"), QStringLiteral("-o"),
-                                           dir + QStringLiteral("labelprint.cab")});
-        EXPECT_EQ(built.exitCode, 0) << Show(built);
-        const RunResult attached =
-            RunProgram(pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
-                       QStringLiteral("--package"), dir + QStringLiteral("labelprint.cab"), QStringLiteral("-o"),
-                       dir + QStringLiteral("LabelPrintSetup")});
-        EXPECT_EQ(attached.exitCode, 0) << Show(attached);
-        return dir + QStringLiteral("LabelPrintSetup");
+        return E2E::SampleInstaller(version, [&](QByteArray& manifest) {
+            manifest.replace("ver=\"1.0.0\"/>\n\t<info>", "ver=\"" + version.toUtf8() + "\"/>\n\t<info>");
+        });
     }
 
     RunResult Install(const QString& program, const QStringList& more = {})

@@ -174,6 +174,26 @@ TEST_F(DeployFilesTest, CancelStopsInsideTheNextFileAndKeepsEarlierOnes)
     EXPECT_FALSE(QFileInfo::exists(Installed(QStringLiteral("uninstall.exe"))));
 }
 
+// Manifests written on Windows name files as "bin\\a.dll": a path below the
+// file's folder, each part a plain name.
+TEST_F(DeployFilesTest, BackslashNamesArePathsBelowTheFolder)
+{
+    ExecSql(engine.PackagePath, QStringLiteral("update files set name='doc\\sub\\readme.txt' where name='readme.txt'"));
+    engine.Manifest.files = {FileEntry(QStringLiteral("doc\\sub\\readme.txt"), QStringLiteral("$intallpath$"))};
+    ASSERT_TRUE(engine.DeployFiles(nullptr));
+    EXPECT_EQ(TESTS::ReadFileBytes(engine.InstallFolder + QStringLiteral("doc/sub/readme.txt")).size(), 4200);
+
+    const char16_t* refused[] = {u"doc\\..\\..\\readme.txt", u"doc\\\\readme.txt", u"\\readme.txt",
+                                 u"doc\\.\\readme.txt", u"doc\\", u"doc/../readme.txt"};
+    for (const char16_t* name : refused) {
+        SCOPED_TRACE(QString::fromUtf16(name).toStdString());
+        engine.Manifest.files = {FileEntry(QString::fromUtf16(name), QStringLiteral("$intallpath$"))};
+        EXPECT_FALSE(engine.DeployFiles(nullptr));
+    }
+    EXPECT_FALSE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("readme.txt")));
+    EXPECT_FALSE(QFileInfo::exists(QDir::cleanPath(engine.InstallFolder + QStringLiteral("../readme.txt"))));
+}
+
 TEST_F(DeployFilesTest, FoldersThatAreNotAbsolutePathsStopBeforeWriting)
 {
     const QString cwd = TESTS::SandboxPath(QStringLiteral("cwd"));

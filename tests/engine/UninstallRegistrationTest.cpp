@@ -248,7 +248,14 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
                               PLATFORM::DesktopFolder(),
                               PLATFORM::QuickLaunchFolder(),
                               PLATFORM::TempFolder(),
-                              home + QStringLiteral(".local")};
+                              home + QStringLiteral(".local"),
+                              // The registry store's folders and the system folders.
+                              QFileInfo(PLATFORM::UserHivePath()).path(),
+                              QFileInfo(PLATFORM::MachineHivePath()).path(),
+                              TESTS::SandboxPath(QStringLiteral("usr")),
+                              TESTS::SandboxPath(QStringLiteral("var")),
+                              TESTS::SandboxPath(QStringLiteral("etc")),
+                              TESTS::SandboxPath(QStringLiteral("var/lib"))};
     for (const QString& folder : special)
         TESTS::WriteFileBytes(folder + QStringLiteral("/uninstall.xml"), "<install/>");
     QDir().mkpath(engine.InstallFolder);
@@ -266,6 +273,7 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
     for (const QString& folder : refused) {
         SCOPED_TRACE(folder.toStdString());
         EXPECT_FALSE(engine.RemoveInstallFolder(folder));
+        EXPECT_FALSE(engine.RemoveInstalledFiles(folder));
     }
     for (const QString& folder : special)
         EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/uninstall.xml"))) << folder.toStdString();
@@ -281,6 +289,6 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scopes, RemoveInstallFolderTest, testing::Values("user", "machine"),
-                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+                         [](const testing::TestParamInfo<const char*>& c) { return std::string(c.param); });
 
 }  // namespace

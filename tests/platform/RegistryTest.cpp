@@ -198,13 +198,25 @@ TEST_F(RegistryTest, MissingKeysAndValues)
     EXPECT_TRUE(CRegistry::KeyExists(HKCU, "Software\\Some"));
 }
 
+// Manifests written for Windows may end a subkey with one '\\'.
+TEST_F(RegistryTest, OneTrailingBackslashNamesTheSameKey)
+{
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep\\", "v", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
+    EXPECT_EQ(ValueNames(HKCU, "Software\\Keep"), QStringList{"v"});
+    EXPECT_TRUE(CRegistry::KeyExists(HKCU, "Software\\Keep\\"));
+    EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\Keep\\", "v", nullptr, nullptr), RegStatus::Ok);
+    EXPECT_EQ(CRegistry::DeleteKey(HKCU, "Software\\Keep\\"), RegStatus::Ok);
+    EXPECT_FALSE(CRegistry::KeyExists(HKCU, "Software\\Keep"));
+    EXPECT_TRUE(CRegistry::KeyExists(HKCU, "Software"));
+}
+
 TEST_F(RegistryTest, MalformedPathsAndRootsAreRefused)
 {
     ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep", "v", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
     ASSERT_EQ(CRegistry::SetValue(HKCR, ".lbx", "", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
     const QString tooLong(256, 'k');
     const QString longest(255, 'k');
-    const char* const badPaths[] = {"\\Software", "Software\\\\Keep", "Software\\Keep\\"};
+    const char* const badPaths[] = {"\\Software", "Software\\\\Keep", "Software\\Keep\\\\", "\\"};
     for (const char* path : badPaths) {
         SCOPED_TRACE(path);
         EXPECT_EQ(CRegistry::SetValue(HKCU, path, "v", RegSz, {}), RegStatus::Invalid);

@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(Locales, LocaleMapping,
         LocaleCase{"", 0x0409}, LocaleCase{".UTF-8", 0x0409}, LocaleCase{"@euro", 0x0409},
         LocaleCase{"eo", 0x0409}, LocaleCase{"xx_YY", 0x0409}, LocaleCase{"_", 0x0409},
         LocaleCase{"z", 0x0409}, LocaleCase{"zhx_TW", 0x0409}),
-    [](const testing::TestParamInfo<LocaleCase>& info) {
-        return TESTS::SafeCaseName(std::to_string(info.index) + "_" + info.param.locale);
+    [](const testing::TestParamInfo<LocaleCase>& c) {
+        return TESTS::SafeCaseName(std::to_string(c.index) + "_" + c.param.locale);
     });
 
 struct EnvCase {

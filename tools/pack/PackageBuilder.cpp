@@ -1,5 +1,6 @@
 #include "pack/PackageBuilder.h"
 
+#include "common/FileHelpers.h"
 #include "manifest/InstallInfo.h"
 #include "manifest/XmlFileBase.h"
 #include "pack/PackageWriter.h"
@@ -68,12 +69,9 @@ int CollectFileEntries(void* context, BASE::CXmlNode root)
     return 0;
 }
 
-// Names become file names at installation: no folders, nothing special.
-bool IsUsableName(const QString& name)
-{
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
-           !name.contains(u'\\') && !name.contains(QChar(0));
-}
+// Names become paths below their folder at installation, by the installer's
+// own rule.
+bool IsUsableName(const QString& name) { return !RelativeFileName(name).isEmpty(); }
 
 bool StatFile(const QString& path, qint64& size, qint64& mtime)
 {

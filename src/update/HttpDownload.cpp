@@ -1,0 +1,475 @@
+#include "update/HttpDownload.h"
+
+#include "app/TextFormat.h"
+#include "update/DownloadProgress.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr long kConnectTimeoutMs = 10000;
+constexpr long kReadSize = 65535;
+constexpr int kMaxRedirects = 10;
+// A server that sends nothing for this long has gone away; without it a
+// stalled transfer would block the one thread for good.
+constexpr long kStallSeconds = 60;
+
+bool IsBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+QStringView TrimLeft(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    return text.mid(i);
+}
+
+// Like the C library's strtoll: leading blanks, a sign, digits; the first
+// other character ends it; no digits give 0. Saturates instead of overflowing.
+qint64 ToInteger(QStringView text)
+{
+    text = TrimLeft(text);
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        const int digit = text[i].unicode() - u'0';
+        value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+int ToInt(QStringView text)
+{
+    const qint64 v = ToInteger(text);
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + qint64(doe) - 719468;
+}
+
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+QString UserAgent()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("NorvexSetup") : name;
+}
+
+bool WriteAll(int fd, const char* data, size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        length -= size_t(n);
+    }
+    return true;
+}
+
+mode_t CreatedFileMode()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// One download: the response being read, the temporary file and the display.
+class CTransfer {
+public:
+    CTransfer(const QString& targetPath, const QString& displayName, CDownloadProgress* progress,
+              const QString& title)
+        : m_target(targetPath), m_displayName(displayName), m_progress(progress), m_title(title)
+    {
+    }
+    CTransfer(const CTransfer&) = delete;
+    CTransfer& operator=(const CTransfer&) = delete;
+
+    ~CTransfer()
+    {
+        if (m_progressStarted)
+            m_progress->Stop();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_tempName.isEmpty())
+            ::unlink(m_tempName.constData());
+    }
+
+    bool Run(const QString& url);
+
+private:
+    enum class Stop { None, Redirect, Failed, UpToDate, Cancelled };
+
+    static size_t HeaderCallback(char* data, size_t size, size_t count, void* self)
+    {
+        return static_cast<CTransfer*>(self)->OnHeader(QByteArray(data, qsizetype(size * count)))
+                   ? size * count
+                   : 0;
+    }
+    static size_t BodyCallback(char* data, size_t size, size_t count, void* self)
+    {
+        return static_cast<CTransfer*>(self)->OnBody(data, size * count) ? size * count : 0;
+    }
+    static int ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        return static_cast<CTransfer*>(self)->PollCancel() ? 1 : 0;
+    }
+
+    bool OnHeader(const QByteArray& line);
+    bool OnHeadersDone();
+    bool OnBody(const char* data, size_t length);
+    bool PollCancel();
+    bool IsUpToDate() const;
+    bool OpenTemporary();
+    bool Finish();
+    QString ProgressLine() const
+    {
+        return FormatText(QStringLiteral(u"下载 %s  ( %d / %d )..."),
+                          {m_displayName, QString::number(m_received), QString::number(m_expected)});
+    }
+
+    const QString m_target;
+    const QString m_displayName;
+    CDownloadProgress* const m_progress;
+    const QString m_title;
+
+    // The response being read; a redirect starts a new one.
+    int m_status = 0;
+    QByteArray m_lastModified;
+    QByteArray m_contentLength;
+    QByteArray m_location;
+    bool m_hasLastModified = false;
+    bool m_hasContentLength = false;
+    Stop m_stop = Stop::None;
+
+    std::optional<qint64> m_serverTime;
+    qint64 m_expected = 0;
+    qint64 m_received = 0;
+    int m_fd = -1;
+    QByteArray m_tempName;
+    bool m_progressStarted = false;
+};
+
+bool CTransfer::OnHeader(const QByteArray& raw)
+{
+    const QByteArray line = raw.trimmed();
+    if (line.startsWith("HTTP/")) {
+        const int space = line.indexOf(' ');
+        m_status = space < 0 ? 0 : ToInt(QString::fromLatin1(line.mid(space + 1)));
+        m_lastModified.clear();
+        m_contentLength.clear();
+        m_location.clear();
+        m_hasLastModified = m_hasContentLength = false;
+        return true;
+    }
+    if (line.isEmpty()) {
+        // Interim answers (100 Continue) come before the real one.
+        if (m_status >= 100 && m_status < 200)
+            return true;
+        return OnHeadersDone();
+    }
+    const int colon = line.indexOf(':');
+    if (colon <= 0)
+        return true;
+    const QByteArray name = line.left(colon).trimmed().toLower();
+    const QByteArray value = line.mid(colon + 1).trimmed();
+    // The first of repeated headers counts.
+    if (name == "last-modified" && !m_hasLastModified) {
+        m_lastModified = value;
+        m_hasLastModified = true;
+    } else if (name == "content-length" && !m_hasContentLength) {
+        m_contentLength = value;
+        m_hasContentLength = true;
+    } else if (name == "location" && m_location.isEmpty()) {
+        m_location = value;
+    }
+    return true;
+}
+
+bool CTransfer::OnHeadersDone()
+{
+    static const int redirects[] = {301, 302, 303, 307, 308};
+    if (std::find(std::begin(redirects), std::end(redirects), m_status) != std::end(redirects)
+        && !m_location.isEmpty()) {
+        m_stop = Stop::Redirect;
+        return false;
+    }
+    if (m_status != 200) {
+        m_stop = Stop::Failed;
+        return false;
+    }
+    m_serverTime.reset();
+    if (m_hasLastModified) {
+        if (const std::optional<HttpDate> date = ParseHttpDate(QString::fromLatin1(m_lastModified))) {
+            m_serverTime = HttpDateToUnixTime(*date);
+            if (!m_serverTime) {
+                m_stop = Stop::Failed;
+                return false;
+            }
+        }
+    }
+    m_expected = m_hasContentLength ? ToInteger(QString::fromLatin1(m_contentLength)) : 0;
+
+    if (IsUpToDate()) {
+        m_stop = Stop::UpToDate;
+        return false;
+    }
+    if (!OpenTemporary()) {
+        m_stop = Stop::Failed;
+        return false;
+    }
+    if (m_progress) {
+        m_progress->Start(m_title);
+        m_progressStarted = true;
+        m_progress->SetCancelMessage(QStringLiteral(u"用户中止下载操作..."));
+        m_progress->SetLine(1, m_title);
+        if (m_progress->HasUserCancelled()) {
+            m_stop = Stop::Cancelled;
+            return false;
+        }
+        m_progress->SetLine(2, ProgressLine());
+    }
+    return true;
+}
+
+bool CTransfer::OnBody(const char* data, size_t length)
+{
+    if (m_stop != Stop::None || m_fd < 0)
+        return false;
+    if (!WriteAll(m_fd, data, length)) {
+        m_stop = Stop::Failed;
+        return false;
+    }
+    m_received += qint64(length);
+    if (m_progress) {
+        m_progress->SetProgress(m_received, m_expected);
+        if (m_progress->HasUserCancelled()) {
+            m_stop = Stop::Cancelled;
+            return false;
+        }
+        m_progress->SetLine(2, ProgressLine());
+    }
+    return true;
+}
+
+// Lets Cancel work while the server sends nothing.
+bool CTransfer::PollCancel()
+{
+    if (!m_progressStarted || m_stop != Stop::None || !m_progress->HasUserCancelled())
+        return false;
+    m_stop = Stop::Cancelled;
+    return true;
+}
+
+bool CTransfer::IsUpToDate() const
+{
+    if (!m_serverTime)
+        return false;
+    const QByteArray name = QFile::encodeName(m_target);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && qint64(st.st_size) == m_expected
+                      && qint64(st.st_mtim.tv_sec) == *m_serverTime && st.st_mtim.tv_nsec == 0;
+    ::close(fd);
+    return same;
+}
+
+bool CTransfer::OpenTemporary()
+{
+    const QFileInfo target(m_target);
+    if (m_target.isEmpty() || target.fileName().isEmpty() || target.isDir())
+        return false;
+    QByteArray name = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
+    m_fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    m_tempName = name;
+    return true;
+}
+
+bool CTransfer::Finish()
+{
+    // Compared without sign, as a negative length would be.
+    if (quint64(m_received) < quint64(m_expected))
+        return false;
+    bool ok = ::fchmod(m_fd, CreatedFileMode()) == 0;
+    if (ok && m_serverTime) {
+        struct timespec times[2];
+        times[0].tv_sec = times[1].tv_sec = time_t(*m_serverTime);
+        times[0].tv_nsec = times[1].tv_nsec = 0;
+        ok = ::futimens(m_fd, times) == 0;
+    }
+    // close() can report a deferred write error.
+    if (::close(m_fd) != 0)
+        ok = false;
+    m_fd = -1;
+    if (ok)
+        ok = ::rename(m_tempName.constData(), QFile::encodeName(m_target).constData()) == 0;
+    if (ok)
+        m_tempName.clear();
+    return ok;
+}
+
+bool CTransfer::Run(const QString& startUrl)
+{
+    InitCurlOnce();
+    CURL* curl = curl_easy_init();
+    if (!curl)
+        return false;
+    const std::unique_ptr<CURL, void (*)(CURL*)> guard(curl, curl_easy_cleanup);
+
+    const QByteArray userAgent = UserAgent().toUtf8();
+    const QByteArray caFile = qgetenv(kTestCaFileVariable);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects are followed here, one request at a time, to keep the scheme rule.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+    // A proxy's own answer to CONNECT is not the server's.
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReadSize);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CTransfer::HeaderCallback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CTransfer::BodyCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CTransfer::ProgressCallback);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+
+    QUrl url(startUrl, QUrl::StrictMode);
+    for (int hop = 0;; ++hop) {
+        const QString scheme = url.scheme().toLower();
+        if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
+            return false;
+        const QByteArray encoded = url.toEncoded(QUrl::RemoveFragment);
+        curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
+        m_status = 0;
+        m_stop = Stop::None;
+        const CURLcode rc = curl_easy_perform(curl);
+
+        switch (m_stop) {
+        case Stop::UpToDate:
+            return true;
+        case Stop::Failed:
+        case Stop::Cancelled:
+            return false;
+        case Stop::Redirect: {
+            if (hop >= kMaxRedirects)
+                return false;
+            const QUrl next = url.resolved(QUrl::fromEncoded(m_location));
+            // Never from a secure connection down to a plain one.
+            if (scheme == u"https" && next.scheme().toLower() != u"https")
+                return false;
+            url = next;
+            continue;
+        }
+        case Stop::None:
+            if (rc != CURLE_OK || m_fd < 0)
+                return false;
+            return Finish();
+        }
+        return false;
+    }
+}
+
+}  // namespace
+
+std::optional<HttpDate> ParseHttpDate(const QString& value)
+{
+    const qsizetype comma = value.indexOf(u',');
+    if (comma < 0)
+        return std::nullopt;
+    HttpDate date;
+    QStringView text = TrimLeft(QStringView(value).mid(comma + 1));
+    date.day = ToInt(text.left(2));
+
+    static const QString months = QStringLiteral("jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec");
+    const qsizetype found = months.indexOf(text.mid(3, 3).toString().toLower());
+    date.month = found < 0 ? 1 : int(found / 4) + 1;
+
+    text = TrimLeft(text.mid(6));
+    qsizetype blank = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u' ' || text[i] == u'\t') {
+            blank = i;
+            break;
+        }
+    }
+    if (blank < 0) {
+        date.year = 2000;
+    } else {
+        date.year = ToInt(text.left(blank));
+        text = TrimLeft(text.mid(blank + 1));
+    }
+    date.hour = ToInt(text.left(2));
+    date.minute = ToInt(text.mid(3, 2));
+    date.second = ToInt(text.mid(6, 2));
+    return date;
+}
+
+std::optional<qint64> HttpDateToUnixTime(const HttpDate& d)
+{
+    if (d.year < 1900 || d.year > 3000 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31
+        || d.hour < 0 || d.hour > 23 || d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59)
+        return std::nullopt;
+    const qint64 days = DaysFromCivil(d.year, unsigned(d.month), 1) + (d.day - 1);
+    return days * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+}
+
+bool HttpDownloadFile(const QString& url, const QString& targetPath, const QString& displayName,
+                      CDownloadProgress* progress, const QString& title)
+{
+    CTransfer transfer(targetPath, displayName, progress, title);
+    return transfer.Run(url);
+}

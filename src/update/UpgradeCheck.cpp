@@ -1,0 +1,110 @@
+#include "update/UpgradeCheck.h"
+
+#include "app/TextFormat.h"
+#include "common/MD5Encode.h"
+#include "manifest/UpgradeInfo.h"
+#include "platform/ProgramStart.h"
+#include "platform/TempFiles.h"
+#include "update/HttpDownload.h"
+#include "update/WizardWindow.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <string_view>
+
+namespace {
+
+const char16_t kInstallerFailed[] = u"下载新版本的安装程序出现意外的错误，将继续安装本版本的程序！";
+
+std::u16string_view CodeUnits(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
+}
+
+// Removes a file when it goes out of scope.
+class CRemoveLater {
+public:
+    explicit CRemoveLater(QString path) : m_path(std::move(path)) {}
+    CRemoveLater(const CRemoveLater&) = delete;
+    CRemoveLater& operator=(const CRemoveLater&) = delete;
+    ~CRemoveLater() { QFile::remove(m_path); }
+
+private:
+    QString m_path;
+};
+
+}  // namespace
+
+bool IsNewerVersion(const QString& candidate, const QString& current)
+{
+    return CodeUnits(candidate) > CodeUnits(current);
+}
+
+CUpgradeCheck::CUpgradeCheck(const CInstallInfo& manifest, CMessageBox& messageBox, CWizardWindow& window)
+    : StartDetached(&PLATFORM::StartDetached),
+      m_manifest(manifest),
+      m_messageBox(messageBox),
+      m_window(window)
+{
+}
+
+bool CUpgradeCheck::CheckForUpgrade(CDownloadProgress* progress)
+{
+    m_window.BeginWaitCursor();
+    const bool started = Check(progress);
+    m_window.EndWaitCursor();
+    return started;
+}
+
+bool CUpgradeCheck::Check(CDownloadProgress* progress)
+{
+    if (m_manifest.info.url.size() <= 10)
+        return false;
+    // The empty file only keeps the name unique while its ".exe" twin is used.
+    const QString reserved = CreateTempFileName(QStringLiteral("INI"));
+    if (reserved.isEmpty())
+        return false;
+    const CRemoveLater removeReserved(reserved);
+    const QString target = reserved + QStringLiteral(".exe");
+
+    if (!HttpDownloadFile(m_manifest.info.url, target, QStringLiteral(u"升级程序"), progress,
+                          QStringLiteral(u"下载文件")))
+        return false;
+    m_window.RestoreWaitCursor();
+
+    CUpgradeInfo descriptor;
+    const bool loaded = descriptor.Load(target);
+    // The installer, if any, comes under the same name; nothing else may be
+    // started in its place.
+    QFile::remove(target);
+    if (!loaded || !IsNewerVersion(descriptor.version, m_manifest.version.ver))
+        return false;
+
+    QString notes = FormatText(QStringLiteral(u"更新内容：\n%s"), {descriptor.info});
+    notes.replace(u'|', u'\n');
+    const QString prompt = FormatMessage(1325, {descriptor.version, m_manifest.version.ver, notes});
+    if (m_messageBox.Show(prompt, QString(), MessageIcon::Question, MessageButtons::YesNo)
+        != MessageAnswer::Yes)
+        return false;
+
+    bool ok = HttpDownloadFile(descriptor.url, target, QStringLiteral(u"下载"), progress,
+                               QStringLiteral(u"下载新版本安装程序"));
+    // Only the installer the descriptor announced is run.
+    const QString md5 = descriptor.md5.trimmed();
+    if (ok && !md5.isEmpty())
+        ok = GetMD5OfFile(target).compare(md5, Qt::CaseInsensitive) == 0;
+    if (ok)
+        ok = ::chmod(QFile::encodeName(target).constData(), 0700) == 0;
+    if (ok)
+        ok = StartDetached(target, {});
+    if (!ok) {
+        QFile::remove(target);
+        m_messageBox.Show(QString::fromUtf16(kInstallerFailed), QString(), MessageIcon::None,
+                          MessageButtons::Ok);
+        return false;
+    }
+    m_window.CloseWizard();
+    return true;
+}
