@@ -6,54 +6,44 @@
 #include <QFileInfo>
 
 #include <array>
-#include <optional>
 
 namespace {
 
-struct ModeSwitch {
+// One row per switch: its name (compared ignoring case), whether the next
+// argument is its value, and what it sets.
+struct Switch {
     const char16_t* name;
-    RunMode mode;
+    bool takesValue;
+    void (*apply)(CCommandLine& line, const QString& value);
 };
 
-constexpr std::array<ModeSwitch, 5> kModeSwitches = {{
-    {u"install", RunMode::Install},
-    {u"uninstall", RunMode::Uninstall},
-    {u"upgrade", RunMode::Upgrade},
-    {u"repair", RunMode::Repair},
-    {u"douninstall", RunMode::DoUninstall},
+template <RunMode mode>
+void SetMode(CCommandLine& line, const QString&)
+{
+    line.mode = mode;
+    line.modeSwitchGiven = true;
+}
+
+constexpr std::array<Switch, 10> kSwitches = {{
+    {u"install", false, SetMode<RunMode::Install>},
+    {u"uninstall", false, SetMode<RunMode::Uninstall>},
+    {u"upgrade", false, SetMode<RunMode::Upgrade>},
+    {u"repair", false, SetMode<RunMode::Repair>},
+    {u"douninstall", false, SetMode<RunMode::DoUninstall>},
+    {u"silent", false, [](CCommandLine& line, const QString&) { line.silent = true; }},
+    {u"log", true, [](CCommandLine& line, const QString& value) { line.logPath = value; }},
+    {u"help", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"h", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"?", false, [](CCommandLine& line, const QString&) { line.help = true; }},
 }};
 
-constexpr char16_t kSilentSwitch[] = u"silent";
-constexpr char16_t kLogSwitch[] = u"log";
-constexpr std::array<const char16_t*, 3> kHelpSwitches = {u"help", u"h", u"?"};
-
-std::optional<RunMode> ModeForSwitch(const QString& name)
+const Switch* FindSwitch(const QString& name)
 {
-    for (const ModeSwitch& entry : kModeSwitches) {
+    for (const Switch& entry : kSwitches) {
         if (name.compare(QString::fromUtf16(entry.name), Qt::CaseInsensitive) == 0)
-            return entry.mode;
+            return &entry;
     }
-    return std::nullopt;
-}
-
-bool IsNamed(const QString& name, const char16_t* known)
-{
-    return name.compare(QString::fromUtf16(known), Qt::CaseInsensitive) == 0;
-}
-
-bool IsHelpSwitch(const QString& name)
-{
-    for (const char16_t* known : kHelpSwitches) {
-        if (IsNamed(name, known))
-            return true;
-    }
-    return false;
-}
-
-// The name after "-", "--" or "/".
-QString SwitchName(const QString& argument)
-{
-    return argument.mid(argument.startsWith(u"--") ? 2 : 1);
+    return nullptr;
 }
 
 QString StripQuotes(QString text)
@@ -67,11 +57,7 @@ QString StripQuotes(QString text)
 
 }  // namespace
 
-bool CCommandLine::IsKnownSwitch(const QString& name)
-{
-    return ModeForSwitch(name).has_value() || IsNamed(name, kSilentSwitch) ||
-           IsNamed(name, kLogSwitch) || IsHelpSwitch(name);
-}
+bool CCommandLine::IsKnownSwitch(const QString& name) { return FindSwitch(name) != nullptr; }
 
 bool CCommandLine::ForcesUninstall(const QString& modulePath)
 {
@@ -89,29 +75,31 @@ CCommandLine CCommandLine::Parse(const QStringList& arguments, const QString& mo
             result.pathArgument = argument;
             continue;
         }
-        QString name = SwitchName(argument);
-        QString inlineValue;
+        // "--name" is the GNU spelling of "-name"; "--name=value" gives a
+        // value inline.
+        QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+        QString value;
         const qsizetype equals = name.indexOf(u'=');
-        const bool hasInlineValue = argument.startsWith(u"--") && equals > 0;
-        if (hasInlineValue) {
-            inlineValue = name.mid(equals + 1);
+        const bool inlineValue = argument.startsWith(u"--") && equals > 0;
+        if (inlineValue) {
+            value = name.mid(equals + 1);
             name.truncate(equals);
         }
-        if (const std::optional<RunMode> mode = ModeForSwitch(name); mode && !hasInlineValue) {
-            result.mode = *mode;
-            result.modeSwitchGiven = true;
-        } else if (IsNamed(name, kSilentSwitch) && !hasInlineValue) {
-            result.silent = true;
-        } else if (IsHelpSwitch(name) && !hasInlineValue) {
-            result.help = true;
-        } else if (IsNamed(name, kLogSwitch)) {
-            if (hasInlineValue ? inlineValue.isEmpty() : i + 1 >= arguments.size())
-                result.switchWithoutValue = argument;
-            else
-                result.logPath = hasInlineValue ? inlineValue : arguments[++i];
-        } else {
+        const Switch* known = FindSwitch(name);
+        if (!known || (inlineValue && !known->takesValue)) {
             result.unknownSwitches << argument;
+            continue;
         }
+        if (known->takesValue && !inlineValue) {
+            // The next argument is the value whatever it looks like.
+            if (i + 1 < arguments.size())
+                value = arguments[++i];
+        }
+        if (known->takesValue && value.isEmpty()) {
+            result.switchWithoutValue = argument;
+            continue;
+        }
+        known->apply(result, value);
     }
     if (ForcesUninstall(modulePath))
         result.mode = RunMode::Uninstall;

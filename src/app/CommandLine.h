@@ -13,10 +13,10 @@ public:
     // Parses the arguments after argument 0, in order:
     //   "-name", "--name"  a switch; names are compared ignoring case. Unknown
     //            ones change nothing and are kept in unknownSwitches (an
-    //            unattended run refuses them).
+    //            unattended run refuses them). A switch with a value
+    //            ("-log FILE") takes the next argument, or "--log=FILE".
     //   "/name"  a switch only when name is a known switch name; otherwise the
     //            whole argument is the path argument (Linux paths start with '/').
-    //   "log"    takes the next argument as the log file ("--log=FILE" too).
     //   "help", "h", "?"  ask for the switch list.
     //   other    the path argument (the last one wins).
     // Then the file-name rule (see ForcesUninstall) and the removal of double

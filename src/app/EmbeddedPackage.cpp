@@ -3,6 +3,7 @@
 #include "engine/InstallEngine.h"
 #include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
+#include "platform/FileWriter.h"
 #include "platform/TempFiles.h"
 #include "resources/TemplatePair.h"
 
@@ -52,11 +53,10 @@ bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
         const PLATFORM::ResourceEntry* entry = Find(kPackageId);
         return entry && m_resources.SaveToFile(*entry, path);
     }
-    const QByteArray bytes = TemplateBytes(kPackageId);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size() && file.flush();
+    // A working file of this run, kept private like the attached one.
+    PLATFORM::FileWriteOptions options;
+    options.exactMode = 0600;
+    return PLATFORM::WriteFileInPlace(path, TemplateBytes(kPackageId), options);
 }
 
 CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const

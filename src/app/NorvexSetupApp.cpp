@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -19,11 +20,21 @@ namespace {
 
 constexpr int kStartupFailedExitCode = 2;
 
-void WriteText(std::FILE* stream, const QString& text)
+QString RunModeName(RunMode mode)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    switch (mode) {
+    case RunMode::Install:
+        return QStringLiteral("install");
+    case RunMode::Upgrade:
+        return QStringLiteral("upgrade");
+    case RunMode::Repair:
+        return QStringLiteral("repair");
+    case RunMode::Uninstall:
+        return QStringLiteral("uninstall");
+    case RunMode::DoUninstall:
+        return QStringLiteral("douninstall");
+    }
+    return QString::number(int(mode));
 }
 
 }  // namespace
@@ -67,6 +78,20 @@ QString CNorvexSetupApp::PackageErrorText()
     return QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！");
 }
 
+void CNorvexSetupApp::WriteToStandardError(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void CNorvexSetupApp::WriteToStandardOutput(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 void CNorvexSetupApp::ShowStartupError(const QString& text)
 {
     m_messageBox->Show(text, ErrorCaption(), MessageIcon::Warning, MessageButtons::Ok);
@@ -75,6 +100,8 @@ void CNorvexSetupApp::ShowStartupError(const QString& text)
 
 bool CNorvexSetupApp::InitInstance()
 {
+    QElapsedTimer clock;
+    clock.start();
     SetSystemLanguageId(PLATFORM::SystemLanguageId());
 
     CInstallEngine& engine = *m_engine;
@@ -89,7 +116,7 @@ bool CNorvexSetupApp::InitInstance()
     const QString programName =
         QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
     if (m_commandLine.help) {
-        WriteText(stdout, SwitchListText(programName));
+        WriteToStandardOutput(SwitchListText(programName));
         m_result = StartupResult::HelpShown;
         return false;
     }
@@ -97,18 +124,40 @@ bool CNorvexSetupApp::InitInstance()
     if (m_commandLine.silent &&
         (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
         for (const QString& unknown : m_commandLine.unknownSwitches)
-            WriteText(stderr, UnknownSwitchText(programName, unknown) + u'\n');
+            WriteToStandardError(UnknownSwitchText(programName, unknown));
         if (!m_commandLine.switchWithoutValue.isEmpty())
-            WriteText(stderr, SwitchWithoutValueText(programName, m_commandLine.switchWithoutValue) + u'\n');
+            WriteToStandardError(SwitchWithoutValueText(programName, m_commandLine.switchWithoutValue));
         m_result = StartupResult::SwitchError;
         m_exitCode = kStartupFailedExitCode;
         return false;
     }
 
+    if (!m_commandLine.logPath.isEmpty()) {
+        QString why;
+        // Told once; the run does its job without a log.
+        if (!engine.Log.Open(QDir(m_workingFolder).absoluteFilePath(m_commandLine.logPath), &why))
+            WriteToStandardError(why);
+        engine.Log.Write(QStringLiteral("start: ") + QStringList(m_arguments).join(u' '));
+    }
+    Startup();
+    const bool succeeded = m_result == StartupResult::Ready && m_exitCode == 0;
+    engine.Log.Write(QStringLiteral("end: %1, exit code %2, %3 s")
+                         .arg(succeeded ? QStringLiteral("success") : QStringLiteral("failure"))
+                         .arg(m_exitCode)
+                         .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3));
+    engine.Log.Close();
+    return false;
+}
+
+void CNorvexSetupApp::Startup()
+{
+    CInstallEngine& engine = *m_engine;
+
     // The removal copy must run even while the first stage's window is open.
     if (engine.Mode != RunMode::DoUninstall && !m_singleInstance->Claim()) {
         m_result = StartupResult::SecondInstance;
-        return false;
+        engine.Log.Write(QStringLiteral("another installer window is open; it was asked to come forward"));
+        return;
     }
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
@@ -124,8 +173,9 @@ bool CNorvexSetupApp::InitInstance()
         if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)
             || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::ManifestError;
+            engine.Log.Failed(QStringLiteral("cannot load the manifest ") + manifestPath);
             ShowStartupError(ManifestErrorText());
-            return false;
+            return;
         }
         engine.ManifestPath = QFileInfo(manifestPath).absoluteFilePath();
         break;
@@ -137,16 +187,20 @@ bool CNorvexSetupApp::InitInstance()
         if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok
             || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::PackageError;
+            engine.Log.Failed(QStringLiteral("cannot load the package of ") + engine.ModulePath);
             ShowStartupError(PackageErrorText());
-            return false;
+            return;
         }
         break;
     }
     }
 
     engine.DetectPreviousInstall();
+    engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
+                         .arg(RunModeName(engine.Mode), engine.ModulePath,
+                              engine.PackagePath.isEmpty() ? QStringLiteral("none") : engine.PackagePath,
+                              engine.InstallFolder));
     m_result = StartupResult::Ready;
     if (m_runStep)
         m_exitCode = m_runStep(*this);
-    return false;
 }

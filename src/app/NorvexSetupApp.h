@@ -42,8 +42,9 @@ public:
     // answering later instances.
     virtual ~CNorvexSetupApp();
 
-    // The whole start-up, then the run step. Always false: there is no message
-    // loop of the application's own after it.
+    // The whole start-up, then the run step; with "-log FILE" the run is
+    // logged from the command line to its end. Always false: there is no
+    // message loop of the application's own after it.
     virtual bool InitInstance();
 
     CInstallEngine& Engine() { return *m_engine; }
@@ -72,7 +73,12 @@ public:
     static QString PackageErrorText();
 
 private:
+    // Everything after the command line: single instance, manifest, previous
+    // installation, the run step.
+    void Startup();
     void ShowStartupError(const QString& text);
+    static void WriteToStandardError(const QString& text);
+    static void WriteToStandardOutput(const QString& text);
 
     QStringList m_arguments;
     QString m_executablePath;

@@ -3,9 +3,9 @@
 #include "common/DecimalText.h"
 #include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
+#include "platform/FileWriter.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
 #include <sqlite3.h>
@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -76,39 +75,6 @@ bool TimeFromText(const QString& text, time_t& result)
     if (t == time_t(-1) && errno != 0)
         return false;
     result = t;
-    return true;
-}
-
-mode_t CurrentUmask()
-{
-    const mode_t mask = umask(022);
-    umask(mask);
-    return mask;
-}
-
-// Programs and scripts need the run bit; the package carries no mode bits.
-mode_t ModeForContent(const unsigned char* data, int64_t length)
-{
-    const bool script = length >= 2 && data[0] == '#' && data[1] == '!';
-    const bool elf = length >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' &&
-                     data[3] == 'F';
-    return ((script || elf) ? 0755 : 0644) & ~CurrentUmask();
-}
-
-bool WriteAll(int fd, const unsigned char* data, int64_t count)
-{
-    while (count > 0) {
-        const ssize_t written = ::write(fd, data, size_t(count));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (written == 0)
-            return false;
-        data += written;
-        count -= written;
-    }
     return true;
 }
 
@@ -184,6 +150,9 @@ public:
         return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
     }
 
+    // The stream ended before the entry's length was reached.
+    bool EndedEarly() const { return m_compressed && m_ended && m_stream.avail_out > 0; }
+
     // True when the data holds nothing more than the bytes taken: the stream ends
     // here, as a one-shot inflate into a buffer of exactly that size requires.
     bool Finished()
@@ -248,72 +217,61 @@ QString DigestText(const unsigned char digest[16])
 // bytes as they pass, and renames it over the target only when all `length`
 // bytes came out, their digest is `md5` and every write succeeded. So a damaged
 // entry, a failure or a cancel never leaves a half-written file and never
-// damages an existing one.
-bool RestoreTargetFile(const QString& targetPath, EntryBytes& source, int64_t length,
-                       const QString& md5, bool pump, const QString& timeText)
+// damages an existing one. failure receives the reason of a false result.
+bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryBytes& source,
+                       int64_t length, const QString& md5, bool pump, const QString& timeText,
+                       CFailure& failure)
 {
-    const QFileInfo target(targetPath);
-    if (target.fileName().isEmpty() || target.isDir())
+    const QString extracting = QStringLiteral("cannot extract %1 to").arg(name);
+    PLATFORM::FileWriteOptions options;
+    time_t stamp;
+    if (TimeFromText(timeText, stamp))
+        options.modified = stamp;
+    PLATFORM::CFileWriter writer(targetPath, options);
+    if (!writer.Open()) {
+        failure = writer.Failure();
         return false;
-    const QByteArray targetName = QFile::encodeName(targetPath);
-    // A read-only target stays as it is, as it would when written in place.
-    if (target.exists() && ::access(targetName.constData(), W_OK) != 0)
+    }
+    if (!source.Start()) {
+        failure = {extracting, targetPath, QStringLiteral("out of memory")};
         return false;
-    if (!source.Start())
-        return false;
-
-    QByteArray tempName = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
-    const int fd = ::mkostemps(tempName.data(), 5, O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    }
 
     GLOBAL::CMD5Encode digest;
-    unsigned char head[4] = {};
-    bool ok = true;
     for (int64_t offset = 0; offset < length;) {
         if (pump && PumpMessages() != 0) {
-            ok = false;
-            break;
+            failure = {extracting, targetPath, QStringLiteral("cancelled")};
+            return false;
         }
         const int64_t count = std::min(kChunkSize, length - offset);
         const unsigned char* chunk = source.Next(count);
         if (!chunk) {
-            ok = false;
-            break;
+            failure = {extracting, targetPath,
+                       source.EndedEarly() ? QStringLiteral("size does not match") : QStringLiteral("damaged data")};
+            return false;
         }
         digest.Update(chunk, uint32_t(count));
-        if (offset == 0)
-            std::memcpy(head, chunk, size_t(std::min<int64_t>(count, sizeof head)));
-        if (!WriteAll(fd, chunk, count)) {
-            ok = false;
-            break;
+        if (!writer.Write(chunk, size_t(count))) {
+            failure = writer.Failure();
+            return false;
         }
         offset += count;
     }
-    if (ok && source.Finished()) {
-        unsigned char sum[16];
-        digest.Final(sum);
-        ok = DigestText(sum) == md5;
-    } else {
-        ok = false;
+    if (!source.Finished()) {
+        failure = {extracting, targetPath, QStringLiteral("size does not match")};
+        return false;
     }
-    if (ok)
-        ok = ::fchmod(fd, ModeForContent(head, length)) == 0;
-    time_t stamp;
-    if (ok && TimeFromText(timeText, stamp)) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = stamp;
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ok = ::futimens(fd, times) == 0;
+    unsigned char sum[16];
+    digest.Final(sum);
+    if (DigestText(sum) != md5) {
+        failure = {extracting, targetPath, QStringLiteral("digest mismatch")};
+        return false;
     }
-    // close() can report a deferred write error (a full disk on some file systems).
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok)
-        ok = ::rename(tempName.constData(), targetName.constData()) == 0;
-    if (!ok)
-        ::unlink(tempName.constData());
-    return ok;
+    if (!writer.Commit()) {
+        failure = writer.Failure();
+        return false;
+    }
+    return true;
 }
 
 // The files table has no index on name, so every lookup scans the whole table;
@@ -448,9 +406,13 @@ void CInstallCabDB::CloseKeepingError()
 bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                                 const QString& packagePath, bool pump, int* outLength)
 {
+    m_failure.Clear();
+    const QString reading = QStringLiteral("cannot read the package");
     SetPath(packagePath);
-    if (!Open())
+    if (!Open()) {
+        m_failure = {reading, packagePath, GetLastError()};
         return false;
+    }
 
     bool result = false;
     DATABASE::CppSQLite3Query query;
@@ -469,13 +431,17 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
                                       "rowid as entryrow from files where name=?;"),
                        query, {name})) {
+                m_failure = {reading, packagePath, GetLastError()};
                 CloseKeepingError();
                 return false;
             }
         }
     }
     try {
-        if (!query.IsEof()) {
+        if (query.IsEof()) {
+            m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
+                         QStringLiteral("no such entry in the package")};
+        } else {
             const QString md5 = query.GetTextField(QStringLiteral("md5"));
             const QString timeText = query.GetTextField(QStringLiteral("time"));
             const int64_t mode = query.GetInt64Field(QStringLiteral("mode"));
@@ -520,17 +486,23 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             else
                 sizesOk = len == blobSize && length == blobSize;
 
-            if (sizesOk && handle) {
+            if (!sizesOk) {
+                m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
+                             QStringLiteral("size does not match")};
+            } else if (handle) {
                 EntryBytes source(handle.get(), len, mode == 1);
-                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
-            } else if (sizesOk) {
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
+                                           m_failure);
+            } else {
                 EntryBytes source(bytes, len, mode == 1);
-                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
+                                           m_failure);
             }
         }
         query.Finalize();
     } catch (const DATABASE::CppSQLite3Exception& e) {
         m_lastError = e.ErrorMessage();
+        m_failure = {reading, packagePath, m_lastError};
         result = false;
     }
     query = DATABASE::CppSQLite3Query();

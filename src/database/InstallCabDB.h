@@ -2,6 +2,7 @@
 // ExtractFile restores one entry by name onto the disk.
 #pragma once
 
+#include "common/Failure.h"
 #include "database/SQLiteDBBase.h"
 
 #include <QString>
@@ -23,7 +24,15 @@ public:
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
                      bool pump, int* outLength);
 
+    // Why the last ExtractFile returned false: the package could not be read
+    // (SQLite's message), the entry is missing, its size or digest does not
+    // match, its data is damaged, the user cancelled, or the target could not
+    // be written (the system's error text).
+    const CFailure& ExtractFailure() const { return m_failure; }
+
 private:
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
+
+    CFailure m_failure;
 };

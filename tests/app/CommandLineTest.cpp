@@ -18,6 +18,7 @@ struct ParseCase {
     RunMode mode;
     QString pathArgument;
     bool silent = false;
+    QString logPath = {};
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
@@ -31,6 +32,7 @@ TEST_P(CommandLineParse, GivesModePathAndFlags)
     EXPECT_EQ(line.mode, c.mode);
     EXPECT_EQ(line.pathArgument, c.pathArgument);
     EXPECT_EQ(line.silent, c.silent);
+    EXPECT_EQ(line.logPath, c.logPath);
 }
 
 const QString kSetup = QStringLiteral("/home/u/Downloads/norvexsetup");
@@ -68,7 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "/run/user/1000/norvex/UNa1b2c3.tmp.exe", RunMode::DoUninstall, kManifest},
         ParseCase{"SilentDash", {"-silent"}, kSetup, RunMode::Install, {}, true},
         ParseCase{"SilentSlashAnyCase", {"/SILENT", "-repair"}, kSetup, RunMode::Repair, {}, true},
-        ParseCase{"SilentWithFileNameRule", {"-Silent"}, kInstalledCopy, RunMode::Uninstall, {}, true}),
+        ParseCase{"SilentWithFileNameRule", {"-Silent"}, kInstalledCopy, RunMode::Uninstall, {}, true},
+        ParseCase{"LogTakesTheNextArgument", {"-log", "/var/tmp/run.log", "-silent"}, kSetup, RunMode::Install, {},
+                  true, "/var/tmp/run.log"},
+        ParseCase{"LogSlashAnyCaseWithPath", {"/LOG", "run.log", "/opt/x"}, kSetup, RunMode::Install, "/opt/x",
+                  false, "run.log"},
+        ParseCase{"LogValueThatLooksLikeASwitch", {"-log", "-repair"}, kSetup, RunMode::Install, {}, false,
+                  "-repair"},
+        ParseCase{"LogWithoutValueIgnored", {"-repair", "-log"}, kSetup, RunMode::Repair, {}, false, {}},
+        ParseCase{"LastLogWins", {"-log", "a.log", "-log", "b.log"}, kSetup, RunMode::Install, {}, false,
+                  "b.log"}),
     TESTS::CaseName());
 
 // Help, double dashes, the log file and the switches no name matched.

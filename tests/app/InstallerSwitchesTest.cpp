@@ -82,8 +82,8 @@ TEST_P(InstallerHelp, ShowsTheSwitchListInTheMachinesLanguage)
 
 INSTANTIATE_TEST_SUITE_P(
     Spellings, InstallerHelp, testing::Combine(testing::ValuesIn(kHelpCases), testing::ValuesIn(kLocales)),
-    [](const testing::TestParamInfo<std::tuple<HelpCase, Locale>>& info) {
-        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    [](const testing::TestParamInfo<std::tuple<HelpCase, Locale>>& p) {
+        return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
     });
 
 // The sample product as an installer people would download.
@@ -147,8 +147,8 @@ TEST_P(UnattendedBadSwitch, ExitsTwoNamingItAndInstallsNothing)
 INSTANTIATE_TEST_SUITE_P(
     Cases, UnattendedBadSwitch,
     testing::Combine(testing::ValuesIn(kBadSwitches), testing::ValuesIn(kLocales)),
-    [](const testing::TestParamInfo<std::tuple<BadSwitchCase, Locale>>& info) {
-        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    [](const testing::TestParamInfo<std::tuple<BadSwitchCase, Locale>>& p) {
+        return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
     });
 
 // The GNU spellings do what the single-dash ones do.
@@ -161,8 +161,9 @@ TEST(UnattendedSwitches, DoubleDashSilentAndLogInstall)
                                               LocaleEnvironment(kLocales[2]));
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(QFileInfo(InstallFolder() + QStringLiteral("/uninstall.xml")).isFile());
-    // The log file's name is never taken for the installation folder.
-    EXPECT_FALSE(QFileInfo::exists(log) && QFileInfo(log).isDir());
+    // The file after --log is the log, never the installation folder.
+    EXPECT_TRUE(QFileInfo(log).isFile());
+    EXPECT_TRUE(TESTS::ReadFileBytes(log).contains("start: ")) << TESTS::ReadFileBytes(log).constData();
 }
 
 // Outside an unattended run the wizard's rule stands: unknown switches are ignored.

@@ -1,5 +1,7 @@
 #include "pack/ManifestGenerator.h"
 
+#include "common/FileHelpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -138,6 +140,9 @@ QString CManifestGenerator::NameProblem(const QString& name)
         return problem;
     if (name.contains(kInstallMacro) || name.contains(kAppDataMacro))
         return QStringLiteral("holds a path macro");
+    // Whatever the installer itself takes for more than one name.
+    if (!IsSingleName(name))
+        return QStringLiteral("not a single name");
     return {};
 }
 

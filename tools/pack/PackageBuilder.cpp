@@ -5,6 +5,7 @@
 #include "manifest/XmlFileBase.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -168,16 +170,20 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
     if (options.progress)
         options.progress(0, total);
 
-    // Written beside the output and renamed over it once complete.
-    const QString partPath = options.outputPath + QStringLiteral(".part");
+    // SQLite fills a temporary file beside the output, which then goes into
+    // place whole; a failed build leaves an earlier package as it was.
+    PLATFORM::CFileWriter output(options.outputPath);
+    if (!output.Open())
+        return Fail(error, output.Failure().Text());
     CPackageWriter writer;
     QString writeError;
     auto abandon = [&](const QString& text) {
         writer.Close();
-        QFile::remove(partPath);
+        ::unlink(QFile::encodeName(output.TemporaryPath() + QStringLiteral("-journal")).constData());
+        output.Abandon();
         return Fail(error, text);
     };
-    if (!writer.Create(partPath, &writeError))
+    if (!writer.Create(output.TemporaryPath(), &writeError))
         return abandon(writeError);
     const std::pair<const char*, QString> configRows[] = {
         {"ProgramTitle", info.version.prog},
@@ -231,11 +237,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
     }
     if (!writer.Finish(&writeError))
         return abandon(writeError);
-    if (std::rename(QFile::encodeName(partPath).constData(),
-                    QFile::encodeName(options.outputPath).constData()) != 0) {
-        QFile::remove(partPath);
-        return Fail(error, QStringLiteral("cannot write %1").arg(options.outputPath));
-    }
+    if (!output.Commit())
+        return Fail(error, output.Failure().Text());
     if (summary) {
         summary->files = int(entries.size());
         summary->payloadBytes = total;

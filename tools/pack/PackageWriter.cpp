@@ -3,6 +3,7 @@
 #include "common/MD5Encode.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <zlib.h>
 
@@ -48,7 +49,10 @@ int CPackageWriter::CreateTables()
 
 bool CPackageWriter::Create(const QString& path, QString* error)
 {
-    if (QFile::exists(path) && !QFile::remove(path)) {
+    // An empty file is kept: it is one reserved beside the output, which is
+    // later renamed into place. Anything else there is replaced.
+    const QFileInfo existing(path);
+    if (existing.exists() && (existing.isSymLink() || existing.size() > 0) && !QFile::remove(path)) {
         if (error)
             *error = QStringLiteral("cannot replace %1").arg(path);
         return false;
