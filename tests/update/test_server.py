@@ -152,8 +152,8 @@ class Server(ThreadingHTTPServer):
 def main():
     servers = {"http": Server(("127.0.0.1", 0), Handler)}
     tls_ports = {}
-    for spec in sys.argv[2:]:
-        name, files = spec.split("=", 1)
+    for entry in sys.argv[2:]:
+        name, files = entry.split("=", 1)
         cert, key = files.split(":", 1)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
