@@ -2,6 +2,7 @@
 // the unattended run takes over once the manifest is loaded.
 #include "app/NorvexSetupApp.h"
 #include "app/UnattendedRun.h"
+#include "common/PumpMessages.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before any work: a signal cancels the run instead of killing it midway.
+    InstallCancelSignalHandlers();
+
     // Taken before Qt sees them: argument 0 exactly as the system gave it.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -438,6 +438,47 @@ int CInstallCabDB::CreateTables()
     return 0;
 }
 
+bool CInstallCabDB::OpenPackage(const QString& packagePath)
+{
+    // A package is input from outside: read only, with SQLite's defensive mode and an
+    // untrusted schema, and its two tables must be plain tables. A view (say, over an
+    // endless recursive query) or a virtual table would run the package's own code.
+    if (!OpenWithFlags(SQLITE_OPEN_READONLY, packagePath)) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("The package cannot be opened");
+        return false;
+    }
+    sqlite3* db = m_db.Handle();
+    int applied = 0;
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &applied) != SQLITE_OK || applied != 1 ||
+        sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &applied) != SQLITE_OK ||
+        applied != 0) {
+        m_lastError = QStringLiteral("The package cannot be opened safely");
+        CloseKeepingError();
+        return false;
+    }
+    DATABASE::CppSQLite3Query query;
+    bool plain = false;
+    if (Query(QStringLiteral("select count(*) from sqlite_master where type='table' and "
+                             "(name='files' collate nocase or name='config' collate nocase) and "
+                             "sql not like 'create virtual%';"),
+              query)) {
+        try {
+            plain = !query.IsEof() && query.GetInt64Field(0) == 2;
+            query.Finalize();
+        } catch (const DATABASE::CppSQLite3Exception& e) {
+            m_lastError = e.ErrorMessage();
+        }
+    }
+    if (!plain) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("The package's files or config is not a table");
+        CloseKeepingError();
+        return false;
+    }
+    return true;
+}
+
 void CInstallCabDB::CloseKeepingError()
 {
     const QString error = m_lastError;
@@ -448,8 +489,7 @@ void CInstallCabDB::CloseKeepingError()
 bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                                 const QString& packagePath, bool pump, int* outLength)
 {
-    SetPath(packagePath);
-    if (!Open())
+    if (!OpenPackage(packagePath))
         return false;
 
     bool result = false;

@@ -24,6 +24,10 @@ public:
                      bool pump, int* outLength);
 
 private:
+    // Opens the package at packagePath read only and untrusted; false (with the
+    // reason as the last error) unless files and config are plain tables.
+    bool OpenPackage(const QString& packagePath);
+
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
 };

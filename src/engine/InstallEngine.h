@@ -6,6 +6,7 @@
 #include "manifest/InstallInfo.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -116,6 +117,9 @@ public:
         OtherFiles,  // not created by the installation: only its files went
     };
     FolderKept KeptReason = FolderKept::No;
+    // Links the last CreateShortcuts left out: their target holds control
+    // characters, which no desktop entry can carry.
+    QStringList SkippedShortcuts;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;
