@@ -3,6 +3,9 @@
 // and never hangs or falls back to a setup.cab beside it.
 #include "E2ESupport.h"
 
+#include "common/MD5Encode.h"
+#include "database/PackageResources.h"
+#include "platform/ExecutableResources.h"
 #include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 
@@ -49,10 +52,15 @@ TEST_P(HostileInstallerTest, IsRefusedAtStartup)
         RunSql(package, QString::fromUtf8(c.sql));
 
     const QString installer = dir + QStringLiteral("LabelPrintSetup");
-    const RunResult attached = RunProgram(QStringLiteral(NORVEX_PACK_EXE),
-        {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
-         QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
-    ASSERT_EQ(attached.exitCode, 0) << Show(attached);
+    // Attached directly: the packer itself rightly refuses such packages.
+    std::vector<PLATFORM::ResourceSource> resources(2);
+    resources[0] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kPackageId, 0, {}, package};
+    resources[1] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kDigestId, 0,
+                    GetMD5OfFile(package).toLower().toLatin1(), {}};
+    QString error;
+    ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(QStringLiteral(NORVEX_SETUP_EXE), resources, installer,
+                                                       &error))
+        << error.toStdString();
     if (c.damageDirectory) {
         QByteArray bytes = TESTS::ReadFileBytes(installer);
         const qsizetype last = bytes.size() - 48 - 1;  // the directory ends at the footer
