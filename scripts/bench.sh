@@ -1,40 +1,53 @@
 #!/usr/bin/env bash
-# Builds the benchmark payload (about 200 MB, deterministic), packs it with the
-# reference packer and with zip -9, and compares in one run:
-#   - extraction of every entry (ExtractPackageFile) with unzip -o -q;
+# Builds the benchmark payload (about 205 MB, deterministic: 100 MiB of text,
+# 50 MiB of random bytes, 2,000 files of 1-50 KiB), packs it with norvex-pack,
+# with the reference packer and with zip -9, and compares in one run, pair by
+# pair:
+#   - a fresh unattended install (the real installer, -silent FOLDER, in a
+#     NORVEX_ROOT sandbox) with unzip -q into an empty folder;
+#   - an unattended repair over the installed files with unzip -o -q over the
+#     extracted files;
+#   - extraction of every entry (ExtractPackageFile) of the reference packer's
+#     package with unzip -q into an empty folder;
+#   - norvex-pack build with zip -9 -r, and the sizes of what they make;
 #   - GetMD5OfFile with md5sum on a 256 MiB file;
-#   - the peak memory of extracting one 18 MiB entry.
-# Wall times are the best of NORVEX_BENCH_REPS runs (default 7); the ratios are
-# the last lines of the output.
+#   - the peak memory of the install and of extracting the largest entry.
+# NORVEX_BENCH_REPS pairs of each (default 5). The ratios are medians of the
+# paired wall-time ratios; they are the last lines of the output, after the
+# load average before and after the runs.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
 refpack="$repo/tests/fixtures/refpack.py"
-reps="${NORVEX_BENCH_REPS:-7}"
+reps="${NORVEX_BENCH_REPS:-5}"
 
 bash scripts/setup.sh bench
-bin="$repo/build/bench/bench/extract/bench_extract"
+build="$repo/build/bench"
+bin="$build/bench/extract/bench_extract"
+pack="$build/tools/pack/norvex-pack"
+setup="$build/src/app/norvexsetup"
 
 work="$repo/bench/work"
 payload="$work/payload"
-package="$work/payload.cab"
+refpackage="$work/payload-ref.cab"
 archive="$work/payload.zip"
 md5file="$work/digest-256M.bin"
 mkdir -p "$work"
 
 # The payload is rebuilt only when its recipe changed.
 stamp="$(cat bench/extract/make_payload.py "$refpack" | md5sum | cut -d' ' -f1)"
-if [ "$(cat "$work/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$package" ] || [ ! -f "$archive" ]; then
+if [ "$(cat "$work/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$refpackage" ] || [ ! -f "$archive" ]; then
   echo "bench: building the payload in $work" >&2
-  rm -rf "$payload" "$package" "$archive" "$md5file" "$work/stamp"
+  rm -rf "$payload" "$refpackage" "$archive" "$md5file" "$work/stamp" "$work"/*.cab
   python3 bench/extract/make_payload.py "$payload" "$md5file"
-  TZ=UTC python3 "$refpack" "$payload/Install.xml" "$payload" "$package" \
+  TZ=UTC python3 "$refpack" "$payload/Install.xml" "$payload" "$refpackage" \
     --time "Install.xml=2024-01-01 00:00:00" >/dev/null
   (cd "$payload" && zip -9 -q -r -X "$archive" .)
   echo "$stamp" >"$work/stamp"
 fi
 
-# "wall_ms cpu_ms" of a command: wall time and the user + system time it used.
+# "wall_ms cpu_ms peak_kib" of a command: wall time, the user + system time it
+# used and its peak resident set.
 run_timed() {
   python3 - "$@" <<'PY'
 import resource, subprocess, sys, time
@@ -42,7 +55,7 @@ start = time.perf_counter()
 subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
 wall = time.perf_counter() - start
 usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-print(round(wall * 1000), round((usage.ru_utime + usage.ru_stime) * 1000))
+print(round(wall * 1000), round((usage.ru_utime + usage.ru_stime) * 1000), usage.ru_maxrss)
 PY
 }
 # "wall_ms cpu_ms" of one benchmark of the program: the wall time Google
@@ -53,23 +66,34 @@ gbench_ms() {
   local report="$work/report.json" timed
   timed=$(run_timed "$@" --benchmark_out="$report" --benchmark_out_format=json 2>"$work/report.log") ||
     { cat "$work/report.log" >&2; return 1; }
-  python3 - "$report" "${timed##* }" <<'PY'
+  python3 - "$report" "$timed" <<'PY'
 import json, sys
 runs = [x for x in json.load(open(sys.argv[1]))["benchmarks"] if x.get("run_type", "iteration") == "iteration"]
 if not runs or runs[0].get("error_occurred"):
     sys.exit("benchmark failed: %s" % (runs[0].get("error_message") if runs else "no result"))
-print(round(min(x["real_time"] for x in runs)), sys.argv[2])
+print(round(min(x["real_time"] for x in runs)), sys.argv[2].split()[1])
 PY
 }
-min_of() { printf '%s\n' "$@" | sort -n | head -1; }
-walls() { for p in "$@"; do echo "${p%% *}"; done; }
-cpus() { for p in "$@"; do echo "${p##* }"; done; }
+loadavg() { cut -d' ' -f1-3 /proc/loadavg; }
+field() { local n=$1; shift; for p in "$@"; do echo "$p" | cut -d' ' -f"$n"; done; }
+walls() { field 1 "$@"; }
+cpus() { field 2 "$@"; }
+median() { sort -n | awk '{ r[NR] = $1 } END { printf "%.2f", (NR % 2) ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2 }'; }
+# Median over the runs of ours/theirs, by wall time (column 1) or CPU time (2).
+paired() {  # column, ours[@], theirs[@]
+  paste -d' ' <(field "$1" "${!2}") <(field "$1" "${!3}") | awk '{ print $1 / $2 }' | median
+}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms_list() { walls "$@" | xargs; }
 
 payload_mb=$(du -sm "$payload" | cut -f1)
 entries=$(find "$payload" -type f | wc -l)
-echo "payload: ${payload_mb} MB in ${entries} files; package $(du -m "$package" | cut -f1) MB; zip $(du -m "$archive" | cut -f1) MB"
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+largest=$(find "$payload" -type f -printf '%s %p\n' | sort -n | tail -1)
+largest_bytes=${largest%% *}
+largest_name=$(basename "${largest#* }")
+load_before=$(loadavg)
+echo "payload: ${payload_mb} MB in ${entries} files; reference package $(du -m "$refpackage" | cut -f1) MB; zip $(du -m "$archive" | cut -f1) MB"
+echo "load average before: $load_before"
 
 # Every run writes into a folder of its own, all removed at the end: creating
 # files just after deleting thousands of others costs ext4 extra work that
@@ -78,51 +102,80 @@ runs="$work/runs"
 rm -rf "$runs"
 mkdir -p "$runs"
 extract_ours() {
-  gbench_ms "$bin" --package="$package" --out="$1" --benchmark_filter=BM_ExtractAll
+  gbench_ms "$bin" --package="$refpackage" --out="$1" --benchmark_filter=BM_ExtractAll
+}
+pack_ours() {
+  run_timed "$pack" build --manifest "$payload/Install.xml" --source "$payload" -o "$1" 2>/dev/null
+}
+pack_zip() {
+  (cd "$payload" && run_timed zip -9 -q -r -X "$1" .)
+}
+install_ours() {  # sandbox root; the first run installs, the next one repairs
+  NORVEX_ROOT="$1" run_timed "$installer" -silent "$1/inst"
 }
 
-# Warm the page cache and check that both extractions give the payload back.
-cat "$package" "$archive" "$md5file" >/dev/null
+# The installer: the template with the norvex-pack package attached.
+pack_ours "$runs/check.cab" >/dev/null
+installer="$runs/BenchSetup"
+"$pack" attach --template "$setup" --package "$runs/check.cab" -o "$installer"
+
+# Warm the page cache and check that every way gives the payload back.
+cat "$refpackage" "$archive" "$md5file" "$installer" >/dev/null
 extract_ours "$runs/check-ours" >/dev/null
 unzip -o -q "$archive" -d "$runs/check-unzip"
+mkdir -p "$runs/check-root"
+install_ours "$runs/check-root" >/dev/null
 diff -r "$payload" "$runs/check-ours" >/dev/null || { echo "bench: our extraction differs from the payload" >&2; exit 1; }
 diff -r "$payload" "$runs/check-unzip" >/dev/null || { echo "bench: unzip output differs from the payload" >&2; exit 1; }
+diff -r -x Install.xml -x uninstall.xml "$payload" "$runs/check-root/inst" >/dev/null ||
+  { echo "bench: the installed files differ from the payload" >&2; exit 1; }
+rm -rf "$runs"/check-*
 
-ours_x=() unzip_x=() ours_m=() md5sum_m=()
+inst=() inst_u=() rep=() rep_u=() ext=() ext_u=() pk=() pk_z=() md=() md_s=()
 for ((i = 1; i <= reps; i++)); do
-  sync
-  unzip_x+=("$(run_timed unzip -o -q "$archive" -d "$runs/unzip-$i")")
-  sync
-  ours_x+=("$(extract_ours "$runs/ours-$i")")
-  md5sum_m+=("$(run_timed md5sum "$md5file")")
-  ours_m+=("$(gbench_ms "$bin" --md5-file="$md5file" --benchmark_filter=BM_MD5OfFile)")
+  mkdir -p "$runs/root-$i"
+  sync; inst_u+=("$(run_timed unzip -q "$archive" -d "$runs/unzip-$i")")
+  sync; inst+=("$(install_ours "$runs/root-$i")")
+  sync; rep_u+=("$(run_timed unzip -o -q "$archive" -d "$runs/unzip-$i")")
+  sync; rep+=("$(install_ours "$runs/root-$i")")
+  sync; ext_u+=("$(run_timed unzip -q "$archive" -d "$runs/unzip-x-$i")")
+  sync; ext+=("$(extract_ours "$runs/ours-$i")")
+  sync; pk_z+=("$(pack_zip "$runs/pack-$i.zip")")
+  sync; pk+=("$(pack_ours "$runs/pack-$i.cab")")
+  md_s+=("$(run_timed md5sum "$md5file")")
+  md+=("$(gbench_ms "$bin" --md5-file="$md5file" --benchmark_filter=BM_MD5OfFile)")
+  # Sizes of what both packers made, then nothing of this run is needed.
+  pack_bytes=$(stat -c %s "$runs/pack-$i.cab"); zip_bytes=$(stat -c %s "$runs/pack-$i.zip")
+  rm -f "$runs/pack-$i.cab" "$runs/pack-$i.zip"
 done
 
-peak_kib=0
+# Peak memory: the whole install, and extracting only the largest entry.
+install_peak=0
+for p in "${inst[@]}" "${rep[@]}"; do
+  kib=$(echo "$p" | cut -d' ' -f3); [ "$kib" -gt "$install_peak" ] && install_peak=$kib
+done
+entry_peak=0
 for ((i = 1; i <= 3; i++)); do
-  out=$("$bin" --package="$package" --out="$runs/peak-$i" --peak-memory=program.bin)
+  out=$("$bin" --package="$refpackage" --out="$runs/peak-$i" --peak-memory="$largest_name")
   kib=$(awk '/^peak_rss_kib/ {print $2}' <<<"$out")
-  base_kib=$(awk '/^rss_before_kib/ {print $2}' <<<"$out")
-  entry_bytes=$(awk '/^entry_bytes/ {print $2}' <<<"$out")
-  [ "$kib" -gt "$peak_kib" ] && peak_kib=$kib
+  [ "$kib" -gt "$entry_peak" ] && entry_peak=$kib
 done
 rm -rf "$runs"
+load_after=$(loadavg)
 
-echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "runs, wall ms: extract ours $(walls "${ours_x[@]}" | xargs) | unzip $(walls "${unzip_x[@]}" | xargs)"
-echo "runs, wall ms: md5 ours $(walls "${ours_m[@]}" | xargs) | md5sum $(walls "${md5sum_m[@]}" | xargs)"
-ox=$(min_of $(walls "${ours_x[@]}")); ux=$(min_of $(walls "${unzip_x[@]}"))
-om=$(min_of $(walls "${ours_m[@]}")); mm=$(min_of $(walls "${md5sum_m[@]}"))
-oxc=$(min_of $(cpus "${ours_x[@]}")); uxc=$(min_of $(cpus "${unzip_x[@]}"))
-omc=$(min_of $(cpus "${ours_m[@]}")); mmc=$(min_of $(cpus "${md5sum_m[@]}"))
-echo "extract all ${entries} entries (best of ${reps}): ours ${ox} ms, unzip ${ux} ms; CPU ours ${oxc} ms, unzip ${uxc} ms (ratio $(ratio "$oxc" "$uxc"))"
-echo "digest of 256 MiB (best of ${reps}): ours ${om} ms, md5sum ${mm} ms; CPU ours ${omc} ms, md5sum ${mmc} ms (ratio $(ratio "$omc" "$mmc"))"
-echo "peak memory extracting program.bin ($((entry_bytes / 1024)) KiB): ${peak_kib} KiB (${base_kib} KiB before the extraction)"
-median_ratio() {  # median of ours/theirs over the interleaved pairs
-  paste -d' ' <(walls "${!1}") <(walls "${!2}") | awk '{ print $1 / $2 }' | sort -n |
-    awk '{ r[NR] = $1 } END { printf "%.2f", (NR % 2) ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2 }'
-}
-echo "median of the paired run ratios: extract $(median_ratio 'ours_x[@]' 'unzip_x[@]'), md5 $(median_ratio 'ours_m[@]' 'md5sum_m[@]')"
-echo "extract ratio ours/unzip: $(ratio "$ox" "$ux") (target <= 1.3)"
-echo "md5 ratio ours/md5sum: $(ratio "$om" "$mm") (target <= 1.25)"
-echo "peak memory / file size: $(ratio "$((peak_kib * 1024))" "$entry_bytes") (target <= 2.5)"
+echo "runs, wall ms: install $(ms_list "${inst[@]}") | unzip $(ms_list "${inst_u[@]}")"
+echo "runs, wall ms: repair $(ms_list "${rep[@]}") | unzip -o $(ms_list "${rep_u[@]}")"
+echo "runs, wall ms: extract all $(ms_list "${ext[@]}") | unzip $(ms_list "${ext_u[@]}")"
+echo "runs, wall ms: norvex-pack build $(ms_list "${pk[@]}") | zip -9 -r $(ms_list "${pk_z[@]}")"
+echo "runs, wall ms: md5 ours $(ms_list "${md[@]}") | md5sum $(ms_list "${md_s[@]}")"
+echo "CPU ratios (median): install $(paired 2 'inst[@]' 'inst_u[@]'), repair $(paired 2 'rep[@]' 'rep_u[@]'), extract $(paired 2 'ext[@]' 'ext_u[@]'), pack $(paired 2 'pk[@]' 'pk_z[@]'), md5 $(paired 2 'md[@]' 'md_s[@]')"
+echo "sizes: norvex-pack $pack_bytes bytes, zip -9 $zip_bytes bytes; largest file $largest_name $largest_bytes bytes"
+echo "peak memory: install ${install_peak} KiB, extracting $largest_name ${entry_peak} KiB"
+echo "load average before: $load_before; after: $load_after"
+echo "install ratio ours/unzip: $(paired 1 'inst[@]' 'inst_u[@]') (target <= 1.0)"
+echo "repair ratio ours/unzip -o: $(paired 1 'rep[@]' 'rep_u[@]') (target <= 1.2)"
+echo "extract ratio ExtractPackageFile/unzip: $(paired 1 'ext[@]' 'ext_u[@]') (target <= 0.9)"
+echo "pack ratio norvex-pack/zip -9: $(paired 1 'pk[@]' 'pk_z[@]') (target <= 1.0)"
+echo "package size ratio norvex-pack/zip -9: $(awk -v a="$pack_bytes" -v b="$zip_bytes" 'BEGIN { printf "%.3f", a / b }') (target <= 1.0)"
+echo "md5 ratio ours/md5sum: $(paired 1 'md[@]' 'md_s[@]') (target <= 1.25)"
+echo "peak memory / largest file: install $(ratio "$((install_peak * 1024))" "$largest_bytes"), one entry $(ratio "$((entry_peak * 1024))" "$largest_bytes") (target <= 2.5)"

@@ -7,10 +7,11 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libsqlite3-dev zlib1g-dev libjsoncpp-dev libpugixml-dev
-  libcurl4-openssl-dev libxcb1-dev
+  libcurl4-openssl-dev libxcb1-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk
   xvfb xauth xdotool desktop-file-utils openssl python3 zip unzip
+  lintian man-db groff-base
 )
 if [ "${NORVEX_SETUP_FUZZ:-}" = 1 ]; then
   packages+=(clang-14 libclang-rt-14-dev)

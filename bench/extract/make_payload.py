@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the deterministic benchmark payload into a folder: one large
-compressible file, one large incompressible file, an 18 MB program-like file,
-2,000 small files, an Install.xml listing them all, and a separate 256 MiB file
-for the digest benchmark. Same seed, same bytes, same time stamps."""
+"""Writes the deterministic benchmark payload into a folder: 100 MiB of text,
+50 MiB of random bytes, 2,000 small files of 1 to 50 KiB in 20 folders, and an
+Install.xml that lists them all with the folder each one goes to; then a
+separate 256 MiB file for the digest benchmark. Same seed, same bytes, same
+time stamps."""
 import os, random, sys
 
+KiB = 1 << 10
 MiB = 1 << 20
 STAMP = 1700000000  # fixed modification time, so the package's time texts are fixed too
 
@@ -31,23 +33,6 @@ def text(rng, size):
         total += len(piece)
     return b"".join(parts)[:size]
 
-def program_like(rng, size):
-    # Mixed like an executable: code-ish noise, tables, strings, zero runs.
-    txt = text(rng, size)
-    parts, total = [], 0
-    while total < size:
-        kind = rng.random()
-        n = rng.randint(512, 8192)
-        if kind < 0.35:
-            parts.append(rng.randbytes(n))
-        elif kind < 0.45:
-            parts.append(bytes(n))
-        else:
-            s = rng.randrange(0, len(txt) - n)
-            parts.append(txt[s:s + n])
-        total += n
-    return b"".join(parts)[:size]
-
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -57,29 +42,31 @@ def write(path, data):
 def main():
     payload, md5_file = sys.argv[1], sys.argv[2]
     rng = random.Random(20240601)
-    files = []
-    def add(rel, data, name=None):
+    files = []  # (name, folder below the installation folder, source path)
+    def add(folder, name, data):
+        rel = folder + name
         write(os.path.join(payload, rel), data)
-        files.append((name or os.path.basename(rel), rel))
-    add("large-text.dat", text(rng, 96 * MiB))
-    add("large-random.dat", rng.randbytes(64 * MiB))
-    add("program.bin", program_like(rng, 18 * MiB))
+        files.append((name, folder, rel))
+    add("", "large-text.dat", text(rng, 100 * MiB))
+    add("", "large-random.dat", rng.randbytes(50 * MiB))
     small_text = text(rng, 8 * MiB)
     for i in range(2000):
-        n = rng.randint(256, 16 * 1024)
+        n = rng.randint(1 * KiB, 50 * KiB)
         if i % 4 == 3:
             data = rng.randbytes(n)
         else:
             s = rng.randrange(0, len(small_text) - n)
             data = small_text[s:s + n]
-        add("small/%02d/f%04d.dat" % (i // 100, i), data)
+        add("small/%02d/" % (i // 100), "f%04d.dat" % i, data)
 
     lines = ['<?xml version="1.0" encoding="utf-8"?>', "<install>",
              '\t<version prog="Bench Product" clsid="00000000-0000-0000-0000-000000000000" ver="1.0.0"/>',
-             "\t<info>", "\t\t<prog>BenchProduct</prog>", "\t\t<value>1</value>", "\t</info>", "\t<files>"]
-    for name, rel in files:
-        lines.append('\t\t<file name="%s" path="$intallpath$\\" pack="%s" ver="1.0"/>' % (name, rel))
-    lines += ["\t</files>", "</install>", ""]
+             "\t<info><prog>BenchProduct</prog><value>0</value><company>Tessaly</company>"
+             "<help></help><url></url><autostart>0</autostart></info>", "\t<files>"]
+    for name, folder, rel in files:
+        lines.append('\t\t<file name="%s" path="$intallpath$\\%s" pack="%s" ver="1.0"/>'
+                     % (name, folder.replace("/", "\\"), rel))
+    lines += ["\t</files>", "\t<registry/>", "\t<shortcut/>", "</install>", ""]
     write(os.path.join(payload, "Install.xml"), b"\xef\xbb\xbf" + "\r\n".join(lines).encode())
 
     # The digest file: 256 MiB, not in the package.

@@ -6,37 +6,44 @@
 #include <QFileInfo>
 
 #include <array>
-#include <optional>
 
 namespace {
 
-struct ModeSwitch {
+// One row per switch: its name (compared ignoring case), whether the next
+// argument is its value, and what it sets.
+struct Switch {
     const char16_t* name;
-    RunMode mode;
+    bool takesValue;
+    void (*apply)(CCommandLine& line, const QString& value);
 };
 
-constexpr std::array<ModeSwitch, 5> kModeSwitches = {{
-    {u"install", RunMode::Install},
-    {u"uninstall", RunMode::Uninstall},
-    {u"upgrade", RunMode::Upgrade},
-    {u"repair", RunMode::Repair},
-    {u"douninstall", RunMode::DoUninstall},
-}};
-
-constexpr char16_t kSilentSwitch[] = u"silent";
-
-std::optional<RunMode> ModeForSwitch(const QString& name)
+template <RunMode mode>
+void SetMode(CCommandLine& line, const QString&)
 {
-    for (const ModeSwitch& entry : kModeSwitches) {
-        if (name.compare(QString::fromUtf16(entry.name), Qt::CaseInsensitive) == 0)
-            return entry.mode;
-    }
-    return std::nullopt;
+    line.mode = mode;
+    line.modeSwitchGiven = true;
 }
 
-bool IsSilentSwitch(const QString& name)
+constexpr std::array<Switch, 10> kSwitches = {{
+    {u"install", false, SetMode<RunMode::Install>},
+    {u"uninstall", false, SetMode<RunMode::Uninstall>},
+    {u"upgrade", false, SetMode<RunMode::Upgrade>},
+    {u"repair", false, SetMode<RunMode::Repair>},
+    {u"douninstall", false, SetMode<RunMode::DoUninstall>},
+    {u"silent", false, [](CCommandLine& line, const QString&) { line.silent = true; }},
+    {u"log", true, [](CCommandLine& line, const QString& value) { line.logPath = value; }},
+    {u"help", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"h", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"?", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+}};
+
+const Switch* FindSwitch(const QString& name)
 {
-    return name.compare(QString::fromUtf16(kSilentSwitch), Qt::CaseInsensitive) == 0;
+    for (const Switch& entry : kSwitches) {
+        if (name.compare(QString::fromUtf16(entry.name), Qt::CaseInsensitive) == 0)
+            return &entry;
+    }
+    return nullptr;
 }
 
 QString StripQuotes(QString text)
@@ -50,10 +57,7 @@ QString StripQuotes(QString text)
 
 }  // namespace
 
-bool CCommandLine::IsKnownSwitch(const QString& name)
-{
-    return ModeForSwitch(name).has_value() || IsSilentSwitch(name);
-}
+bool CCommandLine::IsKnownSwitch(const QString& name) { return FindSwitch(name) != nullptr; }
 
 bool CCommandLine::ForcesUninstall(const QString& modulePath)
 {
@@ -63,20 +67,39 @@ bool CCommandLine::ForcesUninstall(const QString& modulePath)
 CCommandLine CCommandLine::Parse(const QStringList& arguments, const QString& modulePath)
 {
     CCommandLine result;
-    for (const QString& argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         const bool dashSwitch = argument.startsWith(u'-');
         const bool slashSwitch = argument.startsWith(u'/') && IsKnownSwitch(argument.mid(1));
         if (!dashSwitch && !slashSwitch) {
             result.pathArgument = argument;
             continue;
         }
-        const QString name = argument.mid(1);
-        if (const std::optional<RunMode> mode = ModeForSwitch(name)) {
-            result.mode = *mode;
-            result.modeSwitchGiven = true;
-        } else if (IsSilentSwitch(name)) {
-            result.silent = true;
+        // "--name" is the GNU spelling of "-name"; "--name=value" gives a
+        // value inline.
+        QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+        QString value;
+        const qsizetype equals = name.indexOf(u'=');
+        const bool inlineValue = argument.startsWith(u"--") && equals > 0;
+        if (inlineValue) {
+            value = name.mid(equals + 1);
+            name.truncate(equals);
         }
+        const Switch* known = FindSwitch(name);
+        if (!known || (inlineValue && !known->takesValue)) {
+            result.unknownSwitches << argument;
+            continue;
+        }
+        if (known->takesValue && !inlineValue) {
+            // The next argument is the value whatever it looks like.
+            if (i + 1 < arguments.size())
+                value = arguments[++i];
+        }
+        if (known->takesValue && value.isEmpty()) {
+            result.switchWithoutValue = argument;
+            continue;
+        }
+        known->apply(result, value);
     }
     if (ForcesUninstall(modulePath))
         result.mode = RunMode::Uninstall;

@@ -6,7 +6,8 @@
 
 class CConsoleMessageBox : public CMessageBox {
 public:
-    // Writes "caption: text" (or the text alone) as one line to standard error.
+    // Writes "caption: text" (or the text alone) to standard error, ending
+    // with a line break; a reason after the message is on the next line.
     MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
              MessageButtons buttons) override;
 

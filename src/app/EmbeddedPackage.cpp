@@ -3,6 +3,7 @@
 #include "engine/InstallEngine.h"
 #include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
+#include "platform/FileWriter.h"
 #include "platform/TempFiles.h"
 #include "resources/TemplatePair.h"
 
@@ -53,11 +54,10 @@ bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
         const PLATFORM::ResourceEntry* entry = Find(kPackageId);
         return entry && m_resources.SaveToFile(*entry, path);
     }
-    const QByteArray bytes = TemplateBytes(kPackageId);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size() && file.flush();
+    // A working file of this run, kept private like the attached one.
+    PLATFORM::FileWriteOptions options;
+    options.exactMode = 0600;
+    return PLATFORM::WriteFileInPlace(path, TemplateBytes(kPackageId), options);
 }
 
 CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const
@@ -71,17 +71,20 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
         if (!FileExists(engine.PackagePath))
             return Status::NoSetupCab;
     } else {
-        engine.PackagePath = CreateTempFileName(QStringLiteral("CAB"));
-        if (engine.PackagePath.isEmpty())
-            return Status::NoTemporaryFile;
-        engine.PackageIsTemporary = true;
-        if (!WritePackageToFile(engine.PackagePath))
+        // The attached package is read in place inside the executable, once
+        // its bytes match the digest text; nothing is copied out. The stored
+        // text is lower case; anything else, a truncated text included, is a
+        // mismatch.
+        const PLATFORM::ResourceEntry* entry = Find(kPackageId);
+        if (!entry)
             return Status::PackageNotWritten;
-        // The stored text is lower case; anything else, a truncated text
-        // included, is a mismatch.
-        const QString computed = GetMD5OfFile(engine.PackagePath).toLower();
+        const QString computed =
+            GetMD5OfFileRange(m_resources.Path(), qint64(entry->offset), qint64(entry->size)).toLower();
         if (computed.isEmpty() || computed != digest)
             return Status::DigestMismatch;
+        engine.PackagePath = m_resources.Path();
+        engine.PackageOffset = qint64(entry->offset);
+        engine.PackageSize = qint64(entry->size);
     }
 
     const QString manifestPath = CreateTempFileName(QStringLiteral("INI"));

@@ -6,17 +6,38 @@
 #include "platform/TempFiles.h"
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
+#include "app/SwitchHelp.h"
 #include "engine/EngineNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
 constexpr int kStartupFailedExitCode = 2;
+
+QString RunModeName(RunMode mode)
+{
+    switch (mode) {
+    case RunMode::Install:
+        return QStringLiteral("install");
+    case RunMode::Upgrade:
+        return QStringLiteral("upgrade");
+    case RunMode::Repair:
+        return QStringLiteral("repair");
+    case RunMode::Uninstall:
+        return QStringLiteral("uninstall");
+    case RunMode::DoUninstall:
+        return QStringLiteral("douninstall");
+    }
+    return QString::number(int(mode));
+}
 
 }  // namespace
 
@@ -59,6 +80,20 @@ QString CNorvexSetupApp::PackageErrorText()
     return QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！");
 }
 
+void CNorvexSetupApp::WriteToStandardError(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void CNorvexSetupApp::WriteToStandardOutput(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 void CNorvexSetupApp::ShowStartupError(const QString& text)
 {
     m_messageBox->Show(text, ErrorCaption(), MessageIcon::Warning, MessageButtons::Ok);
@@ -67,6 +102,8 @@ void CNorvexSetupApp::ShowStartupError(const QString& text)
 
 bool CNorvexSetupApp::InitInstance()
 {
+    QElapsedTimer clock;
+    clock.start();
     SetSystemLanguageId(PLATFORM::SystemLanguageId());
 
     CInstallEngine& engine = *m_engine;
@@ -77,14 +114,59 @@ bool CNorvexSetupApp::InitInstance()
     m_commandLine = CCommandLine::Parse(m_arguments.mid(1), engine.ModulePath);
     engine.Mode = m_commandLine.mode;
 
+    // Help and switch errors come before anything is claimed or read.
+    const QString programName =
+        QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
+    if (m_commandLine.help) {
+        WriteToStandardOutput(SwitchListText(programName));
+        m_result = StartupResult::HelpShown;
+        return false;
+    }
+    // A mistyped switch in an unattended run must not quietly do nothing.
+    if (m_commandLine.silent &&
+        (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
+        for (const QString& unknown : m_commandLine.unknownSwitches)
+            WriteToStandardError(UnknownSwitchText(programName, unknown));
+        if (!m_commandLine.switchWithoutValue.isEmpty())
+            WriteToStandardError(SwitchWithoutValueText(programName, m_commandLine.switchWithoutValue));
+        m_result = StartupResult::SwitchError;
+        m_exitCode = kStartupFailedExitCode;
+        return false;
+    }
+
+    if (!m_commandLine.logPath.isEmpty()) {
+        QString why;
+        // Told once; the run does its job without a log.
+        if (!engine.Log.Open(QDir(m_workingFolder).absoluteFilePath(m_commandLine.logPath), &why))
+            WriteToStandardError(why);
+        engine.Log.Write(QStringLiteral("start: ") + QStringList(m_arguments).join(u' '));
+    }
+    Startup();
+    const bool succeeded = m_result == StartupResult::Ready && m_exitCode == 0;
+    engine.Log.Write(QStringLiteral("end: %1, exit code %2, %3 s")
+                         .arg(succeeded ? QStringLiteral("success") : QStringLiteral("failure"))
+                         .arg(m_exitCode)
+                         .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3));
+    engine.Log.Close();
+    return false;
+}
+
+void CNorvexSetupApp::Startup()
+{
+    CInstallEngine& engine = *m_engine;
+
     // The removal copy must run even while the first stage's window is open.
     if (engine.Mode != RunMode::DoUninstall && !m_singleInstance->Claim()) {
         m_result = StartupResult::SecondInstance;
         // The wizard steps back silently, its first window raised; an
         // unattended run that did nothing must not look like success.
-        if (m_commandLine.silent)
+        if (m_commandLine.silent) {
+            engine.Log.Write(QStringLiteral("another installer is running"));
             ShowStartupError(SecondInstanceText());
-        return false;
+            return;
+        }
+        engine.Log.Write(QStringLiteral("another installer window is open; it was asked to come forward"));
+        return;
     }
 
     // What a killed run left in the temporary folder; files in use are locked.
@@ -103,8 +185,9 @@ bool CNorvexSetupApp::InitInstance()
         if (manifestPath.isEmpty() || !engine.Manifest.Load(manifestPath)
             || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::ManifestError;
+            engine.Log.Failed(QStringLiteral("cannot load the manifest ") + manifestPath);
             ShowStartupError(ManifestErrorText());
-            return false;
+            return;
         }
         engine.ManifestPath = QFileInfo(manifestPath).absoluteFilePath();
         break;
@@ -116,16 +199,20 @@ bool CNorvexSetupApp::InitInstance()
         if (package.LocateAndLoad(engine) != CEmbeddedPackage::Status::Ok
             || !IsSingleName(engine.Manifest.info.prog)) {
             m_result = StartupResult::PackageError;
+            engine.Log.Failed(QStringLiteral("cannot load the package of ") + engine.ModulePath);
             ShowStartupError(PackageErrorText());
-            return false;
+            return;
         }
         break;
     }
     }
 
     engine.DetectPreviousInstall();
+    engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
+                         .arg(RunModeName(engine.Mode), engine.ModulePath,
+                              engine.PackagePath.isEmpty() ? QStringLiteral("none") : engine.PackagePath,
+                              engine.InstallFolder));
     m_result = StartupResult::Ready;
     if (m_runStep)
         m_exitCode = m_runStep(*this);
-    return false;
 }

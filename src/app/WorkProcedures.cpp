@@ -6,13 +6,11 @@
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/StepProgress.h"
+#include "platform/FileWriter.h"
 #include "platform/TempFiles.h"
 #include "platform/WindowMarkers.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <cstdint>
 
@@ -101,34 +99,8 @@ QString ShortcutSkippedText(const QString& link)
         .arg(link);
 }
 
-namespace {
-
-bool CopyInto(const QString& source, const QString& target)
-{
-    QFile in(source);
-    QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        if (out.write(buffer.constData(), n) != n)
-            return false;
-    }
-    return out.flush();
-}
-
-}  // namespace
-
 CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
-    : StartDetached([](const QString& program, const QStringList& arguments) {
-          return QProcess::startDetached(program, arguments);
-      }),
-      m_engine(engine),
+    : m_engine(engine),
       m_view(view),
       m_messageBox(messageBox)
 {
@@ -156,16 +128,26 @@ void CWorkProcedures::Step(const QString& stepLine, const QString& overallLine, 
     m_view.Pump();
 }
 
+void CWorkProcedures::LogStart(const QString& procedure, const QString& folder)
+{
+    m_engine.Log.Write(QStringLiteral("%1 %2, folder %3").arg(procedure, m_engine.Manifest.version.prog, folder));
+}
+
 ProcedureResult CWorkProcedures::FileStepFailed()
 {
     // Nothing is undone; the buttons stay disabled because the view closes.
-    m_messageBox.Show(FormatMessage(1106), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    // The reason goes on the line after the message, so a user can act on it.
+    QString text = FormatMessage(1106);
+    if (m_engine.LastError().IsSet())
+        text += u'\n' + m_engine.LastError().Text();
+    m_messageBox.Show(text, QString(), MessageIcon::Warning, MessageButtons::Ok);
     m_view.Close(true);
     return ProcedureResult::Failed;
 }
 
 ProcedureResult CWorkProcedures::Install()
 {
+    LogStart(QStringLiteral("install"), m_engine.InstallFolder);
     const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
     return DeploySteps(RunMode::Install, 3, FormatMessage(1312),
                        {{{FormatMessage(1314), installing},
@@ -176,6 +158,7 @@ ProcedureResult CWorkProcedures::Install()
 
 ProcedureResult CWorkProcedures::Upgrade()
 {
+    LogStart(QStringLiteral("upgrade"), m_engine.InstallFolder);
     // The step line keeps its text; the steps go to the overall line.
     const QString stepLine = FormatMessage(1405);
     return DeploySteps(RunMode::Upgrade, 1, stepLine,
@@ -224,6 +207,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
 
 ProcedureResult CWorkProcedures::Repair()
 {
+    LogStart(QStringLiteral("repair"), m_engine.InstallFolder);
     // No pauses, no pumping between steps and no new status texts. The
     // overall bar is hidden on this page; its positions only tell a console
     // how far the repair has come.
@@ -272,6 +256,7 @@ ProcedureResult CWorkProcedures::Remove()
     // The whole folder goes only when the installation made it; otherwise
     // only what it put there, and the user hears that the folder stays.
     const QString folder = m_engine.RemovalFolder();
+    LogStart(QStringLiteral("removal of"), folder);
     const bool whole = m_engine.OwnsInstallFolder(folder);
     const bool folderRemoved =
         whole ? m_engine.RemoveInstallFolder(folder) : m_engine.RemoveInstalledFiles(folder);
@@ -336,7 +321,8 @@ void CWorkProcedures::DeleteRunningCopy()
     const QString temp = GetTempDirectory();
     if (temp.isEmpty() || !path.startsWith(temp) || path.mid(temp.size()).contains(u'/'))
         return;
-    QFile::remove(path);
+    if (Programs->RemoveRunningExecutable(path))
+        m_engine.Log.Removed(path);
 }
 
 bool CWorkProcedures::HandOverRemoval()
@@ -344,17 +330,21 @@ bool CWorkProcedures::HandOverRemoval()
     // The reserved file itself becomes the copy, so no empty file stays behind.
     const QString copy = CreateTempFileName(QStringLiteral("UN"));
     if (copy.isEmpty())
-        return false;
-    if (!CopyInto(m_engine.ModulePath, copy)
-        || !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        QFile::remove(copy);
-        return false;
+        return m_engine.Fail({QStringLiteral("cannot create a temporary file in"), GetTempDirectory(),
+                              QStringLiteral("the folder is missing or not private")});
+    PLATFORM::FileWriteOptions options;
+    options.exactMode = 0700;  // the copy is this user's program and no one else's
+    CFailure failure;
+    if (!PLATFORM::CopyFileInPlace(m_engine.ModulePath, copy, options, &failure)) {
+        Programs->RemoveRunningExecutable(copy);
+        return m_engine.Fail(failure);
     }
+    m_engine.Log.FileWritten(copy, QFileInfo(copy).size());
     const QStringList arguments = {QStringLiteral("-douninstall"),
                                    m_engine.ModuleFolder + QStringLiteral("uninstall.xml")};
-    if (!StartDetached(copy, arguments)) {
-        QFile::remove(copy);
-        return false;
+    if (!Programs->StartDetached(copy, arguments)) {
+        Programs->RemoveRunningExecutable(copy);
+        return m_engine.Fail({QStringLiteral("cannot start"), copy, QStringLiteral("the program did not start")});
     }
     m_view.Close(true);
     return true;
@@ -364,7 +354,9 @@ void CWorkProcedures::FinishActions(bool companionChecked, bool startProduct)
 {
     if (m_view.NeedCompanionEditor())
         m_view.InstallCompanionEditor(companionChecked);
-    if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty())
-        StartDetached(m_engine.Manifest.mainprogPath, {});
+    if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty()
+        && !Programs->OpenProgram(m_engine.Manifest.mainprogPath))
+        m_engine.Fail({QStringLiteral("cannot start"), m_engine.Manifest.mainprogPath,
+                       QStringLiteral("neither the program nor a handler for it started")});
     m_view.Close(true);
 }

@@ -8,12 +8,12 @@
 #include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
 #include "app/ProcedureView.h"
+#include "platform/ProgramStarter.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
-#include <functional>
 
 // Said on standard error when an unattended run finds another installer running.
 QString SecondInstanceText();
@@ -54,16 +54,18 @@ public:
     // Removal page 0, removal chosen: copies the executable into a new "UN"
     // temporary file, makes it runnable and starts it with -douninstall and
     // the installed uninstall.xml; then closes the view. False, with nothing
-    // left behind and the view unchanged, when the copy or the start fails.
+    // left behind, the view unchanged and the reason in the engine's last
+    // error, when the copy or the start fails.
     bool HandOverRemoval();
 
     // Last page: the companion editor when the view offers it, then the
-    // product when startProduct, then the view closes.
+    // product when startProduct (a main program that cannot run itself opens
+    // with its handler), then the view closes.
     void FinishActions(bool companionChecked, bool startProduct);
 
-    // Starts a program without waiting; true when it started. Defaults to a
-    // detached process; tests replace it.
-    std::function<bool(const QString& program, const QStringList& arguments)> StartDetached;
+    // Starts programs and removes the running copy; the system's starter by
+    // default, tests replace it. Not owned.
+    PLATFORM::CProgramStarter* Programs = &PLATFORM::SystemProgramStarter();
 
 private:
     // The texts of one step: the line above the step bar and the one above the
@@ -77,6 +79,8 @@ private:
     ProcedureResult DeploySteps(RunMode mode, int page, const QString& firstStepLine,
                                 const std::array<StepLines, 4>& lines);
     void Step(const QString& stepLine, const QString& overallLine, int overall);
+    // The log line that opens a procedure.
+    void LogStart(const QString& procedure, const QString& folder);
     ProcedureResult FileStepFailed();
     void DeleteRunningCopy();
 

@@ -60,7 +60,9 @@ void EmptyFolderAt(int fd)
 
 }  // namespace
 
-bool CreateDirectoryTree(const QString& path)
+bool CreateDirectoryTree(const QString& path) { return CreateDirectoryTree(path, nullptr); }
+
+bool CreateDirectoryTree(const QString& path, CFailure* failure)
 {
     const QString p = path.trimmed();
     if (p.isEmpty() || IsFolder(Native(p)))
@@ -80,12 +82,14 @@ bool CreateDirectoryTree(const QString& path)
             continue;
         }
         // Another process may have created it in between; that is success.
-        if (errno == EEXIST && IsFolder(prefix))
+        const int error = errno;
+        if (error == EEXIST && IsFolder(prefix))
             continue;
         // A failure halfway leaves nothing of what this call made.
-        const int error = errno;
         for (auto it = made.rbegin(); it != made.rend(); ++it)
             ::rmdir(it->constData());
+        if (failure)
+            *failure = CFailure::FromErrno(QStringLiteral("cannot create the folder"), p.left(i), error);
         errno = error;
         return false;
     }

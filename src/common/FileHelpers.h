@@ -2,12 +2,16 @@
 // path may or may not end with '/', as each helper says.
 #pragma once
 
+#include "common/Failure.h"
+
 #include <QString>
 
 // True when every folder up to the last '/' of the path exists afterwards (or
 // the path is empty or already a folder). A folder path must end with '/' to
 // be created itself.
 bool CreateDirectoryTree(const QString& path);
+// The same, telling which folder could not be created and why (failure may be null).
+bool CreateDirectoryTree(const QString& path, CFailure* failure);
 
 // Deletes the folder and everything in it; never follows symbolic links (a
 // link, the given folder included, is removed as a link). Whatever cannot be

@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -254,4 +255,33 @@ QString GetMD5OfFile(const QString& path)
     unsigned char digest[16];
     md5.Final(digest);
     return ok ? DigestText(digest) : QString();
+}
+
+QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
+{
+    if (path.isEmpty() || offset < 0 || size < 0)
+        return {};
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    posix_fadvise(fd, off_t(offset), off_t(size), POSIX_FADV_SEQUENTIAL);
+
+    constexpr qint64 kChunk = qint64(1) << 20;
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
+    GLOBAL::CMD5Encode md5;
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer.get(), size_t(std::min(kChunk, size - done)), off_t(offset + done));
+        if (n > 0) {
+            md5.Update(buffer.get(), static_cast<uint32_t>(n));
+            done += n;
+        } else if (n == 0 || errno != EINTR) {
+            break;  // the file ends early, or cannot be read
+        }
+    }
+    ::close(fd);
+
+    unsigned char digest[16];
+    md5.Final(digest);
+    return done == size ? DigestText(digest) : QString();
 }

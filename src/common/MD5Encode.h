@@ -34,3 +34,6 @@ private:
 QString GetMD5OfBuffer(const void* data, size_t length);
 // Upper-case hexadecimal digest of the whole file; empty when it cannot be read.
 QString GetMD5OfFile(const QString& path);
+// Upper-case hexadecimal digest of the size bytes from offset on of the file;
+// empty when they cannot all be read.
+QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size);

@@ -55,12 +55,12 @@ bool CppSQLite3DB::Open(const QString& path, bool mustExist)
     return Adopt(rc, db);
 }
 
-bool CppSQLite3DB::OpenWithFlags(const QString& path, int flags)
+bool CppSQLite3DB::OpenWithFlags(const QString& path, int flags, const char* vfs)
 {
     Close();
     sqlite3* db = nullptr;
     const QByteArray utf8 = path.toUtf8();
-    const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, vfs);
     return Adopt(rc, db);
 }
 

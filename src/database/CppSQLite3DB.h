@@ -29,8 +29,9 @@ public:
     // With mustExist and nothing at the path: false without opening. Otherwise the
     // UTF-16 open, which creates a missing file.
     bool Open(const QString& path, bool mustExist);
-    // sqlite3_open_v2 with these flags (SQLITE_OPEN_READONLY = 1 ...), default VFS.
-    bool OpenWithFlags(const QString& path, int flags);
+    // sqlite3_open_v2 with these flags (SQLITE_OPEN_READONLY = 1 ...), through the
+    // named VFS (null: the default one).
+    bool OpenWithFlags(const QString& path, int flags, const char* vfs = nullptr);
     // Closes the connection if there is one, ignores a refusal, forgets the handle.
     void Close();
     // Closes the connection; when SQLite refuses (unfinalized statements) raises with

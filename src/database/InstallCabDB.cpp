@@ -3,23 +3,29 @@
 #include "common/DecimalText.h"
 #include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
+#include "platform/FileWriter.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
+#include "database/PackageVfs.h"
+
+#include <libdeflate.h>
 #include <sqlite3.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,52 +85,106 @@ bool TimeFromText(const QString& text, time_t& result)
     return true;
 }
 
-mode_t CurrentUmask()
-{
-    const mode_t mask = umask(022);
-    umask(mask);
-    return mask;
-}
+// A compressed entry up to this size is inflated in one call into one buffer
+// (the fast whole-buffer inflate needs all of the input and the output at
+// once); a larger one is inflated piece by piece through a small buffer.
+std::atomic<int64_t> g_wholeInflateLimit{CInstallCabDB::kDefaultWholeInflateLimit};
 
-// Programs and scripts need the run bit; the package carries no mode bits.
-mode_t ModeForContent(const unsigned char* data, int64_t length)
-{
-    const bool script = length >= 2 && data[0] == '#' && data[1] == '!';
-    const bool elf = length >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' &&
-                     data[3] == 'F';
-    return ((script || elf) ? 0755 : 0644) & ~CurrentUmask();
-}
+// Memory for a whole entry, from the system in blocks of huge pages, taken in
+// at once: a fresh 100 MiB buffer otherwise costs tens of thousands of page
+// faults, which take longer than the inflating. Blocks of the smallest size
+// are kept for the next entry (most entries are small).
+class EntryBuffer {
+public:
+    EntryBuffer() = default;
+    EntryBuffer(const EntryBuffer&) = delete;
+    EntryBuffer& operator=(const EntryBuffer&) = delete;
+    ~EntryBuffer() { Release(); }
 
-bool WriteAll(int fd, const unsigned char* data, int64_t count)
-{
-    while (count > 0) {
-        const ssize_t written = ::write(fd, data, size_t(count));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
+    bool Allocate(size_t size)
+    {
+        Release();
+        const size_t mapped = (std::max<size_t>(size, 1) + kBlock - 1) / kBlock * kBlock;
+        if (mapped == kBlock) {
+            for (Block& spare : Spares()) {
+                if (spare.data) {
+                    m_block = std::exchange(spare, Block{});
+                    return true;
+                }
+            }
         }
-        if (written == 0)
+        void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
             return false;
-        data += written;
-        count -= written;
+        // Both are hints; without them the block is still usable.
+        ::madvise(p, mapped, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+        ::madvise(p, mapped, MADV_POPULATE_WRITE);
+#endif
+        m_block = Block{static_cast<unsigned char*>(p), mapped};
+        return true;
     }
-    return true;
+    unsigned char* get() const { return m_block.data; }
+
+private:
+    static constexpr size_t kBlock = size_t(2) << 20;  // one huge page
+    struct Block {
+        unsigned char* data = nullptr;
+        size_t size = 0;
+    };
+    struct SpareBlocks {
+        Block blocks[2];  // input and output of one entry
+        ~SpareBlocks()
+        {
+            for (const Block& b : blocks)
+                if (b.data)
+                    ::munmap(b.data, b.size);
+        }
+    };
+    static Block (&Spares())[2]
+    {
+        thread_local SpareBlocks spares;
+        return spares.blocks;
+    }
+    void Release()
+    {
+        if (!m_block.data)
+            return;
+        if (m_block.size == kBlock) {
+            for (Block& spare : Spares()) {
+                if (!spare.data) {
+                    spare = std::exchange(m_block, Block{});
+                    return;
+                }
+            }
+        }
+        ::munmap(m_block.data, m_block.size);
+        m_block = Block{};
+    }
+    Block m_block;
+};
+
+libdeflate_decompressor* Decompressor()
+{
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)>
+        decompressor(libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    return decompressor.get();
 }
 
 // The entry's bytes front to back, one chunk at a time: inflated from the zlib
 // stream into one reused buffer, or taken from the stored data. The row's data
 // is read piece by piece through SQLite's incremental blob access (or comes from
-// memory for values that are not blobs), so nothing of the entry's full size is
-// ever allocated.
+// memory for values that are not blobs). A compressed entry that is small
+// enough is instead inflated whole when the reading starts, and the chunks are
+// taken from that buffer.
 class EntryBytes {
 public:
-    EntryBytes(sqlite3_blob* blob, int64_t len, bool compressed)
-        : m_blob(blob), m_len(len), m_compressed(compressed)
+    EntryBytes(sqlite3_blob* blob, int64_t len, int64_t length, bool compressed)
+        : m_blob(blob), m_len(len), m_length(length), m_compressed(compressed)
     {
     }
-    EntryBytes(const unsigned char* bytes, int64_t len, bool compressed)
-        : m_bytes(bytes), m_len(len), m_compressed(compressed)
+    EntryBytes(const unsigned char* bytes, int64_t len, int64_t length, bool compressed)
+        : m_bytes(bytes), m_len(len), m_length(length), m_compressed(compressed)
     {
     }
     EntryBytes(const EntryBytes&) = delete;
@@ -137,6 +197,13 @@ public:
 
     bool Start()
     {
+        if (m_compressed && m_length > 0 && m_length <= g_wholeInflateLimit.load()) {
+            // Without the memory for it the entry is still inflated in pieces. A
+            // damaged stream shows at the first chunk, as it would piece by piece.
+            const std::optional<bool> whole = InflateWhole();
+            if (whole)
+                return true;
+        }
         if (m_blob || m_compressed) {
             m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
             if (!m_buffer)
@@ -161,6 +228,13 @@ public:
     // is damaged or cannot be read.
     const unsigned char* Next(int64_t count)
     {
+        if (m_inflateFailed)
+            return nullptr;
+        if (m_inflated) {
+            const int64_t at = m_offset;
+            m_offset += count;
+            return m_whole.get() + at;
+        }
         if (!m_compressed) {
             const int64_t at = m_offset;
             m_offset += count;
@@ -184,11 +258,18 @@ public:
         return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
     }
 
+    // The stream ended before the entry's length was reached (or, inflated
+    // whole, did not end there).
+    bool EndedEarly() const
+    {
+        return (m_compressed && m_ended && m_stream.avail_out > 0) || (m_inflateFailed && m_wrongSize);
+    }
+
     // True when the data holds nothing more than the bytes taken: the stream ends
     // here, as a one-shot inflate into a buffer of exactly that size requires.
     bool Finished()
     {
-        if (!m_compressed || m_ended)
+        if (!m_compressed || m_ended || m_inflated)
             return true;
         unsigned char extra;
         m_stream.next_out = &extra;
@@ -207,6 +288,33 @@ public:
     }
 
 private:
+    // The whole stream inflated into one buffer of exactly the entry's length:
+    // true when it gave exactly that many bytes and its checksum held, false
+    // when it is damaged, empty when the memory is not there.
+    std::optional<bool> InflateWhole()
+    {
+        libdeflate_decompressor* decompressor = Decompressor();
+        if (!decompressor || !m_whole.Allocate(size_t(m_length)))
+            return std::nullopt;
+        const unsigned char* input = m_bytes;
+        EntryBuffer copy;
+        if (m_blob) {
+            if (!copy.Allocate(size_t(m_len)))
+                return std::nullopt;
+            if (sqlite3_blob_read(m_blob, copy.get(), int(m_len), 0) != SQLITE_OK) {
+                m_inflateFailed = true;
+                return false;
+            }
+            input = copy.get();
+        }
+        const libdeflate_result rc = libdeflate_zlib_decompress(
+            decompressor, input, size_t(m_len), m_whole.get(), size_t(m_length), nullptr);
+        m_inflated = rc == LIBDEFLATE_SUCCESS;
+        m_inflateFailed = !m_inflated;
+        m_wrongSize = rc == LIBDEFLATE_SHORT_OUTPUT || rc == LIBDEFLATE_INSUFFICIENT_SPACE;
+        return m_inflated;
+    }
+
     // Gives the inflater the next piece of the blob once it has used up the last.
     bool Refill()
     {
@@ -224,13 +332,18 @@ private:
     sqlite3_blob* m_blob = nullptr;
     const unsigned char* m_bytes = nullptr;
     int64_t m_len;
+    int64_t m_length;
     bool m_compressed;
-    int64_t m_offset = 0;  // next byte of the stored data to read
+    int64_t m_offset = 0;  // next byte of the stored data to read (or of m_whole)
     z_stream m_stream = {};
     bool m_inflating = false;
     bool m_ended = false;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::unique_ptr<unsigned char[]> m_input;
+    EntryBuffer m_whole;
+    bool m_inflated = false;
+    bool m_inflateFailed = false;
+    bool m_wrongSize = false;
 };
 
 QString DigestText(const unsigned char digest[16])
@@ -248,72 +361,61 @@ QString DigestText(const unsigned char digest[16])
 // bytes as they pass, and renames it over the target only when all `length`
 // bytes came out, their digest is `md5` and every write succeeded. So a damaged
 // entry, a failure or a cancel never leaves a half-written file and never
-// damages an existing one.
-bool RestoreTargetFile(const QString& targetPath, EntryBytes& source, int64_t length,
-                       const QString& md5, bool pump, const QString& timeText)
+// damages an existing one. failure receives the reason of a false result.
+bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryBytes& source,
+                       int64_t length, const QString& md5, bool pump, const QString& timeText,
+                       CFailure& failure)
 {
-    const QFileInfo target(targetPath);
-    if (target.fileName().isEmpty() || target.isDir())
+    const QString extracting = QStringLiteral("cannot extract %1 to").arg(name);
+    PLATFORM::FileWriteOptions options;
+    time_t stamp;
+    if (TimeFromText(timeText, stamp))
+        options.modified = stamp;
+    PLATFORM::CFileWriter writer(targetPath, options);
+    if (!writer.Open()) {
+        failure = writer.Failure();
         return false;
-    const QByteArray targetName = QFile::encodeName(targetPath);
-    // A read-only target stays as it is, as it would when written in place.
-    if (target.exists() && ::access(targetName.constData(), W_OK) != 0)
+    }
+    if (!source.Start()) {
+        failure = {extracting, targetPath, QStringLiteral("out of memory")};
         return false;
-    if (!source.Start())
-        return false;
-
-    QByteArray tempName = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
-    const int fd = ::mkostemps(tempName.data(), 5, O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    }
 
     GLOBAL::CMD5Encode digest;
-    unsigned char head[4] = {};
-    bool ok = true;
     for (int64_t offset = 0; offset < length;) {
         if (pump && PumpMessages() != 0) {
-            ok = false;
-            break;
+            failure = {extracting, targetPath, QStringLiteral("cancelled")};
+            return false;
         }
         const int64_t count = std::min(kChunkSize, length - offset);
         const unsigned char* chunk = source.Next(count);
         if (!chunk) {
-            ok = false;
-            break;
+            failure = {extracting, targetPath,
+                       source.EndedEarly() ? QStringLiteral("size does not match") : QStringLiteral("damaged data")};
+            return false;
         }
         digest.Update(chunk, uint32_t(count));
-        if (offset == 0)
-            std::memcpy(head, chunk, size_t(std::min<int64_t>(count, sizeof head)));
-        if (!WriteAll(fd, chunk, count)) {
-            ok = false;
-            break;
+        if (!writer.Write(chunk, size_t(count))) {
+            failure = writer.Failure();
+            return false;
         }
         offset += count;
     }
-    if (ok && source.Finished()) {
-        unsigned char sum[16];
-        digest.Final(sum);
-        ok = DigestText(sum) == md5;
-    } else {
-        ok = false;
+    if (!source.Finished()) {
+        failure = {extracting, targetPath, QStringLiteral("size does not match")};
+        return false;
     }
-    if (ok)
-        ok = ::fchmod(fd, ModeForContent(head, length)) == 0;
-    time_t stamp;
-    if (ok && TimeFromText(timeText, stamp)) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = stamp;
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ok = ::futimens(fd, times) == 0;
+    unsigned char sum[16];
+    digest.Final(sum);
+    if (DigestText(sum) != md5) {
+        failure = {extracting, targetPath, QStringLiteral("digest mismatch")};
+        return false;
     }
-    // close() can report a deferred write error (a full disk on some file systems).
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok)
-        ok = ::rename(tempName.constData(), targetName.constData()) == 0;
-    if (!ok)
-        ::unlink(tempName.constData());
-    return ok;
+    if (!writer.Commit()) {
+        failure = writer.Failure();
+        return false;
+    }
+    return true;
 }
 
 // The files table has no index on name, so every lookup scans the whole table;
@@ -338,7 +440,7 @@ struct PackageStamp {
     }
 };
 
-std::optional<PackageStamp> StampOf(const QString& packagePath)
+std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
 {
     const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -346,7 +448,7 @@ std::optional<PackageStamp> StampOf(const QString& packagePath)
     struct stat st;
     unsigned char counter[4];
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                    ::pread(fd, counter, sizeof counter, 24) == ssize_t(sizeof counter);
+                    ::pread(fd, counter, sizeof counter, off_t(offset + 24)) == ssize_t(sizeof counter);
     ::close(fd);
     if (!ok)
         return std::nullopt;
@@ -366,19 +468,22 @@ public:
     // The rowid of the first row named `name`, when the package is the one noted
     // last (or can be noted now through db, which must be open on it).
     std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath,
-                                const QString& name)
+                                qint64 offset, qint64 size, const QString& name)
     {
-        const std::optional<PackageStamp> stamp = StampOf(packagePath);
+        const std::optional<PackageStamp> stamp = StampOf(packagePath, offset);
         if (!stamp)
             return std::nullopt;
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath) {
+        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath || m_offset != offset ||
+            m_size != size) {
             m_stamp.reset();
             m_rows.clear();
             if (!Load(db))
                 return std::nullopt;
             m_stamp = stamp;
             m_path = packagePath;
+            m_offset = offset;
+            m_size = size;
         }
         const auto it = m_rows.constFind(name);
         if (it == m_rows.constEnd())
@@ -412,6 +517,8 @@ private:
     std::mutex m_mutex;
     std::optional<PackageStamp> m_stamp;
     QString m_path;
+    qint64 m_offset = 0;
+    qint64 m_size = -1;
     QHash<QString, int64_t> m_rows;
 };
 
@@ -438,12 +545,33 @@ int CInstallCabDB::CreateTables()
     return 0;
 }
 
+void CInstallCabDB::SetWholeInflateLimit(qint64 bytes)
+{
+    g_wholeInflateLimit = bytes;
+}
+
+void CInstallCabDB::SetPackageRange(qint64 offset, qint64 size)
+{
+    m_packageOffset = offset;
+    m_packageSize = size;
+}
+
 bool CInstallCabDB::OpenPackage(const QString& packagePath)
 {
-    // A package is input from outside: read only, with SQLite's defensive mode and an
-    // untrusted schema, and its two tables must be plain tables. A view (say, over an
-    // endless recursive query) or a virtual table would run the package's own code.
-    if (!OpenWithFlags(SQLITE_OPEN_READONLY, packagePath)) {
+    SetPath(packagePath);
+    m_lastError.clear();
+    struct stat st;
+    // A package is input from outside: nothing is created where none is, it
+    // is read only, with SQLite's defensive mode and an untrusted schema, and
+    // its two tables must be plain tables. A view (say, over an endless
+    // recursive query) or a virtual table would run the package's own code.
+    if (::stat(QFile::encodeName(packagePath).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_lastError = QStringLiteral("The package is not a file");
+        return false;
+    }
+    if (!m_db.OpenWithFlags(
+            QString::fromLatin1(DATABASE::PackageVfsUri(packagePath, m_packageOffset, m_packageSize)),
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName())) {
         if (m_lastError.isEmpty())
             m_lastError = QStringLiteral("The package cannot be opened");
         return false;
@@ -489,15 +617,19 @@ void CInstallCabDB::CloseKeepingError()
 bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                                 const QString& packagePath, bool pump, int* outLength)
 {
-    if (!OpenPackage(packagePath))
+    m_failure.Clear();
+    const QString reading = QStringLiteral("cannot read the package");
+    if (!OpenPackage(packagePath)) {
+        m_failure = {reading, packagePath, GetLastError()};
         return false;
+    }
 
     bool result = false;
     DATABASE::CppSQLite3Query query;
     {
         // A failed shortcut leaves no trace: the plain lookup below decides.
         const QString error = m_lastError;
-        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, name);
+        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
         const bool found = row &&
             Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
                                  "rowid as entryrow from files where rowid=? and name=?;"),
@@ -509,13 +641,17 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
                                       "rowid as entryrow from files where name=?;"),
                        query, {name})) {
+                m_failure = {reading, packagePath, GetLastError()};
                 CloseKeepingError();
                 return false;
             }
         }
     }
     try {
-        if (!query.IsEof()) {
+        if (query.IsEof()) {
+            m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
+                         QStringLiteral("no such entry in the package")};
+        } else {
             const QString md5 = query.GetTextField(QStringLiteral("md5"));
             const QString timeText = query.GetTextField(QStringLiteral("time"));
             const int64_t mode = query.GetInt64Field(QStringLiteral("mode"));
@@ -560,17 +696,23 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             else
                 sizesOk = len == blobSize && length == blobSize;
 
-            if (sizesOk && handle) {
-                EntryBytes source(handle.get(), len, mode == 1);
-                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
-            } else if (sizesOk) {
-                EntryBytes source(bytes, len, mode == 1);
-                result = RestoreTargetFile(targetPath, source, length, md5, pump, timeText);
+            if (!sizesOk) {
+                m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
+                             QStringLiteral("size does not match")};
+            } else if (handle) {
+                EntryBytes source(handle.get(), len, length, mode == 1);
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
+                                           m_failure);
+            } else {
+                EntryBytes source(bytes, len, length, mode == 1);
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
+                                           m_failure);
             }
         }
         query.Finalize();
     } catch (const DATABASE::CppSQLite3Exception& e) {
         m_lastError = e.ErrorMessage();
+        m_failure = {reading, packagePath, m_lastError};
         result = false;
     }
     query = DATABASE::CppSQLite3Query();

@@ -2,6 +2,7 @@
 // ExtractFile restores one entry by name onto the disk.
 #pragma once
 
+#include "common/Failure.h"
 #include "database/SQLiteDBBase.h"
 
 #include <QString>
@@ -23,11 +24,30 @@ public:
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
                      bool pump, int* outLength);
 
+    // The package is the size bytes from offset on of the file at packagePath
+    // (size -1: to its end), as for a package attached to an executable.
+    void SetPackageRange(qint64 offset, qint64 size);
+
+    // Compressed entries up to this length are inflated whole in one call, larger
+    // ones piece by piece (both end alike); process-wide, for tests of either way.
+    static void SetWholeInflateLimit(qint64 bytes);
+    static constexpr qint64 kDefaultWholeInflateLimit = 256 * 1024 * 1024;
+    // Why the last ExtractFile returned false: the package could not be read
+    // (SQLite's message), the entry is missing, its size or digest does not
+    // match, its data is damaged, the user cancelled, or the target could not
+    // be written (the system's error text).
+    const CFailure& ExtractFailure() const { return m_failure; }
+
 private:
-    // Opens the package at packagePath read only and untrusted; false (with the
-    // reason as the last error) unless files and config are plain tables.
+    // Opens the package for reading in place (the range set above), read
+    // only and untrusted; false (with the reason as the last error) when
+    // there is no such file or files and config are not plain tables.
     bool OpenPackage(const QString& packagePath);
 
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
+
+    qint64 m_packageOffset = 0;
+    qint64 m_packageSize = -1;
+    CFailure m_failure;
 };

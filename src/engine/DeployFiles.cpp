@@ -28,11 +28,11 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
     if (!InstallFolder.startsWith(u'/'))
-        return false;
+        return Fail({QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
     // Only a folder this installation made may later be removed whole.
     if (Mode == RunMode::Install)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();
-    if (!CreateDirectoryTree(WithOneSlash(InstallFolder)))
+    if (!CreateFolders(WithOneSlash(InstallFolder)))
         return false;
     ShowStepPosition(progress, 10);
     PumpMessages();
@@ -46,10 +46,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
         // A name written on Windows may hold '\\': a path below the folder.
         const QString folder = ExpandPathMacros(file.path);
         const QString name = RelativeFileName(file.name);
-        if (!folder.startsWith(u'/') || name.isEmpty())
-            return false;
+        if (!folder.startsWith(u'/'))
+            return Fail({QStringLiteral("cannot install %1 into").arg(file.name), folder,
+                         QStringLiteral("not an absolute path")});
+        if (name.isEmpty())
+            return Fail({QStringLiteral("cannot install"), file.name, QStringLiteral("not a file name below its folder")});
         const QString target = WithOneSlash(folder) + name;
-        if (!CreateDirectoryTree(target))
+        if (!CreateFolders(target))
             return false;
         int length = 0;
         if (!ExtractPackageFile(file.name, target, true, &length))

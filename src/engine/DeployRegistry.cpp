@@ -4,32 +4,30 @@
 #include "engine/InstallEngine.h"
 
 #include "engine/EngineNames.h"
-#include "engine/RegistryHelpers.h"
 
 bool CInstallEngine::DeployRegistry()
 {
     const PLATFORM::RegRoot user = PLATFORM::RegRoot::CurrentUser;
-    RegSetString(user, ProductKey, InstallFolder, QStringLiteral("InstallPath"));
-    RegSetString(user, ProductKey, Manifest.version.ver, QStringLiteral("Version"));
+    SetRegistryString(user, ProductKey, InstallFolder, QStringLiteral("InstallPath"));
+    SetRegistryString(user, ProductKey, Manifest.version.ver, QStringLiteral("Version"));
     // An upgrade or repair keeps what the first installation recorded.
     if (Mode == RunMode::Install)
-        PLATFORM::CRegistry::SetValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue),
-                                      PLATFORM::RegDword,
-                                      PLATFORM::CRegistry::DwordData(InstallFolderCreated ? 1 : 0));
+        SetRegistryValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue), PLATFORM::RegDword,
+                         PLATFORM::CRegistry::DwordData(InstallFolderCreated ? 1 : 0));
 
     for (const CInstRegInfo& key : Manifest.registry) {
         const PLATFORM::RegRoot root = ManifestRegRoot(key.rootkey);
         if (key.action == QLatin1String("del")) {
-            RegDeleteTree(root, key.subkey);
+            DeleteRegistryTree(root, key.subkey);
             continue;
         }
         // Subkeys are registry paths and stay literal; only data holds macros.
         for (const CInstRegKeyInfo& value : key.values) {
             const QString text = ExpandPathMacros(value.data);
             if (value.name == QLatin1String("@"))
-                RegSetString(root, key.subkey, text);
+                SetRegistryString(root, key.subkey, text);
             else
-                RegSetString(root, key.subkey, text, value.name);
+                SetRegistryString(root, key.subkey, text, value.name);
         }
     }
     return true;

@@ -16,5 +16,11 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
                                         int* outLength)
 {
     CInstallCabDB package;
-    return package.ExtractFile(name, targetPath, PackagePath, pump, outLength);
+    package.SetPackageRange(PackageOffset, PackageSize);
+    int length = 0;
+    int* lengthOut = outLength ? outLength : &length;
+    if (!package.ExtractFile(name, targetPath, PackagePath, pump, lengthOut))
+        return Fail(package.ExtractFailure());
+    Log.FileWritten(targetPath, *lengthOut);
+    return true;
 }

@@ -2,8 +2,11 @@
 // installation and the loaded manifest. The engine operations are its members.
 #pragma once
 
+#include "common/Failure.h"
+#include "engine/RunLog.h"
 #include "engine/RunMode.h"
 #include "manifest/InstallInfo.h"
+#include "platform/Registry.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,10 +24,20 @@ public:
     // Deletes the package file when it is a temporary one.
     virtual ~CInstallEngine();
 
-    // Extracts one package entry from PackagePath to targetPath (see
+    // Extracts one package entry from the package at PackagePath to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                             int* outLength);
+
+    // Why the latest failure happened: what failed, the path or key, and the
+    // cause ("cannot write /opt/Tessaly/X/bin/tool: Permission denied"). Every
+    // operation fills it when something fails, also the steps that skip a
+    // failure and carry on; success leaves it as it was.
+    const CFailure& LastError() const { return m_lastError; }
+    void ClearLastError() { m_lastError.Clear(); }
+    // Keeps the failure as the last error, logs it, and returns false; also
+    // for the procedures' own steps (the removal hand-over).
+    bool Fail(const CFailure& failure);
 
     // Install locations (engine/InstallLocations.cpp).
     // Fills ProductKey, InstallFolder, AppDataFolder and the previous
@@ -97,6 +110,10 @@ public:
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
     QString PackagePath;   // empty in the removal modes
+    // The package is PackageSize bytes from PackageOffset on of the file at
+    // PackagePath (-1: to its end): a package read in place inside the executable.
+    qint64 PackageOffset = 0;
+    qint64 PackageSize = -1;
     bool PackageIsTemporary = false;
     RunMode Mode = RunMode::Install;
     QString ProductKey;  // "Software\Tessaly\<info.prog>"
@@ -123,4 +140,25 @@ public:
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;
+    // Every change the operations make and every failure; closed (silent)
+    // unless the run asked for a log.
+    CRunLog Log;
+
+protected:
+    // The folder chain up to the last '/', a failure recorded.
+    bool CreateFolders(const QString& path);
+    // DeleteDirectoryTree, logged when something was there.
+    void RemoveFolder(const QString& folder);
+    // Deletes the launcher entry standing for a link file path, logged.
+    void RemoveLink(const QString& file);
+    // Registry writes and deletes that log what they change and record why
+    // they failed. Deleting a key that does not exist is no failure.
+    bool SetRegistryString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
+                           const std::optional<QString>& name = std::nullopt);
+    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name,
+                          quint32 type, const QByteArray& data);
+    bool DeleteRegistryTree(PLATFORM::RegRoot root, const QString& subkey);
+
+private:
+    CFailure m_lastError;
 };

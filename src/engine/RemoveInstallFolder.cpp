@@ -15,6 +15,8 @@
 
 #include <algorithm>
 
+#include <cerrno>
+
 #include <unistd.h>
 
 namespace {
@@ -79,14 +81,23 @@ bool IsProtected(const QString& folder)
 bool IsLink(const QString& path) { return QFileInfo(QDir::cleanPath(path)).isSymLink(); }
 
 // The guard both removals share: an absolute, real folder (not a link) that
-// holds uninstall.xml and is no protected place.
-bool MayRemoveIn(const QString& folder)
+// holds uninstall.xml and is no protected place. Empty when the folder may go,
+// else why not.
+QString WhyNotRemovable(const QString& folder)
 {
-    if (!folder.startsWith(u'/') || IsLink(folder) || IsProtected(folder))
-        return false;
+    if (!folder.startsWith(u'/'))
+        return QStringLiteral("not an absolute path");
+    if (IsLink(folder))
+        return QStringLiteral("a symbolic link");
+    if (IsProtected(folder))
+        return QStringLiteral("a special or system folder, or one above it");
     // Only a folder an installation wrote uninstall.xml into is ours.
-    return QFileInfo(folder).isDir() && FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml"));
+    if (!QFileInfo(folder).isDir() || !FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml")))
+        return QStringLiteral("it holds no uninstall.xml");
+    return {};
 }
+
+const QString kCannotRemove = QStringLiteral("cannot remove the installation folder");
 
 // Deletes the file (or link) at path; true when nothing is left there.
 bool DeleteFile(const QString& path)
@@ -108,23 +119,25 @@ bool IsBelow(const QString& path, const QString& folder)
 bool CInstallEngine::RemoveInstallFolder(const QString& path)
 {
     const QString folder = path.trimmed();
-    if (!MayRemoveIn(folder)) {
+    if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
         KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return false;
+        return Fail({kCannotRemove, folder, why});
     }
-    DeleteDirectoryTree(folder);
+    RemoveFolder(folder);
     // Whatever stayed (no rights, a file in use elsewhere) means the folder was kept.
     const bool removed = !QFileInfo::exists(QDir::cleanPath(folder));
     KeptReason = removed ? FolderKept::No : FolderKept::NotDeleted;
+    if (!removed)
+        Fail({kCannotRemove, folder, QStringLiteral("some of its files could not be deleted")});
     return removed;
 }
 
 bool CInstallEngine::RemoveInstalledFiles(const QString& path)
 {
     const QString folder = WithOneSlash(path.trimmed());
-    if (!MayRemoveIn(folder)) {
+    if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
         KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return false;
+        return Fail({QStringLiteral("cannot remove the installed files in"), folder, why});
     }
 
     // The manifest's files are expanded against the folder being removed.
@@ -160,7 +173,14 @@ bool CInstallEngine::RemoveInstalledFiles(const QString& path)
             continue;
         if (QFileInfo(file).isDir() && !QFileInfo(file).isSymLink())
             continue;
-        all = DeleteFile(file) && all;
+        const bool existed = QFileInfo::exists(file) || QFileInfo(file).isSymLink();
+        if (DeleteFile(file)) {
+            if (existed)
+                Log.Removed(file);
+        } else {
+            all = false;
+            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, errno));
+        }
         if (!parents.contains(parent))
             parents << parent;
     }

@@ -2,7 +2,6 @@
 // copies on the desktop, in Quick Launch and in Startup.
 #include "engine/InstallEngine.h"
 
-#include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
 #include "platform/DesktopEntry.h"
 #include "platform/SpecialFolders.h"
@@ -28,9 +27,9 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
     const QString name = MenuFolderName(Manifest);
     if (!IsSingleName(name))
-        return false;
+        return Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
     const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
-    if (!CreateDirectoryTree(menuFolder))
+    if (!CreateFolders(menuFolder))
         return false;
 
     SkippedShortcuts.clear();
@@ -54,15 +53,15 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
         if (desktop) {
             // Windows always has a desktop folder; here it may still be missing.
             const QString folder = PLATFORM::DesktopFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QString());
         }
         // Quick Launch is never created: without it there is no copy.
-        if (quickLaunch)
+        if (quickLaunch && QFileInfo(PLATFORM::QuickLaunchFolder()).isDir())
             CreateShellLink(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
         if (Manifest.info.autostart == 1) {
             const QString folder = PLATFORM::StartupFolder();
-            CreateDirectoryTree(folder);
+            CreateFolders(folder);
             CreateShellLink(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
         }
     }
@@ -77,7 +76,7 @@ bool CInstallEngine::RemoveShortcuts()
     // name would name the whole menu.
     for (const QString& name : {Manifest.info.prog, MenuFolderName(Manifest)}) {
         if (IsSingleName(name))
-            DeleteDirectoryTree(PLATFORM::ProgramsMenuFolder() + name + u'/');
+            RemoveFolder(PLATFORM::ProgramsMenuFolder() + name + u'/');
     }
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
@@ -85,9 +84,9 @@ bool CInstallEngine::RemoveShortcuts()
             continue;
         // Deleted whether or not the user asked for the copies; the saved
         // uninstall.xml does not say autostart, so the Startup copy goes too.
-        PLATFORM::RemoveDesktopEntry(PLATFORM::DesktopFolder() + link.lnk);
-        PLATFORM::RemoveDesktopEntry(PLATFORM::QuickLaunchFolder() + link.lnk);
-        PLATFORM::RemoveDesktopEntry(PLATFORM::StartupFolder() + link.lnk);
+        RemoveLink(PLATFORM::DesktopFolder() + link.lnk);
+        RemoveLink(PLATFORM::QuickLaunchFolder() + link.lnk);
+        RemoveLink(PLATFORM::StartupFolder() + link.lnk);
     }
     return true;
 }
@@ -96,7 +95,7 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
                                      const std::optional<QString>& description, const QString& arguments)
 {
     if (file.isEmpty())
-        return false;
+        return Fail({QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
     PLATFORM::DesktopEntry entry;
     entry.target = target;
     entry.arguments = arguments;
@@ -104,5 +103,19 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
     // Desktops start only entries that carry the run bit.
     const QString folder = QFileInfo(PLATFORM::DesktopEntryPath(file)).absolutePath();
     const bool onDesktop = QDir::cleanPath(folder) == QDir::cleanPath(PLATFORM::DesktopFolder());
-    return PLATFORM::WriteDesktopEntry(file, entry, onDesktop);
+    CFailure failure;
+    if (!PLATFORM::WriteDesktopEntry(file, entry, onDesktop, &failure))
+        return Fail(failure);
+    Log.DesktopEntryWritten(PLATFORM::DesktopEntryPath(file));
+    return true;
+}
+
+void CInstallEngine::RemoveLink(const QString& file)
+{
+    const QString path = PLATFORM::DesktopEntryPath(file);
+    const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    if (!PLATFORM::RemoveDesktopEntry(file))
+        Fail(CFailure{QStringLiteral("cannot remove"), path, QStringLiteral("it is still there")});
+    else if (existed)
+        Log.Removed(path);
 }

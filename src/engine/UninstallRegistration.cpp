@@ -3,11 +3,11 @@
 #include "engine/InstallEngine.h"
 
 #include "common/Clock.h"
-#include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
-#include "engine/RegistryHelpers.h"
 #include "engine/StepProgress.h"
 #include "platform/SpecialFolders.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -22,30 +22,36 @@ const int kStepPause = 300;
 
 bool CInstallEngine::RegisterUninstall()
 {
-    Manifest.Save(InstallFolder + QStringLiteral("uninstall.xml"), QStringLiteral("install"), WriteManifest,
-                  &Manifest);
+    const QString manifestPath = InstallFolder + QStringLiteral("uninstall.xml");
+    CFailure saveFailure;
+    if (Manifest.SaveFile(manifestPath, QStringLiteral("install"), WriteManifest, &Manifest, &saveFailure))
+        Log.FileWritten(manifestPath, QFileInfo(manifestPath).size());
+    else
+        Fail(saveFailure);
 
     // Without a usable product name the values would land in the list's own key.
-    if (!IsSingleName(Manifest.info.prog))
+    if (!IsSingleName(Manifest.info.prog)) {
+        Fail({QStringLiteral("cannot register the product"), Manifest.info.prog,
+              QStringLiteral("not a plain product name")});
         return true;
+    }
     const RegRoot machine = RegRoot::LocalMachine;
     const QString key = UninstallKeyPath(Manifest.info.prog);
-    RegSetString(machine, key, Manifest.version.prog, QStringLiteral("DisplayName"));
+    SetRegistryString(machine, key, Manifest.version.prog, QStringLiteral("DisplayName"));
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         if (link.type != QLatin1String("uninstall"))
             continue;
-        RegSetString(machine, key, ExpandPathMacros(link.path), QStringLiteral("UninstallString"));
-        RegSetString(machine, key, Manifest.mainprogPath, QStringLiteral("DisplayIcon"));
+        SetRegistryString(machine, key, ExpandPathMacros(link.path), QStringLiteral("UninstallString"));
+        SetRegistryString(machine, key, Manifest.mainprogPath, QStringLiteral("DisplayIcon"));
     }
-    RegSetString(machine, key, Manifest.info.company, QStringLiteral("Publisher"));
-    RegSetString(machine, key, Manifest.info.help, QStringLiteral("HelpLink"));
-    RegSetString(machine, key, Manifest.version.ver, QStringLiteral("DisplayVersion"));
-    RegSetString(machine, key, InstallFolder, QStringLiteral("InstallLocation"));
+    SetRegistryString(machine, key, Manifest.info.company, QStringLiteral("Publisher"));
+    SetRegistryString(machine, key, Manifest.info.help, QStringLiteral("HelpLink"));
+    SetRegistryString(machine, key, Manifest.version.ver, QStringLiteral("DisplayVersion"));
+    SetRegistryString(machine, key, InstallFolder, QStringLiteral("InstallLocation"));
     // Kilobytes in a 32-bit value: products above 4 TiB show the largest size.
     const qint64 kib = std::max<qint64>(Manifest.installedSize, 0) / 1024;
     const quint32 size = static_cast<quint32>(std::min<qint64>(kib, 0xFFFFFFFF));
-    CRegistry::SetValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword,
-                        CRegistry::DwordData(size));
+    SetRegistryValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword, CRegistry::DwordData(size));
     return true;
 }
 
@@ -54,18 +60,18 @@ bool CInstallEngine::RemoveRegistration(CStepProgress* progress)
     // Keys the manifest only deleted were never ours to remove.
     for (const CInstRegInfo& key : Manifest.registry) {
         if (!key.values.empty())
-            RegDeleteTree(ManifestRegRoot(key.rootkey), key.subkey);
+            DeleteRegistryTree(ManifestRegRoot(key.rootkey), key.subkey);
     }
     ShowStepPosition(progress, 50);
     Pause(kStepPause);
 
     // Empty values mean "not installed"; other per-user settings stay.
     if (!ProductKey.isEmpty()) {
-        RegSetString(RegRoot::CurrentUser, ProductKey, QString(), QStringLiteral("InstallPath"));
-        RegSetString(RegRoot::CurrentUser, ProductKey, QString(), QStringLiteral("Version"));
+        SetRegistryString(RegRoot::CurrentUser, ProductKey, QString(), QStringLiteral("InstallPath"));
+        SetRegistryString(RegRoot::CurrentUser, ProductKey, QString(), QStringLiteral("Version"));
     }
     if (IsSingleName(Manifest.info.prog))
-        RegDeleteTree(RegRoot::LocalMachine, UninstallKeyPath(Manifest.info.prog));
+        DeleteRegistryTree(RegRoot::LocalMachine, UninstallKeyPath(Manifest.info.prog));
     ShowStepPosition(progress, 90);
     Pause(kStepPause);
     return true;
@@ -76,10 +82,10 @@ bool CInstallEngine::RemoveUserData(CStepProgress* progress)
     // Without a product name the key and folder would be every product's.
     const bool named = IsSingleName(Manifest.info.prog);
     if (named && !ProductKey.isEmpty())
-        RegDeleteTree(RegRoot::CurrentUser, ProductKey);
+        DeleteRegistryTree(RegRoot::CurrentUser, ProductKey);
     ShowStepPosition(progress, 50);
     Pause(kStepPause);
     if (named)
-        DeleteDirectoryTree(PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/") + Manifest.info.prog + u'/');
+        RemoveFolder(PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/") + Manifest.info.prog + u'/');
     return true;
 }

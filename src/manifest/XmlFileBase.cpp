@@ -1,8 +1,9 @@
 #include "manifest/XmlFileBase.h"
 
+#include "platform/FileWriter.h"
+
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <pugixml.hpp>
@@ -303,6 +304,14 @@ bool CXmlFileBase::LoadXml(const QString& text, XmlReadCallback read, void* cont
 
 bool CXmlFileBase::Save(const QString& path, const QString& rootName, XmlWriteCallback write, void* context)
 {
+    return SaveFile(path, rootName, write, context, nullptr);
+}
+
+bool CXmlFileBase::SaveFile(const QString& path, const QString& rootName, XmlWriteCallback write, void* context,
+    CFailure* failure)
+{
+    if (failure)
+        *failure = {QStringLiteral("cannot write"), path, QStringLiteral("the document could not be built")};
     return BuildDocument(rootName, write, context, *this, [&](const pugi::xml_node& root) {
         QByteArray bytes("\xEF\xBB\xBF");
         bytes += kDeclaration;
@@ -310,14 +319,13 @@ bool CXmlFileBase::Save(const QString& path, const QString& rootName, XmlWriteCa
         PrintElement(bytes, root, 0, true);
         // Written beside the target and renamed over it, so a failed write
         // leaves the old file whole.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        if (file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            return false;
-        }
-        return file.commit();
+        PLATFORM::FileWriteOptions options;
+        options.durable = true;
+        CFailure why;
+        const bool saved = PLATFORM::WriteFileInPlace(path, bytes, options, &why);
+        if (failure)
+            *failure = saved ? CFailure() : why;
+        return saved;
     });
 }
 

@@ -3,6 +3,7 @@
 // form, and small helpers to read or add one child element by name.
 #pragma once
 
+#include "common/Failure.h"
 #include "manifest/XmlDocument.h"
 #include "manifest/XmlNode.h"
 
@@ -40,6 +41,9 @@ public:
     // anything fails nothing at path changes and the result is false.
     virtual bool Save(const QString& path, const QString& rootName, XmlWriteCallback write = nullptr,
         void* context = nullptr);
+    // Save, telling why it failed (failure may be null; cleared on success).
+    bool SaveFile(const QString& path, const QString& rootName, XmlWriteCallback write, void* context,
+        CFailure* failure);
     // Load from text in memory; the text's own declaration of an encoding is ignored.
     virtual bool LoadXml(const QString& text, XmlReadCallback read = nullptr, void* context = nullptr);
     // Builds a document like Save and returns it without declaration: indented

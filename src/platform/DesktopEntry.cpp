@@ -1,9 +1,10 @@
 #include "platform/DesktopEntry.h"
 
+#include "platform/FileWriter.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -204,14 +205,21 @@ QString UnescapeValue(const QString& value)
     return out;
 }
 
-bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool executable)
+bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool executable, CFailure* failure)
 {
-    const QString name = DesktopEntryName(linkPath);
-    if (name.isEmpty() || entry.target.isEmpty())
+    auto refuse = [&](const QString& cause) {
+        if (failure)
+            *failure = {QStringLiteral("cannot write"), DesktopEntryPath(linkPath), cause};
         return false;
+    };
+    const QString name = DesktopEntryName(linkPath);
+    if (name.isEmpty())
+        return refuse(QStringLiteral("the link has no name"));
+    if (entry.target.isEmpty())
+        return refuse(QStringLiteral("the link has no target"));
     const QStringList args = SplitArguments(entry.arguments);
     if (HasUnwritableControl(entry.target) || HasUnwritableControl(args.join(' ')))
-        return false;
+        return refuse(QStringLiteral("control characters in the command"));
 
     QString text = kGroup + '\n';
     text += QLatin1String("Type=Application\n");
@@ -223,22 +231,12 @@ bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool 
         text += QLatin1String("Icon=") + EscapeValue(entry.icon) + '\n';
     text += QLatin1String("Terminal=false\n");
 
-    // QSaveFile writes a temporary file beside the target and renames it on
-    // commit, so readers never see a half-written entry.
-    QSaveFile file(DesktopEntryPath(linkPath));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-        | QFileDevice::ReadOther;
-    if (executable)
-        mode |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.setPermissions(mode)) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
+    // Readers never see a half-written entry. Desktops want exactly these
+    // modes, whatever the umask.
+    PLATFORM::FileWriteOptions options;
+    options.exactMode = executable ? 0755 : 0644;
+    options.durable = true;
+    return WriteFileInPlace(DesktopEntryPath(linkPath), text.toUtf8(), options, failure);
 }
 
 bool RemoveDesktopEntry(const QString& linkPath)

@@ -3,6 +3,8 @@
 // ".desktop", any other name gets ".desktop" appended.
 #pragma once
 
+#include "common/Failure.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -51,12 +53,13 @@ std::optional<QStringList> SplitExec(const QString& exec);
 QString EscapeValue(const QString& value);
 QString UnescapeValue(const QString& value);
 
-// Writes the entry for linkPath atomically (temporary file in the same folder,
-// then rename), replacing an existing one. Mode 0755 when executable is set
-// (desktop copies are trusted that way), else 0644. The folder must exist.
-// False when the target is empty or the file cannot be written; an existing
-// entry is then left as it was.
-bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool executable = false);
+// Writes the entry for linkPath into place (see FileWriter.h), replacing an
+// existing one. Mode exactly 0755 when executable is set (desktop copies are
+// trusted that way), else 0644. The folder must exist. False when the target
+// is empty or the file cannot be written, with the reason in failure (may be
+// null); an existing entry is then left as it was.
+bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool executable = false,
+                       CFailure* failure = nullptr);
 
 // Deletes the entry for linkPath. True when it is gone afterwards (also when
 // it never existed).

@@ -1,16 +1,13 @@
 #include "platform/ExecutableResources.h"
 
+#include "platform/FileWriter.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QtEndian>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace PLATFORM {
@@ -86,20 +83,13 @@ bool ReadExactly(QFile& f, char* data, qint64 size)
     return true;
 }
 
-bool WriteAll(QFile& f, const char* data, qint64 size)
+bool WriteAll(CFileWriter& out, const char* data, qint64 size)
 {
-    while (size > 0) {
-        const qint64 n = f.write(data, size);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
+    return out.Write(data, size_t(size));
 }
 
 // Copies size bytes from the current position of in to out.
-bool CopyBytes(QFile& in, QFile& out, quint64 size)
+bool CopyBytes(QFile& in, CFileWriter& out, quint64 size)
 {
     QByteArray buffer(qint64(qMin<quint64>(size, kChunk)), Qt::Uninitialized);
     while (size > 0) {
@@ -112,7 +102,7 @@ bool CopyBytes(QFile& in, QFile& out, quint64 size)
 }
 
 // Copies in to out until its end; the number of bytes copied goes to copied.
-bool CopyToEnd(QFile& in, QFile& out, quint64& copied)
+bool CopyToEnd(QFile& in, CFileWriter& out, quint64& copied)
 {
     QByteArray buffer(kChunk, Qt::Uninitialized);
     copied = 0;
@@ -243,14 +233,11 @@ bool CExecutableResources::SaveToFile(const ResourceEntry& entry, const QString&
     QFile in(m_path);
     if (!in.open(QIODevice::ReadOnly) || quint64(in.size()) != m_fileSize || !in.seek(qint64(entry.offset)))
         return false;
-    QFile out(destPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    // No fsync: the copy is a working file of this run, not something to keep.
-    if (!CopyBytes(in, out, entry.size))
-        return false;
-    out.close();
-    return out.error() == QFileDevice::NoError;
+    // A working file of this run: private, and not worth a flush to the disk.
+    FileWriteOptions options;
+    options.exactMode = 0600;
+    CFileWriter out(destPath, options);
+    return out.Open() && CopyBytes(in, out, entry.size) && out.Commit();
 }
 
 bool CExecutableResources::Attach(const QString& templatePath, const std::vector<ResourceSource>& resources,
@@ -281,80 +268,63 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
     if (quint64(in.size()) != current.m_fileSize)
         return fail(QStringLiteral("%1 changed while being read").arg(templatePath));
 
-    // Write next to the output and rename over it, so a reader never sees half a file.
-    const QFileInfo outInfo(outputPath);
-    QByteArray tempName = QFile::encodeName(outInfo.absolutePath() + QStringLiteral("/.")
-                                            + outInfo.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0)
-        return fail(QStringLiteral("cannot create a file in %1: %2").arg(outInfo.absolutePath(),
-                                                                           QString::fromLocal8Bit(std::strerror(errno))));
-    bool ok = ::fchmod(fd, 0755) == 0;
-    QString why;
-    {
-        QFile out;
-        ok = ok && out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
-        ok = ok && CopyBytes(in, out, current.m_executableSize);
+    // Written into place, so a reader never sees half a file. The output is
+    // an installer that people run and copy: exactly 0755, flushed to disk.
+    FileWriteOptions options;
+    options.exactMode = 0755;
+    options.durable = true;
+    CFileWriter out(outputPath, options);
+    if (!out.Open())
+        return fail(out.Failure().Text());
+    bool ok = CopyBytes(in, out, current.m_executableSize);
+    QString why = ok ? QString() : QStringLiteral("cannot copy %1").arg(templatePath);
+
+    const quint64 regionStart = current.m_executableSize;
+    quint64 pos = regionStart;
+    QByteArray directory;
+    for (const ResourceSource& r : resources) {
         if (!ok)
-            why = QStringLiteral("cannot copy %1").arg(templatePath);
+            break;
+        quint64 size = 0;
+        if (r.sourcePath.isEmpty()) {
+            size = quint64(r.bytes.size());
+            ok = WriteAll(out, r.bytes.constData(), r.bytes.size());
+        } else {
+            QFile src(r.sourcePath);
+            ok = QFileInfo(r.sourcePath).isFile() && src.open(QIODevice::ReadOnly) && CopyToEnd(src, out, size);
+            if (!ok && !out.Failure().IsSet())
+                why = QStringLiteral("cannot copy %1").arg(r.sourcePath);
+        }
+        const QByteArray name = r.type.toUtf8();
+        PutU16(directory, quint16(name.size()));
+        directory.append(name);
+        PutU32(directory, r.id);
+        PutU16(directory, r.language);
+        PutU64(directory, pos);
+        PutU64(directory, size);
+        pos += size;
+    }
 
-        const quint64 regionStart = current.m_executableSize;
-        quint64 pos = regionStart;
-        QByteArray directory;
-        for (const ResourceSource& r : resources) {
-            if (!ok)
-                break;
-            quint64 size = 0;
-            if (r.sourcePath.isEmpty()) {
-                size = quint64(r.bytes.size());
-                ok = WriteAll(out, r.bytes.constData(), r.bytes.size());
-                if (!ok)
-                    why = QStringLiteral("cannot write %1").arg(outputPath);
-            } else {
-                QFile src(r.sourcePath);
-                ok = QFileInfo(r.sourcePath).isFile() && src.open(QIODevice::ReadOnly) && CopyToEnd(src, out, size);
-                if (!ok)
-                    why = QStringLiteral("cannot copy %1").arg(r.sourcePath);
-            }
-            const QByteArray name = r.type.toUtf8();
-            PutU16(directory, quint16(name.size()));
-            directory.append(name);
-            PutU32(directory, r.id);
-            PutU16(directory, r.language);
-            PutU64(directory, pos);
-            PutU64(directory, size);
-            pos += size;
-        }
-
-        if (ok && quint64(directory.size()) > kMaxDirectorySize) {
-            ok = false;
-            why = QStringLiteral("too many resources");
-        }
-        if (ok) {
-            QByteArray footer;
-            PutU64(footer, regionStart);
-            PutU64(footer, pos);
-            PutU64(footer, quint64(directory.size()));
-            PutU64(footer, quint64(resources.size()));
-            PutU64(footer, DirectoryHash(directory, footer.constData()));
-            footer.append(kMagic, sizeof kMagic);
-            ok = WriteAll(out, directory.constData(), directory.size())
-                && WriteAll(out, footer.constData(), footer.size()) && out.flush();
-            if (!ok)
-                why = QStringLiteral("cannot write %1").arg(outputPath);
-        }
-    }
-    if (ok && ::fsync(fd) != 0) {
+    if (ok && quint64(directory.size()) > kMaxDirectorySize) {
         ok = false;
-        why = QStringLiteral("cannot write %1").arg(outputPath);
+        why = QStringLiteral("too many resources");
     }
-    ::close(fd);
-    if (ok && ::rename(tempName.constData(), QFile::encodeName(outputPath).constData()) != 0) {
-        ok = false;
-        why = QStringLiteral("cannot replace %1: %2").arg(outputPath, QString::fromLocal8Bit(std::strerror(errno)));
+    if (ok) {
+        QByteArray footer;
+        PutU64(footer, regionStart);
+        PutU64(footer, pos);
+        PutU64(footer, quint64(directory.size()));
+        PutU64(footer, quint64(resources.size()));
+        PutU64(footer, DirectoryHash(directory, footer.constData()));
+        footer.append(kMagic, sizeof kMagic);
+        ok = WriteAll(out, directory.constData(), directory.size()) && WriteAll(out, footer.constData(), footer.size());
     }
+    ok = ok && out.Commit();
     if (!ok) {
-        ::unlink(tempName.constData());
+        // A failure of the output itself names the output and the system's reason.
+        if (out.Failure().IsSet())
+            why = out.Failure().Text();
+        out.Abandon();
         return fail(why);
     }
     return true;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,142 +15,169 @@
 namespace PLATFORM {
 namespace {
 
-QString Env(const char* name) { return qEnvironmentVariable(name); }
-
-bool InSandbox() { return !SandboxRoot().isEmpty(); }
-
-// An XDG variable counts only when it holds an absolute path (XDG rule).
-QString XdgOr(const char* name, const QString& fallback)
+QString CleanSandboxRoot(const QString& value)
 {
-    if (!InSandbox()) {
-        const QString v = Env(name);
-        if (v.startsWith('/'))
-            return WithOneSlash(v);
-    }
+    if (value.isEmpty())
+        return {};
+    const QString root = QDir::cleanPath(QDir(value).absolutePath());
+    return root == QLatin1String("/") ? QString() : root;
+}
+
+// An XDG value counts only when it holds an absolute path (XDG rule); inside
+// a sandbox none counts.
+QString XdgOr(const FolderEnvironment& env, const QString& value, const QString& fallback)
+{
+    if (env.sandboxRoot.isEmpty() && value.startsWith('/'))
+        return WithOneSlash(value);
     return fallback;
 }
 
-// Reads XDG_DESKTOP_DIR from user-dirs.dirs ("$HOME/Desktop" form).
-QString DesktopFromUserDirs()
+// XDG_DESKTOP_DIR from user-dirs.dirs: "$HOME/..." or an absolute path.
+QString DesktopFromUserDirs(const QString& content, const QString& home)
 {
-    QFile f(ConfigHome() + "user-dirs.dirs");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
     static const QRegularExpression line(QStringLiteral("^\\s*XDG_DESKTOP_DIR\\s*=\\s*\"(.*)\"\\s*$"));
-    QTextStream in(&f);
-    while (!in.atEnd()) {
-        const auto m = line.match(in.readLine());
+    for (const QString& text : content.split(u'\n')) {
+        const QRegularExpressionMatch m = line.match(text);
         if (!m.hasMatch())
             continue;
         QString v = m.captured(1);
         if (v.startsWith(QLatin1String("$HOME")))
-            v = HomeFolder() + v.mid(5);
+            v = home + v.mid(5);
         if (v.startsWith('/'))
             return WithOneSlash(QDir::cleanPath(v));
     }
     return {};
 }
 
-}  // namespace
-
-Scope CurrentScope()
+Scope ScopeOf(const FolderEnvironment& env)
 {
-    const QString forced = Env("NORVEX_SCOPE").toLower();
+    const QString forced = env.scopeOverride.toLower();
     if (forced == QLatin1String("user"))
         return Scope::User;
     if (forced == QLatin1String("machine"))
         return Scope::Machine;
-    return geteuid() == 0 ? Scope::Machine : Scope::User;
+    return env.effectiveUid == 0 ? Scope::Machine : Scope::User;
 }
 
-QString SandboxRoot()
-{
-    QString root = Env("NORVEX_ROOT");
-    if (root.isEmpty())
-        return {};
-    root = QDir::cleanPath(QDir(root).absolutePath());
-    return root == QLatin1String("/") ? QString() : root;
-}
+}  // namespace
 
-QString HomeFolder()
+SpecialFolderSet ResolveSpecialFolders(const FolderEnvironment& env)
 {
-    if (InSandbox())
-        return SandboxRoot() + "/home/";
-    QString home = Env("HOME");
-    if (home.isEmpty()) {
-        if (const passwd* pw = getpwuid(getuid()))
-            home = QString::fromLocal8Bit(pw->pw_dir);
+    SpecialFolderSet f;
+    const QString& root = env.sandboxRoot;
+    const bool sandbox = !root.isEmpty();
+    f.scope = ScopeOf(env);
+    const bool machine = f.scope == Scope::Machine;
+
+    f.home = sandbox ? root + "/home/" : WithOneSlash(env.home.isEmpty() ? QStringLiteral("/") : env.home);
+    f.configHome = XdgOr(env, env.xdgConfigHome, f.home + ".config/");
+    f.dataHome = XdgOr(env, env.xdgDataHome, f.home + ".local/share/");
+    f.programFiles = machine ? root + "/opt/" : f.home + ".local/opt/";
+    f.appData = f.dataHome;
+    f.programsMenu = machine ? root + "/usr/local/share/applications/" : f.dataHome + "applications/";
+    f.startup = machine ? root + "/etc/xdg/autostart/" : f.configHome + "autostart/";
+
+    f.desktop = f.home + "Desktop/";
+    if (!sandbox) {
+        if (env.xdgDesktopDir.startsWith('/')) {
+            f.desktop = WithOneSlash(env.xdgDesktopDir);
+        } else if (env.userDirs) {
+            const QString fromFile = DesktopFromUserDirs(*env.userDirs, f.home.chopped(1));
+            if (!fromFile.isEmpty())
+                f.desktop = fromFile;
+        }
     }
-    return WithOneSlash(home.isEmpty() ? QStringLiteral("/") : home);
+    f.quickLaunch = f.appData + "Microsoft/Internet Explorer/Quick Launch/";
+
+    f.userHive = f.configHome + "norvex/registry/user.db";
+    f.machineHive = machine ? root + "/var/lib/norvex/registry/machine.db" : f.dataHome + "norvex/registry/machine.db";
+
+    if (sandbox)
+        f.temp = root + QStringLiteral("/tmp/norvex-%1/").arg(env.uid);
+    else if (env.xdgRuntimeDir.startsWith('/'))
+        f.temp = WithOneSlash(env.xdgRuntimeDir) + "norvex/";
+    else
+        f.temp = WithOneSlash(env.tmpDir.startsWith('/') ? env.tmpDir : QStringLiteral("/tmp"))
+            + QStringLiteral("norvex-%1/").arg(env.uid);
+    return f;
 }
 
-QString ConfigHome() { return XdgOr("XDG_CONFIG_HOME", HomeFolder() + ".config/"); }
-
-QString DataHome() { return XdgOr("XDG_DATA_HOME", HomeFolder() + ".local/share/"); }
-
-QString ProgramFilesFolder()
+FolderEnvironment ReadFolderEnvironment(bool withUserDirs)
 {
-    return CurrentScope() == Scope::Machine ? SandboxRoot() + "/opt/" : HomeFolder() + ".local/opt/";
-}
-
-QString AppDataFolder() { return DataHome(); }
-
-QString ProgramsMenuFolder()
-{
-    return CurrentScope() == Scope::Machine ? SandboxRoot() + "/usr/local/share/applications/"
-                                            : DataHome() + "applications/";
-}
-
-QString StartupFolder()
-{
-    return CurrentScope() == Scope::Machine ? SandboxRoot() + "/etc/xdg/autostart/" : ConfigHome() + "autostart/";
-}
-
-QString DesktopFolder()
-{
-    if (!InSandbox()) {
-        const QString v = Env("XDG_DESKTOP_DIR");
-        if (v.startsWith('/'))
-            return WithOneSlash(v);
-        const QString fromFile = DesktopFromUserDirs();
-        if (!fromFile.isEmpty())
-            return fromFile;
+    FolderEnvironment env;
+    env.sandboxRoot = CleanSandboxRoot(qEnvironmentVariable("NORVEX_ROOT"));
+    env.scopeOverride = qEnvironmentVariable("NORVEX_SCOPE");
+    env.effectiveUid = ::geteuid();
+    env.uid = ::getuid();
+    env.home = qEnvironmentVariable("HOME");
+    if (env.home.isEmpty()) {
+        if (const passwd* pw = ::getpwuid(env.uid))
+            env.home = QString::fromLocal8Bit(pw->pw_dir);
     }
-    return HomeFolder() + "Desktop/";
+    env.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    env.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    env.xdgDesktopDir = qEnvironmentVariable("XDG_DESKTOP_DIR");
+    env.xdgRuntimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    env.tmpDir = qEnvironmentVariable("TMPDIR");
+    if (withUserDirs && env.sandboxRoot.isEmpty()) {
+        QFile file(ResolveSpecialFolders(env).configHome + "user-dirs.dirs");
+        if (file.open(QIODevice::ReadOnly))
+            env.userDirs = QString::fromUtf8(file.readAll());
+    }
+    return env;
 }
 
-QString QuickLaunchFolder() { return AppDataFolder() + "Microsoft/Internet Explorer/Quick Launch/"; }
+namespace {
 
-QString UserHivePath() { return ConfigHome() + "norvex/registry/user.db"; }
-
-QString MachineHivePath()
+SpecialFolderSet Current(bool withUserDirs = false)
 {
-    return CurrentScope() == Scope::Machine ? SandboxRoot() + "/var/lib/norvex/registry/machine.db"
-                                            : DataHome() + "norvex/registry/machine.db";
+    return ResolveSpecialFolders(ReadFolderEnvironment(withUserDirs));
 }
+
+}  // namespace
+
+Scope CurrentScope() { return Current().scope; }
+
+QString SandboxRoot() { return CleanSandboxRoot(qEnvironmentVariable("NORVEX_ROOT")); }
+
+QString HomeFolder() { return Current().home; }
+
+QString ConfigHome() { return Current().configHome; }
+
+QString DataHome() { return Current().dataHome; }
+
+QString ProgramFilesFolder() { return Current().programFiles; }
+
+QString AppDataFolder() { return Current().appData; }
+
+QString ProgramsMenuFolder() { return Current().programsMenu; }
+
+QString StartupFolder() { return Current().startup; }
+
+QString DesktopFolder() { return Current(true).desktop; }
+
+QString QuickLaunchFolder() { return Current().quickLaunch; }
+
+QString UserHivePath() { return Current().userHive; }
+
+QString MachineHivePath() { return Current().machineHive; }
 
 QString TempFolder()
 {
-    const uid_t uid = getuid();
-    QString folder;
-    if (InSandbox()) {
-        folder = SandboxRoot() + QStringLiteral("/tmp/norvex-%1").arg(uid);
-        QDir().mkpath(SandboxRoot() + "/tmp");
-    } else if (const QString runtime = Env("XDG_RUNTIME_DIR"); runtime.startsWith('/')) {
-        folder = WithOneSlash(runtime) + "norvex";
-    } else {
-        const QString tmp = Env("TMPDIR");
-        folder = WithOneSlash(tmp.startsWith('/') ? tmp : QStringLiteral("/tmp")) + QStringLiteral("norvex-%1").arg(uid);
-    }
+    const FolderEnvironment env = ReadFolderEnvironment();
+    QString folder = ResolveSpecialFolders(env).temp;
+    folder.chop(1);
+    if (!env.sandboxRoot.isEmpty())
+        QDir().mkpath(env.sandboxRoot + "/tmp");
 
     const QByteArray native = QFile::encodeName(folder);
-    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return {};
     struct stat st {};
     // lstat: a link planted in a shared /tmp must not redirect our files.
-    if (lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid)
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != env.uid)
         return {};
-    if ((st.st_mode & 077) != 0 && chmod(native.constData(), 0700) != 0)
+    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return {};
     return folder + '/';
 }

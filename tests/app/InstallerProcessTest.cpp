@@ -6,6 +6,7 @@
 #include "app/EmbeddedPackage.h"
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
+#include "engine/InstallEngine.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
 #include "support/CaseName.h"
@@ -109,7 +110,8 @@ TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
     const QString setupCab = TESTS::SandboxPath(QStringLiteral("dl/setup.cab"));
     const QByteArray setupCabBefore = QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
 
-    const ProcessResult r = RunProcess(installer, {});
+    // Unattended: a windowed run would wait for a person.
+    const ProcessResult r = RunProcess(installer, {QStringLiteral("-silent")});
     if (GetParam().succeeds) {
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.err, QString());
@@ -250,6 +252,50 @@ TEST(EmbeddedPackage, AttachedPairIsReadBackExactly)
     EXPECT_EQ(TESTS::ReadFileBytes(out), TESTS::ReadFileBytes(package));
 }
 
+TEST(EmbeddedPackage, AttachedPackageIsCheckedAndReadInPlace)
+{
+    const QString package = SamplePackage();
+    const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    const QByteArray before = TESTS::ReadFileBytes(installer);
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+
+    CInstallEngine engine;
+    ASSERT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::Ok);
+    EXPECT_EQ(engine.Manifest.info.prog, QStringLiteral("LabelCloud"));
+    EXPECT_EQ(engine.PackagePath, installer);
+    EXPECT_EQ(engine.PackageOffset, qint64(entry->offset));
+    EXPECT_EQ(engine.PackageSize, qint64(entry->size));
+    // Nothing was copied out, so nothing is to be deleted at the end.
+    EXPECT_FALSE(engine.PackageIsTemporary);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+
+    const QString target = TESTS::SandboxPath(QStringLiteral("out/readme.txt"));
+    QDir().mkpath(QFileInfo(target).path());
+    ASSERT_TRUE(engine.ExtractPackageFile(QStringLiteral("readme.txt"), target, false, nullptr));
+    EXPECT_EQ(TESTS::ReadFileBytes(target),
+              TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/readme.txt"))));
+    EXPECT_EQ(TESTS::ReadFileBytes(installer), before);
+}
+
+TEST(EmbeddedPackage, AttachedPackageChangedAfterAttachingIsRefused)
+{
+    const QString installer = Attach(SamplePackage(), TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+    FlipByte(installer, qint64(entry->offset + entry->size - 10));
+
+    CInstallEngine engine;
+    EXPECT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::DigestMismatch);
+    EXPECT_TRUE(engine.Manifest.info.prog.isEmpty());
+    EXPECT_FALSE(engine.PackageIsTemporary);
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
+}
+
 TEST(EmbeddedPackage, BareTemplateCarriesTheEmptyPackageAndTheMarker)
 {
     const CEmbeddedPackage embedded(kSetupExe);
@@ -282,6 +328,20 @@ TEST(EmbeddedPackage, AttachingAgainReplacesThePair)
     EXPECT_EQ(qint64(package->size), QFileInfo(second).size());
     EXPECT_EQ(CEmbeddedPackage(installer).ReadDigestText(), GetMD5OfFile(second).toLower());
     EXPECT_EQ(QFileInfo(installer).permissions() & QFile::ExeOwner, QFile::ExeOwner);
+}
+
+// Without -silent the installer opens its window; with nowhere to open it it
+// says so instead of failing inside the toolkit.
+TEST(InstallerWithoutDisplay, SaysSoAndEndsWithTheStartUpCode)
+{
+    const QString installer = TESTS::SandboxPath(QStringLiteral("dl/setup"));
+    Attach(SamplePackage(), installer);
+    const ProcessResult r = RunProcess(
+        installer, {}, {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("setup: no display"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-silent")));
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
 }
 
 }  // namespace

@@ -79,6 +79,30 @@ public:
     void Close(bool ok) override { Add(ok ? QStringLiteral("close ok") : QStringLiteral("close cancel")); }
 };
 
+// Records what would be started instead of starting it.
+class CRecordingStarter : public PLATFORM::CProgramStarter {
+public:
+    struct Start {
+        QString how;  // "run" or "open"
+        QString path;
+        QStringList arguments;
+        bool operator==(const Start&) const = default;
+    };
+    std::vector<Start> starts;
+    bool works = true;
+
+    bool StartDetached(const QString& program, const QStringList& arguments) override
+    {
+        starts.push_back({QStringLiteral("run"), program, arguments});
+        return works;
+    }
+    bool OpenWithHandler(const QString& document) override
+    {
+        starts.push_back({QStringLiteral("open"), document, {}});
+        return works;
+    }
+};
+
 // "*" in an expected log stands for any run (also none) of the step-bar moves
 // and pauses that the engine's own operations make.
 bool MatchLog(const std::vector<std::string>& expected, size_t e, const std::vector<std::string>& actual,
@@ -219,13 +243,17 @@ TEST_F(WorkProceduresTest, RepairHasNoPausesNoPumpsAndRegistersAfterTheShortcuts
               engine.InstallFolder + QStringLiteral("LabelCloud"));
 }
 
-// Every way the file step can fail ends the same: 1106, the view closed with
-// OK, the buttons left disabled, nothing after the file step done.
+// Every way the file step can fail ends the same: 1106 with the reason on the
+// line after it, the view closed with OK, the buttons left disabled, nothing
+// after the file step done.
 struct FailureCase {
     const char* name;
     RunMode mode;
     bool damagePackage;  // else: cancelled through the flag
+    const char* reason;
 };
+
+constexpr char kNotADatabase[] = "file is not a database";
 
 class FileStepFailureTest : public WorkProceduresTest, public testing::WithParamInterface<FailureCase> {};
 
@@ -251,7 +279,13 @@ TEST_P(FileStepFailureTest, StopsWith1106)
                                                                 : procedures.Repair();
     EXPECT_EQ(result, ProcedureResult::Failed);
     ASSERT_GE(view.log.size(), 2u);
-    EXPECT_EQ(view.log[view.log.size() - 2], "warning 安装程序时出现意外的错误，无法完成安装过程，请稍后重试！");
+    const QString warning = QString::fromStdString(view.log[view.log.size() - 2]);
+    const QStringList lines = warning.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << warning.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("warning 安装程序时出现意外的错误，无法完成安装过程，请稍后重试！"));
+    EXPECT_EQ(lines[1], engine.LastError().Text());
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("cannot ")));
+    EXPECT_TRUE(lines[1].endsWith(QString::fromLatin1(c.reason))) << lines[1].toStdString();
     EXPECT_EQ(view.log.back(), "close ok");
     for (const auto& line : view.log)
         EXPECT_NE(line, "buttons on");
@@ -259,12 +293,12 @@ TEST_P(FileStepFailureTest, StopsWith1106)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FileStepFailureTest,
-                         testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true},
-                                         FailureCase{"InstallCancelled", RunMode::Install, false},
-                                         FailureCase{"UpgradeDamaged", RunMode::Upgrade, true},
-                                         FailureCase{"UpgradeCancelled", RunMode::Upgrade, false},
-                                         FailureCase{"RepairDamaged", RunMode::Repair, true},
-                                         FailureCase{"RepairCancelled", RunMode::Repair, false}),
+                         testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true, kNotADatabase},
+                                         FailureCase{"InstallCancelled", RunMode::Install, false, "cancelled"},
+                                         FailureCase{"UpgradeDamaged", RunMode::Upgrade, true, kNotADatabase},
+                                         FailureCase{"UpgradeCancelled", RunMode::Upgrade, false, "cancelled"},
+                                         FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
+                                         FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
                          TESTS::CaseName());
 
 TEST_F(WorkProceduresTest, InstallResetsAnEarlierCancel)
@@ -381,21 +415,21 @@ TEST_F(WorkProceduresTest, HandOverReusesTheReservedTemporaryFile)
     engine.ModuleFolder = TESTS::SandboxPath(QStringLiteral("opt/Tessaly/LabelCloud/"));
     const QByteArray program = QByteArray("#!/bin/sh\necho removal\n") + QByteArray(200000, 'x');
     TESTS::WriteFileBytes(engine.ModulePath, program);
-    QString started;
-    QStringList arguments;
+    CRecordingStarter starter;
     CWorkProcedures procedures(engine, view, view);
-    procedures.StartDetached = [&](const QString& p, const QStringList& a) {
-        started = p;
-        arguments = a;
-        return true;
-    };
+    procedures.Programs = &starter;
     ASSERT_TRUE(procedures.HandOverRemoval());
+    ASSERT_EQ(starter.starts.size(), 1u);
+    const QString started = starter.starts[0].path;
+    const QStringList arguments = starter.starts[0].arguments;
 
     // Exactly one temporary file, the started copy: no empty reservation left.
     EXPECT_EQ(TempFiles(), QStringList{QFileInfo(started).fileName()});
     EXPECT_TRUE(QFileInfo(started).fileName().startsWith(QStringLiteral("UN")));
     EXPECT_EQ(TESTS::ReadFileBytes(started), program);
-    EXPECT_TRUE(QFileInfo(started).permissions() & QFile::ExeOwner);
+    const QFile::Permissions ownerGroupOther(0x7077);
+    EXPECT_EQ(QFileInfo(started).permissions() & ownerGroupOther,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(arguments, (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
     EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
 }
@@ -406,36 +440,56 @@ TEST_F(WorkProceduresTest, FailedHandOverLeavesNothingAndKeepsThePage)
         const char* name;
         bool programExists;
         bool startWorks;
-    } cases[] = {{"copy fails", false, true}, {"start fails", true, false}};
+        const char* reason;
+    } cases[] = {{"copy fails", false, true, "/bin/uninstall.exe: No such file or directory"},
+                 {"start fails", true, false, "the program did not start"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         engine.ModulePath = TESTS::SandboxPath(QStringLiteral("bin/uninstall.exe"));
         QFile::remove(engine.ModulePath);
         if (c.programExists)
             TESTS::WriteFileBytes(engine.ModulePath, "#!/bin/sh\n");
+        CRecordingStarter starter;
+        starter.works = c.startWorks;
         CWorkProcedures procedures(engine, view, view);
-        procedures.StartDetached = [&](const QString&, const QStringList&) { return c.startWorks; };
+        procedures.Programs = &starter;
+        engine.ClearLastError();
         EXPECT_FALSE(procedures.HandOverRemoval());
+        EXPECT_TRUE(engine.LastError().Text().contains(QString::fromLatin1(c.reason))) << engine.LastError().Text().toStdString();
         EXPECT_EQ(TempFiles(), QStringList());
         EXPECT_TRUE(view.log.empty());
     }
 }
 
+// A main program that cannot run itself (a document, a lost run bit) opens
+// with the desktop's handler instead of failing without a word.
 TEST_F(WorkProceduresTest, FinishActionsStartTheProductOnlyWhenAsked)
 {
-    engine.Manifest.mainprogPath = QStringLiteral("/opt/Tessaly/LabelCloud/LabelCloud");
-    for (const bool start : {true, false}) {
-        SCOPED_TRACE(start);
+    const QString program = TESTS::SandboxPath(QStringLiteral("opt/Tessaly/LabelCloud/LabelCloud"));
+    const struct {
+        const char* name;
+        bool start;
+        QFile::Permissions mode;
+        const char* how;
+    } cases[] = {
+        {"runnable", true, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner, "run"},
+        {"not runnable", true, QFile::ReadOwner | QFile::WriteOwner, "open"},
+        {"not asked", false, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TESTS::WriteFileBytes(program, "#!/bin/sh\n");
+        QFile::setPermissions(program, c.mode);
+        engine.Manifest.mainprogPath = program;
         view.log.clear();
-        QStringList started;
+        CRecordingStarter starter;
         CWorkProcedures procedures(engine, view, view);
-        procedures.StartDetached = [&](const QString& p, const QStringList& a) {
-            started << p;
-            EXPECT_TRUE(a.isEmpty());
-            return true;
-        };
-        procedures.FinishActions(true, start);
-        EXPECT_EQ(started, start ? QStringList{engine.Manifest.mainprogPath} : QStringList());
+        procedures.Programs = &starter;
+        procedures.FinishActions(true, c.start);
+        const std::vector<CRecordingStarter::Start> expected =
+            c.how ? std::vector<CRecordingStarter::Start>{{QString::fromLatin1(c.how), program, {}}}
+                  : std::vector<CRecordingStarter::Start>{};
+        EXPECT_EQ(starter.starts, expected);
         EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
     }
 }

@@ -16,6 +16,7 @@
 #include <climits>
 #include <csignal>
 #include <sys/resource.h>
+#include <tuple>
 
 using namespace PKGTEST;
 
@@ -51,12 +52,14 @@ protected:
         CInstallCabDB db;
         const bool ok = db.ExtractFile(name, target, from.isEmpty() ? package : from, pump, outLength);
         lastError = db.GetLastError();
+        failure = db.ExtractFailure();
         return ok;
     }
 
     QString package;
     QString outFolder;
     QString lastError;
+    CFailure failure;
 };
 
 struct FixtureEntry {
@@ -212,6 +215,7 @@ struct FailureCase {
     const char* entry;  // the name asked for
     const char* sql;    // edit applied to a copy of the fixture, empty for none
     int outLength;      // expected out length; -7 = untouched
+    const char* cause;  // the failure's cause
     int flipAt = -1;    // offset of a blob byte to invert, -1 for none
 };
 
@@ -220,11 +224,26 @@ void PrintTo(const FailureCase& c, std::ostream* os)
     *os << c.label;
 }
 
-class ExtractFailureTest : public ExtractTest, public ::testing::WithParamInterface<FailureCase> {};
+// Each case with the entry inflated whole and inflated piece by piece.
+class ExtractFailureTest : public ExtractTest,
+                           public ::testing::WithParamInterface<std::tuple<FailureCase, bool>> {
+protected:
+    void SetUp() override
+    {
+        ExtractTest::SetUp();
+        if (std::get<1>(GetParam()))
+            CInstallCabDB::SetWholeInflateLimit(0);
+    }
+    void TearDown() override
+    {
+        CInstallCabDB::SetWholeInflateLimit(CInstallCabDB::kDefaultWholeInflateLimit);
+        ExtractTest::TearDown();
+    }
+};
 
 TEST_P(ExtractFailureTest, FailsAndLeavesAnExistingTargetAsItWas)
 {
-    const FailureCase& c = GetParam();
+    const FailureCase& c = std::get<0>(GetParam());
     if (c.sql[0])
         ExecSql(package, QString::fromUtf8(c.sql));
     if (c.flipAt >= 0)
@@ -236,31 +255,41 @@ TEST_P(ExtractFailureTest, FailsAndLeavesAnExistingTargetAsItWas)
     EXPECT_EQ(length, c.outLength);
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("old content"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("target")});
+    EXPECT_EQ(failure.Text(), QStringLiteral("cannot extract %1 to %2: %3")
+                                  .arg(QString::fromUtf8(c.entry), target, QString::fromUtf8(c.cause)));
 }
 
+constexpr char kSize[] = "size does not match";
+constexpr char kDigest[] = "digest mismatch";
+constexpr char kDamaged[] = "damaged data";
+
 const FailureCase kFailureCases[] = {
-    {"NoRow", "missing.txt", "", -7},
-    {"DamagedStream", "uninstall.exe", "", 138000, 200},
-    {"DamagedHeader", "LabelCloud", "update files set data=zeroblob(55) where name='LabelCloud';", 47},
+    {"NoRow", "missing.txt", "", -7, "no such entry in the package"},
+    {"DamagedStream", "uninstall.exe", "", 138000, kDamaged, 200},
+    {"DamagedHeader", "LabelCloud", "update files set data=zeroblob(55) where name='LabelCloud';", 47, kDamaged},
     {"InflatesPastLength", "uninstall.exe", "update files set length=1000 where name='uninstall.exe';",
-     1000},
-    {"InflatesShortOfLength", "LabelCloud", "update files set length=48 where name='LabelCloud';", 48},
-    {"LowerCaseMd5", "readme.txt", "update files set md5=lower(md5) where name='readme.txt';", 4200},
+     1000, kSize},
+    {"InflatesShortOfLength", "LabelCloud", "update files set length=48 where name='LabelCloud';", 48, kSize},
+    {"LowerCaseMd5", "readme.txt", "update files set md5=lower(md5) where name='readme.txt';", 4200, kDigest},
     {"WrongMd5", "LabelCloud", "update files set md5='00000000000000000000000000000000' where name='LabelCloud';",
-     47},
+     47, kDigest},
     {"StoredLengthBeyondBlob", "readme.txt",
-     "update files set length=1000000, len=1000000 where name='readme.txt';", 1000000},
-    {"StoredLenDiffersFromLength", "readme.txt", "update files set len=100 where name='readme.txt';", 4200},
+     "update files set length=1000000, len=1000000 where name='readme.txt';", 1000000, kSize},
+    {"StoredLenDiffersFromLength", "readme.txt", "update files set len=100 where name='readme.txt';", 4200, kSize},
     {"CompressedLenDiffersFromBlob", "LabelCloud", "update files set len=5000 where name='LabelCloud';",
-     47},
+     47, kSize},
     {"CompressedLengthBeyondRatio", "LabelCloud",
-     "update files set length=55*1032+1 where name='LabelCloud';", 55 * 1032 + 1},
-    {"NegativeLength", "LabelCloud", "update files set length=-1 where name='LabelCloud';", -1},
-    {"NullData", "readme.txt", "update files set data=NULL where name='readme.txt';", 4200},
+     "update files set length=55*1032+1 where name='LabelCloud';", 55 * 1032 + 1, kSize},
+    {"NegativeLength", "LabelCloud", "update files set length=-1 where name='LabelCloud';", -1, kSize},
+    {"NullData", "readme.txt", "update files set data=NULL where name='readme.txt';", 4200, kSize},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest, ::testing::ValuesIn(kFailureCases),
-                         TESTS::CaseNameBy<&FailureCase::label>());
+INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest,
+                         ::testing::Combine(::testing::ValuesIn(kFailureCases), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).label) +
+                                    (std::get<1>(info.param) ? "Streamed" : "Whole");
+                         });
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)
 {
@@ -281,6 +310,8 @@ TEST_F(ExtractTest, PackageWithoutFilesTableFailsWithSqliteMessage)
                          false, empty));
     EXPECT_EQ(length, -7);
     EXPECT_EQ(lastError, QStringLiteral("SQLITE_ERROR[1]: no such table: files"));
+    EXPECT_EQ(failure.Text(), QStringLiteral("cannot read the package ") + empty
+                                  + QStringLiteral(": SQLITE_ERROR[1]: no such table: files"));
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 }
 
@@ -291,11 +322,13 @@ TEST_F(ExtractTest, UnwritableTargetFailsAndCreatesNothing)
     int length = -7;
     EXPECT_FALSE(Extract(QStringLiteral("readme.txt"), missingFolder, &length));
     EXPECT_EQ(length, 4200);
+    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + missingFolder + QStringLiteral(": No such file or directory"));
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 
     const QString folderTarget = outFolder + QStringLiteral("/dir");
     QDir().mkpath(folderTarget + QStringLiteral("/inner"));
     EXPECT_FALSE(Extract(QStringLiteral("readme.txt"), folderTarget, nullptr));
+    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + folderTarget + QStringLiteral(": Is a directory"));
     EXPECT_TRUE(QFileInfo(folderTarget + QStringLiteral("/inner")).isDir());
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("dir")});
 }
@@ -372,6 +405,7 @@ TEST_F(ChunkTest, CancelMidwayRemovesThePartAndKeepsTheOldTarget)
     TESTS::WriteFileBytes(target, "previous version");
     RecordPumps(3);
     EXPECT_FALSE(Extract(QStringLiteral("big.bin"), target, nullptr, true));
+    EXPECT_EQ(failure.cause, QStringLiteral("cancelled"));
     EXPECT_EQ(partialSizes.size(), 3);
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
@@ -390,6 +424,7 @@ TEST_F(ChunkTest, WriteErrorRemovesThePartAndKeepsTheOldTarget)
     const bool ok = Extract(QStringLiteral("big.bin"), target, nullptr, true);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(ok);
+    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + target + QStringLiteral(": File too large"));
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("big.bin")});
 }

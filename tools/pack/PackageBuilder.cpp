@@ -5,6 +5,7 @@
 #include "manifest/XmlFileBase.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,9 +14,15 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <deque>
+#include <future>
+#include <optional>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -94,7 +101,8 @@ bool ReadFile(const QString& path, qint64 limit, QByteArray& bytes)
 
 }  // namespace
 
-bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
+bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
+                            PackageBuildSummary* summary)
 {
     if (options.level < 0 || options.level > 9)
         return Fail(error, QStringLiteral("compression level must be 0 to 9"));
@@ -164,18 +172,23 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     qint64 total = 0;
     for (const FileEntry& entry : entries)
         total += entry.size;
-    const bool reportProgress = options.progress && total >= options.progressThreshold;
+    if (options.progress)
+        options.progress(0, total);
 
-    // Written beside the output and renamed over it once complete.
-    const QString partPath = options.outputPath + QStringLiteral(".part");
+    // SQLite fills a temporary file beside the output, which then goes into
+    // place whole; a failed build leaves an earlier package as it was.
+    PLATFORM::CFileWriter output(options.outputPath);
+    if (!output.Open())
+        return Fail(error, output.Failure().Text());
     CPackageWriter writer;
     QString writeError;
     auto abandon = [&](const QString& text) {
         writer.Close();
-        QFile::remove(partPath);
+        ::unlink(QFile::encodeName(output.TemporaryPath() + QStringLiteral("-journal")).constData());
+        output.Abandon();
         return Fail(error, text);
     };
-    if (!writer.Create(partPath, &writeError))
+    if (!writer.Create(output.TemporaryPath(), &writeError))
         return abandon(writeError);
     const std::pair<const char*, QString> configRows[] = {
         {"ProgramTitle", info.version.prog},
@@ -200,10 +213,11 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     if (!writer.AddFile(manifestRow, &writeError))
         return abandon(writeError);
 
-    qint64 done = 0;
-    int index = 0;
-    for (const FileEntry& entry : entries) {
-        ++index;
+    // Files are read and compressed ahead on worker threads, a few at a time,
+    // and written in manifest order, so the package is the same whatever the
+    // number of threads.
+    const int level = options.level;
+    auto prepare = [level](const FileEntry& entry) -> std::optional<PackageRow> {
         QByteArray content;
         qint64 limit = -1;
         if (entry.isTemplate) {
@@ -214,7 +228,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
                 limit = qint64(resources.ExecutableSize());
         }
         if (!ReadFile(entry.source, limit, content))
-            return abandon(QStringLiteral("cannot read %1").arg(entry.source));
+            return std::nullopt;
         PackageRow row;
         row.name = entry.name;
         row.ver = entry.ver;
@@ -222,23 +236,39 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         row.pack = entry.pack;
         row.action = entry.action;
         row.time = PackageTimeText(entry.mtime);
-        PackBytes(content, options.level, row);
-        if (!writer.AddFile(row, &writeError))
+        PackBytes(content, level, row);
+        return row;
+    };
+    const size_t ahead = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    std::deque<std::future<std::optional<PackageRow>>> pending;
+    size_t launched = 0;
+    auto launch = [&] {
+        while (launched < entries.size() && pending.size() < ahead)
+            pending.push_back(std::async(std::launch::async, prepare, std::cref(entries[launched++])));
+    };
+
+    qint64 done = 0;
+    for (const FileEntry& entry : entries) {
+        launch();
+        const std::optional<PackageRow> row = pending.front().get();
+        pending.pop_front();
+        launch();
+        if (!row)
+            return abandon(QStringLiteral("cannot read %1").arg(entry.source));
+        if (!writer.AddFile(*row, &writeError))
             return abandon(writeError);
         done += entry.size;
-        if (reportProgress)
-            options.progress(QStringLiteral("%1% %2 (%3 of %4)")
-                                 .arg(total > 0 ? done * 100 / total : 100)
-                                 .arg(entry.name)
-                                 .arg(index)
-                                 .arg(entries.size()));
+        if (options.progress)
+            options.progress(done, total);
     }
     if (!writer.Finish(&writeError))
         return abandon(writeError);
-    if (std::rename(QFile::encodeName(partPath).constData(),
-                    QFile::encodeName(options.outputPath).constData()) != 0) {
-        QFile::remove(partPath);
-        return Fail(error, QStringLiteral("cannot write %1").arg(options.outputPath));
+    if (!output.Commit())
+        return Fail(error, output.Failure().Text());
+    if (summary) {
+        summary->files = int(entries.size());
+        summary->payloadBytes = total;
+        summary->packageBytes = QFileInfo(options.outputPath).size();
     }
     return true;
 }

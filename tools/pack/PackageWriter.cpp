@@ -3,21 +3,29 @@
 #include "common/MD5Encode.h"
 
 #include <QFile>
+#include <QFileInfo>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <ctime>
+#include <memory>
 
 void PackBytes(const QByteArray& content, int level, PackageRow& row)
 {
     row.length = content.size();
     row.md5 = GetMD5OfBuffer(content.constData(), size_t(content.size()));
-    uLongf packedSize = compressBound(uLong(content.size()));
-    QByteArray packed(qsizetype(packedSize), Qt::Uninitialized);
-    const int rc = compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-                             reinterpret_cast<const Bytef*>(content.constData()),
-                             uLong(content.size()), level);
-    if (rc == Z_OK && qsizetype(packedSize) < content.size()) {
+    // libdeflate writes the same zlib streams (78 DA at level 9), smaller and
+    // in a fraction of zlib's time. Level 0 never gives a smaller stream.
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+        level > 0 ? libdeflate_alloc_compressor(level) : nullptr, libdeflate_free_compressor);
+    size_t packedSize = 0;
+    QByteArray packed;
+    if (compressor) {
+        packed.resize(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size_t(content.size()))));
+        packedSize = libdeflate_zlib_compress(compressor.get(), content.constData(), size_t(content.size()),
+                                              packed.data(), size_t(packed.size()));
+    }
+    if (packedSize > 0 && qsizetype(packedSize) < content.size()) {
         packed.truncate(qsizetype(packedSize));
         row.mode = 1;
         row.data = packed;
@@ -48,7 +56,10 @@ int CPackageWriter::CreateTables()
 
 bool CPackageWriter::Create(const QString& path, QString* error)
 {
-    if (QFile::exists(path) && !QFile::remove(path)) {
+    // An empty file is kept: it is one reserved beside the output, which is
+    // later renamed into place. Anything else there is replaced.
+    const QFileInfo existing(path);
+    if (existing.exists() && (existing.isSymLink() || existing.size() > 0) && !QFile::remove(path)) {
         if (error)
             *error = QStringLiteral("cannot replace %1").arg(path);
         return false;

@@ -35,8 +35,8 @@ public:
 
     ~CPackageWriter() override;
 
-    // Creates the package at path (a file already there is replaced) and
-    // opens the transaction the rows go into.
+    // Creates the package at path (a file already there is replaced, an empty
+    // one filled) and opens the transaction the rows go into.
     bool Create(const QString& path, QString* error);
     bool AddConfig(const QString& id, const QString& strValue, int intValue, QString* error);
     bool AddFile(const PackageRow& row, QString* error);

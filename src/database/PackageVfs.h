@@ -1,0 +1,22 @@
+// A read-only SQLite VFS for packages: the database is a file, or a byte range
+// of a file (a package attached to the end of an executable), read in place.
+// The bytes are taken as unchanging for the life of a connection, so SQLite
+// takes no locks and looks for no journal, and sequential reads are served from
+// a growing read-ahead window instead of one system call per page.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace DATABASE {
+
+// The VFS name for sqlite3_open_v2 (registered on first call, never the default).
+const char* PackageVfsName();
+
+// The URI that opens size bytes of path from offset on through the VFS (size
+// -1: to the end of the file), for sqlite3_open_v2 with SQLITE_OPEN_READONLY |
+// SQLITE_OPEN_URI. A range that does not lie inside the file fails to open.
+QByteArray PackageVfsUri(const QString& path, qint64 offset, qint64 size);
+
+}  // namespace DATABASE

@@ -1,0 +1,102 @@
+// The engine's last-error record and the log lines of its changes: registry
+// writes and deletes, folders made and removed.
+#include "engine/InstallEngine.h"
+
+#include "common/FileHelpers.h"
+
+#include <QFileInfo>
+
+using PLATFORM::CRegistry;
+using PLATFORM::RegRoot;
+using PLATFORM::RegStatus;
+
+namespace {
+
+QString RootName(RegRoot root)
+{
+    switch (root) {
+    case RegRoot::CurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case RegRoot::LocalMachine:
+        return QStringLiteral("HKEY_LOCAL_MACHINE");
+    case RegRoot::ClassesRoot:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    }
+    return {};
+}
+
+QString KeyName(RegRoot root, const QString& subkey)
+{
+    return subkey.isEmpty() ? RootName(root) : RootName(root) + u'\\' + subkey;
+}
+
+QString StatusCause(RegStatus status)
+{
+    switch (status) {
+    case RegStatus::Ok:
+        return {};
+    case RegStatus::NotFound:
+        return QStringLiteral("no such key");
+    case RegStatus::Invalid:
+        return QStringLiteral("not a valid key path or name");
+    case RegStatus::Failed:
+        return CRegistry::LastError();
+    }
+    return {};
+}
+
+}  // namespace
+
+bool CInstallEngine::Fail(const CFailure& failure)
+{
+    m_lastError = failure;
+    Log.Failed(failure.Text());
+    return false;
+}
+
+bool CInstallEngine::CreateFolders(const QString& path)
+{
+    CFailure failure;
+    if (CreateDirectoryTree(path, &failure))
+        return true;
+    return Fail(failure);
+}
+
+void CInstallEngine::RemoveFolder(const QString& folder)
+{
+    const bool existed = QFileInfo::exists(folder) || QFileInfo(folder).isSymLink();
+    DeleteDirectoryTree(folder);
+    if (existed)
+        Log.Removed(folder);
+}
+
+bool CInstallEngine::SetRegistryString(RegRoot root, const QString& subkey, const QString& text,
+                                       const std::optional<QString>& name)
+{
+    return SetRegistryValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz, CRegistry::StringData(text));
+}
+
+bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const QString& name, quint32 type,
+                                      const QByteArray& data)
+{
+    const RegStatus status = CRegistry::SetValue(root, subkey, name, type, data);
+    if (status == RegStatus::Ok) {
+        Log.RegistryWritten(KeyName(root, subkey), name);
+        return true;
+    }
+    const QString value = name.isEmpty() ? QStringLiteral("@") : name;
+    return Fail({QStringLiteral("cannot write the registry value %1 of").arg(value), KeyName(root, subkey),
+                 StatusCause(status)});
+}
+
+bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
+{
+    const RegStatus status = CRegistry::DeleteKey(root, subkey);
+    if (status == RegStatus::Ok) {
+        Log.RegistryDeleted(KeyName(root, subkey));
+        return true;
+    }
+    if (status == RegStatus::NotFound)
+        return true;
+    return Fail({QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
+}
