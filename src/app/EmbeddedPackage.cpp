@@ -15,6 +15,7 @@ CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
         m_attached = m_resources.Find(ResourceType(), kPackageId, kAttachedLanguage) != nullptr ||
                      m_resources.Find(ResourceType(), kDigestId, kAttachedLanguage) != nullptr;
     }
+    m_damaged = m_resources.Damaged();
 }
 
 const PLATFORM::ResourceEntry* CEmbeddedPackage::Find(quint32 id) const
@@ -61,6 +62,8 @@ bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
 
 CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const
 {
+    if (m_damaged)
+        return Status::DamagedResources;
     const QString digest = ReadDigestText();
     if (digest == QLatin1String(PACKAGE_RESOURCES::kNoPackageMarker)) {
         // A bare template: the package is a file beside it, read in place.

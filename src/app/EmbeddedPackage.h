@@ -23,6 +23,7 @@ public:
 
     enum class Status {
         Ok,
+        DamagedResources,      // the attached directory is there but not sound
         NoSetupCab,            // marker digest and no file "setup.cab" beside the executable
         NoTemporaryFile,       // the temporary folder refused a new file
         PackageNotWritten,     // resource missing or the temporary file not fully written
@@ -37,9 +38,11 @@ public:
 
     // True when the executable has an attached package or digest (language 0).
     // Then both come from the attached pair, a missing member included, so a
-    // package never meets the other pair's digest. A damaged or truncated
-    // directory counts as nothing attached.
+    // package never meets the other pair's digest.
     bool HasAttachedPair() const { return m_attached; }
+    // True when the executable's attached directory is damaged or truncated:
+    // the installer itself is damaged and no setup.cab beside it stands in.
+    bool IsDamaged() const { return m_damaged; }
 
     // Resource 132 up to its first zero byte, as text; empty when missing.
     QString ReadDigestText() const;
@@ -61,4 +64,5 @@ private:
 
     PLATFORM::CExecutableResources m_resources;
     bool m_attached = false;
+    bool m_damaged = false;
 };

@@ -2,6 +2,8 @@
 
 #include "app/ConsoleMessageBox.h"
 #include "app/EmbeddedPackage.h"
+#include "app/WorkProcedures.h"
+#include "platform/TempFiles.h"
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/SwitchHelp.h"
@@ -156,9 +158,19 @@ void CNorvexSetupApp::Startup()
     // The removal copy must run even while the first stage's window is open.
     if (engine.Mode != RunMode::DoUninstall && !m_singleInstance->Claim()) {
         m_result = StartupResult::SecondInstance;
+        // The wizard steps back silently, its first window raised; an
+        // unattended run that did nothing must not look like success.
+        if (m_commandLine.silent) {
+            engine.Log.Write(QStringLiteral("another installer is running"));
+            ShowStartupError(SecondInstanceText());
+            return;
+        }
         engine.Log.Write(QStringLiteral("another installer window is open; it was asked to come forward"));
         return;
     }
+
+    // What a killed run left in the temporary folder; files in use are locked.
+    RemoveStaleTempFiles();
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
 

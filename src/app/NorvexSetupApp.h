@@ -23,7 +23,7 @@ public:
     enum class StartupResult {
         NotStarted,
         Ready,           // manifest loaded, previous installation detected, run step called
-        SecondInstance,  // another wizard was asked to come forward; nothing shown
+        SecondInstance,  // another instance runs: the wizard steps back silently, -silent says so (exit 2)
         ManifestError,   // removal modes: the manifest could not be loaded
         PackageError,    // package modes: no sound package or Install.xml
         HelpShown,       // a help switch: the switch list went to standard output

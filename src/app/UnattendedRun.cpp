@@ -8,6 +8,8 @@
 
 #include <QDir>
 
+#include <cstdio>
+
 namespace {
 
 // The pauses only give the window a visible moment.
@@ -55,6 +57,8 @@ int CUnattendedRun::Run(const QString& pathArgument)
             return kFailure;
         // The shortcut page's defaults: both boxes ticked.
         m_engine.CreateShortcuts(true, true);
+        for (const QString& link : m_engine.SkippedShortcuts)
+            std::fprintf(stderr, "%s\n", ShortcutSkippedText(link).toUtf8().constData());
         return kSuccess;
     case RunMode::Uninstall:
     case RunMode::DoUninstall:

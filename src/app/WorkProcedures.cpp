@@ -83,6 +83,22 @@ QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder,
 
 }  // namespace
 
+QString SecondInstanceText()
+{
+    return InLanguage(QStringLiteral("另一个安装程序正在运行。请等它结束后再试。"),
+                      QStringLiteral("另一個安裝程式正在執行。請等它結束後再試。"),
+                      QStringLiteral("Another installer is running. Try again when it has finished."));
+}
+
+QString ShortcutSkippedText(const QString& link)
+{
+    return InLanguage(QStringLiteral("快捷方式“%1”的目标含有控制字符，因此没有创建。"),
+                      QStringLiteral("捷徑「%1」的目標含有控制字元，因此沒有建立。"),
+                      QStringLiteral("The shortcut \"%1\" was not created: its target holds control "
+                                     "characters."))
+        .arg(link);
+}
+
 CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
     : m_engine(engine),
       m_view(view),

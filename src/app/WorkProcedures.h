@@ -15,6 +15,11 @@
 
 #include <array>
 
+// Said on standard error when an unattended run finds another installer running.
+QString SecondInstanceText();
+// Said for a shortcut left out because its target holds control characters.
+QString ShortcutSkippedText(const QString& link);
+
 enum class ProcedureResult {
     Completed,   // every step ran; the view shows the next page
     Failed,      // the file step failed or was cancelled; 1106 shown, view closed

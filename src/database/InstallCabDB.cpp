@@ -559,18 +559,52 @@ void CInstallCabDB::SetPackageRange(qint64 offset, qint64 size)
 bool CInstallCabDB::OpenPackage(const QString& packagePath)
 {
     SetPath(packagePath);
-    const bool wholeFile = m_packageOffset == 0 && m_packageSize < 0;
-    struct stat st;
-    const bool isFile =
-        ::stat(QFile::encodeName(packagePath).constData(), &st) == 0 && S_ISREG(st.st_mode);
-    // Anything but a plain file keeps what Open does with it (a missing one
-    // becomes an empty package); a range must lie inside a file.
-    if (wholeFile && !isFile)
-        return Open();
     m_lastError.clear();
-    return m_db.OpenWithFlags(
-        QString::fromLatin1(DATABASE::PackageVfsUri(packagePath, m_packageOffset, m_packageSize)),
-        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName());
+    struct stat st;
+    // A package is input from outside: nothing is created where none is, it
+    // is read only, with SQLite's defensive mode and an untrusted schema, and
+    // its two tables must be plain tables. A view (say, over an endless
+    // recursive query) or a virtual table would run the package's own code.
+    if (::stat(QFile::encodeName(packagePath).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_lastError = QStringLiteral("The package is not a file");
+        return false;
+    }
+    if (!m_db.OpenWithFlags(
+            QString::fromLatin1(DATABASE::PackageVfsUri(packagePath, m_packageOffset, m_packageSize)),
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName())) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("The package cannot be opened");
+        return false;
+    }
+    sqlite3* db = m_db.Handle();
+    int applied = 0;
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &applied) != SQLITE_OK || applied != 1 ||
+        sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &applied) != SQLITE_OK ||
+        applied != 0) {
+        m_lastError = QStringLiteral("The package cannot be opened safely");
+        CloseKeepingError();
+        return false;
+    }
+    DATABASE::CppSQLite3Query query;
+    bool plain = false;
+    if (Query(QStringLiteral("select count(*) from sqlite_master where type='table' and "
+                             "(name='files' collate nocase or name='config' collate nocase) and "
+                             "sql not like 'create virtual%';"),
+              query)) {
+        try {
+            plain = !query.IsEof() && query.GetInt64Field(0) == 2;
+            query.Finalize();
+        } catch (const DATABASE::CppSQLite3Exception& e) {
+            m_lastError = e.ErrorMessage();
+        }
+    }
+    if (!plain) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("The package's files or config is not a table");
+        CloseKeepingError();
+        return false;
+    }
+    return true;
 }
 
 void CInstallCabDB::CloseKeepingError()

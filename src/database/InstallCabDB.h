@@ -39,8 +39,9 @@ public:
     const CFailure& ExtractFailure() const { return m_failure; }
 
 private:
-    // Opens the package for reading in place; a path where no file is opens
-    // (and so creates) an empty package, as Open does.
+    // Opens the package for reading in place (the range set above), read
+    // only and untrusted; false (with the reason as the last error) when
+    // there is no such file or files and config are not plain tables.
     bool OpenPackage(const QString& packagePath);
 
     // Closes the connection; the reason of an earlier failure stays the last error.

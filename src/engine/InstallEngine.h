@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -133,6 +134,9 @@ public:
         OtherFiles,  // not created by the installation: only its files went
     };
     FolderKept KeptReason = FolderKept::No;
+    // Links the last CreateShortcuts left out: their target holds control
+    // characters, which no desktop entry can carry.
+    QStringList SkippedShortcuts;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;

@@ -32,6 +32,7 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
     if (!CreateFolders(menuFolder))
         return false;
 
+    SkippedShortcuts.clear();
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         const QString target = ExpandPathMacros(link.path);
         // The main program is known even when its link cannot be written.
@@ -40,6 +41,11 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
         // The link name is a file name; anything else would write elsewhere.
         if (!IsSingleName(link.lnk))
             continue;
+        // No entry can start such a program; the caller reports it.
+        if (PLATFORM::HasControlCharacters(target)) {
+            SkippedShortcuts << link.lnk;
+            continue;
+        }
         CreateShellLink(target, menuFolder + link.lnk, link.name, QString());
         if (link.type != kMainProgram)
             continue;

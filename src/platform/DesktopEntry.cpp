@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace PLATFORM {
 namespace {
 
@@ -24,6 +26,8 @@ bool IsReserved(QChar c)
 // Inside quotes these four need a backslash.
 bool NeedsEscapeInQuotes(QChar c) { return c == '"' || c == '`' || c == '$' || c == '\\'; }
 
+bool IsControl(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }
+
 // Control characters other than tab, newline and CR cannot appear in an Exec
 // value at all, escaped or not.
 bool HasUnwritableControl(const QString& text)
@@ -38,6 +42,11 @@ bool HasUnwritableControl(const QString& text)
 }
 
 }  // namespace
+
+bool HasControlCharacters(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), IsControl);
+}
 
 QString DesktopEntryPath(const QString& linkPath)
 {
@@ -160,7 +169,11 @@ QString EscapeValue(const QString& value)
             else
                 out += c;
             break;
-        default: out += c;
+        default:
+            // Other control characters have no escape in a desktop entry and
+            // would reach terminals and desktops raw: dropped.
+            if (!IsControl(c))
+                out += c;
         }
     }
     return out;

@@ -21,6 +21,9 @@ struct DesktopEntry {
     QString icon;         // optional icon file or theme name
 };
 
+// True when text holds a C0 control character or DEL.
+bool HasControlCharacters(const QString& text);
+
 // The desktop entry file that stands for a link file path.
 QString DesktopEntryPath(const QString& linkPath);
 
@@ -45,7 +48,8 @@ QString FormatExec(const QString& target, const QString& arguments);
 std::optional<QStringList> SplitExec(const QString& exec);
 
 // String-type escaping of a key's value (\\, \n, \t, \r, leading blank as \s)
-// and its inverse.
+// and its inverse. Other control characters (C0 and DEL) have no escape and
+// are dropped, so a name or comment never carries them raw.
 QString EscapeValue(const QString& value);
 QString UnescapeValue(const QString& value);
 

@@ -133,6 +133,7 @@ bool RangeFits(const ResourceEntry& e, quint64 fileSize)
 
 bool CExecutableResources::Open(const QString& path)
 {
+    m_damaged = false;
     m_path = path;
     m_fileSize = 0;
     m_executableSize = 0;
@@ -156,6 +157,8 @@ bool CExecutableResources::Open(const QString& path)
         return false;
     if (std::memcmp(footer + kFooterSize - sizeof kMagic, kMagic, sizeof kMagic) != 0)
         return false;
+    // From here on a failure is damage, not an absence.
+    m_damaged = true;
     const quint64 regionStart = qFromLittleEndian<quint64>(footer);
     const quint64 dirOffset = qFromLittleEndian<quint64>(footer + 8);
     const quint64 dirSize = qFromLittleEndian<quint64>(footer + 16);
@@ -195,6 +198,7 @@ bool CExecutableResources::Open(const QString& path)
 
     m_entries = std::move(entries);
     m_executableSize = regionStart;
+    m_damaged = false;
     return true;
 }
 

@@ -11,7 +11,8 @@
 //                         8-byte magic "NVXRES01"
 // All integers are little-endian; offsets are from the start of the file.
 // Any inconsistency (no magic, a footer or directory that does not fit, a
-// range outside the blob area, a hash mismatch) means "no attached resources".
+// range outside the blob area, a hash mismatch) means "no attached resources";
+// when the magic is there, such a file is also marked damaged.
 #pragma once
 
 #include <QByteArray>
@@ -46,6 +47,10 @@ public:
     // file cannot be read or carries no sound directory.
     bool Open(const QString& path);
 
+    // True after Open when the footer's magic is present but the region behind
+    // it is not sound (or could not be read): the file was cut or altered.
+    bool Damaged() const { return m_damaged; }
+
     const QString& Path() const { return m_path; }
     const std::vector<ResourceEntry>& Entries() const { return m_entries; }
     // Size of the file's own bytes before any attached region (the whole file
@@ -76,6 +81,7 @@ private:
     QString m_path;
     quint64 m_fileSize = 0;
     quint64 m_executableSize = 0;
+    bool m_damaged = false;
     std::vector<ResourceEntry> m_entries;
 };
 

@@ -162,7 +162,12 @@ public:
     // created. Starts a read transaction so the call sees one state.
     RegStatus OpenForRead()
     {
-        if (!QFileInfo(m_path).isFile())
+        const QFileInfo info(m_path);
+        if (info.exists() && !info.isFile()) {
+            t_lastError = QStringLiteral("%1: not a file").arg(m_path);
+            return RegStatus::Failed;
+        }
+        if (!info.isFile())
             return RegStatus::NotFound;
         if (!Connect(SQLITE_OPEN_READWRITE))
             return QFileInfo(m_path).isFile() ? RegStatus::Failed : RegStatus::NotFound;

@@ -8,5 +8,10 @@
 QString GetTempDirectory();
 
 // A new, empty file "<first 3 chars of prefix>XXXXXX.tmp" in the temporary
-// folder, created exclusively. Empty when none could be created.
+// folder, created exclusively and held locked until the process ends. Empty
+// when none could be created.
 QString CreateTempFileName(const QString& prefix);
+
+// Removes the temporary files of runs that ended without cleaning up (killed,
+// power loss): files of that name form whose lock no live process holds.
+void RemoveStaleTempFiles();

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/NorvexSetupApp.h"
 #include "app/UnattendedRun.h"
+#include "common/PumpMessages.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
 
@@ -17,6 +18,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before any work: a signal cancels the run instead of killing it midway.
+    InstallCancelSignalHandlers();
+
     // Taken before Qt sees them: argument 0 exactly as the system gave it.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -219,7 +219,17 @@ INSTANTIATE_TEST_SUITE_P(
                           ASSERT_FALSE(resources.Open(installer));
                       },
                       false},
-        InstallerCase{"DamagedDirectoryFallsBackToSetupCab",
+        // With the magic in place the installer is damaged: no stand-in beside it.
+        InstallerCase{"DamagedDirectoryWithSetupCabBeside",
+                      [](const QString& installer) {
+                          Attach(SamplePackage(), installer);
+                          const qint64 size = QFileInfo(installer).size();
+                          FlipByte(installer, size - 48 - 1);  // the directory's last byte
+                          ASSERT_TRUE(QFile::copy(SamplePackage(),
+                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                      },
+                      false},
+        InstallerCase{"TruncatedFooterFallsBackToSetupCab",
                       [](const QString& installer) {
                           Attach(SamplePackage(), installer);
                           const qint64 size = QFileInfo(installer).size();

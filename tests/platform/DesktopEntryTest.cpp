@@ -74,6 +74,9 @@ const EntryCase kCases[] = {
     {"EscapesInNameAndComment", " Lead\\in.lnk", {kProg, "", "line one\nline\ttwo ", ""},
      " Lead\\in.desktop", "Name=\\sLead\\\\in", "Comment=line one\\nline\\ttwo\\s", "Exec=" + kProg,
      Argv(kProg)},
+    // Control characters without an escape are dropped, never written raw.
+    {"ControlCharactersInComment", "Ctl.lnk", {kProg, "", "red\x1b[31m alarm\x07\x7f\r\n", ""}, "Ctl.desktop",
+     "Name=Ctl", "Comment=red[31m alarm\\r\\n", "Exec=" + kProg, Argv(kProg)},
     {"WithIcon", "Icon.lnk", {kProg, "", "", "/opt/Tessaly/NorvexLabel/icon.png"}, "Icon.desktop",
      "Name=Icon", "", "Exec=" + kProg, Argv(kProg)},
 };

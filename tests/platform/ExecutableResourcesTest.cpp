@@ -202,6 +202,7 @@ TEST_F(ExecutableResourcesTest, PlainFilesCarryNothing)
     EXPECT_EQ(res.ExecutableSize(), 0u);
     EXPECT_FALSE(res.Open(TESTS::SandboxRoot()));
     EXPECT_TRUE(res.Entries().empty());
+    EXPECT_FALSE(res.Damaged());
 }
 
 TEST_F(ExecutableResourcesTest, TruncatedFilesCarryNothing)
@@ -238,6 +239,8 @@ TEST_F(ExecutableResourcesTest, DamagedDirectoryOrFooterCarriesNothing)
             CExecutableResources d;
             EXPECT_FALSE(d.Open(path));
             EXPECT_TRUE(d.Entries().empty());
+            // With the magic intact the file is known to be damaged, not plain.
+            EXPECT_EQ(d.Damaged(), pos < whole.size() - 8);
         }
     }
 }
@@ -332,6 +335,7 @@ TEST_P(CraftedDirectory, OnlySoundDirectoriesAreRead)
     WriteFileBytes(path, Craft(TemplateBytes(), c));
     CExecutableResources res;
     EXPECT_EQ(res.Open(path), c.valid);
+    EXPECT_EQ(res.Damaged(), !c.valid);
     if (c.valid) {
         ASSERT_EQ(res.Entries().size(), c.entries.size());
         EXPECT_EQ(res.ExecutableSize(), quint64(TemplateBytes().size()));

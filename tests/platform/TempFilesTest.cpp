@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QProcess>
+#include <QThread>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -80,6 +82,51 @@ TEST(TempFiles, NoNameWhenTheTemporaryFolderIsUnusable)
     EXPECT_EQ(GetTempDirectory(), QString());
     EXPECT_EQ(CreateTempFileName(QStringLiteral("CAB")), QString());
     EXPECT_EQ(TESTS::ReadFileBytes(tmp), "not a folder");
+}
+
+
+// A later run removes what a killed run left, and nothing in use or not ours.
+TEST(TempFiles, StaleFilesGoFilesInUseAndOthersStay)
+{
+    const QString folder = GetTempDirectory();
+    ASSERT_FALSE(folder.isEmpty());
+    const QString held = CreateTempFileName(QStringLiteral("CAB"));  // locked by this process
+    ASSERT_FALSE(held.isEmpty());
+    struct Entry {
+        const char* name;
+        bool removed;
+    };
+    const Entry entries[] = {
+        {"CABa1B2c3.tmp", true},   // a killed run's package copy
+        {"UNx9Y8z7.tmp", true},    // two-letter prefixes exist too
+        {"notes.txt", false},      // not a temporary file name of ours
+        {"CABsh.tmp", false},      // not the six-character form
+        {"CAB123456.tmp.part", false},
+    };
+    for (const Entry& e : entries)
+        WriteFileBytes(folder + QString::fromLatin1(e.name), "x");
+    // A temporary file held by another live process stays as well.
+    const QString other = folder + QStringLiteral("INIq1w2e3.tmp");
+    WriteFileBytes(other, "x");
+    QProcess holder;
+    holder.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import fcntl,sys,time\nf=open(sys.argv[1])\nfcntl.flock(f,fcntl.LOCK_EX)\n"
+                                 "print('locked',flush=True)\ntime.sleep(120)"),
+                  other});
+    ASSERT_TRUE(holder.waitForReadyRead(60000));
+
+    RemoveStaleTempFiles();
+
+    for (const Entry& e : entries)
+        EXPECT_EQ(QFileInfo::exists(folder + QString::fromLatin1(e.name)), !e.removed) << e.name;
+    EXPECT_TRUE(QFileInfo::exists(held));
+    EXPECT_TRUE(QFileInfo::exists(other));
+    holder.kill();
+    holder.waitForFinished();
+    RemoveStaleTempFiles();
+    EXPECT_FALSE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo::exists(held));
 }
 
 }  // namespace

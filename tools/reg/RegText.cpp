@@ -1,8 +1,16 @@
 #include "RegText.h"
 
+#include <algorithm>
+
 using PLATFORM::RegValue;
 
 namespace REGTOOL {
+
+bool HasControlCharacters(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
 namespace {
 
 // Longest line before a hex list continues on the next one.
@@ -31,7 +39,7 @@ bool IsPlainString(const RegValue& v)
     if (v.type != PLATFORM::RegSz || v.data.size() < 2 || v.data.size() % 2 != 0)
         return false;
     const QString text = DataText(v.data);
-    return (text.size() + 1) * 2 == v.data.size() && !text.contains('\n') && !text.contains('\r');
+    return (text.size() + 1) * 2 == v.data.size() && !HasControlCharacters(text);
 }
 
 QString HexList(const QString& prefix, const QByteArray& data)

@@ -8,6 +8,10 @@
 
 namespace REGTOOL {
 
+// True for text holding a C0 control character or DEL: no key or value name
+// may, and string data holding one is exported in the hex(1): form.
+bool HasControlCharacters(const QString& text);
+
 // "HKEY_CURRENT_USER" and its kin.
 QString RootName(PLATFORM::RegRoot root);
 

@@ -230,6 +230,9 @@ int Delete(const Key& key, const std::optional<QString>& value)
     return StatusExit(CRegistry::DeleteKey(key.root, key.path), key, value);
 }
 
+// Names with control characters are left out (said on standard error).
+bool g_exportSkipped = false;
+
 // Appends the key's block and those of its subkeys; false when the store failed.
 bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& status)
 {
@@ -239,10 +242,24 @@ bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& st
     if (status != RegStatus::Ok)
         return false;
     out += '[' + FullName(key, path) + "]\n";
-    for (const RegValue& v : values)
+    for (const RegValue& v : values) {
+        // A name the text form cannot hold is left out and said, never written raw.
+        if (REGTOOL::HasControlCharacters(v.name)) {
+            Error(kExitFailed, QStringLiteral("value with control characters in its name left out of %1")
+                                   .arg(FullName(key, path)));
+            g_exportSkipped = true;
+            continue;
+        }
         out += REGTOOL::ExportValueLine(v) + '\n';
+    }
     out += '\n';
     for (const QString& s : subkeys) {
+        if (REGTOOL::HasControlCharacters(s)) {
+            Error(kExitFailed, QStringLiteral("subkey with control characters in its name left out of %1")
+                                   .arg(FullName(key, path)));
+            g_exportSkipped = true;
+            continue;
+        }
         // A subkey deleted meanwhile by someone else is simply not exported.
         if (!ExportTree(key, Join(path, s), out, status) && status != RegStatus::NotFound)
             return false;
@@ -258,7 +275,7 @@ int Export(const Key& key)
     if (!ExportTree(key, StoredPath(key.root, key.path), out, rs))
         return StatusExit(rs, key, {});
     Out(out);
-    return kExitOk;
+    return g_exportSkipped ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -312,6 +329,8 @@ int main(int argc, char** argv)
     if (!ParseKey(*keyText, key))
         return UsageError(QStringLiteral("KEY must start with HKCU, HKLM or HKCR: %1").arg(*keyText));
     key.display = FullName(key, key.path);
+    if (REGTOOL::HasControlCharacters(key.path) || (value && REGTOOL::HasControlCharacters(*value)))
+        return UsageError(QStringLiteral("key and value names cannot hold control characters"));
 
     if (command != QLatin1String("add") && (type || data))
         return UsageError(QStringLiteral("--type and --data belong to add"));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -151,6 +152,7 @@ TEST_F(RegToolTest, ExportWritesOtherDataInHexForms)
         {"NoTerminator", RegSz, QByteArray("a\0b\0", 4)},
         {"Zero", RegSz, QByteArray("a\0\0\0b\0\0\0", 8)},
         {"Lines", RegSz, CRegistry::StringData("one\ntwo")},
+        {"Escape", RegSz, CRegistry::StringData("a\x1b" "b")},
         {"Short", RegDword, QByteArray("\1\2\3", 3)},
         {"Expand", RegExpandSz, CRegistry::StringData("%A%")},
         {"Big", RegQword, QByteArray("\1\0\0\0\0\0\0\0", 8)},
@@ -170,6 +172,7 @@ TEST_F(RegToolTest, ExportWritesOtherDataInHexForms)
                        "\"NoTerminator\"=hex(1):61,00,62,00\n"
                        "\"Zero\"=hex(1):61,00,00,00,62,00,00,00\n"
                        "\"Lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\n"
+                       "\"Escape\"=hex(1):61,00,1b,00,62,00,00,00\n"
                        "\"Short\"=hex(4):01,02,03\n"
                        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
                        "\"Big\"=hex(b):01,00,00,00,00,00,00,00\n"
@@ -235,7 +238,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegToolErrorTest,
         ErrorCase{"DeleteMissingKey", {"delete", "HKCU\\Software\\None"}, 1},
         ErrorCase{"DeleteMissingValue", {"delete", "HKCU\\Software\\Keep", "--value", "w"}, 1},
         ErrorCase{"ExportMissingKey", {"export", "HKCU\\Software\\None"}, 1},
-        ErrorCase{"ExportMissingHive", {"export", "HKLM\\Software"}, 1}),
+        ErrorCase{"ExportMissingHive", {"export", "HKLM\\Software"}, 1},
+        ErrorCase{"LineBreakInKeyName", {"add", "HKCU\\Software\\A\nB", "--data", "x"}, 2},
+        ErrorCase{"EscapeInValueName", {"query", "HKCU\\Software\\Keep", "--value", "v\x1b"}, 2},
+        ErrorCase{"TabInDeletedKey", {"delete", "HKCU\\Software\\Keep\tx"}, 2}),
     TESTS::CaseNameBy<&ErrorCase::label>());
 
 TEST_F(RegToolTest, DamagedHiveIsReportedAndKept)
@@ -243,12 +249,46 @@ TEST_F(RegToolTest, DamagedHiveIsReportedAndKept)
     const QByteArray junk(4096, 'J');
     TESTS::WriteFileBytes(UserHivePath(), junk);
     for (const QStringList& args : {QStringList{"add", "HKCU\\Software\\X", "--data", "x"},
-             QStringList{"query", "HKCU\\Software\\X"}, QStringList{"delete", "HKCU\\Software\\X"}}) {
+             QStringList{"query", "HKCU\\Software\\X"}, QStringList{"delete", "HKCU\\Software\\X"},
+             QStringList{"export", "HKCU\\Software"}}) {
         const Result r = RunTool(args);
         EXPECT_EQ(r.code, 3) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("norvex-reg: ") + UserHivePath())) << r.err.toStdString();
     }
     EXPECT_EQ(TESTS::ReadFileBytes(UserHivePath()), junk);
+}
+
+TEST_F(RegToolTest, HiveThatIsAFolderIsAFailureNotAMissingKey)
+{
+    ASSERT_TRUE(QDir().mkpath(UserHivePath()));
+    for (const QStringList& args : {QStringList{"query", "HKCU\\Software"},
+             QStringList{"query", "HKCU\\Software", "--value", "v"}, QStringList{"export", "HKCU\\Software"}}) {
+        const Result r = RunTool(args);
+        EXPECT_EQ(r.code, 3) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("norvex-reg: ") + UserHivePath())) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral("not found"))) << r.err.toStdString();
+    }
+}
+
+// Names the text form cannot hold never reach the export raw: no line opens a key.
+TEST_F(RegToolTest, ExportLeavesOutNamesWithControlCharacters)
+{
+    const QString injected = QStringLiteral("Bad\n[HKEY_LOCAL_MACHINE\\Evil]");
+    ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject\\" + injected, "v", RegSz,
+                  CRegistry::StringData("x")),
+        RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject", "w\n\"x\"=\"y", RegSz,
+                  CRegistry::StringData("x")),
+        RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject", "good", RegSz,
+                  CRegistry::StringData("ok")),
+        RegStatus::Ok);
+    const Result r = RunTool({"export", "HKCU\\Software\\Inject"});
+    EXPECT_EQ(r.code, 3) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Inject]\n"
+                                    "\"good\"=\"ok\"\n\n"));
+    EXPECT_EQ(r.err.count(QStringLiteral("left out")), 2) << r.err.toStdString();
 }
 
 TEST_F(RegToolTest, HelpAndScope)

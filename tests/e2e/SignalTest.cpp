@@ -1,0 +1,156 @@
+// Signals against a real unattended installer: SIGINT, SIGTERM and SIGHUP
+// cancel the run at the next chunk (text 1106, exit 1) and leave no temporary
+// file; the temporary files of a killed run are removed by the next run.
+#include "E2ESupport.h"
+
+#include "platform/SpecialFolders.h"
+#include "support/CaseName.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+using E2E::RunProgram;
+using E2E::RunResult;
+using E2E::Show;
+
+const QString kInstallFolderTail = QStringLiteral("Tessaly/LabelPrint/");
+
+// The sample product with a large incompressible file deployed first, so a
+// run spends long enough inside one file's chunks to be signalled there.
+QString BigInstaller()
+{
+    const QString dir = TESTS::SandboxPath(QStringLiteral("build-big/"));
+    const QString source = dir + QStringLiteral("payload/");
+    QDir().mkpath(source);
+    for (const QFileInfo& f : QDir(QStringLiteral(SAMPLE_PAYLOAD)).entryInfoList(QDir::Files))
+        QFile::copy(f.absoluteFilePath(), source + f.fileName());
+    {
+        QFile big(source + QStringLiteral("big.bin"));
+        EXPECT_TRUE(big.open(QIODevice::WriteOnly));
+        QByteArray chunk(1 << 20, Qt::Uninitialized);
+        for (int i = 0; i < 64; ++i) {
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+            big.write(chunk);
+        }
+    }
+    QByteArray manifest = TESTS::ReadFileBytes(QStringLiteral(SAMPLE_MANIFEST));
+    manifest.replace("<files>", "<files>\n\t\t<file name=\"big.bin\" path=\"$intallpath$\\\" pack=\"big.bin\" ver=\"1.0.0\"/>");
+    TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
+    const QString pack = QStringLiteral(NORVEX_PACK_EXE);
+    const RunResult built = RunProgram(pack, {"build", "--manifest", dir + "Install.xml", "--source", source,
+                                              "--template", NORVEX_SETUP_EXE, "--level", "1", "-o", dir + "big.cab"});
+    EXPECT_EQ(built.exitCode, 0) << Show(built);
+    QFile::remove(source + QStringLiteral("big.bin"));
+    const RunResult attached = RunProgram(pack, {"attach", "--template", NORVEX_SETUP_EXE, "--package",
+                                                 dir + "big.cab", "-o", dir + "BigSetup"});
+    EXPECT_EQ(attached.exitCode, 0) << Show(attached);
+    QFile::remove(dir + QStringLiteral("big.cab"));
+    return dir + QStringLiteral("BigSetup");
+}
+
+QStringList FilesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// Starts an unattended install and waits until its file step has begun.
+bool StartInstall(QProcess& run, const QString& installer, const QString& installFolder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+    env.remove(QStringLiteral("DISPLAY"));
+    run.setProcessEnvironment(env);
+    run.start(installer, {QStringLiteral("-silent")});
+    if (!run.waitForStarted(60000))
+        return false;
+    for (int i = 0; i < 6000; ++i) {
+        if (run.state() != QProcess::Running)
+            return false;
+        if (QFileInfo::exists(installFolder))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+struct SignalCase {
+    const char* name;
+    int signal;
+};
+
+class CancelSignalTest : public testing::TestWithParam<SignalCase> {};
+
+TEST_P(CancelSignalTest, StopsTheRunWith1106AndLeavesNoTemporaryFile)
+{
+    const QString installer = BigInstaller();
+    const QString installFolder = PLATFORM::ProgramFilesFolder() + kInstallFolderTail;
+    QProcess run;
+    ASSERT_TRUE(StartInstall(run, installer, installFolder)) << run.readAllStandardError().toStdString();
+    ::kill(pid_t(run.processId()), GetParam().signal);
+    ASSERT_TRUE(run.waitForFinished(300000));
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！"))) << err.toStdString();
+    // Nothing half-written: the large file never arrived, no temporary beside it.
+    EXPECT_EQ(FilesBelow(installFolder), QStringList()) << FilesBelow(installFolder).join(u' ').toStdString();
+    EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CancelSignalTest,
+                         testing::Values(SignalCase{"Interrupt", SIGINT}, SignalCase{"Terminate", SIGTERM},
+                                         SignalCase{"HangUp", SIGHUP}),
+                         TESTS::CaseName());
+
+TEST(KilledRunTest, NextRunRemovesItsTemporaryFiles)
+{
+    const QString installer = BigInstaller();
+    const QString installFolder = PLATFORM::ProgramFilesFolder() + kInstallFolderTail;
+    QProcess run;
+    ASSERT_TRUE(StartInstall(run, installer, installFolder));
+    run.kill();
+    ASSERT_TRUE(run.waitForFinished(60000));
+    ASSERT_NE(FilesBelow(PLATFORM::TempFolder()), QStringList());  // the package copy stayed
+
+    const RunResult next = RunProgram(QStringLiteral(NORVEX_SETUP_EXE), {QStringLiteral("-silent")});
+    EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList()) << Show(next);
+}
+
+// Whatever its product, a second unattended installer says so and fails.
+TEST(SecondInstanceTest, UnattendedSecondRunExits2WithAMessage)
+{
+    const QString installer = BigInstaller();
+    const QString installFolder = PLATFORM::ProgramFilesFolder() + kInstallFolderTail;
+    QProcess first;
+    ASSERT_TRUE(StartInstall(first, installer, installFolder));
+
+    const QString other = TESTS::SandboxPath(QStringLiteral("Downloads/OtherSetup"));
+    TESTS::WriteFileBytes(other, TESTS::ReadFileBytes(QStringLiteral(SAMPLE_INSTALLER)));
+    QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const RunResult second = RunProgram(other, {QStringLiteral("-silent")});
+    EXPECT_EQ(second.exitCode, 2) << Show(second);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("另一个安装程序正在运行。请等它结束后再试。"))) << Show(second);
+
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(300000));
+    EXPECT_EQ(first.exitCode(), 1);
+}
+
+}  // namespace
