@@ -286,9 +286,9 @@ const FailureCase kFailureCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest,
                          ::testing::Combine(::testing::ValuesIn(kFailureCases), ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).label) +
-                                    (std::get<1>(info.param) ? "Streamed" : "Whole");
+                         [](const auto& p) {
+                             return std::string(std::get<0>(p.param).label) +
+                                    (std::get<1>(p.param) ? "Streamed" : "Whole");
                          });
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)
