@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: build everything (release), make the sample product's
-# installer with norvex-pack, install the product unattended into a sandbox
-# root and show what was installed: files, registry keys, desktop entries.
+# installer with norvex-pack, install the product into a sandbox root and show
+# what was installed: files, registry keys, desktop entries. With a display
+# the installer's wizard opens; without one the installation runs unattended
+# and the wizard's pages are rendered into docs/screenshots/ under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh release
@@ -17,8 +19,16 @@ export NORVEX_ROOT=$PWD/$build/main-root
 rm -rf "$NORVEX_ROOT"
 mkdir -p "$NORVEX_ROOT"
 
-echo "== Installing with: $installer -silent   (NORVEX_ROOT=$NORVEX_ROOT)"
-"$installer" -silent
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== Opening the wizard of: $installer   (NORVEX_ROOT=$NORVEX_ROOT)"
+  "$installer" || echo "main: the wizard was closed without installing"
+else
+  echo "== Installing with: $installer -silent   (NORVEX_ROOT=$NORVEX_ROOT)"
+  "$installer" -silent
+  echo
+  echo "== Screenshots of the wizard"
+  bash scripts/screenshots.sh release
+fi
 
 echo
 echo "== Files"
@@ -44,4 +54,8 @@ echo
 echo "== The installed product"
 program=$(find "$NORVEX_ROOT" -type f -name LabelPrint -perm -u+x | head -n1)
 template=$(find "$NORVEX_ROOT" -type f -name sample.tlp | head -n1)
+if [ -z "$program" ]; then
+  echo "(not installed)"
+  exit 0
+fi
 "$program" "$template"

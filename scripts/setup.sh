@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk
   xvfb xauth xdotool desktop-file-utils openssl python3 zip unzip
+  lintian man-db groff-base
 )
 if [ "${NORVEX_SETUP_FUZZ:-}" = 1 ]; then
   packages+=(clang-14 libclang-rt-14-dev)

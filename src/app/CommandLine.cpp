@@ -24,7 +24,7 @@ void SetMode(CCommandLine& line, const QString&)
     line.modeSwitchGiven = true;
 }
 
-constexpr std::array<Switch, 7> kSwitches = {{
+constexpr std::array<Switch, 10> kSwitches = {{
     {u"install", false, SetMode<RunMode::Install>},
     {u"uninstall", false, SetMode<RunMode::Uninstall>},
     {u"upgrade", false, SetMode<RunMode::Upgrade>},
@@ -32,6 +32,9 @@ constexpr std::array<Switch, 7> kSwitches = {{
     {u"douninstall", false, SetMode<RunMode::DoUninstall>},
     {u"silent", false, [](CCommandLine& line, const QString&) { line.silent = true; }},
     {u"log", true, [](CCommandLine& line, const QString& value) { line.logPath = value; }},
+    {u"help", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"h", false, [](CCommandLine& line, const QString&) { line.help = true; }},
+    {u"?", false, [](CCommandLine& line, const QString&) { line.help = true; }},
 }};
 
 const Switch* FindSwitch(const QString& name)
@@ -72,16 +75,29 @@ CCommandLine CCommandLine::Parse(const QStringList& arguments, const QString& mo
             result.pathArgument = argument;
             continue;
         }
-        const Switch* known = FindSwitch(argument.mid(1));
-        if (!known)
-            continue;
+        // "--name" is the GNU spelling of "-name"; "--name=value" gives a
+        // value inline.
+        QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
         QString value;
-        if (known->takesValue) {
-            // The next argument is the value whatever it looks like; a
-            // switch without one is ignored.
-            if (i + 1 >= arguments.size())
-                continue;
-            value = arguments[++i];
+        const qsizetype equals = name.indexOf(u'=');
+        const bool inlineValue = argument.startsWith(u"--") && equals > 0;
+        if (inlineValue) {
+            value = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        const Switch* known = FindSwitch(name);
+        if (!known || (inlineValue && !known->takesValue)) {
+            result.unknownSwitches << argument;
+            continue;
+        }
+        if (known->takesValue && !inlineValue) {
+            // The next argument is the value whatever it looks like.
+            if (i + 1 < arguments.size())
+                value = arguments[++i];
+        }
+        if (known->takesValue && value.isEmpty()) {
+            result.switchWithoutValue = argument;
+            continue;
         }
         known->apply(result, value);
     }

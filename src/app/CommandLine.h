@@ -1,5 +1,6 @@
 // The command line of a run: run mode switches, the path argument, the
-// unattended flag, and the executable's own path and folder.
+// unattended flag, the log file, the help request, and the executable's own
+// path and folder.
 #pragma once
 
 #include "engine/RunMode.h"
@@ -10,10 +11,13 @@
 class CCommandLine {
 public:
     // Parses the arguments after argument 0, in order:
-    //   "-name"  a switch; names are compared ignoring case, unknown ones ignored.
-    //            A switch with a value ("-log FILE") takes the next argument.
+    //   "-name", "--name"  a switch; names are compared ignoring case. Unknown
+    //            ones change nothing and are kept in unknownSwitches (an
+    //            unattended run refuses them). A switch with a value
+    //            ("-log FILE") takes the next argument, or "--log=FILE".
     //   "/name"  a switch only when name is a known switch name; otherwise the
     //            whole argument is the path argument (Linux paths start with '/').
+    //   "help", "h", "?"  ask for the switch list.
     //   other    the path argument (the last one wins).
     // Then the file-name rule (see ForcesUninstall) and the removal of double
     // quotes from both ends of the path argument.
@@ -39,7 +43,14 @@ public:
     bool modeSwitchGiven = false;
     // "silent": run without a window.
     bool silent = false;
-    // "log FILE": lines about the run are appended to FILE; empty for none.
+    // "help", "h" or "?": show the switch list and start nothing.
+    bool help = false;
+    // "log FILE": where the run's record goes; empty when not given.
     QString logPath;
+    // The switches that matched no name, as given ("-silnet", "--"), and a
+    // switch whose value is missing ("-log" last); only the unattended run
+    // treats them as errors.
+    QStringList unknownSwitches;
+    QString switchWithoutValue;
     QString pathArgument;
 };

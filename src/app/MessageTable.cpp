@@ -232,13 +232,17 @@ const char16_t* GetText(int id)
     }
     if (!record)
         return nullptr;
+    return TextInSystemLanguage(*record);
+}
 
+const char16_t* TextInSystemLanguage(const MessageRecord& record)
+{
     const quint16 lang = GetSystemLanguageId();
     if ((lang & 0x3FF) != kLangChinesePrimary)
-        return record->english;
-    if ((lang & 0xFC00) == 0x0400 && record->traditional && record->traditional[0] != u'\0')
-        return record->traditional;
-    return record->simplified;
+        return record.english;
+    if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
+        return record.traditional;
+    return record.simplified;
 }
 
 QString GetTextString(int id)

@@ -32,6 +32,10 @@ const MessageRecord* MessageTableRecords(int* count = nullptr);
 //   any other Chinese                 -> Simplified
 const char16_t* GetText(int id);
 
+// The text of one record by the rules of GetText; the other small tables of
+// texts in the three languages use it too.
+const char16_t* TextInSystemLanguage(const MessageRecord& record);
+
 // GetText as a QString; a null QString when the id is unknown.
 QString GetTextString(int id);
 

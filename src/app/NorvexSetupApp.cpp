@@ -4,6 +4,7 @@
 #include "app/EmbeddedPackage.h"
 #include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
+#include "app/SwitchHelp.h"
 #include "engine/EngineNames.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
@@ -84,6 +85,13 @@ void CNorvexSetupApp::WriteToStandardError(const QString& text)
     std::fflush(stderr);
 }
 
+void CNorvexSetupApp::WriteToStandardOutput(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 void CNorvexSetupApp::ShowStartupError(const QString& text)
 {
     m_messageBox->Show(text, ErrorCaption(), MessageIcon::Warning, MessageButtons::Ok);
@@ -103,6 +111,26 @@ bool CNorvexSetupApp::InitInstance()
 
     m_commandLine = CCommandLine::Parse(m_arguments.mid(1), engine.ModulePath);
     engine.Mode = m_commandLine.mode;
+
+    // Help and switch errors come before anything is claimed or read.
+    const QString programName =
+        QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
+    if (m_commandLine.help) {
+        WriteToStandardOutput(SwitchListText(programName));
+        m_result = StartupResult::HelpShown;
+        return false;
+    }
+    // A mistyped switch in an unattended run must not quietly do nothing.
+    if (m_commandLine.silent &&
+        (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
+        for (const QString& unknown : m_commandLine.unknownSwitches)
+            WriteToStandardError(UnknownSwitchText(programName, unknown));
+        if (!m_commandLine.switchWithoutValue.isEmpty())
+            WriteToStandardError(SwitchWithoutValueText(programName, m_commandLine.switchWithoutValue));
+        m_result = StartupResult::SwitchError;
+        m_exitCode = kStartupFailedExitCode;
+        return false;
+    }
 
     if (!m_commandLine.logPath.isEmpty()) {
         QString why;

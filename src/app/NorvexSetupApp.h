@@ -26,6 +26,8 @@ public:
         SecondInstance,  // another wizard was asked to come forward; nothing shown
         ManifestError,   // removal modes: the manifest could not be loaded
         PackageError,    // package modes: no sound package or Install.xml
+        HelpShown,       // a help switch: the switch list went to standard output
+        SwitchError,     // unattended run with a switch it does not know
     };
 
     // What runs once start-up has succeeded: the wizard, or the unattended
@@ -48,8 +50,9 @@ public:
     CInstallEngine& Engine() { return *m_engine; }
     const CCommandLine& CommandLine() const { return m_commandLine; }
     StartupResult Result() const { return m_result; }
-    // 0 when the run step was not set or a second instance stepped back, 2 when
-    // start-up failed, else the run step's result.
+    // 0 when the run step was not set, a second instance stepped back or help
+    // was shown, 2 when start-up failed or an unattended run met a bad switch,
+    // else the run step's result.
     int ExitCode() const { return m_exitCode; }
 
     // Where messages go; not owned. Null restores the console one.
@@ -75,6 +78,7 @@ private:
     void Startup();
     void ShowStartupError(const QString& text);
     static void WriteToStandardError(const QString& text);
+    static void WriteToStandardOutput(const QString& text);
 
     QStringList m_arguments;
     QString m_executablePath;

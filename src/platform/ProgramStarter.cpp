@@ -30,11 +30,14 @@ std::optional<int> CProgramStarter::StartElevatedAndWait(const QString& program,
     const QStringList command = ElevatedCommand(program, arguments, ::geteuid() == 0,
                                                 QStandardPaths::findExecutable(QStringLiteral("pkexec")));
     QProcess process;
+    // pkexec may ask on the terminal; the program talks to the user, not to us.
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
     process.start(command.first(), command.mid(1));
-    if (!process.waitForStarted(-1) || !process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForStarted(-1))
         return std::nullopt;
-    return process.exitCode();
+    process.waitForFinished(-1);
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 bool CProgramStarter::RemoveRunningExecutable(const QString& path)

@@ -23,9 +23,9 @@ public:
     virtual bool OpenWithHandler(const QString& documentOrUrl);
 
     // Starts the program with administrator rights and waits for it: through
-    // pkexec when not running as root and pkexec exists, else as it is. The
-    // program's exit status, or nothing when it could not be started or
-    // crashed.
+    // pkexec when not running as root and pkexec exists, else as it is; waits
+    // however long it takes. The program's exit status (-1 when it crashed),
+    // or nothing when it could not be started.
     virtual std::optional<int> StartElevatedAndWait(const QString& program, const QStringList& arguments);
 
     // Deletes the file of a program that may be running (Linux lets it go at

@@ -1,7 +1,7 @@
 #include "update/CompanionEditor.h"
 
 #include "engine/RegistryHelpers.h"
-#include "platform/ProgramStart.h"
+#include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "update/UpgradeCheck.h"
 #include "update/WizardWindow.h"
@@ -19,7 +19,9 @@ const char16_t kNotInstalled[] =
 }  // namespace
 
 CCompanionEditor::CCompanionEditor(CInstallEngine& engine, CMessageBox& messageBox, CWizardWindow& window)
-    : RunElevated([](const QString& program) { return PLATFORM::RunElevatedAndWait(program, {}); }),
+    : RunElevated([](const QString& program) {
+          return PLATFORM::SystemProgramStarter().StartElevatedAndWait(program, {}).has_value();
+      }),
       m_engine(engine),
       m_messageBox(messageBox),
       m_window(window)

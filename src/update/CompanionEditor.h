@@ -37,7 +37,7 @@ public:
     bool InstallCompanionEditor(bool agreed);
 
     // Runs the companion installer elevated and waits until it has ended;
-    // false when it did not start. Defaults to PLATFORM::RunElevatedAndWait.
+    // false when it did not start. Defaults to the system starter's StartElevatedAndWait.
     std::function<bool(const QString& program)> RunElevated;
 
 private:

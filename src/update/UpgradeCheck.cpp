@@ -3,7 +3,7 @@
 #include "app/TextFormat.h"
 #include "common/MD5Encode.h"
 #include "manifest/UpgradeInfo.h"
-#include "platform/ProgramStart.h"
+#include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "update/HttpDownload.h"
 #include "update/WizardWindow.h"
@@ -43,7 +43,9 @@ bool IsNewerVersion(const QString& candidate, const QString& current)
 }
 
 CUpgradeCheck::CUpgradeCheck(const CInstallInfo& manifest, CMessageBox& messageBox, CWizardWindow& window)
-    : StartDetached(&PLATFORM::StartDetached),
+    : StartDetached([](const QString& program, const QStringList& arguments) {
+          return PLATFORM::SystemProgramStarter().StartDetached(program, arguments);
+      }),
       m_manifest(manifest),
       m_messageBox(messageBox),
       m_window(window)

@@ -37,7 +37,7 @@ public:
     bool CheckForUpgrade(CDownloadProgress* progress);
 
     // Starts the downloaded installer without waiting; true when it started.
-    // Defaults to PLATFORM::StartDetached; tests replace it.
+    // Defaults to the system starter; tests replace it.
     std::function<bool(const QString& program, const QStringList& arguments)> StartDetached;
 
 private:

@@ -82,6 +82,58 @@ INSTANTIATE_TEST_SUITE_P(
                   "b.log"}),
     TESTS::CaseName());
 
+// Help, double dashes, the log file and the switches no name matched.
+struct SwitchCase {
+    const char* name;
+    QStringList arguments;
+    bool help;
+    bool silent;
+    QString logPath;
+    QStringList unknown;
+    QString withoutValue;
+    QString pathArgument;
+    RunMode mode = RunMode::Install;
+};
+
+void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandLineSwitches : public testing::TestWithParam<SwitchCase> {};
+
+TEST_P(CommandLineSwitches, AreSortedIntoTheirFields)
+{
+    const SwitchCase& c = GetParam();
+    const CCommandLine line = CCommandLine::Parse(c.arguments, kSetup);
+    EXPECT_EQ(line.help, c.help);
+    EXPECT_EQ(line.silent, c.silent);
+    EXPECT_EQ(line.logPath, c.logPath);
+    EXPECT_EQ(line.unknownSwitches, c.unknown);
+    EXPECT_EQ(line.switchWithoutValue, c.withoutValue);
+    EXPECT_EQ(line.pathArgument, c.pathArgument);
+    EXPECT_EQ(line.mode, c.mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineSwitches,
+    testing::Values(
+        SwitchCase{"DashHelp", {"-help"}, true, false, {}, {}, {}, {}},
+        SwitchCase{"DoubleDashHelp", {"--help"}, true, false, {}, {}, {}, {}},
+        SwitchCase{"SlashHelpUpperCase", {"/HELP"}, true, false, {}, {}, {}, {}},
+        SwitchCase{"DashH", {"-h"}, true, false, {}, {}, {}, {}},
+        SwitchCase{"SlashQuestionMark", {"/?"}, true, false, {}, {}, {}, {}},
+        SwitchCase{"DoubleDashSilent", {"--silent", "/tmp/p"}, false, true, {}, {}, {}, "/tmp/p"},
+        SwitchCase{"DoubleDashMode", {"--REPAIR"}, false, false, {}, {}, {}, {}, RunMode::Repair},
+        SwitchCase{"LogTakesTheNextArgument", {"-log", "/tmp/a b.log", "-silent"}, false, true,
+                   "/tmp/a b.log", {}, {}, {}},
+        SwitchCase{"LogWithDoubleDashAndEquals", {"--log=/tmp/x.log"}, false, false, "/tmp/x.log", {}, {}, {}},
+        SwitchCase{"SlashLog", {"/log", "x.log", "/opt/p"}, false, false, "x.log", {}, {}, "/opt/p"},
+        SwitchCase{"LogLastHasNoFile", {"-silent", "--log"}, false, true, {}, {}, "--log", {}},
+        SwitchCase{"LogWithEmptyEquals", {"--log="}, false, false, {}, {}, "--log=", {}},
+        SwitchCase{"UnknownSwitchesKeptInOrder", {"-silnet", "--", "-", "--x=1"}, false, false, {},
+                   {"-silnet", "--", "-", "--x=1"}, {}, {}},
+        SwitchCase{"ValueOnAFlagIsUnknown", {"--silent=yes"}, false, false, {}, {"--silent=yes"}, {}, {}},
+        SwitchCase{"UnknownSlashFormIsAPath", {"/silnet"}, false, false, {}, {}, {}, "/silnet"}),
+    TESTS::CaseName());
+
 TEST(CommandLine, FileNameRuleNeedsACharacterBeforeTheName)
 {
     EXPECT_FALSE(CCommandLine::ForcesUninstall(QStringLiteral("uninstall.exe")));

@@ -110,7 +110,8 @@ TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
     const QString setupCab = TESTS::SandboxPath(QStringLiteral("dl/setup.cab"));
     const QByteArray setupCabBefore = QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
 
-    const ProcessResult r = RunProcess(installer, {});
+    // Unattended: a windowed run would wait for a person.
+    const ProcessResult r = RunProcess(installer, {QStringLiteral("-silent")});
     if (GetParam().succeeds) {
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.err, QString());
@@ -317,6 +318,20 @@ TEST(EmbeddedPackage, AttachingAgainReplacesThePair)
     EXPECT_EQ(qint64(package->size), QFileInfo(second).size());
     EXPECT_EQ(CEmbeddedPackage(installer).ReadDigestText(), GetMD5OfFile(second).toLower());
     EXPECT_EQ(QFileInfo(installer).permissions() & QFile::ExeOwner, QFile::ExeOwner);
+}
+
+// Without -silent the installer opens its window; with nowhere to open it it
+// says so instead of failing inside the toolkit.
+TEST(InstallerWithoutDisplay, SaysSoAndEndsWithTheStartUpCode)
+{
+    const QString installer = TESTS::SandboxPath(QStringLiteral("dl/setup"));
+    Attach(SamplePackage(), installer);
+    const ProcessResult r = RunProcess(
+        installer, {}, {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("setup: no display"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("-silent")));
+    EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
 }
 
 }  // namespace

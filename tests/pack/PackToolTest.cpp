@@ -250,22 +250,6 @@ TEST(PackBuild, PackNamingTheTemplatePacksItsOwnBytes)
     EXPECT_EQ(row[QStringLiteral("action")].toString(), QStringLiteral("setup"));
 }
 
-TEST(PackBuild, ReportsProgressForLargePayloads)
-{
-    const QString source = TESTS::SandboxPath(QStringLiteral("src"));
-    TESTS::WriteFileBytes(source + QStringLiteral("/big.bin"), QByteArray(9 * 1024 * 1024, 'z'));
-    TESTS::WriteFileBytes(source + QStringLiteral("/small.txt"), "s");
-    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("Install.xml")),
-                          "<install><files><file name=\"big.bin\"/><file name=\"small.txt\"/></files></install>");
-    const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
-                                  TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                                  source, QStringLiteral("--level"), QStringLiteral("1"), QStringLiteral("-o"),
-                                  TESTS::SandboxPath(QStringLiteral("big.cab"))});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("100% small.txt (2 of 2)"))) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-}
-
 TEST(PackVerify, PassesOnBuiltAndReferencePackages)
 {
     for (const QString& package : {BuildSample(QStringLiteral("ours.cab")), Sample(QStringLiteral("sample.cab"))}) {

@@ -2,6 +2,7 @@
 // target, a failing write, the run-bit rule and exact modes, file times.
 #include "platform/FileWriter.h"
 
+#include "support/CaseName.h"
 #include "support/Sandbox.h"
 #include "support/SmallDisk.h"
 
@@ -91,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileWriterPlaceTest,
                     PlaceCase{"ReplacesAFile", Before::File, true, ""},
                     PlaceCase{"ReplacesALinkNotItsTarget", Before::LinkToFile, true, ""},
                     PlaceCase{"RefusesAFolder", Before::Folder, false, "Is a directory"}),
-    [](const testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(FileWriterTest, ReplacementIsANewFileSoOpenCopiesKeepTheOldBytes)
 {
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileWriterModeTest,
                     ModeCase{"Text", "hello", std::nullopt, 0644},
                     ModeCase{"ExactForAScript", "#!/bin/sh\n", mode_t(0644), 0644},
                     ModeCase{"ExactRunnable", "[Desktop Entry]\n", mode_t(0755), 0755}),
-    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+    TESTS::CaseName());
 
 TEST(FileWriterTest, SetsTheGivenTimes)
 {

@@ -172,7 +172,7 @@ TEST_P(ResolveSpecialFoldersTest, FollowsScopeSandboxXdgAndUserDirs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Combinations, ResolveSpecialFoldersTest, testing::ValuesIn(AllResolveCases()),
-    [](const testing::TestParamInfo<ResolveCase>& info) { return CaseName(info.param); });
+    [](const testing::TestParamInfo<ResolveCase>& param) { return CaseName(param.param); });
 
 TEST(ResolveSpecialFoldersOddsTest, ScopeTemporaryFolderAndUserDirsForms)
 {

@@ -2,7 +2,7 @@
 
 #include "UpdateTestSupport.h"
 #include "engine/RegistryHelpers.h"
-#include "platform/ProgramStart.h"
+#include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "support/CaseName.h"
 #include "support/Process.h"
@@ -113,7 +113,7 @@ protected:
             // As root, or without pkexec, the real elevated start is a plain
             // start; elsewhere pkexec would need someone to answer it.
             if (::geteuid() == 0 || QStandardPaths::findExecutable("pkexec").isEmpty())
-                return PLATFORM::RunElevatedAndWait(program, {});
+                return PLATFORM::SystemProgramStarter().StartElevatedAndWait(program, {}).has_value();
             return QProcess::execute(program, {}) >= 0;
         };
     }

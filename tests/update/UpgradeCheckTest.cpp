@@ -3,7 +3,7 @@
 #include "UpdateTestSupport.h"
 #include "app/MessageTable.h"
 #include "common/MD5Encode.h"
-#include "platform/ProgramStart.h"
+#include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "support/CaseName.h"
 
@@ -54,7 +54,7 @@ protected:
         manifest.info.url = server.Url("/upgrade.xml");
         check.StartDetached = [this](const QString& program, const QStringList& arguments) {
             started << program;
-            return startWorks && PLATFORM::StartDetached(program, arguments);
+            return startWorks && PLATFORM::SystemProgramStarter().StartDetached(program, arguments);
         };
         installer = "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n";
         server.Serve("/new/setup.run", installer);

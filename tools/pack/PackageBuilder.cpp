@@ -101,7 +101,8 @@ bool ReadFile(const QString& path, qint64 limit, QByteArray& bytes)
 
 }  // namespace
 
-bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
+bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
+                            PackageBuildSummary* summary)
 {
     if (options.level < 0 || options.level > 9)
         return Fail(error, QStringLiteral("compression level must be 0 to 9"));
@@ -171,7 +172,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     qint64 total = 0;
     for (const FileEntry& entry : entries)
         total += entry.size;
-    const bool reportProgress = options.progress && total >= options.progressThreshold;
+    if (options.progress)
+        options.progress(0, total);
 
     // SQLite fills a temporary file beside the output, which then goes into
     // place whole; a failed build leaves an earlier package as it was.
@@ -246,9 +248,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
     };
 
     qint64 done = 0;
-    int index = 0;
     for (const FileEntry& entry : entries) {
-        ++index;
         launch();
         const std::optional<PackageRow> row = pending.front().get();
         pending.pop_front();
@@ -258,16 +258,17 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error)
         if (!writer.AddFile(*row, &writeError))
             return abandon(writeError);
         done += entry.size;
-        if (reportProgress)
-            options.progress(QStringLiteral("%1% %2 (%3 of %4)")
-                                 .arg(total > 0 ? done * 100 / total : 100)
-                                 .arg(entry.name)
-                                 .arg(index)
-                                 .arg(entries.size()));
+        if (options.progress)
+            options.progress(done, total);
     }
     if (!writer.Finish(&writeError))
         return abandon(writeError);
     if (!output.Commit())
         return Fail(error, output.Failure().Text());
+    if (summary) {
+        summary->files = int(entries.size());
+        summary->payloadBytes = total;
+        summary->packageBytes = QFileInfo(options.outputPath).size();
+    }
     return true;
 }

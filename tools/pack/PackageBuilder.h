@@ -14,10 +14,16 @@ struct PackageBuildOptions {
     QString templatePath;
     QString outputPath;
     int level = 8;  // compression level 0-9 (0: stored)
-    // Payloads at least this large report progress.
-    qint64 progressThreshold = 8 * 1024 * 1024;
-    // Receives progress lines; none when empty.
-    std::function<void(const QString&)> progress;
+    // Bytes of payload packed so far of the total, once before the first file
+    // and after each one; not called when empty.
+    std::function<void(qint64 done, qint64 total)> progress;
+};
+
+// What a finished build packed.
+struct PackageBuildSummary {
+    int files = 0;             // file rows, the manifest row not counted
+    qint64 payloadBytes = 0;   // their sizes before compression
+    qint64 packageBytes = 0;   // size of the package written
 };
 
 class CPackageBuilder {
@@ -30,5 +36,6 @@ public:
     // written. The output is replaced only when complete. The manifest row's
     // time is SOURCE_DATE_EPOCH when set, else the manifest's modification
     // time, so the same inputs give the same bytes.
-    static bool Build(const PackageBuildOptions& options, QString* error);
+    static bool Build(const PackageBuildOptions& options, QString* error,
+                      PackageBuildSummary* summary = nullptr);
 };

@@ -14,6 +14,8 @@
 #include <QStringDecoder>
 #include <QTemporaryFile>
 
+#include <algorithm>
+
 #include <sqlite3.h>
 #include <zlib.h>
 
@@ -155,7 +157,7 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
     return problems;
 }
 
-QStringList CPackageInspector::Verify() const
+QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>& progress) const
 {
     QStringList problems;
     std::vector<PackageRowInfo> rows;
@@ -166,6 +168,15 @@ QStringList CPackageInspector::Verify() const
         return problems;
     }
 
+    // The work is inflating and digesting, so it is measured in file bytes.
+    auto work = [](const PackageRowInfo& row) { return std::max<qint64>(row.length, 0); };
+    qint64 total = 0;
+    for (const PackageRowInfo& row : rows)
+        total += work(row);
+    qint64 done = 0;
+    if (progress)
+        progress(0, total);
+
     QSet<QString> names;
     const PackageRowInfo* manifestRow = nullptr;
     for (const PackageRowInfo& row : rows) {
@@ -175,6 +186,9 @@ QStringList CPackageInspector::Verify() const
         if (row.name == u"Install.xml" && !manifestRow)
             manifestRow = &row;
         problems << CheckRow(row);
+        done += work(row);
+        if (progress)
+            progress(done, total);
     }
 
     if (!manifestRow) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,8 +38,9 @@ public:
     // Rows in id order, with their data.
     bool ReadRows(std::vector<PackageRowInfo>& rows, QString* error) const;
     // Everything wrong with the package (and the installer's digest text), one
-    // line each; empty when all is sound.
-    QStringList Verify() const;
+    // line each; empty when all is sound. progress, when set, hears the file
+    // bytes (lengths) checked so far of their total after each row.
+    QStringList Verify(const std::function<void(qint64 done, qint64 total)>& progress = {}) const;
 
     // The problems of one row; empty when it is sound.
     static QStringList CheckRow(const PackageRowInfo& row);

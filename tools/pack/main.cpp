@@ -1,11 +1,14 @@
-// norvex-pack: builds packages, attaches them to the installer's template and
-// lists or verifies packages and installers.
+// norvex-pack: writes a manifest for a folder, builds packages, attaches them
+// to the installer's template and lists or verifies packages and installers.
 #include "database/PackageResources.h"
 #include "common/MD5Encode.h"
+#include "pack/ManifestGenerator.h"
 #include "pack/PackageBuilder.h"
 #include "pack/PackageInspector.h"
+#include "pack/ProgressMeter.h"
 #include "platform/ExecutableResources.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -25,16 +28,29 @@ const char kMainUsage[] =
     "usage: norvex-pack COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
+    "  init     write an install manifest listing every file of a folder\n"
     "  build    make a package from an install manifest and a source folder\n"
     "  attach   attach a package to the installer template\n"
     "  list     show the rows of a package or installer\n"
     "  verify   check every row of a package or installer\n"
     "\n"
-    "Run 'norvex-pack COMMAND --help' for the options of a command.\n";
+    "Run 'norvex-pack COMMAND --help' for the options of a command.\n"
+    "The template is the --template EXE given, else " NORVEX_TEMPLATE_RELATIVE "\n"
+    "beside the folder of norvex-pack.\n";
+
+const char kInitUsage[] =
+    "usage: norvex-pack init --source DIR --prog NAME --title TITLE --version VER\n"
+    "                        [--company C] [--help-url U] [--main RELATIVE_PATH]\n"
+    "                        [--quiet] -o Install.xml\n"
+    "\n"
+    "Writes a manifest listing every file of DIR (a subfolder sub becomes the\n"
+    "folder $intallpath$\\sub\\), the template as uninstall.exe, a main-program\n"
+    "link to --main (default: the only program at the top of DIR) and an\n"
+    "uninstall link. Names that cannot be installed are refused, all listed.\n";
 
 const char kBuildUsage[] =
     "usage: norvex-pack build --manifest Install.xml --source DIR [--template EXE]\n"
-    "                         [--level 0-9] -o PACKAGE\n"
+    "                         [--level 0-9] [--quiet] -o PACKAGE\n"
     "\n"
     "Packs Install.xml and every file entry of the manifest, read from DIR/pack\n"
     "(or DIR/name when pack is empty). A pack naming the --template executable\n"
@@ -43,10 +59,11 @@ const char kBuildUsage[] =
     "(default 8, which already packs smaller than zlib's own 9; 9 packs a little\n"
     "smaller still, more slowly) and stored as they are when that does not make\n"
     "them smaller.\n"
-    "SOURCE_DATE_EPOCH, when set, is the time of the Install.xml row.\n";
+    "SOURCE_DATE_EPOCH, when set, is the time of the Install.xml row.\n"
+    "Progress goes to standard error; --quiet prints errors only.\n";
 
 const char kAttachUsage[] =
-    "usage: norvex-pack attach --template EXE --package PACKAGE -o INSTALLER\n"
+    "usage: norvex-pack attach [--template EXE] --package PACKAGE -o INSTALLER\n"
     "\n"
     "Writes INSTALLER: the template with the package and its MD5 text attached.\n"
     "A package already attached to the template is replaced.\n";
@@ -58,7 +75,7 @@ const char kListUsage[] =
     "name, mode, length, len, time, md5, separated by tabs.\n";
 
 const char kVerifyUsage[] =
-    "usage: norvex-pack verify FILE\n"
+    "usage: norvex-pack verify [--quiet] FILE\n"
     "\n"
     "Checks every row (inflates it, compares sizes and digest), the manifest\n"
     "row, and for an installer the attached digest text. Prints what is wrong\n"
@@ -88,16 +105,20 @@ struct ParsedArguments {
     std::map<QString, QString> options;
     QStringList positional;
     bool help = false;
+    bool quiet = false;
     QString error;
 };
 
-ParsedArguments ParseArguments(const QStringList& arguments, const QStringList& valueOptions)
+ParsedArguments ParseArguments(const QStringList& arguments, const QStringList& valueOptions,
+                               bool quietAllowed = false)
 {
     ParsedArguments parsed;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == u"--help" || argument == u"-h") {
             parsed.help = true;
+        } else if (quietAllowed && (argument == u"--quiet" || argument == u"-q")) {
+            parsed.quiet = true;
         } else if (argument.startsWith(u'-') && argument.size() > 1) {
             QString name = argument;
             QString value;
@@ -132,13 +153,84 @@ QString Option(const ParsedArguments& parsed, const QString& name)
     return it == parsed.options.end() ? QString() : it->second;
 }
 
+// The installed layout keeps the template below the tools' folder; an
+// unpacked copy of the package works the same.
+QString DefaultTemplatePath()
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (self.isEmpty())
+        return {};
+    const QString path = QDir::cleanPath(QFileInfo(self).absolutePath() + QStringLiteral("/") +
+                                         QStringLiteral(NORVEX_TEMPLATE_RELATIVE));
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+QString TemplateOption(const ParsedArguments& parsed);
+
+int RunInit(const QStringList& arguments)
+{
+    const QString command = QStringLiteral("init");
+    const ParsedArguments parsed = ParseArguments(
+        arguments,
+        {QStringLiteral("--source"), QStringLiteral("--prog"), QStringLiteral("--title"),
+         QStringLiteral("--version"), QStringLiteral("--company"), QStringLiteral("--help-url"),
+         QStringLiteral("--main"), QStringLiteral("-o"), QStringLiteral("--output")},
+        true);
+    if (parsed.help) {
+        Print(stdout, QString::fromUtf8(kInitUsage));
+        return kOk;
+    }
+    if (!parsed.error.isEmpty())
+        return UsageError(command, parsed.error);
+    if (!parsed.positional.isEmpty())
+        return UsageError(command, QStringLiteral("unexpected argument %1").arg(parsed.positional.first()));
+
+    ManifestInitOptions options;
+    options.sourceFolder = Option(parsed, QStringLiteral("--source"));
+    options.prog = Option(parsed, QStringLiteral("--prog"));
+    options.title = Option(parsed, QStringLiteral("--title"));
+    options.version = Option(parsed, QStringLiteral("--version"));
+    options.company = Option(parsed, QStringLiteral("--company"));
+    options.helpUrl = Option(parsed, QStringLiteral("--help-url"));
+    options.mainPath = Option(parsed, QStringLiteral("--main"));
+    QString outputPath = Option(parsed, QStringLiteral("-o"));
+    if (outputPath.isEmpty())
+        outputPath = Option(parsed, QStringLiteral("--output"));
+    if (options.sourceFolder.isEmpty() || parsed.options.count(QStringLiteral("--prog")) == 0 ||
+        parsed.options.count(QStringLiteral("--title")) == 0 ||
+        parsed.options.count(QStringLiteral("--version")) == 0 || outputPath.isEmpty())
+        return UsageError(command, QStringLiteral("--source, --prog, --title, --version and -o are required"));
+    if (!QFileInfo(options.sourceFolder).isDir())
+        return Error(command, QStringLiteral("source folder %1 does not exist").arg(options.sourceFolder));
+
+    CInstallInfo manifest;
+    QStringList problems;
+    QStringList warnings;
+    if (!CManifestGenerator::Generate(options, manifest, problems, warnings)) {
+        for (const QString& problem : problems)
+            Print(stderr, QStringLiteral("norvex-pack init: refused: %1\n").arg(problem));
+        return Error(command, QStringLiteral("%1 refused, nothing written").arg(problems.size()));
+    }
+    if (!parsed.quiet) {
+        for (const QString& warning : warnings)
+            Print(stderr, QStringLiteral("norvex-pack init: warning: %1\n").arg(warning));
+    }
+    if (!manifest.Save(outputPath, QStringLiteral("install"), WriteManifest, &manifest))
+        return Error(command, QStringLiteral("cannot write %1").arg(outputPath));
+    if (!parsed.quiet)
+        Print(stderr, QStringLiteral("norvex-pack init: %1 files listed in %2\n")
+                          .arg(manifest.files.size() - 1).arg(outputPath));
+    return kOk;
+}
+
 int RunBuild(const QStringList& arguments)
 {
     const QString command = QStringLiteral("build");
     const ParsedArguments parsed = ParseArguments(
         arguments, {QStringLiteral("--manifest"), QStringLiteral("--source"),
                     QStringLiteral("--template"), QStringLiteral("--level"), QStringLiteral("-o"),
-                    QStringLiteral("--output")});
+                    QStringLiteral("--output")},
+        true);
     if (parsed.help) {
         Print(stdout, QString::fromUtf8(kBuildUsage));
         return kOk;
@@ -151,7 +243,7 @@ int RunBuild(const QStringList& arguments)
     PackageBuildOptions options;
     options.manifestPath = Option(parsed, QStringLiteral("--manifest"));
     options.sourceFolder = Option(parsed, QStringLiteral("--source"));
-    options.templatePath = Option(parsed, QStringLiteral("--template"));
+    options.templatePath = TemplateOption(parsed);
     options.outputPath = Option(parsed, QStringLiteral("-o"));
     if (options.outputPath.isEmpty())
         options.outputPath = Option(parsed, QStringLiteral("--output"));
@@ -168,13 +260,25 @@ int RunBuild(const QStringList& arguments)
         if (!ok || options.level < 0 || options.level > 9)
             return UsageError(command, QStringLiteral("--level must be 0 to 9"));
     }
-    options.progress = [](const QString& line) {
-        Print(stderr, QStringLiteral("norvex-pack build: %1\n").arg(line));
-    };
+    CProgressMeter meter(stderr, CProgressMeter::StyleFor(stderr, parsed.quiet),
+                         QStringLiteral("norvex-pack build"));
+    options.progress = [&meter](qint64 done, qint64 total) { meter.Update(done, total); };
     QString error;
-    if (!CPackageBuilder::Build(options, &error))
+    PackageBuildSummary summary;
+    if (!CPackageBuilder::Build(options, &error, &summary))
         return Error(command, error);
+    meter.Finish(QStringLiteral("%1 files, %2 packed into %3 (%4) in %5 s")
+                     .arg(summary.files)
+                     .arg(CProgressMeter::SizeText(summary.payloadBytes),
+                          CProgressMeter::SizeText(summary.packageBytes), options.outputPath)
+                     .arg(meter.ElapsedSeconds(), 0, 'f', 1));
     return kOk;
+}
+
+QString TemplateOption(const ParsedArguments& parsed)
+{
+    const QString given = Option(parsed, QStringLiteral("--template"));
+    return given.isEmpty() ? DefaultTemplatePath() : given;
 }
 
 int RunAttach(const QStringList& arguments)
@@ -191,13 +295,15 @@ int RunAttach(const QStringList& arguments)
         return UsageError(command, parsed.error);
     if (!parsed.positional.isEmpty())
         return UsageError(command, QStringLiteral("unexpected argument %1").arg(parsed.positional.first()));
-    const QString templatePath = Option(parsed, QStringLiteral("--template"));
+    const QString templatePath = TemplateOption(parsed);
     const QString packagePath = Option(parsed, QStringLiteral("--package"));
     QString outputPath = Option(parsed, QStringLiteral("-o"));
     if (outputPath.isEmpty())
         outputPath = Option(parsed, QStringLiteral("--output"));
-    if (templatePath.isEmpty() || packagePath.isEmpty() || outputPath.isEmpty())
-        return UsageError(command, QStringLiteral("--template, --package and -o are required"));
+    if (packagePath.isEmpty() || outputPath.isEmpty())
+        return UsageError(command, QStringLiteral("--package and -o are required"));
+    if (templatePath.isEmpty())
+        return UsageError(command, QStringLiteral("no template installed; give --template"));
     if (!QFileInfo(templatePath).isFile())
         return Error(command, QStringLiteral("template %1 does not exist").arg(templatePath));
 
@@ -238,7 +344,7 @@ int RunAttach(const QStringList& arguments)
 int RunList(const QStringList& arguments, bool verify)
 {
     const QString command = verify ? QStringLiteral("verify") : QStringLiteral("list");
-    const ParsedArguments parsed = ParseArguments(arguments, {});
+    const ParsedArguments parsed = ParseArguments(arguments, {}, verify);
     if (parsed.help) {
         Print(stdout, QString::fromUtf8(verify ? kVerifyUsage : kListUsage));
         return kOk;
@@ -264,12 +370,20 @@ int RunList(const QStringList& arguments, bool verify)
         }
         return kOk;
     }
-    const QStringList problems = inspector.Verify();
+    CProgressMeter meter(stderr, CProgressMeter::StyleFor(stderr, parsed.quiet),
+                         QStringLiteral("norvex-pack verify"));
+    const QStringList problems =
+        inspector.Verify([&meter](qint64 done, qint64 total) { meter.Update(done, total); });
+    // A failed check ends with its one error line instead of the summary.
+    meter.Finish(problems.isEmpty()
+                     ? QStringLiteral("%1 checked in %2 s").arg(path).arg(meter.ElapsedSeconds(), 0, 'f', 1)
+                     : QString());
     for (const QString& problem : problems)
         Print(stdout, problem + u'\n');
     if (!problems.isEmpty())
         return Error(command, QStringLiteral("%1: %2 problem(s)").arg(path).arg(problems.size()));
-    Print(stdout, QStringLiteral("%1: ok\n").arg(path));
+    if (!parsed.quiet)
+        Print(stdout, QStringLiteral("%1: ok\n").arg(path));
     return kOk;
 }
 
@@ -289,6 +403,8 @@ int main(int argc, char** argv)
         Print(stdout, QString::fromUtf8(kMainUsage));
         return kOk;
     }
+    if (command == u"init")
+        return RunInit(arguments);
     if (command == u"build")
         return RunBuild(arguments);
     if (command == u"attach")
