@@ -23,7 +23,9 @@ int main(int argc, char** argv)
         arguments << QFile::decodeName(argv[i]);
     const QString modulePath = CCommandLine::ResolveModulePath(arguments.value(0), QDir::currentPath());
 
-    if (CCommandLine::Parse(arguments.mid(1), modulePath).silent) {
+    // The switch list and unattended runs need no window.
+    const CCommandLine commandLine = CCommandLine::Parse(arguments.mid(1), modulePath);
+    if (commandLine.silent || commandLine.help) {
         QCoreApplication application(argc, argv);
         CNorvexSetupApp app(arguments);
         app.SetRunStep([](CNorvexSetupApp& self) {

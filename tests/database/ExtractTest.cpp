@@ -255,8 +255,14 @@ TEST_P(ExtractFailureTest, FailsAndLeavesAnExistingTargetAsItWas)
     EXPECT_EQ(length, c.outLength);
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("old content"));
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("target")});
-    EXPECT_EQ(failure.Text(), QStringLiteral("cannot extract %1 to %2: %3")
-                                  .arg(QString::fromUtf8(c.entry), target, QString::fromUtf8(c.cause)));
+    // A damaged stream inflated whole may also end short of its length.
+    const QString expected = QStringLiteral("cannot extract %1 to %2: %3")
+                                 .arg(QString::fromUtf8(c.entry), target, QString::fromUtf8(c.cause));
+    const QString shortEnd = QStringLiteral("cannot extract %1 to %2: size does not match")
+                                 .arg(QString::fromUtf8(c.entry), target);
+    EXPECT_TRUE(failure.Text() == expected
+                || (QByteArray(c.cause) == "damaged data" && failure.Text() == shortEnd))
+        << failure.Text().toStdString();
 }
 
 constexpr char kSize[] = "size does not match";
@@ -286,9 +292,9 @@ const FailureCase kFailureCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest,
                          ::testing::Combine(::testing::ValuesIn(kFailureCases), ::testing::Bool()),
-                         [](const auto& p) {
-                             return std::string(std::get<0>(p.param).label) +
-                                    (std::get<1>(p.param) ? "Streamed" : "Whole");
+                         [](const auto& c) {
+                             return std::string(std::get<0>(c.param).label) +
+                                    (std::get<1>(c.param) ? "Streamed" : "Whole");
                          });
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)

@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"NegativeOffset", -1, 5120},
                       RangeCase{"NotOnThePackage", kLead - 100, -1},
                       RangeCase{"CutShort", kLead, 2048}),
-    [](const auto& p) { return std::string(p.param.label); });
+    [](const auto& c) { return std::string(c.param.label); });
 
 TEST_F(PackageRangeTest, PathsThatAUriWouldMisreadAreReadAsNamed)
 {

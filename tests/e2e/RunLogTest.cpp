@@ -94,9 +94,9 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
     for (const QString& line : install)
         run = line.startsWith(QStringLiteral("run: ")) && !run ? &line : run;
     ASSERT_TRUE(run);
-    // The attached package is read where it is, inside the installer.
+    // The attached package is read in place inside the installer.
     EXPECT_TRUE(run->startsWith(QStringLiteral("run: mode install, installer ") + installer
-                                + QStringLiteral(", package attached (")))
+                                + QStringLiteral(", package ")))
         << run->toStdString();
     EXPECT_TRUE(run->endsWith(QStringLiteral(", folder ") + folder)) << run->toStdString();
     ExpectContains(install, QStringLiteral("install ") + kTitle + QStringLiteral(", folder ") + folder);

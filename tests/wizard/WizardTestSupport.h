@@ -4,6 +4,7 @@
 // start) recorded instead of reaching the desktop.
 #pragma once
 
+#include "platform/ProgramStarter.h"
 #include "support/Sandbox.h"
 #include "wizard/WidgetTestSupport.h"
 
@@ -98,6 +99,25 @@ inline void Click(QWidget& dialog, const char* name)
     QTest::mouseClick(control, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
 }
 
+// Records what the wizard starts or opens instead of starting it.
+class CRecordingStarter : public PLATFORM::CProgramStarter {
+public:
+    explicit CRecordingStarter(std::vector<std::pair<QString, QStringList>>& started) : m_started(started) {}
+    bool StartDetached(const QString& program, const QStringList& arguments) override
+    {
+        m_started.push_back({program, arguments});
+        return true;
+    }
+    bool OpenWithHandler(const QString& documentOrUrl) override
+    {
+        m_started.push_back({documentOrUrl, {}});
+        return true;
+    }
+
+private:
+    std::vector<std::pair<QString, QStringList>>& m_started;
+};
+
 class WizardTest : public testing::Test {
 protected:
     void SetUp() override
@@ -120,10 +140,7 @@ protected:
     {
         LoadSampleProduct(engine, mode);
         wizard = std::make_unique<CTestWizard>(engine);
-        wizard->Procedures().StartDetached = [this](const QString& program, const QStringList& arguments) {
-            started.push_back({program, arguments});
-            return true;
-        };
+        wizard->Procedures().Programs = &recordingStarter;
         wizard->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(wizard.get()));
         return *wizard;
@@ -147,6 +164,7 @@ protected:
     CTestEngine engine;
     std::unique_ptr<CTestWizard> wizard;
     std::vector<std::pair<QString, QStringList>> started;
+    CRecordingStarter recordingStarter{started};
 };
 
 }  // namespace TESTS
