@@ -99,6 +99,12 @@ public:
     EntryBuffer() = default;
     EntryBuffer(const EntryBuffer&) = delete;
     EntryBuffer& operator=(const EntryBuffer&) = delete;
+    EntryBuffer& operator=(EntryBuffer&& other) noexcept
+    {
+        Release();
+        m_block = std::exchange(other.m_block, Block{});
+        return *this;
+    }
     ~EntryBuffer() { Release(); }
 
     bool Allocate(size_t size)
@@ -198,11 +204,13 @@ public:
     bool Start()
     {
         if (m_compressed && m_length > 0 && m_length <= g_wholeInflateLimit.load()) {
-            // Without the memory for it the entry is still inflated in pieces. A
-            // damaged stream shows at the first chunk, as it would piece by piece.
+            // Without the memory for it the entry is still inflated in pieces; so
+            // is a stream that fails whole, which then tells how it is damaged.
             const std::optional<bool> whole = InflateWhole();
-            if (whole)
+            if (whole && *whole)
                 return true;
+            m_whole = EntryBuffer();
+            m_inflateFailed = false;
         }
         if (m_blob || m_compressed) {
             m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
