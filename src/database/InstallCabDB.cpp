@@ -571,8 +571,10 @@ bool CInstallCabDB::OpenPackage(const QString& packagePath)
     struct stat st;
     // A package is input from outside: nothing is created where none is, it
     // is read only, with SQLite's defensive mode and an untrusted schema, and
-    // its two tables must be plain tables. A view (say, over an endless
-    // recursive query) or a virtual table would run the package's own code.
+    // its two tables, where present, must be plain tables. A view (say, over
+    // an endless recursive query) or a virtual table would run the package's
+    // own code. A missing table is left to the query that needs it, which
+    // names it.
     if (::stat(QFile::encodeName(packagePath).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
         m_lastError = QStringLiteral("The package is not a file");
         return false;
@@ -595,12 +597,12 @@ bool CInstallCabDB::OpenPackage(const QString& packagePath)
     }
     DATABASE::CppSQLite3Query query;
     bool plain = false;
-    if (Query(QStringLiteral("select count(*) from sqlite_master where type='table' and "
+    if (Query(QStringLiteral("select count(*) from sqlite_master where "
                              "(name='files' collate nocase or name='config' collate nocase) and "
-                             "sql not like 'create virtual%';"),
+                             "(type<>'table' or sql like 'create virtual%');"),
               query)) {
         try {
-            plain = !query.IsEof() && query.GetInt64Field(0) == 2;
+            plain = !query.IsEof() && query.GetInt64Field(0) == 0;
             query.Finalize();
         } catch (const DATABASE::CppSQLite3Exception& e) {
             m_lastError = e.ErrorMessage();
