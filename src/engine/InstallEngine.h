@@ -35,6 +35,9 @@ public:
     // failure and carry on; success leaves it as it was.
     const CFailure& LastError() const { return m_lastError; }
     void ClearLastError() { m_lastError.Clear(); }
+    // How many failures the run has had; a step that skips its failures can
+    // still tell whether it had one.
+    int FailureCount() const { return m_failureCount; }
     // Keeps the failure as the last error, logs it, and returns false; also
     // for the procedures' own steps (the removal hand-over).
     bool Fail(const CFailure& failure);
@@ -161,4 +164,5 @@ protected:
 
 private:
     CFailure m_lastError;
+    int m_failureCount = 0;
 };
