@@ -60,6 +60,8 @@ int CUnattendedRun::Run(const QString& pathArgument)
         m_engine.CreateShortcuts(true, true);
         for (const QString& link : m_engine.SkippedShortcuts)
             std::fprintf(stderr, "%s\n", ShortcutSkippedText(link).toUtf8().constData());
+        for (const QString& reason : m_engine.ShortcutFailures)
+            std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
         return result == ProcedureResult::Completed ? kSuccess : kFailure;
     case RunMode::Uninstall:
     case RunMode::DoUninstall:

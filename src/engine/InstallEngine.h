@@ -140,6 +140,9 @@ public:
     // Links the last CreateShortcuts left out: their target holds control
     // characters, which no desktop entry can carry.
     QStringList SkippedShortcuts;
+    // Why entries of the last CreateShortcuts could not be written; the run
+    // goes on without them.
+    QStringList ShortcutFailures;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;

@@ -236,4 +236,20 @@ INSTANTIATE_TEST_SUITE_P(
                         "uninstall.xml"}),
     TESTS::CaseName());
 
+// A launcher entry that cannot be written is said on standard error and the
+// run goes on: the other entries are written and the run succeeds.
+TEST(ShortcutFailure, EntryThatCannotBeWrittenIsSaidAndTheRunGoesOn)
+{
+    const QString blocked = PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop");
+    BlockWithFolder(blocked);
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const RunResult r = E2E::RunProgram(installer, {QStringLiteral("-silent")});
+    EXPECT_EQ(r.exitCode, 0) << E2E::Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write ") + blocked)) << E2E::Show(r);
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::ProgramsMenuFolder()
+                                  + QStringLiteral("Tessaly Label Print & Share/Tessaly Label Print.desktop")));
+    EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("uninstall.xml")));
+}
+
 }  // namespace
