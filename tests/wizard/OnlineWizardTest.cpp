@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -372,7 +373,11 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
         TESTS::Click(dlg, "firstOption_1009");
     if (c.answer)
         dlg.WidgetMessageBox().AnswerNext(*c.answer);
-    TESTS::Click(dlg, "primaryButton_1");
+    // Finished inside the wizard's modal run, as a real run is: hiding the
+    // window meanwhile must not end it with another result.
+    QTimer::singleShot(0, &dlg, [&] { TESTS::Click(dlg, "primaryButton_1"); });
+    QTimer::singleShot(120000, &dlg, [&] { dlg.done(-1); });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
 
     const auto& boxes = dlg.WidgetMessageBox().Shown();
     ASSERT_EQ(boxes.size(), c.answer ? 1u : 0u);
@@ -388,7 +393,6 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
     EXPECT_TRUE(TempEntries().isEmpty());
     // Then the finish action goes on: the product starts, the wizard closes.
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(started.size(), 1u);
 }
 
