@@ -21,8 +21,8 @@ public:
     // With pump, PumpMessages runs before every 64 KiB chunk and a cancel stops the
     // write. outLength (may be null) receives the entry's length as soon as its row is
     // read. True when the file was written completely with a matching digest.
-    bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
-                     bool pump, int* outLength);
+    bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
+                     int* outLength);
 
     // The package is the size bytes from offset on of the file at packagePath
     // (size -1: to its end), as for a package attached to an executable.

@@ -1,11 +1,10 @@
 // File deployment: every manifest file entry out of the package into its
 // folder, with the step bar, message pumping, a pause per file and cancel.
-#include "engine/InstallEngine.h"
-
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
 
 #include <QFileInfo>
@@ -28,7 +27,8 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
     if (!InstallFolder.startsWith(u'/'))
-        return Fail({QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+        return Fail(
+            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
     // Only a folder this installation made may later be removed whole.
     if (Mode == RunMode::Install)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();
@@ -50,7 +50,8 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
             return Fail({QStringLiteral("cannot install %1 into").arg(file.name), folder,
                          QStringLiteral("not an absolute path")});
         if (name.isEmpty())
-            return Fail({QStringLiteral("cannot install"), file.name, QStringLiteral("not a file name below its folder")});
+            return Fail({QStringLiteral("cannot install"), file.name,
+                         QStringLiteral("not a file name below its folder")});
         const QString target = WithOneSlash(folder) + name;
         if (!CreateFolders(target))
             return false;

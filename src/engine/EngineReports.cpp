@@ -1,8 +1,7 @@
 // The engine's last-error record and the log lines of its changes: registry
 // writes and deletes, folders made and removed.
-#include "engine/InstallEngine.h"
-
 #include "common/FileHelpers.h"
+#include "engine/InstallEngine.h"
 
 #include <QFileInfo>
 
@@ -74,7 +73,8 @@ void CInstallEngine::RemoveFolder(const QString& folder)
 bool CInstallEngine::SetRegistryString(RegRoot root, const QString& subkey, const QString& text,
                                        const std::optional<QString>& name)
 {
-    return SetRegistryValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz, CRegistry::StringData(text));
+    return SetRegistryValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz,
+                            CRegistry::StringData(text));
 }
 
 bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const QString& name, quint32 type,
@@ -99,5 +99,6 @@ bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
     }
     if (status == RegStatus::NotFound)
         return true;
-    return Fail({QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
+    return Fail(
+        {QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
 }

@@ -26,8 +26,7 @@ public:
 
     // Extracts one package entry from the package at PackagePath to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
-    bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
-                            int* outLength);
+    bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump, int* outLength);
 
     // Why the latest failure happened: what failed, the path or key, and the
     // cause ("cannot write /opt/Tessaly/X/bin/tool: Permission denied"). Every
@@ -161,8 +160,8 @@ protected:
     // they failed. Deleting a key that does not exist is no failure.
     bool SetRegistryString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
                            const std::optional<QString>& name = std::nullopt);
-    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name,
-                          quint32 type, const QByteArray& data);
+    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name, quint32 type,
+                          const QByteArray& data);
     bool DeleteRegistryTree(PLATFORM::RegRoot root, const QString& subkey);
 
 private:

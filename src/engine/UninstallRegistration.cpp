@@ -1,9 +1,8 @@
 // Registration in the list of installed programs with uninstall.xml beside the
 // program, and the removal of the registry data and the user's data.
-#include "engine/InstallEngine.h"
-
 #include "common/Clock.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
 #include "platform/SpecialFolders.h"
 
@@ -51,7 +50,8 @@ bool CInstallEngine::RegisterUninstall()
     // Kilobytes in a 32-bit value: products above 4 TiB show the largest size.
     const qint64 kib = std::max<qint64>(Manifest.installedSize, 0) / 1024;
     const quint32 size = static_cast<quint32>(std::min<qint64>(kib, 0xFFFFFFFF));
-    SetRegistryValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword, CRegistry::DwordData(size));
+    SetRegistryValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword,
+                     CRegistry::DwordData(size));
     return true;
 }
 

@@ -4,12 +4,12 @@
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
+#include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
 #include "platform/TempFiles.h"
@@ -113,8 +113,8 @@ bool MatchLog(const std::vector<std::string>& expected, size_t e, const std::vec
     if (expected[e] == "*") {
         if (MatchLog(expected, e + 1, actual, a))
             return true;
-        const bool engineEvent = a < actual.size()
-            && (actual[a].rfind("step ", 0) == 0 || actual[a].rfind("pause ", 0) == 0);
+        const bool engineEvent =
+            a < actual.size() && (actual[a].rfind("step ", 0) == 0 || actual[a].rfind("pause ", 0) == 0);
         return engineEvent && MatchLog(expected, e, actual, a + 1);
     }
     return a < actual.size() && expected[e] == actual[a] && MatchLog(expected, e + 1, actual, a + 1);
@@ -128,8 +128,9 @@ std::string Dump(const std::vector<std::string>& log)
     return out;
 }
 
-#define EXPECT_LOG(expected, actual)                                                            \
-    EXPECT_TRUE(MatchLog(expected, 0, actual, 0)) << "expected:\n" << Dump(expected) << "actual:\n" \
+#define EXPECT_LOG(expected, actual)                                               \
+    EXPECT_TRUE(MatchLog(expected, 0, actual, 0)) << "expected:\n"                 \
+                                                  << Dump(expected) << "actual:\n" \
                                                   << Dump(actual)
 
 class WorkProceduresTest : public testing::Test {
@@ -165,9 +166,10 @@ protected:
             s += 'R';
         if (QFileInfo::exists(PLATFORM::ProgramsMenuFolder() + kProduct + QStringLiteral("/")))
             s += 'S';
-        if (!RegQueryString(RegRoot::LocalMachine,
-                            QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
-                            QStringLiteral("DisplayName"))
+        if (!RegQueryString(
+                 RegRoot::LocalMachine,
+                 QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                 QStringLiteral("DisplayName"))
                  .isEmpty())
             s += 'U';
         return s;
@@ -184,10 +186,7 @@ protected:
         view.log.clear();
     }
 
-    static QStringList TempFiles()
-    {
-        return QDir(GetTempDirectory()).entryList(QDir::Files | QDir::Hidden);
-    }
+    static QStringList TempFiles() { return QDir(GetTempDirectory()).entryList(QDir::Files | QDir::Hidden); }
 
     CInstallEngine engine;
     CRecordingView view;
@@ -197,14 +196,39 @@ TEST_F(WorkProceduresTest, InstallRunsItsStepsInOrder)
 {
     EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::Completed);
     const std::string installing = "1004=安装 Tessaly Label Cloud & Print";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 0/3", "1003=正在准备 安装文件 ...", "1004=准备文件", "repaint[]", "buttons off",
-                   "pause 1000",
-                   "1003=正在安装程序文件 ...", installing, "overall 40", "repaint[]", "pump", "pause 1000", "*",
-                   "1003=正在注册程序信息 ...", installing, "overall 70", "repaint[F]", "pump", "pause 1000",
-                   "1003=正在创建快捷方式 ...", installing, "overall 90", "repaint[FR]", "pump", "pause 500",
-                   "1003=正在创建卸载信息 ...", installing, "overall 100", "repaint[FRS]", "pump", "pause 500",
-                   "buttons on", "page 0/4"}),
+    EXPECT_LOG((std::vector<std::string>{"page 0/3",
+                                         "1003=正在准备 安装文件 ...",
+                                         "1004=准备文件",
+                                         "repaint[]",
+                                         "buttons off",
+                                         "pause 1000",
+                                         "1003=正在安装程序文件 ...",
+                                         installing,
+                                         "overall 40",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 1000",
+                                         "*",
+                                         "1003=正在注册程序信息 ...",
+                                         installing,
+                                         "overall 70",
+                                         "repaint[F]",
+                                         "pump",
+                                         "pause 1000",
+                                         "1003=正在创建快捷方式 ...",
+                                         installing,
+                                         "overall 90",
+                                         "repaint[FR]",
+                                         "pump",
+                                         "pause 500",
+                                         "1003=正在创建卸载信息 ...",
+                                         installing,
+                                         "overall 100",
+                                         "repaint[FRS]",
+                                         "pump",
+                                         "pause 500",
+                                         "buttons on",
+                                         "page 0/4"}),
                view.log);
     EXPECT_EQ(Effects(), "FRSU");
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
@@ -215,13 +239,39 @@ TEST_F(WorkProceduresTest, UpgradeKeepsItsStepLineAndReportsStepsBelow)
     engine.Mode = RunMode::Upgrade;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Upgrade(), ProcedureResult::Completed);
     const std::string line = "1003=正在下载  升级文件 ...";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 1/1", line, "1004=准备文件", "repaint[]", "buttons off", "pause 1000",
-                   line, "1004=正在升级程序文件 ...", "overall 40", "repaint[]", "pump", "pause 1000", "*",
-                   line, "1004=正在注册程序信息 ...", "overall 70", "repaint[F]", "pump", "pause 1000",
-                   line, "1004=正在创建快捷方式 ...", "overall 90", "repaint[FR]", "pump", "pause 500",
-                   line, "1004=正在创建卸载信息 ...", "overall 100", "repaint[FRS]", "pump", "pause 500",
-                   "buttons on", "page 1/2"}),
+    EXPECT_LOG((std::vector<std::string>{"page 1/1",
+                                         line,
+                                         "1004=准备文件",
+                                         "repaint[]",
+                                         "buttons off",
+                                         "pause 1000",
+                                         line,
+                                         "1004=正在升级程序文件 ...",
+                                         "overall 40",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 1000",
+                                         "*",
+                                         line,
+                                         "1004=正在注册程序信息 ...",
+                                         "overall 70",
+                                         "repaint[F]",
+                                         "pump",
+                                         "pause 1000",
+                                         line,
+                                         "1004=正在创建快捷方式 ...",
+                                         "overall 90",
+                                         "repaint[FR]",
+                                         "pump",
+                                         "pause 500",
+                                         line,
+                                         "1004=正在创建卸载信息 ...",
+                                         "overall 100",
+                                         "repaint[FRS]",
+                                         "pump",
+                                         "pause 500",
+                                         "buttons on",
+                                         "page 1/2"}),
                view.log);
     EXPECT_EQ(Effects(), "FRSU");
 }
@@ -230,17 +280,19 @@ TEST_F(WorkProceduresTest, RepairHasNoPausesNoPumpsAndRegistersAfterTheShortcuts
 {
     engine.Mode = RunMode::Repair;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Repair(), ProcedureResult::Completed);
-    EXPECT_LOG((std::vector<std::string>{"page 2/1", "1003=正在修复程序文件 ...", "1004=", "buttons off", "repaint[]",
-                                         "*", "overall 70", "repaint[F]", "overall 90", "repaint[FR]",
-                                         "overall 100", "repaint[FRS]", "buttons on", "page 2/2"}),
-               view.log);
+    EXPECT_LOG(
+        (std::vector<std::string>{"page 2/1", "1003=正在修复程序文件 ...", "1004=", "buttons off",
+                                  "repaint[]", "*", "overall 70", "repaint[F]", "overall 90", "repaint[FR]",
+                                  "overall 100", "repaint[FRS]", "buttons on", "page 2/2"}),
+        view.log);
     for (const auto& line : view.log)
         EXPECT_NE(line, "pump");
     // The registration came after the shortcut step, so the icon is known.
-    EXPECT_EQ(RegQueryString(RegRoot::LocalMachine,
-                             QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
-                             QStringLiteral("DisplayIcon")),
-              engine.InstallFolder + QStringLiteral("LabelCloud"));
+    EXPECT_EQ(
+        RegQueryString(RegRoot::LocalMachine,
+                       QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                       QStringLiteral("DisplayIcon")),
+        engine.InstallFolder + QStringLiteral("LabelCloud"));
 }
 
 // Every way the file step can fail ends the same: 1106 with the reason on the
@@ -274,9 +326,9 @@ TEST_P(FileStepFailureTest, StopsWith1106)
     }
     engine.Mode = c.mode;
     CWorkProcedures procedures(engine, view, view);
-    const ProcedureResult result = c.mode == RunMode::Install   ? procedures.Install()
-                                   : c.mode == RunMode::Upgrade ? procedures.Upgrade()
-                                                                : procedures.Repair();
+    const ProcedureResult result = c.mode == RunMode::Install ? procedures.Install()
+        : c.mode == RunMode::Upgrade                          ? procedures.Upgrade()
+                                                              : procedures.Repair();
     EXPECT_EQ(result, ProcedureResult::Failed);
     ASSERT_GE(view.log.size(), 2u);
     const QString warning = QString::fromStdString(view.log[view.log.size() - 2]);
@@ -292,14 +344,15 @@ TEST_P(FileStepFailureTest, StopsWith1106)
     EXPECT_EQ(Effects().find_first_of("RSU"), std::string::npos) << Effects();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FileStepFailureTest,
-                         testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true, kNotADatabase},
-                                         FailureCase{"InstallCancelled", RunMode::Install, false, "cancelled"},
-                                         FailureCase{"UpgradeDamaged", RunMode::Upgrade, true, kNotADatabase},
-                                         FailureCase{"UpgradeCancelled", RunMode::Upgrade, false, "cancelled"},
-                                         FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
-                                         FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
-                         TESTS::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileStepFailureTest,
+    testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true, kNotADatabase},
+                    FailureCase{"InstallCancelled", RunMode::Install, false, "cancelled"},
+                    FailureCase{"UpgradeDamaged", RunMode::Upgrade, true, kNotADatabase},
+                    FailureCase{"UpgradeCancelled", RunMode::Upgrade, false, "cancelled"},
+                    FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
+                    FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
+    TESTS::CaseName());
 
 TEST_F(WorkProceduresTest, InstallResetsAnEarlierCancel)
 {
@@ -313,17 +366,40 @@ TEST_F(WorkProceduresTest, RemovalRunsItsStepsInOrder)
     const QString folder = engine.PreviousInstallPath;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Remove(), ProcedureResult::Completed);
     const std::string overall = "1004=卸载 Tessaly Label Cloud & Print";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 4/2", overall, "buttons off",
-                   "1003=正在删除程序文件 ...", overall, "overall 10", "repaint[FRSU]", "pump", "pause 500",
-                   "1003=正在移除注册程序信息 ...", overall, "overall 50", "repaint[RSU]", "pump", "*", "pause 500",
-                   "1003=正在移除快捷方式 ...", overall, "overall 90", "repaint[S]", "pump", "pause 500",
-                   "overall 100", "repaint[]", "pump", "pause 100", "buttons on", "page 4/3"}),
+    EXPECT_LOG((std::vector<std::string>{"page 4/2",
+                                         overall,
+                                         "buttons off",
+                                         "1003=正在删除程序文件 ...",
+                                         overall,
+                                         "overall 10",
+                                         "repaint[FRSU]",
+                                         "pump",
+                                         "pause 500",
+                                         "1003=正在移除注册程序信息 ...",
+                                         overall,
+                                         "overall 50",
+                                         "repaint[RSU]",
+                                         "pump",
+                                         "*",
+                                         "pause 500",
+                                         "1003=正在移除快捷方式 ...",
+                                         overall,
+                                         "overall 90",
+                                         "repaint[S]",
+                                         "pump",
+                                         "pause 500",
+                                         "overall 100",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 100",
+                                         "buttons on",
+                                         "page 4/3"}),
                view.log);
     EXPECT_FALSE(QFileInfo::exists(folder));
     // Without the user-data step the per-user key stays with empty values.
     EXPECT_TRUE(PLATFORM::CRegistry::KeyExists(RegRoot::CurrentUser, engine.ProductKey));
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")), QString());
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")),
+              QString());
 }
 
 // The guard refuses folders that are not plainly the product's own; the user
@@ -396,12 +472,17 @@ TEST_F(WorkProceduresTest, UserDataRemovalThenTheRemovalCopyDeletesItself)
         engine.ModulePath = c.modulePath;
         view.log.clear();
         EXPECT_EQ(CWorkProcedures(engine, view, view).RemoveUserData(), ProcedureResult::Completed);
-        EXPECT_LOG((std::vector<std::string>{"page 4/4", "1003=正在删除用户文件 ...", "buttons off",
-                                             "step 10", "repaint[]", "pump", "pause 300", "*",
-                                             "step 50", "repaint[]", "pump", "pause 300",
-                                             "step 80", "repaint[]", "pump", "pause 300",
-                                             "step 100", "repaint[]", "pump", "pause 100",
-                                             "buttons on", "page 4/5"}),
+        EXPECT_LOG((std::vector<std::string>{"page 4/4",    "1003=正在删除用户文件 ...",
+                                             "buttons off", "step 10",
+                                             "repaint[]",   "pump",
+                                             "pause 300",   "*",
+                                             "step 50",     "repaint[]",
+                                             "pump",        "pause 300",
+                                             "step 80",     "repaint[]",
+                                             "pump",        "pause 300",
+                                             "step 100",    "repaint[]",
+                                             "pump",        "pause 100",
+                                             "buttons on",  "page 4/5"}),
                    view.log);
         EXPECT_EQ(QFileInfo::exists(c.modulePath), !c.deleted);
     }
@@ -430,7 +511,8 @@ TEST_F(WorkProceduresTest, HandOverReusesTheReservedTemporaryFile)
     const QFile::Permissions ownerGroupOther(0x7077);
     EXPECT_EQ(QFileInfo(started).permissions() & ownerGroupOther,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(arguments, (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
+    EXPECT_EQ(arguments,
+              (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
     EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
 }
 
@@ -455,7 +537,8 @@ TEST_F(WorkProceduresTest, FailedHandOverLeavesNothingAndKeepsThePage)
         procedures.Programs = &starter;
         engine.ClearLastError();
         EXPECT_FALSE(procedures.HandOverRemoval());
-        EXPECT_TRUE(engine.LastError().Text().contains(QString::fromLatin1(c.reason))) << engine.LastError().Text().toStdString();
+        EXPECT_TRUE(engine.LastError().Text().contains(QString::fromLatin1(c.reason)))
+            << engine.LastError().Text().toStdString();
         EXPECT_EQ(TempFiles(), QStringList());
         EXPECT_TRUE(view.log.empty());
     }
@@ -486,9 +569,9 @@ TEST_F(WorkProceduresTest, FinishActionsStartTheProductOnlyWhenAsked)
         CWorkProcedures procedures(engine, view, view);
         procedures.Programs = &starter;
         procedures.FinishActions(true, c.start);
-        const std::vector<CRecordingStarter::Start> expected =
-            c.how ? std::vector<CRecordingStarter::Start>{{QString::fromLatin1(c.how), program, {}}}
-                  : std::vector<CRecordingStarter::Start>{};
+        const std::vector<CRecordingStarter::Start> expected = c.how
+            ? std::vector<CRecordingStarter::Start>{{QString::fromLatin1(c.how), program, {}}}
+            : std::vector<CRecordingStarter::Start>{};
         EXPECT_EQ(starter.starts, expected);
         EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
     }

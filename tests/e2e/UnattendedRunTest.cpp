@@ -65,7 +65,10 @@ protected:
         return files;
     }
 
-    static QString ModeLine(int id) { return QString::fromUtf16(GetText(id)).replace(QStringLiteral("%s"), kTitle); }
+    static QString ModeLine(int id)
+    {
+        return QString::fromUtf16(GetText(id)).replace(QStringLiteral("%s"), kTitle);
+    }
 
     static void ExpectValidDesktopEntry(const QString& path)
     {
@@ -95,7 +98,8 @@ TEST_F(UnattendedRunTest, InstallsTheSampleProduct)
 
     // The product runs from its folder.
     QProcess product;
-    product.start(installFolder + QStringLiteral("LabelPrint"), {dataFolder + QStringLiteral("Templates/sample.tlp")});
+    product.start(installFolder + QStringLiteral("LabelPrint"),
+                  {dataFolder + QStringLiteral("Templates/sample.tlp")});
     ASSERT_TRUE(product.waitForFinished(60000));
     EXPECT_TRUE(product.readAllStandardOutput().startsWith("Tessaly Label Print 1.0.0\n+---"));
     EXPECT_EQ(TESTS::ReadFileBytes(installFolder + QStringLiteral("uninstall.exe")),
@@ -104,8 +108,10 @@ TEST_F(UnattendedRunTest, InstallsTheSampleProduct)
     EXPECT_TRUE(QFileInfo::exists(installFolder + QStringLiteral("doc/README.txt")));
     EXPECT_TRUE(QFileInfo::exists(installFolder + QStringLiteral("uninstall.xml")));
 
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")), installFolder);
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("Version")), QStringLiteral("1.0.0"));
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")),
+              installFolder);
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("Version")),
+              QStringLiteral("1.0.0"));
     EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings"),
                              QStringLiteral("Templates")),
               dataFolder + QStringLiteral("Templates/"));
@@ -144,11 +150,8 @@ TEST_F(UnattendedRunTest, RunsAgainAsRepairOrUpgrade)
         int title;
         const char* installedAfter;
     } steps[] = {
-        {"1.0.0", 1501, "1.0.0"},
-        {"1.9.0", 1401, "1.9.0"},
-        {"1.10.0", 1501, "1.10.0"},
-        {"1.9.0", 1401, "1.9.0"},
-        {"1.9.0", 1501, "1.9.0"},
+        {"1.0.0", 1501, "1.0.0"}, {"1.9.0", 1401, "1.9.0"}, {"1.10.0", 1501, "1.10.0"},
+        {"1.9.0", 1401, "1.9.0"}, {"1.9.0", 1501, "1.9.0"},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.version);
@@ -170,7 +173,8 @@ TEST_F(UnattendedRunTest, RemovesThroughTheInstalledUninstaller)
 {
     SetSystemLanguageId(kLangChinesePrc);
     Install(installer);
-    const RunResult r = RunProgram(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
+    const RunResult r =
+        RunProgram(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 0) << Show(r);
     ASSERT_FALSE(r.out.isEmpty());
     EXPECT_EQ(r.out.first(), ModeLine(1601));
@@ -178,18 +182,21 @@ TEST_F(UnattendedRunTest, RemovesThroughTheInstalledUninstaller)
 
     EXPECT_FALSE(QFileInfo::exists(installFolder));
     EXPECT_FALSE(QFileInfo::exists(menuFolder));
-    EXPECT_FALSE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
-    for (const auto& [root, key] : {std::pair{RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings")},
-                                    std::pair{RegRoot::ClassesRoot, QStringLiteral(".tlp")},
-                                    std::pair{RegRoot::ClassesRoot, QStringLiteral("Tessaly.LabelPrint")},
-                                    std::pair{RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Tessaly\\LabelPrint")},
-                                    std::pair{RegRoot::LocalMachine, kUninstallKey}}) {
+    EXPECT_FALSE(
+        QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
+    for (const auto& [root, key] :
+         {std::pair{RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings")},
+          std::pair{RegRoot::ClassesRoot, QStringLiteral(".tlp")},
+          std::pair{RegRoot::ClassesRoot, QStringLiteral("Tessaly.LabelPrint")},
+          std::pair{RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Tessaly\\LabelPrint")},
+          std::pair{RegRoot::LocalMachine, kUninstallKey}}) {
         EXPECT_FALSE(CRegistry::KeyExists(root, key)) << key.toStdString();
     }
     // Only the per-user key with empty location values stays, and the data.
     QStringList subkeys;
     QList<PLATFORM::RegValue> values;
-    ASSERT_EQ(CRegistry::EnumKey(RegRoot::CurrentUser, kProductKey, &subkeys, &values), PLATFORM::RegStatus::Ok);
+    ASSERT_EQ(CRegistry::EnumKey(RegRoot::CurrentUser, kProductKey, &subkeys, &values),
+              PLATFORM::RegStatus::Ok);
     EXPECT_EQ(subkeys, QStringList());
     for (const auto& name : {QStringLiteral("InstallPath"), QStringLiteral("Version")})
         EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, name), QString());
@@ -211,7 +218,8 @@ TEST_F(UnattendedRunTest, DamagedPackageIsAStartupFailure)
     TESTS::WriteFileBytes(installer, bytes);
     const RunResult r = RunProgram(installer, {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 2) << Show(r);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！"))) << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！")))
+        << Show(r);
     EXPECT_FALSE(QFileInfo::exists(installFolder));
     EXPECT_EQ(TempFiles(), QStringList());
 }
