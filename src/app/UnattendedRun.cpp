@@ -48,6 +48,9 @@ int CUnattendedRun::Run(const QString& pathArgument)
         // from; an upgrade or repair stays where the product is.
         if (m_engine.Mode == RunMode::Install && !pathArgument.isEmpty())
             m_engine.InstallFolder = FolderFromArgument(pathArgument);
+        // The room the run needs, as the wizard's ready page shows it.
+        if (const QString space = SpaceNeededLine(m_engine); !space.isEmpty())
+            view.WriteLine(space);
         if (!procedures.CheckRunningProgram())
             return kFailure;
         result = m_engine.Mode == RunMode::Install   ? procedures.Install()
