@@ -44,6 +44,14 @@ bool Exists(const QString& path, struct stat* st = nullptr)
     return ::lstat(Native(path).constData(), st ? st : &local) == 0;
 }
 
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(Native(a).constData(), &sa) == 0 && ::lstat(Native(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 QString RootName(RegRoot root)
 {
     switch (root) {
@@ -96,6 +104,7 @@ void CRollback::Reset()
     m_journalText.clear();
     m_journalFolders.clear();
     m_ids.clear();
+    m_files.clear();
 }
 
 void CRollback::RemoveJournal()
@@ -144,6 +153,7 @@ void CRollback::NoteFile(const QString& path)
         return;
     struct stat st {};
     if (!Exists(path, &st)) {
+        m_files.insert(path, m_notes.size());
         Add({Kind::NewFile, path});
         return;
     }
@@ -157,6 +167,7 @@ void CRollback::NoteFile(const QString& path)
     } while (Exists(aside));
     Note note{Kind::KeptFile, path};
     note.aside = aside;
+    m_files.insert(path, m_notes.size());
     Add(std::move(note));
 }
 
@@ -164,6 +175,9 @@ void CRollback::NoteKey(RegRoot root, const QString& key)
 {
     if (!m_active)
         return;
+    // HKCR's keys live below this machine key, which its first write makes.
+    if (root == RegRoot::ClassesRoot)
+        NoteKey(RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Classes"));
     QStringList missing;
     QString path = key;
     while (!path.isEmpty() && !CRegistry::KeyExists(root, path)) {
@@ -333,9 +347,11 @@ bool CRollback::KeepAside(const QString& path, CFailure* failure)
 {
     if (!m_active)
         return true;
-    for (Note& note : m_notes) {
-        if (note.kind != Kind::KeptFile || note.path != path || note.kept)
-            continue;
+    const auto found = m_files.constFind(path);
+    if (found != m_files.constEnd()) {
+        Note& note = m_notes[*found];
+        if (note.kind != Kind::KeptFile || note.kept)
+            return true;
         const QByteArray from = Native(path);
         const QByteArray to = Native(note.aside);
         if (::link(from.constData(), to.constData()) == 0) {
@@ -420,6 +436,12 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
             // file at its name was never replaced.
             if (!(note.kept || (recovering && Exists(note.aside))))
                 break;
+            if (SameFile(note.aside, note.path)) {
+                // Never replaced: the second name is all there is to undo.
+                ::unlink(Native(note.aside).constData());
+                note.kept = false;
+                break;
+            }
             if (::rename(Native(note.aside).constData(), Native(note.path).constData()) == 0) {
                 note.kept = false;
                 undone << QStringLiteral("restored %1").arg(note.path);

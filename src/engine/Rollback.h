@@ -10,6 +10,7 @@
 #include "common/Failure.h"
 #include "platform/Registry.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -96,5 +97,6 @@ private:
     QString m_journalText;
     QStringList m_journalFolders;  // made for the journal, outermost first
     QSet<QString> m_ids;
+    QHash<QString, size_t> m_files;  // file path -> its note
     QStringList m_undone;
 };
