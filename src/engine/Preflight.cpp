@@ -70,10 +70,16 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
         return Fail(package.ExtractFailure());
 
     QHash<dev_t, size_t> byDevice;
+    QHash<QString, FileSystem> byFolder;  // most files share their folder
     auto add = [&](const QString& named, const QString& folder, qint64 bytes) {
-        FileSystem fs;
-        if (!FileSystemOf(folder, fs))
-            return;
+        auto known = byFolder.constFind(folder);
+        if (known == byFolder.constEnd()) {
+            FileSystem found;
+            if (!FileSystemOf(folder, found))
+                return;
+            known = byFolder.insert(folder, found);
+        }
+        const FileSystem& fs = *known;
         auto found = byDevice.find(fs.device);
         if (found == byDevice.end()) {
             found = byDevice.insert(fs.device, needs.size());

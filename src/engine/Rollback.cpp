@@ -139,7 +139,9 @@ void CRollback::NoteFolders(const QString& folder)
     if (!m_active)
         return;
     QStringList missing;
-    for (QString path = NoSlash(folder); path.size() > 1 && !Exists(path); path = FolderOf(path))
+    // A folder noted already had its missing parents noted with it.
+    for (QString path = NoSlash(folder);
+         path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path); path = FolderOf(path))
         missing.prepend(path);
     for (const QString& path : missing) {
         if (!Noted(QStringLiteral("D|") + path))
