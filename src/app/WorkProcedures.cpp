@@ -232,11 +232,6 @@ bool CWorkProcedures::CheckBeforeWriting()
     return true;
 }
 
-void CWorkProcedures::Commit()
-{
-    m_engine.CommitChanges();
-}
-
 ProcedureResult CWorkProcedures::FileStepFailed()
 {
     // What the run changed is undone; the buttons stay disabled because the
@@ -311,7 +306,8 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
 
     Step(lines[3].step, lines[3].overall, 100);
     m_engine.RegisterUninstall();
-    Commit();
+    // The run has succeeded: what was kept for undoing it goes.
+    m_engine.CommitChanges();
     Pause(500);
 
     m_view.EnableCancelButtons(true);
@@ -352,7 +348,8 @@ ProcedureResult CWorkProcedures::Repair()
     m_engine.CreateShortcuts(false, false);
     step(100);
     m_engine.RegisterUninstall();
-    Commit();
+    // The run has succeeded: what was kept for undoing it goes.
+    m_engine.CommitChanges();
 
     m_view.EnableCancelButtons(true);
     m_view.ShowPage(RunMode::Repair, 2);

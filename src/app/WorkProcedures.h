@@ -93,8 +93,6 @@ private:
     // telling the user why.
     bool CheckBeforeWriting();
     ProcedureResult FileStepFailed();
-    // The run succeeded: what was kept for undoing it goes.
-    void Commit();
     void DeleteRunningCopy();
 
     CInstallEngine& m_engine;
