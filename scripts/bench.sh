@@ -25,7 +25,7 @@ bash scripts/setup.sh bench
 build="$repo/build/bench"
 bin="$build/bench/extract/bench_extract"
 pack="$build/tools/pack/norvex-pack"
-setup="$build/src/app/norvexsetup"
+setup="$build/src/wizard/norvexsetup"
 
 work="$repo/bench/work"
 payload="$work/payload"

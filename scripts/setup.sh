@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libxcb1-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk
-  xvfb xauth xdotool desktop-file-utils openssl python3 zip unzip
+  xvfb xauth xdotool x11-utils desktop-file-utils openssl python3 zip unzip
   lintian man-db groff-base
 )
 if [ "${NORVEX_SETUP_FUZZ:-}" = 1 ]; then

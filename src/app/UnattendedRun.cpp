@@ -56,13 +56,16 @@ int CUnattendedRun::Run(const QString& pathArgument)
         result = m_engine.Mode == RunMode::Install   ? procedures.Install()
                  : m_engine.Mode == RunMode::Upgrade ? procedures.Upgrade()
                                                      : procedures.Repair();
-        if (result != ProcedureResult::Completed)
+        if (result == ProcedureResult::Failed || result == ProcedureResult::NotStarted)
             return kFailure;
-        // The shortcut page's defaults: both boxes ticked.
+        // The shortcut page's defaults: both boxes ticked. A run with a failed
+        // step still finishes, but is no success.
         m_engine.CreateShortcuts(true, true);
         for (const QString& link : m_engine.SkippedShortcuts)
             std::fprintf(stderr, "%s\n", ShortcutSkippedText(link).toUtf8().constData());
-        return kSuccess;
+        for (const QString& reason : m_engine.ShortcutFailures)
+            std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
+        return result == ProcedureResult::Completed ? kSuccess : kFailure;
     case RunMode::Uninstall:
     case RunMode::DoUninstall:
         // Linux deletes the running program's folder, so no hand-over copy.

@@ -126,6 +126,31 @@ QString RollbackIncompleteText(const QStringList& problems)
            + u'\n' + problems.join(u'\n');
 }
 
+// The steps whose failures leave a product that cannot be repaired or removed.
+QString RegistryStepName()
+{
+    return InLanguage(QStringLiteral("注册程序信息"), QStringLiteral("註冊程式資訊"),
+                      QStringLiteral("Registering the program information"));
+}
+
+QString RegistrationStepName()
+{
+    return InLanguage(QStringLiteral("创建卸载信息"), QStringLiteral("建立解除安裝資訊"),
+                      QStringLiteral("Creating the uninstall information"));
+}
+
+QString StepIncompleteText(const QString& step, const QString& reason)
+{
+    return InLanguage(QStringLiteral("“%1”这一步没有完成：%2\n其余步骤已完成，但本产品以后可能无法正常修复或卸载。"
+                                     "请解决上述问题后再次运行安装程序。"),
+                      QStringLiteral("「%1」這一步沒有完成：%2\n其餘步驟已完成，但本產品以後可能無法正常修復或解除安裝。"
+                                     "請解決上述問題後再次執行安裝程式。"),
+                      QStringLiteral("The step \"%1\" did not complete: %2\nThe other steps were done, but "
+                                     "the product may not repair or uninstall properly. Fix the problem "
+                                     "above and run the installer again."))
+        .arg(step, reason);
+}
+
 }  // namespace
 
 QString SpaceNeededLine(CInstallEngine& engine)
@@ -297,7 +322,8 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
         return FileStepFailed();
 
     Step(lines[1].step, lines[1].overall, 70);
-    m_engine.DeployRegistry();
+    StepFailures failures;
+    Checked(failures, RegistryStepName(), [&] { m_engine.DeployRegistry(); });
     Pause(1000);
 
     Step(lines[2].step, lines[2].overall, 90);
@@ -305,14 +331,32 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
     Pause(500);
 
     Step(lines[3].step, lines[3].overall, 100);
-    m_engine.RegisterUninstall();
-    // The run has succeeded: what was kept for undoing it goes.
+    Checked(failures, RegistrationStepName(), [&] { m_engine.RegisterUninstall(); });
+    // The run has ended: what was kept for undoing it goes. A failed
+    // registration step is said, not undone.
     m_engine.CommitChanges();
     Pause(500);
 
     m_view.EnableCancelButtons(true);
-    m_view.ShowPage(mode, page + 1);
-    return ProcedureResult::Completed;
+    return Finish(failures, mode, page + 1);
+}
+
+void CWorkProcedures::Checked(StepFailures& failures, const QString& step, const std::function<void()>& run)
+{
+    const int before = m_engine.FailureCount();
+    run();
+    if (m_engine.FailureCount() != before)
+        failures.push_back({step, m_engine.LastError().Text()});
+}
+
+ProcedureResult CWorkProcedures::Finish(const StepFailures& failures, RunMode mode, int page)
+{
+    // The run went on after a step's failure; now the user hears what is
+    // missing, and the run does not count as done.
+    for (const auto& [step, reason] : failures)
+        m_messageBox.Show(StepIncompleteText(step, reason), QString(), MessageIcon::Warning, MessageButtons::Ok);
+    m_view.ShowPage(mode, page);
+    return failures.empty() ? ProcedureResult::Completed : ProcedureResult::Incomplete;
 }
 
 ProcedureResult CWorkProcedures::Repair()
@@ -340,20 +384,21 @@ ProcedureResult CWorkProcedures::Repair()
     if (!m_engine.DeployFiles(&progress))
         return FileStepFailed();
     step(70);
-    m_engine.DeployRegistry();
+    StepFailures failures;
+    Checked(failures, RegistryStepName(), [&] { m_engine.DeployRegistry(); });
     // Shortcuts before the registration, as in the install: the registration
     // takes the main program's path, which the shortcut step records, as the
     // entry's icon.
     step(90);
     m_engine.CreateShortcuts(false, false);
     step(100);
-    m_engine.RegisterUninstall();
-    // The run has succeeded: what was kept for undoing it goes.
+    Checked(failures, RegistrationStepName(), [&] { m_engine.RegisterUninstall(); });
+    // The run has ended: what was kept for undoing it goes. A failed
+    // registration step is said, not undone.
     m_engine.CommitChanges();
 
     m_view.EnableCancelButtons(true);
-    m_view.ShowPage(RunMode::Repair, 2);
-    return ProcedureResult::Completed;
+    return Finish(failures, RunMode::Repair, 2);
 }
 
 ProcedureResult CWorkProcedures::Remove()

@@ -14,6 +14,9 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
+#include <utility>
+#include <vector>
 
 // Said on standard error when an unattended run finds another installer running.
 QString SecondInstanceText();
@@ -31,7 +34,7 @@ enum class ProcedureResult {
     Completed,   // every step ran; the view shows the next page
     NotStarted,  // a check before the first write failed; told, nothing written, view unchanged
     Failed,      // the file step failed or was cancelled; 1106 shown, view closed
-    Incomplete,  // removal ran to its end but the install folder was kept (reported)
+    Incomplete,  // ran to its end, but a step failed or removal kept the folder (reported)
 };
 
 class CWorkProcedures {
@@ -93,6 +96,12 @@ private:
     // telling the user why.
     bool CheckBeforeWriting();
     ProcedureResult FileStepFailed();
+    // Steps that failed but let the run go on: the step's name and the reason.
+    using StepFailures = std::vector<std::pair<QString, QString>>;
+    // Runs a step that carries on past its failures and notes whether it had any.
+    void Checked(StepFailures& failures, const QString& step, const std::function<void()>& run);
+    // Says each failed step, then shows the procedure's last page.
+    ProcedureResult Finish(const StepFailures& failures, RunMode mode, int page);
     void DeleteRunningCopy();
 
     CInstallEngine& m_engine;

@@ -50,6 +50,7 @@ QString StatusCause(RegStatus status)
 bool CInstallEngine::Fail(const CFailure& failure)
 {
     m_lastError = failure;
+    ++m_failureCount;
     Log.Failed(failure.Text());
     return false;
 }

@@ -37,6 +37,9 @@ public:
     // failure and carry on; success leaves it as it was.
     const CFailure& LastError() const { return m_lastError; }
     void ClearLastError() { m_lastError.Clear(); }
+    // How many failures the run has had; a step that skips its failures can
+    // still tell whether it had one.
+    int FailureCount() const { return m_failureCount; }
     // Keeps the failure as the last error, logs it, and returns false; also
     // for the procedures' own steps (the removal hand-over).
     bool Fail(const CFailure& failure);
@@ -177,6 +180,9 @@ public:
     // Links the last CreateShortcuts left out: their target holds control
     // characters, which no desktop entry can carry.
     QStringList SkippedShortcuts;
+    // Why entries of the last CreateShortcuts could not be written; the run
+    // goes on without them.
+    QStringList ShortcutFailures;
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;
@@ -204,4 +210,5 @@ protected:
 
 private:
     CFailure m_lastError;
+    int m_failureCount = 0;
 };

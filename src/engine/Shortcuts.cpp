@@ -25,14 +25,26 @@ static QString MenuFolderName(const CInstallInfo& manifest)
 
 bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
+    SkippedShortcuts.clear();
+    ShortcutFailures.clear();
+    auto failed = [this] {
+        ShortcutFailures << LastError().Text();
+        return false;
+    };
     const QString name = MenuFolderName(Manifest);
-    if (!IsSingleName(name))
-        return Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
+    if (!IsSingleName(name)) {
+        Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
+        return failed();
+    }
     const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
     if (!CreateFolders(menuFolder))
-        return false;
+        return failed();
+    auto write = [&](const QString& target, const QString& file, const std::optional<QString>& description,
+                     const QString& arguments) {
+        if (!CreateShellLink(target, file, description, arguments))
+            failed();
+    };
 
-    SkippedShortcuts.clear();
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         const QString target = ExpandPathMacros(link.path);
         // The main program is known even when its link cannot be written.
@@ -46,7 +58,7 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
             SkippedShortcuts << link.lnk;
             continue;
         }
-        CreateShellLink(target, menuFolder + link.lnk, link.name, QString());
+        write(target, menuFolder + link.lnk, link.name, QString());
         if (link.type != kMainProgram)
             continue;
 
@@ -54,15 +66,15 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
             // Windows always has a desktop folder; here it may still be missing.
             const QString folder = PLATFORM::DesktopFolder();
             CreateFolders(folder);
-            CreateShellLink(target, folder + link.lnk, link.name, QString());
+            write(target, folder + link.lnk, link.name, QString());
         }
         // Quick Launch is never created: without it there is no copy.
         if (quickLaunch && QFileInfo(PLATFORM::QuickLaunchFolder()).isDir())
-            CreateShellLink(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
+            write(target, PLATFORM::QuickLaunchFolder() + link.lnk, link.name, QString());
         if (Manifest.info.autostart == 1) {
             const QString folder = PLATFORM::StartupFolder();
             CreateFolders(folder);
-            CreateShellLink(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
+            write(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
         }
     }
     return true;

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -57,7 +58,9 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
       m_app(app),
       m_ownMessageBox(this, CWidgetMessageBox::ApplicationNameOf(engine.ModulePath)),
       m_messageBox(messageBox ? *messageBox : m_ownMessageBox),
-      m_procedures(engine, *this, m_messageBox)
+      m_procedures(engine, *this, m_messageBox),
+      m_upgradeCheck(engine.Manifest, m_messageBox, *this),
+      m_companion(engine, m_messageBox, *this)
 {
     m_stepBar.range = 100;
     m_stepBar.position = 0;
@@ -69,6 +72,8 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
 
 CNorvexSetupDlg::~CNorvexSetupDlg()
 {
+    while (m_waitCursors > 0)
+        EndWaitCursor();
     if (m_app)
         m_app->SetShowRequestHandler({});
 }
@@ -340,6 +345,47 @@ void CNorvexSetupDlg::Repaint()
 void CNorvexSetupDlg::Close(bool ok)
 {
     done(ok ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void CNorvexSetupDlg::BeginWaitCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    ++m_waitCursors;
+}
+
+void CNorvexSetupDlg::RestoreWaitCursor()
+{
+    // Whatever a window shown meanwhile left on top becomes the wait cursor again.
+    if (m_waitCursors > 0)
+        QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
+}
+
+void CNorvexSetupDlg::EndWaitCursor()
+{
+    if (m_waitCursors == 0)
+        return;
+    QGuiApplication::restoreOverrideCursor();
+    --m_waitCursors;
+}
+
+void CNorvexSetupDlg::CloseWizard()
+{
+    // As a finished run ends: the newer installer has taken over.
+    Close(true);
+}
+
+void CNorvexSetupDlg::HideWizard()
+{
+    // Hiding a dialog ends its exec() loop; the finish action that hides it
+    // closes the wizard with its own result right after.
+    hide();
+}
+
+void CNorvexSetupDlg::ShowWizard()
+{
+    show();
+    raise();
+    activateWindow();
 }
 
 void CNorvexSetupDlg::keyPressEvent(QKeyEvent* event)

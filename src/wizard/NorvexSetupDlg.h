@@ -2,12 +2,17 @@
 // built from template 102. It is the work procedures' view: each page is a set
 // of texts, visible controls, check states and button captions put on the
 // same sixteen controls, and the two push buttons step through the pages of
-// the run mode, running the procedures on the user-interface thread.
+// the run mode, running the procedures on the user-interface thread. It is
+// also the window the online upgrade check and the companion editor's
+// installation act on.
 #pragma once
 
 #include "app/ProcedureView.h"
 #include "engine/RunMode.h"
 #include "app/WorkProcedures.h"
+#include "update/CompanionEditor.h"
+#include "update/UpgradeCheck.h"
+#include "update/WizardWindow.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/controls/ButtonST.h"
 #include "wizard/controls/CheckButtonST.h"
@@ -29,7 +34,7 @@
 class CInstallEngine;
 class CNorvexSetupApp;
 
-class CNorvexSetupDlg : public QDialog, public CProcedureView {
+class CNorvexSetupDlg : public QDialog, public CProcedureView, public CWizardWindow {
     Q_OBJECT
 public:
     // Control ids of the template.
@@ -70,6 +75,16 @@ public:
     void EnableCancelButtons(bool enable) override;
     void Repaint() override;
     void Close(bool ok) override;
+    bool NeedCompanionEditor() override;
+    void InstallCompanionEditor(bool agreed) override;
+
+    // CWizardWindow
+    void BeginWaitCursor() override;
+    void RestoreWaitCursor() override;
+    void EndWaitCursor() override;
+    void CloseWizard() override;
+    void HideWizard() override;
+    void ShowWizard() override;
 
     // Places the push buttons for the captions given; an absent caption hides
     // its button.
@@ -101,6 +116,10 @@ public:
     CWorkProcedures& Procedures() { return m_procedures; }
     // The wizard's own message box (also when another one takes the messages).
     CWidgetMessageBox& WidgetMessageBox() { return m_ownMessageBox; }
+    // The online check and the companion editor behind the two hooks, so
+    // tests can replace how they start programs.
+    CUpgradeCheck& UpgradeCheck() { return m_upgradeCheck; }
+    CCompanionEditor& CompanionEditor() { return m_companion; }
 
 protected:
     // Seams for what lies outside the window; tests override them.
@@ -169,6 +188,10 @@ private:
     CWidgetMessageBox m_ownMessageBox;
     CMessageBox& m_messageBox;
     CWorkProcedures m_procedures;
+    CUpgradeCheck m_upgradeCheck;
+    CCompanionEditor m_companion;
+    // Wait cursors pushed by BeginWaitCursor and not yet ended.
+    int m_waitCursors = 0;
     bool m_procedureRunning = false;
     // Dragging by hand where the window system cannot move the window.
     std::optional<QPoint> m_dragOffset;

@@ -1,6 +1,7 @@
 #include "wizard/WidgetMessageBox.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <utility>
@@ -73,7 +74,14 @@ MessageAnswer CWidgetMessageBox::Show(const QString& text, const QString& captio
     } else {
         QMessageBox box(BoxIcon(icon), title, text, BoxButtons(buttons), m_owner);
         box.setTextFormat(Qt::PlainText);
+        // A question asked during a wait (the upgrade check) shows the normal
+        // pointer over its buttons.
+        const bool waiting = QGuiApplication::overrideCursor() != nullptr;
+        if (waiting)
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
         answer = AnswerOf(box.exec(), buttons);
+        if (waiting)
+            QGuiApplication::restoreOverrideCursor();
     }
     m_shown.push_back({text, title, icon, buttons, answer});
     return answer;

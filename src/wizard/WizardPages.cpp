@@ -8,6 +8,7 @@
 #include "app/WorkProcedures.h"
 #include "common/PumpMessages.h"
 #include "wizard/DialogTemplate.h"
+#include "wizard/DownloadProgressDialog.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -440,7 +441,18 @@ void CNorvexSetupDlg::OnBrowse()
 
 bool CNorvexSetupDlg::CheckForUpgrade()
 {
-    return false;
+    CDownloadProgressDialog progress(this);
+    return m_upgradeCheck.CheckForUpgrade(&progress);
+}
+
+bool CNorvexSetupDlg::NeedCompanionEditor()
+{
+    return m_companion.NeedCompanionEditor();
+}
+
+void CNorvexSetupDlg::InstallCompanionEditor(bool agreed)
+{
+    m_companion.InstallCompanionEditor(agreed);
 }
 
 QString CNorvexSetupDlg::PickFolder(const QString& startFolder)

@@ -8,6 +8,7 @@
 
 #include "app/MessageTable.h"
 #include "database/CppSQLite3DB.h"
+#include "platform/Registry.h"
 #include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 #include "support/SmallDisk.h"
@@ -193,5 +194,75 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailureReasonTest,
                                          FailureCase{"EntryMissingFromThePackage", EntryMissingFromThePackage},
                                          FailureCase{"FullDisk", FullDisk}),
                          TESTS::CaseName());
+
+// Steps that go on past a failure: the run finishes, then names the step and
+// the reason, and does not count as a success.
+struct StepFailureCase {
+    const char* name;
+    void (*prepare)();
+    const char* step;
+    const char* reason;  // a part of the reason
+};
+
+void PrintTo(const StepFailureCase& c, std::ostream* os) { *os << c.name; }
+
+// A folder with a file in it where a file must go: even root cannot put a
+// file there.
+void BlockWithFolder(const QString& path) { TESTS::WriteFileBytes(path + QStringLiteral("/keep"), "mine"); }
+
+class StepFailureTest : public testing::TestWithParam<StepFailureCase> {};
+
+TEST_P(StepFailureTest, RunFinishesThenSaysWhichStepFailedAndExitsOne)
+{
+    SetSystemLanguageId(kLangChinesePrc);
+    const StepFailureCase& c = GetParam();
+    c.prepare();
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QString logPath = TESTS::SandboxPath(QStringLiteral("run.log"));
+
+    const RunResult r =
+        E2E::RunProgram(installer, {QStringLiteral("-silent"), QStringLiteral("-log"), logPath});
+    EXPECT_EQ(r.exitCode, 1) << E2E::Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("“") + QString::fromUtf8(c.step) + QStringLiteral("”这一步没有完成：")))
+        << E2E::Show(r);
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << E2E::Show(r);
+    EXPECT_FALSE(r.err.contains(QString::fromUtf16(GetText(1106)))) << E2E::Show(r);
+    // The other steps were done.
+    EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("LabelPrint")));
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
+    const QByteArray log = TESTS::ReadFileBytes(logPath);
+    EXPECT_TRUE(log.contains(" end: failure, exit code 1, ")) << log.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StepFailureTest,
+    testing::Values(
+        StepFailureCase{"ProductKeyUnwritable",
+                        [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::CurrentUser)); },
+                        "注册程序信息", "cannot write the registry value"},
+        StepFailureCase{"UninstallEntryUnwritable",
+                        [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::LocalMachine)); },
+                        "创建卸载信息", "registry/machine.db: unable to open database file"},
+        StepFailureCase{"UninstallXmlUnwritable",
+                        [] { BlockWithFolder(DefaultFolder() + QStringLiteral("uninstall.xml")); }, "创建卸载信息",
+                        "uninstall.xml"}),
+    TESTS::CaseName());
+
+// A launcher entry that cannot be written is said on standard error and the
+// run goes on: the other entries are written and the run succeeds.
+TEST(ShortcutFailure, EntryThatCannotBeWrittenIsSaidAndTheRunGoesOn)
+{
+    const QString blocked = PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop");
+    BlockWithFolder(blocked);
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const RunResult r = E2E::RunProgram(installer, {QStringLiteral("-silent")});
+    EXPECT_EQ(r.exitCode, 0) << E2E::Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write ") + blocked)) << E2E::Show(r);
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::ProgramsMenuFolder()
+                                  + QStringLiteral("Tessaly Label Print & Share/Tessaly Label Print.desktop")));
+    EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("uninstall.xml")));
+}
 
 }  // namespace

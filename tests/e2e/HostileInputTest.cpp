@@ -1,7 +1,7 @@
 // Real installers whose attached package or resource directory was altered:
 // each is a damaged installer (start-up message, exit 2) that writes nothing
 // and never hangs or falls back to a setup.cab beside it.
-#include "E2ESupport.h"
+#include "SampleRuns.h"
 
 #include "common/MD5Encode.h"
 #include "database/PackageResources.h"

@@ -1,7 +1,7 @@
 // Removal takes only what the installation put there, and start-up refuses
 // product names that would point removal at other folders: real installers,
 // unattended, in the sandbox root.
-#include "E2ESupport.h"
+#include "SampleRuns.h"
 
 #include "engine/RegistryHelpers.h"
 #include "platform/Registry.h"

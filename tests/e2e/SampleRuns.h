@@ -72,4 +72,28 @@ inline QString CopyOfSampleInstaller(const QString& path)
     return path;
 }
 
+// The sample product's installer built from the sample manifest after edit,
+// in its own folder below the sandbox root; returns the installer's path.
+inline QString SampleInstaller(const QString& name, const std::function<void(QByteArray&)>& edit)
+{
+    QByteArray manifest = TESTS::ReadFileBytes(QStringLiteral(SAMPLE_MANIFEST));
+    edit(manifest);
+    const QString dir = TESTS::SandboxPath(QStringLiteral("build-") + name + u'/');
+    TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
+    const QString pack = QStringLiteral(NORVEX_PACK_EXE);
+    const RunResult built = RunProgram(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
+                                       dir + QStringLiteral("Install.xml"), QStringLiteral("--source"),
+                                       QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
+                                       QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"),
+                                       QStringLiteral("1"), QStringLiteral("-o"),
+                                       dir + QStringLiteral("labelprint.cab")});
+    EXPECT_EQ(built.exitCode, 0) << Show(built);
+    const RunResult attached =
+        RunProgram(pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
+                   QStringLiteral("--package"), dir + QStringLiteral("labelprint.cab"), QStringLiteral("-o"),
+                   dir + QStringLiteral("LabelPrintSetup")});
+    EXPECT_EQ(attached.exitCode, 0) << Show(attached);
+    return dir + QStringLiteral("LabelPrintSetup");
+}
+
 }  // namespace E2E

@@ -1,7 +1,7 @@
 // Signals against a real unattended installer: SIGINT, SIGTERM and SIGHUP
 // cancel the run at the next chunk (text 1106, exit 1) and leave no temporary
 // file; the temporary files of a killed run are removed by the next run.
-#include "E2ESupport.h"
+#include "SampleRuns.h"
 
 #include "platform/SpecialFolders.h"
 #include "support/CaseName.h"

@@ -1,7 +1,7 @@
 // The sample product's real installer, made with norvex-pack, run unattended
 // in the sandbox root: install, repair, upgrade by text comparison of
 // versions, removal through the installed uninstall.exe, start-up failure.
-#include "E2ESupport.h"
+#include "SampleRuns.h"
 
 #include "app/MessageTable.h"
 #include "engine/RegistryHelpers.h"

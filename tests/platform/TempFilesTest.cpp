@@ -23,17 +23,7 @@ using TESTS::WriteFileBytes;
 
 bool IsDir(const QString& path) { return QFileInfo(path).isDir(); }
 
-// Every entry below the folder, links not followed, as sorted relative paths.
-QStringList Listing(const QString& folder)
-{
-    QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries << QDir(folder).relativeFilePath(it.next());
-    entries.sort();
-    return entries;
-}
+using TESTS::Listing;
 
 TEST(TempFiles, TemporaryFolderIsPrivateAndInsideTheSandbox)
 {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <ostream>
 
@@ -29,6 +30,8 @@ QString TestDataPath(const QString& rel);
 QByteArray ReadFileBytes(const QString& path);
 // Writes bytes, creating missing folders; fails the calling test on error.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
+// Every entry below the folder, links not followed, as sorted relative paths.
+QStringList Listing(const QString& folder);
 
 }  // namespace TESTS
 

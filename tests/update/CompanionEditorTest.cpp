@@ -74,33 +74,12 @@ INSTANTIATE_TEST_SUITE_P(Registry, CompanionProbeTest,
 // project's packer, and an engine pointed at it.
 class CompanionInstallTest : public testing::Test {
 protected:
-    // records: whether the script writes InstallPath and Version with norvex-reg.
+    // records: whether the companion installer records itself.
     void MakePackage(bool records, bool withInstaller = true)
     {
-        const QString source = TESTS::SandboxPath("companion-src");
-        const QString reg = QStringLiteral(NORVEX_REG_EXE);
-        QByteArray script = "#!/bin/sh\n"
-                            "here=$(dirname \"$0\")\n"
-                            "cp \"$here/Setup.cab\" '" + seenPackage.toUtf8() + "' 2>/dev/null\n"
-                            "sleep 1\n";
-        if (records)
-            script += "'" + reg.toUtf8() + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value InstallPath --data '"
-                      + TESTS::SandboxPath("opt/Tessaly/").toUtf8() + "'\n'" + reg.toUtf8()
-                      + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value Version --data 5.21.1625.36\n";
-        TESTS::WriteFileBytes(source + "/companion.sh", script);
-        TESTS::WriteFileBytes(source + "/companion.cab", companionPackage);
-        QByteArray files = "<file name=\"tessaly_Setup.cab\" path=\"$intallpath$\" pack=\"companion.cab\" action=\"nodw\"/>";
-        if (withInstaller)
-            files += "<file name=\"tessaly_vl.exe\" path=\"$intallpath$\" pack=\"companion.sh\" action=\"nodw\"/>";
-        TESTS::WriteFileBytes(source + "/Install.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>"
-            "<version prog=\"Label Print\" clsid=\"5C7E0D52-3A4F-4B8E-9F11-2B6C0E4D7A19\" ver=\"1.0\"/>"
-            "<info><prog>LabelPrint</prog><tessaly>1</tessaly></info><files>"
-                + files + "</files></install>\n");
         const QString package = TESTS::SandboxPath("companion-test.cab");
-        const TESTS::ProcessResult packed = TESTS::RunProcess(QStringLiteral(NORVEX_PACK_EXE),
-            {"build", "--manifest", source + "/Install.xml", "--source", source, "-o", package});
-        ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+        ASSERT_TRUE(MakeCompanionPackage(QStringLiteral(NORVEX_PACK_EXE), QStringLiteral(NORVEX_REG_EXE), package,
+                                         seenPackage, companionPackage, records, withInstaller));
         engine.PackagePath = package;
         engine.Manifest.info.tessaly = 1;
     }

@@ -1,10 +1,11 @@
 // Shared pieces of the update tests: the local HTTP/HTTPS server (a Python
 // program started per test), the test authority and certificates made with
-// openssl, and recorders for the progress display, message boxes and the
+// openssl, a package carrying a real companion installer, and recorders for the progress display, message boxes and the
 // wizard window.
 #pragma once
 
 #include "app/MessageBox.h"
+#include "support/Process.h"
 #include "support/Sandbox.h"
 #include "update/DownloadProgress.h"
 #include "update/HttpDownload.h"
@@ -222,6 +223,40 @@ public:
     void ShowWizard() override { events << "show"; }
     QStringList events;
 };
+
+// A package whose two companion entries carry a real companion installer,
+// made with the project's packer (packer) at packagePath: "tessaly_vl.exe" is
+// a shell script that copies the "Setup.cab" beside it to seenPackage and,
+// when records, writes InstallPath and Version 5.21.1625.36 with norvex-reg
+// (reg); "tessaly_Setup.cab" holds companionCab. True when it was made.
+inline bool MakeCompanionPackage(const QString& packer, const QString& reg, const QString& packagePath,
+                                 const QString& seenPackage, const QByteArray& companionCab, bool records,
+                                 bool withInstaller = true)
+{
+    const QString source = TESTS::SandboxPath("companion-src");
+    QByteArray script = "#!/bin/sh\n"
+                        "here=$(dirname \"$0\")\n"
+                        "cp \"$here/Setup.cab\" '" + seenPackage.toUtf8() + "' 2>/dev/null\n"
+                        "sleep 1\n";
+    if (records)
+        script += "'" + reg.toUtf8() + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value InstallPath --data '"
+                  + TESTS::SandboxPath("opt/Tessaly/").toUtf8() + "'\n'" + reg.toUtf8()
+                  + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value Version --data 5.21.1625.36\n";
+    TESTS::WriteFileBytes(source + "/companion.sh", script);
+    TESTS::WriteFileBytes(source + "/companion.cab", companionCab);
+    QByteArray files = "<file name=\"tessaly_Setup.cab\" path=\"$intallpath$\" pack=\"companion.cab\" action=\"nodw\"/>";
+    if (withInstaller)
+        files += "<file name=\"tessaly_vl.exe\" path=\"$intallpath$\" pack=\"companion.sh\" action=\"nodw\"/>";
+    TESTS::WriteFileBytes(source + "/Install.xml",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>"
+        "<version prog=\"Label Print\" clsid=\"5C7E0D52-3A4F-4B8E-9F11-2B6C0E4D7A19\" ver=\"1.0\"/>"
+        "<info><prog>LabelPrint</prog><tessaly>1</tessaly></info><files>"
+            + files + "</files></install>\n");
+    const TESTS::ProcessResult packed = TESTS::RunProcess(packer,
+        {"build", "--manifest", source + "/Install.xml", "--source", source, "-o", packagePath});
+    EXPECT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+    return packed.exitCode == 0;
+}
 
 // Every test talks to 127.0.0.1 directly unless it sets a proxy itself.
 inline void ClearProxyEnvironment()

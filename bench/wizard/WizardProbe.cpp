@@ -1,0 +1,65 @@
+// Runs the installer's windowed start on an installer file, as norvexsetup
+// does, and stops when the wizard's first page has been painted. Prints the
+// time since the process started and the peak resident memory so far.
+//   norvex-wizard-probe INSTALLER
+#include "app/NorvexSetupApp.h"
+#include "wizard/WidgetMessageBox.h"
+#include "wizard/WizardRun.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QFile>
+#include <QObject>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/resource.h>
+
+namespace {
+
+const auto kStarted = std::chrono::steady_clock::now();
+
+// The first paint of the wizard's own window ends the run at once: no page
+// after it, no close handling.
+class FirstPaint : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && qobject_cast<QDialog*>(watched)) {
+            const auto elapsed =
+                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - kStarted);
+            rusage usage{};
+            ::getrusage(RUSAGE_SELF, &usage);
+            std::printf("first page painted after %lld us, peak memory %ld KiB\n",
+                        static_cast<long long>(elapsed.count()), usage.ru_maxrss);
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: norvex-wizard-probe INSTALLER\n");
+        return 2;
+    }
+    QApplication application(argc, argv);
+    FirstPaint firstPaint;
+    application.installEventFilter(&firstPaint);
+    const QString installer = QFile::decodeName(argv[1]);
+    CNorvexSetupApp setup({installer});
+    setup.SetExecutablePath(installer);
+    CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(installer));
+    setup.SetMessageBox(&startupBox);
+    setup.SetRunStep(RunWizard);
+    setup.InitInstance();
+    // Start-up did not reach the wizard.
+    return 1;
+}
