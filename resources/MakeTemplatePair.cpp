@@ -18,7 +18,8 @@ QByteArray ByteArrayLiteral(const QByteArray& bytes)
     QByteArray text;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         text += (i % 16 == 0) ? "\n    " : " ";
-        text += "0x" + QByteArray::number(static_cast<unsigned char>(bytes[i]), 16).rightJustified(2, '0') + ',';
+        text +=
+            "0x" + QByteArray::number(static_cast<unsigned char>(bytes[i]), 16).rightJustified(2, '0') + ',';
     }
     return text;
 }
@@ -39,12 +40,13 @@ int main(int argc, char** argv)
     QString error;
     const bool made = writer.Create(packagePath, &error) && writer.Finish(&error);
     QFile packageFile(packagePath);
-    const QByteArray package = made && packageFile.open(QIODevice::ReadOnly) ? packageFile.readAll() : QByteArray();
+    const QByteArray package =
+        made && packageFile.open(QIODevice::ReadOnly) ? packageFile.readAll() : QByteArray();
     packageFile.close();
     QFile::remove(packagePath);
     if (!made || package.size() != kExpectedPackageSize) {
-        std::fprintf(stderr, "MakeTemplatePair: empty package not made (%s, %lld bytes)\n",
-                     qPrintable(error), static_cast<long long>(package.size()));
+        std::fprintf(stderr, "MakeTemplatePair: empty package not made (%s, %lld bytes)\n", qPrintable(error),
+                     static_cast<long long>(package.size()));
         return 1;
     }
 

@@ -7,15 +7,14 @@
 //   --out=DIR        [NORVEX_BENCH_OUT]      folder the entries are written to
 //   --md5-file=FILE  [NORVEX_BENCH_MD5_FILE] file digested by BM_MD5OfFile
 //   --peak-memory=NAME  extract only this entry, print the peak resident set and exit
-#include "engine/InstallEngine.h"
 #include "common/MD5Encode.h"
-
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
+#include "engine/InstallEngine.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 namespace {
@@ -88,8 +88,7 @@ bool ListEntries(const std::string& package, std::vector<Entry>& entries, std::s
         return false;
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "select name, pack from files order by id", -1, &stmt, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select name, pack from files order by id", -1, &stmt, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
         return false;
@@ -225,8 +224,8 @@ int RunPeakMemory()
         return 1;
     }
     const long peak = PeakRssKiB();
-    std::printf("entry_bytes %d\nrss_before_kib %ld\npeak_rss_kib %ld\nrss_after_kib %ld\n", length,
-                before, peak, CurrentRssKiB());
+    std::printf("entry_bytes %d\nrss_before_kib %ld\npeak_rss_kib %ld\nrss_after_kib %ld\n", length, before,
+                peak, CurrentRssKiB());
     return 0;
 }
 

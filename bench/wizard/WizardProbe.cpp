@@ -29,8 +29,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && qobject_cast<QDialog*>(watched)) {
-            const auto elapsed =
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - kStarted);
+            const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now() - kStarted);
             rusage usage{};
             ::getrusage(RUSAGE_SELF, &usage);
             std::printf("first page painted after %lld us, peak memory %ld KiB\n",

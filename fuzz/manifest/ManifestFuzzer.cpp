@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CUpgradeInfo again;
         Require(again.LoadXml(text), "saved descriptor does not load");
         Require(again.version == upgrade.version && again.info == upgrade.info && again.url == upgrade.url
-                && again.md5 == upgrade.md5,
-            "descriptor changed through saving");
+                    && again.md5 == upgrade.md5,
+                "descriptor changed through saving");
     }
 
     CInstallInfo manifest;
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (bool indent : {true, false}) {
         QString text;
         Require(manifest.SaveXml(text, QStringLiteral("install"), indent, WriteManifest, &manifest),
-            "manifest not serialised");
+                "manifest not serialised");
         CInstallInfo again;
         Require(again.LoadXml(text), "serialised manifest does not load");
         Require(again == expected, indent ? "indented manifest changed" : "compact manifest changed");

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+
 #include <unistd.h>
 
 namespace {
@@ -64,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int length = 0;
     {
         CInstallCabDB db;
-        db.ExtractFile(QStringLiteral("Install.xml"), folder + QStringLiteral("Install.xml"), package,
-                       false, &length);
+        db.ExtractFile(QStringLiteral("Install.xml"), folder + QStringLiteral("Install.xml"), package, false,
+                       &length);
     }
     const QString other = OtherEntryName(package);
     if (!other.isEmpty()) {

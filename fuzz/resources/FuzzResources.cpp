@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+
 #include <unistd.h>
 
 namespace {

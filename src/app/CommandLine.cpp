@@ -57,7 +57,10 @@ QString StripQuotes(QString text)
 
 }  // namespace
 
-bool CCommandLine::IsKnownSwitch(const QString& name) { return FindSwitch(name) != nullptr; }
+bool CCommandLine::IsKnownSwitch(const QString& name)
+{
+    return FindSwitch(name) != nullptr;
+}
 
 bool CCommandLine::ForcesUninstall(const QString& modulePath)
 {
@@ -116,8 +119,7 @@ QString CCommandLine::ResolveModulePath(const QString& argument0, const QString&
     }
     // Started through PATH or with a made-up argument 0: ask the system.
     const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    return running.isEmpty() ? QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument0))
-                             : running;
+    return running.isEmpty() ? QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument0)) : running;
 }
 
 QString CCommandLine::ModuleFolderOf(const QString& modulePath)

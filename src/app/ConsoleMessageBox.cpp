@@ -3,7 +3,7 @@
 #include <cstdio>
 
 MessageAnswer CConsoleMessageBox::Show(const QString& text, const QString& caption, MessageIcon /*icon*/,
-                             MessageButtons buttons)
+                                       MessageButtons buttons)
 {
     const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
     const QByteArray bytes = line.toUtf8() + '\n';

@@ -9,7 +9,7 @@ public:
     // Writes "caption: text" (or the text alone) to standard error, ending
     // with a line break; a reason after the message is on the next line.
     MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
-             MessageButtons buttons) override;
+                       MessageButtons buttons) override;
 
     // Ok for a plain box, otherwise the answer that goes no further: Cancel or No.
     static MessageAnswer DefaultAnswer(MessageButtons buttons);

@@ -2,9 +2,7 @@
 
 #include <QByteArray>
 
-CConsoleView::CConsoleView(std::FILE* out) : m_out(out)
-{
-}
+CConsoleView::CConsoleView(std::FILE* out) : m_out(out) {}
 
 void CConsoleView::WriteLine(const QString& line)
 {
@@ -36,9 +34,7 @@ void CConsoleView::SetOverallBar(int position)
     m_overall = position;
 }
 
-void CConsoleView::EnableCancelButtons(bool)
-{
-}
+void CConsoleView::EnableCancelButtons(bool) {}
 
 void CConsoleView::Repaint()
 {

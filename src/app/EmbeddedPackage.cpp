@@ -1,8 +1,8 @@
 #include "app/EmbeddedPackage.h"
 
-#include "engine/InstallEngine.h"
 #include "common/FileHelpers.h"
 #include "common/MD5Encode.h"
+#include "engine/InstallEngine.h"
 #include "platform/FileWriter.h"
 #include "platform/TempFiles.h"
 #include "resources/TemplatePair.h"
@@ -12,8 +12,8 @@
 CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
 {
     if (m_resources.Open(executablePath)) {
-        m_attached = m_resources.Find(ResourceType(), kPackageId, kAttachedLanguage) != nullptr ||
-                     m_resources.Find(ResourceType(), kDigestId, kAttachedLanguage) != nullptr;
+        m_attached = m_resources.Find(ResourceType(), kPackageId, kAttachedLanguage) != nullptr
+            || m_resources.Find(ResourceType(), kDigestId, kAttachedLanguage) != nullptr;
     }
     m_damaged = m_resources.Damaged();
 }

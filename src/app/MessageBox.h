@@ -18,5 +18,5 @@ public:
     // Shows text under caption (empty caption: the application's name) and
     // returns the answer. Blocks until answered.
     virtual MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
-                     MessageButtons buttons) = 0;
+                               MessageButtons buttons) = 0;
 };

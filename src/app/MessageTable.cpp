@@ -9,6 +9,7 @@ namespace {
 
 // Ids ascend; the trailing id-0 row ends the table. Rows 1201 to 1205 have no
 // Traditional text of their own and show the Simplified one.
+// clang-format off
 const MessageRecord kMessages[] = {
     {1001, u"Tessaly",
            u"Tessaly",
@@ -207,6 +208,7 @@ const MessageRecord kMessages[] = {
            u"Deleting user files ..."},
     {0, nullptr, nullptr, nullptr},
 };
+// clang-format on
 
 // -1 until the language is recorded or first derived.
 std::atomic<int> g_systemLanguage{-1};

@@ -2,14 +2,14 @@
 
 #include "app/ConsoleMessageBox.h"
 #include "app/EmbeddedPackage.h"
-#include "app/WorkProcedures.h"
-#include "platform/TempFiles.h"
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/SwitchHelp.h"
+#include "app/WorkProcedures.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLanguage.h"
+#include "platform/TempFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,7 +68,10 @@ void CNorvexSetupApp::SetShowRequestHandler(std::function<void()> handler)
     m_singleInstance->SetShowRequestHandler(std::move(handler));
 }
 
-QString CNorvexSetupApp::ErrorCaption() { return QStringLiteral("出错"); }
+QString CNorvexSetupApp::ErrorCaption()
+{
+    return QStringLiteral("出错");
+}
 
 QString CNorvexSetupApp::ManifestErrorText()
 {
@@ -115,16 +118,15 @@ bool CNorvexSetupApp::InitInstance()
     engine.Mode = m_commandLine.mode;
 
     // Help and switch errors come before anything is claimed or read.
-    const QString programName =
-        QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
+    const QString programName = QFileInfo(argument0.isEmpty() ? engine.ModulePath : argument0).fileName();
     if (m_commandLine.help) {
         WriteToStandardOutput(SwitchListText(programName));
         m_result = StartupResult::HelpShown;
         return false;
     }
     // A mistyped switch in an unattended run must not quietly do nothing.
-    if (m_commandLine.silent &&
-        (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
+    if (m_commandLine.silent
+        && (!m_commandLine.unknownSwitches.isEmpty() || !m_commandLine.switchWithoutValue.isEmpty())) {
         for (const QString& unknown : m_commandLine.unknownSwitches)
             WriteToStandardError(UnknownSwitchText(programName, unknown));
         if (!m_commandLine.switchWithoutValue.isEmpty())
@@ -215,18 +217,18 @@ void CNorvexSetupApp::Startup()
         engine.Mode == RunMode::DoUninstall ? QStringList() : engine.RecoverInterruptedRun(&interrupted);
     if (interrupted)
         m_messageBox->Show(InterruptedRunText(engine.Manifest.version.prog, notRestored), QString(),
-                           notRestored.isEmpty() ? MessageIcon::Information : MessageIcon::Warning, MessageButtons::Ok);
+                           notRestored.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+                           MessageButtons::Ok);
 
     engine.DetectPreviousInstall();
     engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
                          .arg(RunModeName(engine.Mode), engine.ModulePath,
                               engine.PackagePath.isEmpty() ? QStringLiteral("none")
-                              // Read in place: the running program's own file.
-                              : engine.PackageSize >= 0
-                                  ? QStringLiteral("attached (%1 bytes from %2)")
-                                        .arg(engine.PackageSize)
-                                        .arg(engine.PackageOffset)
-                                  : engine.PackagePath,
+                                  // Read in place: the running program's own file.
+                                  : engine.PackageSize >= 0 ? QStringLiteral("attached (%1 bytes from %2)")
+                                                                  .arg(engine.PackageSize)
+                                                                  .arg(engine.PackageOffset)
+                                                            : engine.PackagePath,
                               engine.InstallFolder));
     m_result = StartupResult::Ready;
     if (m_runStep)

@@ -12,6 +12,4 @@ bool CProcedureView::NeedCompanionEditor()
     return false;
 }
 
-void CProcedureView::InstallCompanionEditor(bool)
-{
-}
+void CProcedureView::InstallCompanionEditor(bool) {}

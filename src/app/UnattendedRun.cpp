@@ -15,7 +15,10 @@ namespace {
 // The pauses only give the window a visible moment.
 class CNoPauses {
 public:
-    CNoPauses() { SetPauseFunction([](int) {}); }
+    CNoPauses()
+    {
+        SetPauseFunction([](int) {});
+    }
     ~CNoPauses() { SetPauseFunction({}); }
 };
 
@@ -53,9 +56,9 @@ int CUnattendedRun::Run(const QString& pathArgument)
             view.WriteLine(space);
         if (!procedures.CheckRunningProgram())
             return kFailure;
-        result = m_engine.Mode == RunMode::Install   ? procedures.Install()
-                 : m_engine.Mode == RunMode::Upgrade ? procedures.Upgrade()
-                                                     : procedures.Repair();
+        result = m_engine.Mode == RunMode::Install ? procedures.Install()
+            : m_engine.Mode == RunMode::Upgrade    ? procedures.Upgrade()
+                                                   : procedures.Repair();
         if (result == ProcedureResult::Failed || result == ProcedureResult::NotStarted)
             return kFailure;
         // The shortcut page's defaults: both boxes ticked. A run with a failed

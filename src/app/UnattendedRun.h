@@ -2,8 +2,8 @@
 // window, with the answers a user who accepts every default would give.
 #pragma once
 
-#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
+#include "engine/InstallEngine.h"
 
 #include <QString>
 

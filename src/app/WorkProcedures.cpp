@@ -123,7 +123,7 @@ QString RollbackIncompleteText(const QStringList& problems)
     return InLanguage(QStringLiteral("已撤销的更改中有以下几项无法恢复，请手动处理："),
                       QStringLiteral("已撤銷的變更中有以下幾項無法復原，請手動處理："),
                       QStringLiteral("Some changes could not be undone; please see to them yourself:"))
-           + u'\n' + problems.join(u'\n');
+        + u'\n' + problems.join(u'\n');
 }
 
 // The steps whose failures leave a product that cannot be repaired or removed.
@@ -141,13 +141,15 @@ QString RegistrationStepName()
 
 QString StepIncompleteText(const QString& step, const QString& reason)
 {
-    return InLanguage(QStringLiteral("“%1”这一步没有完成：%2\n其余步骤已完成，但本产品以后可能无法正常修复或卸载。"
-                                     "请解决上述问题后再次运行安装程序。"),
-                      QStringLiteral("「%1」這一步沒有完成：%2\n其餘步驟已完成，但本產品以後可能無法正常修復或解除安裝。"
-                                     "請解決上述問題後再次執行安裝程式。"),
-                      QStringLiteral("The step \"%1\" did not complete: %2\nThe other steps were done, but "
-                                     "the product may not repair or uninstall properly. Fix the problem "
-                                     "above and run the installer again."))
+    return InLanguage(
+               QStringLiteral("“%1”这一步没有完成：%2\n其余步骤已完成，但本产品以后可能无法正常修复或卸载。"
+                              "请解决上述问题后再次运行安装程序。"),
+               QStringLiteral(
+                   "「%1」這一步沒有完成：%2\n其餘步驟已完成，但本產品以後可能無法正常修復或解除安裝。"
+                   "請解決上述問題後再次執行安裝程式。"),
+               QStringLiteral("The step \"%1\" did not complete: %2\nThe other steps were done, but "
+                              "the product may not repair or uninstall properly. Fix the problem "
+                              "above and run the installer again."))
         .arg(step, reason);
 }
 
@@ -165,7 +167,8 @@ QString SpaceNeededLine(CInstallEngine& engine)
                                 QStringLiteral("Needed %1 / free %2"))
                          .arg(SizeText(need.needed), SizeText(need.free));
         else
-            parts << InLanguage(QStringLiteral("“%1”：需要 %2 / 可用 %3"), QStringLiteral("「%1」：需要 %2 / 可用 %3"),
+            parts << InLanguage(QStringLiteral("“%1”：需要 %2 / 可用 %3"),
+                                QStringLiteral("「%1」：需要 %2 / 可用 %3"),
                                 QStringLiteral("\"%1\": needed %2 / free %3"))
                          .arg(need.folder, SizeText(need.needed), SizeText(need.free));
     }
@@ -199,9 +202,7 @@ QString ShortcutSkippedText(const QString& link)
 }
 
 CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
-    : m_engine(engine),
-      m_view(view),
-      m_messageBox(messageBox)
+    : m_engine(engine), m_view(view), m_messageBox(messageBox)
 {
 }
 
@@ -229,7 +230,8 @@ void CWorkProcedures::Step(const QString& stepLine, const QString& overallLine, 
 
 void CWorkProcedures::LogStart(const QString& procedure, const QString& folder)
 {
-    m_engine.Log.Write(QStringLiteral("%1 %2, folder %3").arg(procedure, m_engine.Manifest.version.prog, folder));
+    m_engine.Log.Write(
+        QStringLiteral("%1 %2, folder %3").arg(procedure, m_engine.Manifest.version.prog, folder));
 }
 
 bool CWorkProcedures::CheckBeforeWriting()
@@ -250,8 +252,8 @@ bool CWorkProcedures::CheckBeforeWriting()
         return false;
     }
     if (!m_engine.ProbeInstallFolder()) {
-        m_messageBox.Show(FolderNotWritableText(m_engine.InstallFolder, m_engine.LastError().cause), QString(),
-                          MessageIcon::Warning, MessageButtons::Ok);
+        m_messageBox.Show(FolderNotWritableText(m_engine.InstallFolder, m_engine.LastError().cause),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
         return false;
     }
     return true;
@@ -354,7 +356,8 @@ ProcedureResult CWorkProcedures::Finish(const StepFailures& failures, RunMode mo
     // The run went on after a step's failure; now the user hears what is
     // missing, and the run does not count as done.
     for (const auto& [step, reason] : failures)
-        m_messageBox.Show(StepIncompleteText(step, reason), QString(), MessageIcon::Warning, MessageButtons::Ok);
+        m_messageBox.Show(StepIncompleteText(step, reason), QString(), MessageIcon::Warning,
+                          MessageButtons::Ok);
     m_view.ShowPage(mode, page);
     return failures.empty() ? ProcedureResult::Completed : ProcedureResult::Incomplete;
 }
@@ -504,7 +507,8 @@ bool CWorkProcedures::HandOverRemoval()
                                    m_engine.ModuleFolder + QStringLiteral("uninstall.xml")};
     if (!Programs->StartDetached(copy, arguments)) {
         Programs->RemoveRunningExecutable(copy);
-        return m_engine.Fail({QStringLiteral("cannot start"), copy, QStringLiteral("the program did not start")});
+        return m_engine.Fail(
+            {QStringLiteral("cannot start"), copy, QStringLiteral("the program did not start")});
     }
     m_view.Close(true);
     return true;

@@ -5,9 +5,9 @@
 // unattended console and the tests drive the very same sequences.
 #pragma once
 
-#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
 #include "app/ProcedureView.h"
+#include "engine/InstallEngine.h"
 #include "platform/ProgramStarter.h"
 
 #include <QString>

@@ -16,7 +16,10 @@
 
 namespace {
 
-QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+QByteArray Native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 
 bool IsFolder(const QByteArray& native)
 {
@@ -60,7 +63,10 @@ void EmptyFolderAt(int fd)
 
 }  // namespace
 
-bool CreateDirectoryTree(const QString& path) { return CreateDirectoryTree(path, nullptr); }
+bool CreateDirectoryTree(const QString& path)
+{
+    return CreateDirectoryTree(path, nullptr);
+}
 
 bool CreateDirectoryTree(const QString& path, CFailure* failure)
 {

@@ -34,10 +34,22 @@ inline void StoreLE32(unsigned char* p, uint32_t v)
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
-inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z)
+{
+    return z ^ (x & (y ^ z));
+}
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z)
+{
+    return y ^ (z & (x ^ y));
+}
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z)
+{
+    return x ^ y ^ z;
+}
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z)
+{
+    return y ^ (x | ~z);
+}
 
 }  // namespace
 
@@ -46,7 +58,10 @@ inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
     (a) += f((b), (c), (d)) + (x) + (t); \
     (a) = std::rotl((a), (s)) + (b)
 
-CMD5Encode::CMD5Encode() { Reset(); }
+CMD5Encode::CMD5Encode()
+{
+    Reset();
+}
 
 CMD5Encode::~CMD5Encode()
 {
@@ -271,7 +286,8 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
     GLOBAL::CMD5Encode md5;
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, buffer.get(), size_t(std::min(kChunk, size - done)), off_t(offset + done));
+        const ssize_t n =
+            ::pread(fd, buffer.get(), size_t(std::min(kChunk, size - done)), off_t(offset + done));
         if (n > 0) {
             md5.Update(buffer.get(), static_cast<uint32_t>(n));
             done += n;

@@ -144,8 +144,7 @@ sqlite3_stmt* CppSQLite3DB::Compile(const QString& sql, const SqlParams& params)
         }
         default: {
             const QString text = v.toString();
-            brc = sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * 2),
-                                      SQLITE_TRANSIENT);
+            brc = sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
             break;
         }
         }

@@ -6,9 +6,9 @@
 
 #include <QString>
 
-#include <json/value.h>
-
 #include <cstdint>
+
+#include <json/value.h>
 
 namespace DATABASE {
 

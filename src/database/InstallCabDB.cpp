@@ -3,31 +3,30 @@
 #include "common/DecimalText.h"
 #include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
+#include "database/PackageVfs.h"
 #include "platform/FileWriter.h"
 
 #include <QFile>
 #include <QHash>
-
-#include "database/PackageVfs.h"
-
-#include <libdeflate.h>
-#include <sqlite3.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <utility>
 #include <optional>
+#include <utility>
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sqlite3.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -62,8 +61,8 @@ bool TimeFromText(const QString& text, time_t& result)
         year = 1971;
 
     static const int daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year > 30827 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59)
+    if (year > 30827 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 || minute > 59
+        || second < 0 || second > 59)
         return false;
     const int monthDays = daysInMonth[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
     if (day < 1 || day > monthDays)
@@ -130,7 +129,10 @@ public:
         m_block = Block{static_cast<unsigned char*>(p), mapped};
         return true;
     }
-    unsigned char* get() const { return m_block.data; }
+    unsigned char* get() const
+    {
+        return m_block.data;
+    }
 
 private:
     static constexpr size_t kBlock = size_t(2) << 20;  // one huge page
@@ -172,8 +174,8 @@ private:
 
 libdeflate_decompressor* Decompressor()
 {
-    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)>
-        decompressor(libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     return decompressor.get();
 }
 
@@ -249,8 +251,8 @@ public:
             if (!m_blob)
                 return m_bytes + at;
             return sqlite3_blob_read(m_blob, m_buffer.get(), int(count), int(at)) == SQLITE_OK
-                       ? m_buffer.get()
-                       : nullptr;
+                ? m_buffer.get()
+                : nullptr;
         }
         m_stream.next_out = m_buffer.get();
         m_stream.avail_out = uInt(count);
@@ -315,8 +317,8 @@ private:
             }
             input = copy.get();
         }
-        const libdeflate_result rc = libdeflate_zlib_decompress(
-            decompressor, input, size_t(m_len), m_whole.get(), size_t(m_length), nullptr);
+        const libdeflate_result rc = libdeflate_zlib_decompress(decompressor, input, size_t(m_len),
+                                                                m_whole.get(), size_t(m_length), nullptr);
         m_inflated = rc == LIBDEFLATE_SUCCESS;
         m_inflateFailed = !m_inflated;
         m_wrongSize = rc == LIBDEFLATE_SHORT_OUTPUT || rc == LIBDEFLATE_INSUFFICIENT_SPACE;
@@ -370,9 +372,8 @@ QString DigestText(const unsigned char digest[16])
 // bytes came out, their digest is `md5` and every write succeeded. So a damaged
 // entry, a failure or a cancel never leaves a half-written file and never
 // damages an existing one. failure receives the reason of a false result.
-bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryBytes& source,
-                       int64_t length, const QString& md5, bool pump, const QString& timeText,
-                       CFailure& failure)
+bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryBytes& source, int64_t length,
+                       const QString& md5, bool pump, const QString& timeText, CFailure& failure)
 {
     const QString extracting = QStringLiteral("cannot extract %1 to").arg(name);
     PLATFORM::FileWriteOptions options;
@@ -398,8 +399,9 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, EntryByte
         const int64_t count = std::min(kChunkSize, length - offset);
         const unsigned char* chunk = source.Next(count);
         if (!chunk) {
-            failure = {extracting, targetPath,
-                       source.EndedEarly() ? QStringLiteral("size does not match") : QStringLiteral("damaged data")};
+            failure = {
+                extracting, targetPath,
+                source.EndedEarly() ? QStringLiteral("size does not match") : QStringLiteral("damaged data")};
             return false;
         }
         digest.Update(chunk, uint32_t(count));
@@ -441,10 +443,10 @@ struct PackageStamp {
 
     bool operator==(const PackageStamp& o) const
     {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
-               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
-               changeCounter == o.changeCounter;
+        return device == o.device && inode == o.inode && size == o.size
+            && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec
+            && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec
+            && changeCounter == o.changeCounter;
     }
 };
 
@@ -455,8 +457,8 @@ std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
         return std::nullopt;
     struct stat st;
     unsigned char counter[4];
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                    ::pread(fd, counter, sizeof counter, off_t(offset + 24)) == ssize_t(sizeof counter);
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+        && ::pread(fd, counter, sizeof counter, off_t(offset + 24)) == ssize_t(sizeof counter);
     ::close(fd);
     if (!ok)
         return std::nullopt;
@@ -466,8 +468,8 @@ std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
     stamp.size = st.st_size;
     stamp.modified = st.st_mtim;
     stamp.changed = st.st_ctim;
-    stamp.changeCounter = uint32_t(counter[0]) << 24 | uint32_t(counter[1]) << 16 |
-                          uint32_t(counter[2]) << 8 | uint32_t(counter[3]);
+    stamp.changeCounter = uint32_t(counter[0]) << 24 | uint32_t(counter[1]) << 16 | uint32_t(counter[2]) << 8
+        | uint32_t(counter[3]);
     return stamp;
 }
 
@@ -475,15 +477,15 @@ class EntryRows {
 public:
     // The rowid of the first row named `name`, when the package is the one noted
     // last (or can be noted now through db, which must be open on it).
-    std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath,
-                                qint64 offset, qint64 size, const QString& name)
+    std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath, qint64 offset,
+                                qint64 size, const QString& name)
     {
         const std::optional<PackageStamp> stamp = StampOf(packagePath, offset);
         if (!stamp)
             return std::nullopt;
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath || m_offset != offset ||
-            m_size != size) {
+        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath || m_offset != offset
+            || m_size != size) {
             m_stamp.reset();
             m_rows.clear();
             if (!Load(db))
@@ -546,10 +548,10 @@ int CInstallCabDB::CreateTables()
 {
     CSQLiteDBBase::CreateTables();
     // An error here goes to CreateDatabase's handler.
-    m_db.Execute(QStringLiteral(
-        "create table files(id INTEGER PRIMARY KEY AUTOINCREMENT, name\tntext, ver\t\tntext, "
-        "path\tntext, pack\tntext, action\tntext, mode\tint, length\tint, len\t\tint, "
-        "time\tntext, md5\t\tntext, data\tblob);"));
+    m_db.Execute(
+        QStringLiteral("create table files(id INTEGER PRIMARY KEY AUTOINCREMENT, name\tntext, ver\t\tntext, "
+                       "path\tntext, pack\tntext, action\tntext, mode\tint, length\tint, len\t\tint, "
+                       "time\tntext, md5\t\tntext, data\tblob);"));
     return 0;
 }
 
@@ -588,9 +590,8 @@ bool CInstallCabDB::OpenPackage(const QString& packagePath)
     }
     sqlite3* db = m_db.Handle();
     int applied = 0;
-    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &applied) != SQLITE_OK || applied != 1 ||
-        sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &applied) != SQLITE_OK ||
-        applied != 0) {
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &applied) != SQLITE_OK || applied != 1
+        || sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &applied) != SQLITE_OK || applied != 0) {
         m_lastError = QStringLiteral("The package cannot be opened safely");
         CloseKeepingError();
         return false;
@@ -653,8 +654,8 @@ bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, 
     return result;
 }
 
-bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
-                                const QString& packagePath, bool pump, int* outLength)
+bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
+                                bool pump, int* outLength)
 {
     m_failure.Clear();
     const QString reading = QStringLiteral("cannot read the package");
@@ -668,12 +669,13 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
     {
         // A failed shortcut leaves no trace: the plain lookup below decides.
         const QString error = m_lastError;
-        const std::optional<int64_t> row = NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
-        const bool found = row &&
-            Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
-                                 "rowid as entryrow from files where rowid=? and name=?;"),
-                  query, {qint64(*row), name}) &&
-            !query.IsEof();
+        const std::optional<int64_t> row =
+            NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
+        const bool found = row
+            && Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                                    "rowid as entryrow from files where rowid=? and name=?;"),
+                     query, {qint64(*row), name})
+            && !query.IsEof();
         m_lastError = error;
         if (!found) {
             query = DATABASE::CppSQLite3Query();
@@ -708,16 +710,15 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             int blobSize = 0;
             const QString dataType = query.GetTextField(QStringLiteral("datatype"));
             sqlite3_blob* opened = nullptr;
-            if (dataType == QStringLiteral("blob") &&
-                sqlite3_blob_open(m_db.Handle(), "main", "files", "data", row, 0, &opened) ==
-                    SQLITE_OK) {
+            if (dataType == QStringLiteral("blob")
+                && sqlite3_blob_open(m_db.Handle(), "main", "files", "data", row, 0, &opened) == SQLITE_OK) {
                 handle.reset(opened);
                 blobSize = sqlite3_blob_bytes(opened);
             } else {
                 sqlite3_blob_close(opened);  // null, or the handle a failed open left
                 if (dataType != QStringLiteral("null")) {
-                    dataQuery = m_db.ExecuteQuery(
-                        QStringLiteral("select data from files where rowid=?;"), {qint64(row)});
+                    dataQuery = m_db.ExecuteQuery(QStringLiteral("select data from files where rowid=?;"),
+                                                  {qint64(row)});
                     if (!dataQuery.IsEof())
                         bytes = dataQuery.GetBlobField(0, blobSize);
                 }
@@ -730,8 +731,8 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             // allocated or read past the blob.
             bool sizesOk;
             if (mode == 1)
-                sizesOk = len == blobSize && length >= 0 && length <= INT_MAX &&
-                          length <= len * kMaxInflateRatio;
+                sizesOk =
+                    len == blobSize && length >= 0 && length <= INT_MAX && length <= len * kMaxInflateRatio;
             else
                 sizesOk = len == blobSize && length == blobSize;
 
@@ -740,12 +741,10 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                              QStringLiteral("size does not match")};
             } else if (handle) {
                 EntryBytes source(handle.get(), len, length, mode == 1);
-                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
-                                           m_failure);
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText, m_failure);
             } else {
                 EntryBytes source(bytes, len, length, mode == 1);
-                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText,
-                                           m_failure);
+                result = RestoreTargetFile(name, targetPath, source, length, md5, pump, timeText, m_failure);
             }
         }
         query.Finalize();

@@ -22,8 +22,8 @@ public:
     // With pump, PumpMessages runs before every 64 KiB chunk and a cancel stops the
     // write. outLength (may be null) receives the entry's length as soon as its row is
     // read. True when the file was written completely with a matching digest.
-    bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
-                     bool pump, int* outLength);
+    bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
+                     int* outLength);
 
     // The uncompressed length of every entry of the package at packagePath,
     // by name (the first row of a name counts, as for ExtractFile). False,

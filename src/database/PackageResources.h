@@ -15,6 +15,9 @@ inline constexpr quint32 kDigestId = 132;           // lower-case MD5 text of it
 inline constexpr quint16 kAttachedLanguage = 0;     // added by norvex-pack attach
 inline constexpr quint16 kTemplateLanguage = 2052;  // compiled into every build
 
-inline QString ResourceType() { return QStringLiteral("RT_INSTALL"); }
+inline QString ResourceType()
+{
+    return QStringLiteral("RT_INSTALL");
+}
 
 }  // namespace PACKAGE_RESOURCES

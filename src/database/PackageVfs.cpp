@@ -3,8 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,7 +119,8 @@ int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
                     f->window = TakeWindow();
                 if (f->window) {
                     f->windowCapacity = capacity;
-                    const sqlite3_int64 got = ReadAt(*f, f->window, std::min<sqlite3_int64>(capacity, f->size - at), at);
+                    const sqlite3_int64 got =
+                        ReadAt(*f, f->window, std::min<sqlite3_int64>(capacity, f->size - at), at);
                     f->windowStart = at;
                     f->windowLength = got < 0 ? 0 : int(got);
                 }
@@ -141,9 +141,18 @@ int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
     return available < amount ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
 }
 
-int Write(sqlite3_file*, const void*, int, sqlite3_int64) { return SQLITE_READONLY; }
-int Truncate(sqlite3_file*, sqlite3_int64) { return SQLITE_READONLY; }
-int Sync(sqlite3_file*, int) { return SQLITE_OK; }
+int Write(sqlite3_file*, const void*, int, sqlite3_int64)
+{
+    return SQLITE_READONLY;
+}
+int Truncate(sqlite3_file*, sqlite3_int64)
+{
+    return SQLITE_READONLY;
+}
+int Sync(sqlite3_file*, int)
+{
+    return SQLITE_OK;
+}
 
 int FileSize(sqlite3_file* file, sqlite3_int64* size)
 {
@@ -151,8 +160,14 @@ int FileSize(sqlite3_file* file, sqlite3_int64* size)
     return SQLITE_OK;
 }
 
-int Lock(sqlite3_file*, int) { return SQLITE_OK; }
-int Unlock(sqlite3_file*, int) { return SQLITE_OK; }
+int Lock(sqlite3_file*, int)
+{
+    return SQLITE_OK;
+}
+int Unlock(sqlite3_file*, int)
+{
+    return SQLITE_OK;
+}
 
 int CheckReservedLock(sqlite3_file*, int* reserved)
 {
@@ -160,14 +175,39 @@ int CheckReservedLock(sqlite3_file*, int* reserved)
     return SQLITE_OK;
 }
 
-int FileControl(sqlite3_file*, int, void*) { return SQLITE_NOTFOUND; }
-int SectorSize(sqlite3_file*) { return 4096; }
-int DeviceCharacteristics(sqlite3_file*) { return SQLITE_IOCAP_IMMUTABLE; }
+int FileControl(sqlite3_file*, int, void*)
+{
+    return SQLITE_NOTFOUND;
+}
+int SectorSize(sqlite3_file*)
+{
+    return 4096;
+}
+int DeviceCharacteristics(sqlite3_file*)
+{
+    return SQLITE_IOCAP_IMMUTABLE;
+}
 
 const sqlite3_io_methods kMethods = {
-    1, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock, CheckReservedLock,
-    FileControl, SectorSize, DeviceCharacteristics,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    1,
+    Close,
+    Read,
+    Write,
+    Truncate,
+    Sync,
+    FileSize,
+    Lock,
+    Unlock,
+    CheckReservedLock,
+    FileControl,
+    SectorSize,
+    DeviceCharacteristics,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 sqlite3_vfs* DefaultVfs()
@@ -189,8 +229,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
     if (fd < 0)
         return SQLITE_CANTOPEN;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || offset < 0 || offset > st.st_size ||
-        (size >= 0 && size > st.st_size - offset)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || offset < 0 || offset > st.st_size
+        || (size >= 0 && size > st.st_size - offset)) {
         ::close(fd);
         return SQLITE_CANTOPEN;
     }
@@ -209,7 +249,10 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
     return SQLITE_OK;
 }
 
-int Delete(sqlite3_vfs*, const char*, int) { return SQLITE_IOERR_DELETE; }
+int Delete(sqlite3_vfs*, const char*, int)
+{
+    return SQLITE_IOERR_DELETE;
+}
 
 // Nothing beside a package is ever looked at: no journal, no WAL.
 int Access(sqlite3_vfs*, const char*, int, int* result)
@@ -227,26 +270,51 @@ int FullPathname(sqlite3_vfs*, const char* name, int size, char* out)
     return SQLITE_OK;
 }
 
-void* DlOpen(sqlite3_vfs*, const char* name) { return DefaultVfs()->xDlOpen(DefaultVfs(), name); }
-void DlError(sqlite3_vfs*, int n, char* text) { DefaultVfs()->xDlError(DefaultVfs(), n, text); }
+void* DlOpen(sqlite3_vfs*, const char* name)
+{
+    return DefaultVfs()->xDlOpen(DefaultVfs(), name);
+}
+void DlError(sqlite3_vfs*, int n, char* text)
+{
+    DefaultVfs()->xDlError(DefaultVfs(), n, text);
+}
 void (*DlSym(sqlite3_vfs*, void* handle, const char* symbol))(void)
 {
     return DefaultVfs()->xDlSym(DefaultVfs(), handle, symbol);
 }
-void DlClose(sqlite3_vfs*, void* handle) { DefaultVfs()->xDlClose(DefaultVfs(), handle); }
-int Randomness(sqlite3_vfs*, int n, char* out) { return DefaultVfs()->xRandomness(DefaultVfs(), n, out); }
-int Sleep(sqlite3_vfs*, int microseconds) { return DefaultVfs()->xSleep(DefaultVfs(), microseconds); }
-int CurrentTime(sqlite3_vfs*, double* now) { return DefaultVfs()->xCurrentTime(DefaultVfs(), now); }
+void DlClose(sqlite3_vfs*, void* handle)
+{
+    DefaultVfs()->xDlClose(DefaultVfs(), handle);
+}
+int Randomness(sqlite3_vfs*, int n, char* out)
+{
+    return DefaultVfs()->xRandomness(DefaultVfs(), n, out);
+}
+int Sleep(sqlite3_vfs*, int microseconds)
+{
+    return DefaultVfs()->xSleep(DefaultVfs(), microseconds);
+}
+int CurrentTime(sqlite3_vfs*, double* now)
+{
+    return DefaultVfs()->xCurrentTime(DefaultVfs(), now);
+}
 int GetLastError(sqlite3_vfs*, int n, char* text)
 {
     return DefaultVfs()->xGetLastError ? DefaultVfs()->xGetLastError(DefaultVfs(), n, text) : 0;
 }
 
 sqlite3_vfs g_vfs = {
-    1, int(sizeof(PackageFile)), 4096, nullptr, kVfsName, nullptr,
-    Open, Delete, Access, FullPathname, DlOpen, DlError, DlSym, DlClose,
-    Randomness, Sleep, CurrentTime, GetLastError,
-    nullptr, nullptr, nullptr, nullptr,
+    1,           int(sizeof(PackageFile)),
+    4096,        nullptr,
+    kVfsName,    nullptr,
+    Open,        Delete,
+    Access,      FullPathname,
+    DlOpen,      DlError,
+    DlSym,       DlClose,
+    Randomness,  Sleep,
+    CurrentTime, GetLastError,
+    nullptr,     nullptr,
+    nullptr,     nullptr,
 };
 
 }  // namespace
@@ -269,8 +337,8 @@ QByteArray PackageVfsUri(const QString& path, qint64 offset, qint64 size)
     static const char hex[] = "0123456789ABCDEF";
     for (const char c : QFile::encodeName(QFileInfo(path).absoluteFilePath())) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-            u == '/' || u == '-' || u == '_' || u == '.' || u == '~') {
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '/' || u == '-'
+            || u == '_' || u == '.' || u == '~') {
             uri += c;
         } else {
             uri += '%';

@@ -96,8 +96,8 @@ void CSQLiteDBBase::Notify(int, void*) {}
 int CSQLiteDBBase::CreateTables()
 {
     try {
-        return m_db.Execute(QStringLiteral(
-            "create table config(ID ntext PRIMARY KEY, strValue ntext, intValue int);"));
+        return m_db.Execute(
+            QStringLiteral("create table config(ID ntext PRIMARY KEY, strValue ntext, intValue int);"));
     } catch (const CppSQLite3Exception& e) {
         m_lastError = e.ErrorMessage();
         return 1;
@@ -141,9 +141,9 @@ int CSQLiteDBBase::ExecScalar(const QString& sql, int& value, const SqlParams& p
 bool CSQLiteDBBase::ConfigTableExists()
 {
     int count = 0;
-    const int rc = ExecScalar(
-        QStringLiteral("SELECT COUNT(*) FROM sqlite_master where type='table' and name=?;"), count,
-        {QStringLiteral("config")});
+    const int rc =
+        ExecScalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master where type='table' and name=?;"), count,
+                   {QStringLiteral("config")});
     return rc == 0 && count > 0;
 }
 

@@ -38,15 +38,12 @@ public:
     virtual bool OpenWithFlags(int flags, const QString& path = QString());
     // False (last error set, connection kept) while a statement is unfinalized.
     virtual bool Close();
-    virtual bool ExecProc(const QString& procName,
-                                  const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                                  CTYFieldTable& table, SqlProcStatus* status = nullptr);
-    virtual bool ExecProc(const QString& procName,
-                                  const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                                  CTYDataTable& table, SqlProcStatus* status = nullptr);
-    virtual bool ExecProc(const QString& procName,
-                                  const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                                  SqlProcStatus* status = nullptr);
+    virtual bool ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
+                          CTYFieldTable& table, SqlProcStatus* status = nullptr);
+    virtual bool ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
+                          CTYDataTable& table, SqlProcStatus* status = nullptr);
+    virtual bool ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
+                          SqlProcStatus* status = nullptr);
     // Rows loaded; 0 when the database does not open; -1 when loading failed.
     virtual int QueryTable(const QString& sql, CTYFieldTable& table);
     virtual bool GetConfig(const QString& id, int& intValue, QString& strValue);
@@ -78,10 +75,9 @@ public:
 
 protected:
     // The configuration procedures behind ExecProc, without the name check.
-    bool RunConfigReadProc(const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                           CTYFieldTable& table, SqlProcStatus* status);
-    bool RunConfigWriteProc(const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                            SqlProcStatus* status);
+    bool RunConfigReadProc(const std::vector<PROVIDER::CSqlProcHelperParam>& params, CTYFieldTable& table,
+                           SqlProcStatus* status);
+    bool RunConfigWriteProc(const std::vector<PROVIDER::CSqlProcHelperParam>& params, SqlProcStatus* status);
 
     QString m_path;
     CppSQLite3DB m_db;

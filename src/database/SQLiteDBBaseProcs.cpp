@@ -1,8 +1,7 @@
 // Field-table loading and the configuration procedures of CSQLiteDBBase.
-#include "database/SQLiteDBBase.h"
-
 #include "database/DataTable.h"
 #include "database/FieldTable.h"
+#include "database/SQLiteDBBase.h"
 #include "database/SqlProcHelperParam.h"
 
 #include <sqlite3.h>
@@ -121,8 +120,9 @@ int CSQLiteDBBase::LoadTable(const QString& sql, CTYFieldTable& table, const Sql
     }
 }
 
-bool CSQLiteDBBase::ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                             CTYFieldTable& table, SqlProcStatus* status)
+bool CSQLiteDBBase::ExecProc(const QString& procName,
+                             const std::vector<PROVIDER::CSqlProcHelperParam>& params, CTYFieldTable& table,
+                             SqlProcStatus* status)
 {
     if (!SameProcName(procName, ReadProcName)) {
         SetStatus(status, UnknownProcCode, UnknownProcMessage);
@@ -131,8 +131,9 @@ bool CSQLiteDBBase::ExecProc(const QString& procName, const std::vector<PROVIDER
     return RunConfigReadProc(params, table, status);
 }
 
-bool CSQLiteDBBase::ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                             CTYDataTable& table, SqlProcStatus* status)
+bool CSQLiteDBBase::ExecProc(const QString& procName,
+                             const std::vector<PROVIDER::CSqlProcHelperParam>& params, CTYDataTable& table,
+                             SqlProcStatus* status)
 {
     if (!SameProcName(procName, ReadProcName)) {
         SetStatus(status, UnknownProcCode, UnknownProcMessage);
@@ -142,8 +143,8 @@ bool CSQLiteDBBase::ExecProc(const QString& procName, const std::vector<PROVIDER
     return RunConfigReadProc(params, table.FieldTable(), status);
 }
 
-bool CSQLiteDBBase::ExecProc(const QString& procName, const std::vector<PROVIDER::CSqlProcHelperParam>& params,
-                             SqlProcStatus* status)
+bool CSQLiteDBBase::ExecProc(const QString& procName,
+                             const std::vector<PROVIDER::CSqlProcHelperParam>& params, SqlProcStatus* status)
 {
     if (!SameProcName(procName, WriteProcName)) {
         SetStatus(status, UnknownProcCode, UnknownProcMessage);

@@ -1,11 +1,10 @@
 // File deployment: every manifest file entry out of the package into its
 // folder, with the step bar, message pumping, a pause per file and cancel.
-#include "engine/InstallEngine.h"
-
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
 
 #include <QFileInfo>
@@ -24,11 +23,13 @@ QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure)
     const QString folder = ExpandPathMacros(file.path);
     const QString name = RelativeFileName(file.name);
     if (!folder.startsWith(u'/')) {
-        failure = {QStringLiteral("cannot install %1 into").arg(file.name), folder, QStringLiteral("not an absolute path")};
+        failure = {QStringLiteral("cannot install %1 into").arg(file.name), folder,
+                   QStringLiteral("not an absolute path")};
         return {};
     }
     if (name.isEmpty()) {
-        failure = {QStringLiteral("cannot install"), file.name, QStringLiteral("not a file name below its folder")};
+        failure = {QStringLiteral("cannot install"), file.name,
+                   QStringLiteral("not a file name below its folder")};
         return {};
     }
     return WithOneSlash(folder) + name;
@@ -46,7 +47,8 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
     if (!InstallFolder.startsWith(u'/'))
-        return Fail({QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+        return Fail(
+            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
     // Only a folder this installation made may later be removed whole.
     if (Mode == RunMode::Install)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();

@@ -1,9 +1,8 @@
 // Registry deployment: the per-user location values, then the manifest's
 // registry entries in document order, so an entry can clear a key that a
 // later one rebuilds.
-#include "engine/InstallEngine.h"
-
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 
 bool CInstallEngine::DeployRegistry()
 {

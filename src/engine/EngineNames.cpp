@@ -13,4 +13,3 @@ QString UninstallKeyPath(const QString& prog)
 {
     return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + prog;
 }
-

@@ -14,7 +14,6 @@ PLATFORM::RegRoot ManifestRegRoot(const QString& rootkey);
 // The uninstall entry of a product under HKLM.
 QString UninstallKeyPath(const QString& prog);
 
-
 // The product key's value that records whether the installation created its
 // folder (a REG_DWORD, 1 or 0), kept beside InstallPath.
 inline constexpr char16_t kFolderCreatedValue[] = u"InstallFolderCreated";

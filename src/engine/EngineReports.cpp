@@ -1,8 +1,7 @@
 // The engine's last-error record and the log lines of its changes: registry
 // writes and deletes, folders made and removed.
-#include "engine/InstallEngine.h"
-
 #include "common/FileHelpers.h"
+#include "engine/InstallEngine.h"
 
 #include <QFileInfo>
 
@@ -77,7 +76,8 @@ void CInstallEngine::RemoveFolder(const QString& folder)
 bool CInstallEngine::SetRegistryString(RegRoot root, const QString& subkey, const QString& text,
                                        const std::optional<QString>& name)
 {
-    return SetRegistryValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz, CRegistry::StringData(text));
+    return SetRegistryValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz,
+                            CRegistry::StringData(text));
 }
 
 bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const QString& name, quint32 type,
@@ -110,10 +110,14 @@ bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
     }
     if (status == RegStatus::NotFound)
         return true;
-    return Fail({QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
+    return Fail(
+        {QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
 }
 
-void CInstallEngine::BeginChanges() { Changes.Begin(JournalPath()); }
+void CInstallEngine::BeginChanges()
+{
+    Changes.Begin(JournalPath());
+}
 
 QString CInstallEngine::JournalPath() const
 {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "common/Failure.h"
-#include "engine/RunLog.h"
 #include "engine/Rollback.h"
+#include "engine/RunLog.h"
 #include "engine/RunMode.h"
 #include "manifest/InstallInfo.h"
 #include "platform/Registry.h"
@@ -28,8 +28,7 @@ public:
 
     // Extracts one package entry from the package at PackagePath to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
-    bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
-                            int* outLength);
+    bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump, int* outLength);
 
     // Why the latest failure happened: what failed, the path or key, and the
     // cause ("cannot write /opt/Tessaly/X/bin/tool: Permission denied"). Every
@@ -204,8 +203,8 @@ protected:
     // they failed. Deleting a key that does not exist is no failure.
     bool SetRegistryString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
                            const std::optional<QString>& name = std::nullopt);
-    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name,
-                          quint32 type, const QByteArray& data);
+    bool SetRegistryValue(PLATFORM::RegRoot root, const QString& subkey, const QString& name, quint32 type,
+                          const QByteArray& data);
     bool DeleteRegistryTree(PLATFORM::RegRoot root, const QString& subkey);
 
 private:

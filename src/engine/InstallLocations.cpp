@@ -1,9 +1,8 @@
 // Where the product goes, what is installed already, path macros and the
 // probe for a running copy of the product.
-#include "engine/InstallEngine.h"
-
 #include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
 #include "platform/WindowMarkers.h"
@@ -27,9 +26,9 @@ bool CInstallEngine::DetectPreviousInstall()
     PreviousVersion = RegQueryString(user, ProductKey, QStringLiteral("Version"));
     PreviousInstallFound = !PreviousInstallPath.isEmpty() && !PreviousVersion.isEmpty();
     QByteArray created;
-    PreviousFolderCreated =
-        PLATFORM::CRegistry::QueryValue(user, ProductKey, QString::fromUtf16(kFolderCreatedValue), nullptr,
-                                        &created) == PLATFORM::RegStatus::Ok
+    PreviousFolderCreated = PLATFORM::CRegistry::QueryValue(
+                                user, ProductKey, QString::fromUtf16(kFolderCreatedValue), nullptr, &created)
+            == PLATFORM::RegStatus::Ok
         && created == PLATFORM::CRegistry::DwordData(1);
     if (PreviousInstallFound)
         InstallFolder = WithOneSlash(PreviousInstallPath);

@@ -1,9 +1,8 @@
 // Checks before the first write: room on every file system the run writes
 // to, and an installation folder that can be made and written.
-#include "engine/InstallEngine.h"
-
 #include "common/FileHelpers.h"
 #include "database/InstallCabDB.h"
+#include "engine/InstallEngine.h"
 
 #include <QFile>
 #include <QHash>
@@ -11,7 +10,6 @@
 #include <cerrno>
 
 #include <fcntl.h>
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -98,9 +96,9 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
         if (target.isEmpty())
             break;  // the file step stops there
         const QString folder = target.left(target.lastIndexOf(u'/') + 1);
-        const QString named = folder.startsWith(InstallFolder)   ? InstallFolder
-                              : folder.startsWith(AppDataFolder) ? AppDataFolder
-                                                                 : folder;
+        const QString named = folder.startsWith(InstallFolder) ? InstallFolder
+            : folder.startsWith(AppDataFolder)                 ? AppDataFolder
+                                                               : folder;
         add(named, folder, lengths.value(file.name, 0));
     }
     return true;
@@ -109,7 +107,8 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
 bool CInstallEngine::ProbeInstallFolder()
 {
     if (!InstallFolder.startsWith(u'/'))
-        return Fail({QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+        return Fail(
+            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
     QStringList made;
     auto undo = [&] {
         for (auto it = made.crbegin(); it != made.crend(); ++it)

@@ -22,10 +22,10 @@ QString RegQueryString(PLATFORM::RegRoot root, const QString& subkey, const QStr
 }
 
 bool RegSetString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
-    const std::optional<QString>& name)
+                  const std::optional<QString>& name)
 {
     return CRegistry::SetValue(root, subkey, name.value_or(QString()), PLATFORM::RegSz,
-               CRegistry::StringData(text))
+                               CRegistry::StringData(text))
         == RegStatus::Ok;
 }
 

@@ -21,7 +21,7 @@ QString RegQueryString(PLATFORM::RegRoot root, const QString& subkey, const QStr
 // Writes text as a REG_SZ value with its terminating zero, creating the key
 // when it is missing. No name (or an empty one) writes the key's default value.
 bool RegSetString(PLATFORM::RegRoot root, const QString& subkey, const QString& text,
-    const std::optional<QString>& name = std::nullopt);
+                  const std::optional<QString>& name = std::nullopt);
 
 // Deletes the key with all its subkeys and values. False when the key does not
 // exist, and for an empty subkey: a whole root is never deleted.

@@ -1,10 +1,9 @@
 // Removal of the installation folder, guarded: the folder comes from the
 // registry or a user's choice, and deleting a home folder, a system folder or
 // the user's own files by mistake cannot be undone.
-#include "engine/InstallEngine.h"
-
 #include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
@@ -14,7 +13,6 @@
 #include <QStringList>
 
 #include <algorithm>
-
 #include <cerrno>
 
 #include <unistd.h>
@@ -45,12 +43,18 @@ QString FolderOf(const QString& file)
 // system folders, and every folder above one of them.
 bool IsProtected(const QString& folder)
 {
-    QStringList places{PLATFORM::HomeFolder(),        PLATFORM::ProgramFilesFolder(),
-                       PLATFORM::AppDataFolder(),     PLATFORM::ConfigHome(),
-                       PLATFORM::DataHome(),          PLATFORM::ProgramsMenuFolder(),
-                       PLATFORM::StartupFolder(),     PLATFORM::DesktopFolder(),
-                       PLATFORM::QuickLaunchFolder(), PLATFORM::TempFolder(),
-                       FolderOf(PLATFORM::UserHivePath()), FolderOf(PLATFORM::MachineHivePath())};
+    QStringList places{PLATFORM::HomeFolder(),
+                       PLATFORM::ProgramFilesFolder(),
+                       PLATFORM::AppDataFolder(),
+                       PLATFORM::ConfigHome(),
+                       PLATFORM::DataHome(),
+                       PLATFORM::ProgramsMenuFolder(),
+                       PLATFORM::StartupFolder(),
+                       PLATFORM::DesktopFolder(),
+                       PLATFORM::QuickLaunchFolder(),
+                       PLATFORM::TempFolder(),
+                       FolderOf(PLATFORM::UserHivePath()),
+                       FolderOf(PLATFORM::MachineHivePath())};
     // The system folders and their direct children (/usr/lib, /var/lib, ...).
     const QString sandbox = PLATFORM::SandboxRoot();
     for (const char* system : {"/usr", "/var", "/etc"}) {
@@ -78,7 +82,10 @@ bool IsProtected(const QString& folder)
     return false;
 }
 
-bool IsLink(const QString& path) { return QFileInfo(QDir::cleanPath(path)).isSymLink(); }
+bool IsLink(const QString& path)
+{
+    return QFileInfo(QDir::cleanPath(path)).isSymLink();
+}
 
 // The guard both removals share: an absolute, real folder (not a link) that
 // holds uninstall.xml and is no protected place. Empty when the folder may go,

@@ -23,7 +23,10 @@ namespace {
 const QByteArray kHeader = "norvex-rollback 1";
 const QByteArray kCommitLine = "commit";
 
-QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+QByteArray Native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 
 QString NoSlash(QString path)
 {
@@ -49,7 +52,7 @@ bool SameFile(const QString& a, const QString& b)
     struct stat sa {};
     struct stat sb {};
     return ::lstat(Native(a).constData(), &sa) == 0 && ::lstat(Native(b).constData(), &sb) == 0
-           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 QString RootName(RegRoot root)
@@ -65,7 +68,10 @@ QString RootName(RegRoot root)
     return {};
 }
 
-QString KeyText(RegRoot root, const QString& key) { return RootName(root) + u'\\' + key; }
+QString KeyText(RegRoot root, const QString& key)
+{
+    return RootName(root) + u'\\' + key;
+}
 
 QString RegistryCause(RegStatus status)
 {
@@ -76,7 +82,8 @@ QString RegistryCause(RegStatus status)
 void RemoveWriterLeftovers(const QString& folder)
 {
     const QDir dir(folder);
-    const QStringList parts = dir.entryList({QStringLiteral(".nvx??????.part")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList parts =
+        dir.entryList({QStringLiteral(".nvx??????.part")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : parts)
         ::unlink(Native(dir.filePath(name)).constData());
 }
@@ -90,8 +97,14 @@ void SyncFolder(const QString& folder)
     }
 }
 
-QByteArray Field(const QString& text) { return text.toUtf8().toPercentEncoding(); }
-QString Unfield(const QByteArray& field) { return QString::fromUtf8(QByteArray::fromPercentEncoding(field)); }
+QByteArray Field(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding();
+}
+QString Unfield(const QByteArray& field)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(field));
+}
 
 }  // namespace
 
@@ -132,7 +145,10 @@ bool CRollback::Noted(const QString& id)
     return false;
 }
 
-void CRollback::Add(Note note) { m_notes.push_back(std::move(note)); }
+void CRollback::Add(Note note)
+{
+    m_notes.push_back(std::move(note));
+}
 
 void CRollback::NoteFolders(const QString& folder)
 {
@@ -141,7 +157,8 @@ void CRollback::NoteFolders(const QString& folder)
     QStringList missing;
     // A folder noted already had its missing parents noted with it.
     for (QString path = NoSlash(folder);
-         path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path); path = FolderOf(path))
+         path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path);
+         path = FolderOf(path))
         missing.prepend(path);
     for (const QString& path : missing) {
         if (!Noted(QStringLiteral("D|") + path))
@@ -165,7 +182,8 @@ void CRollback::NoteFile(const QString& path)
     const QString folder = FolderOf(path);
     QString aside;
     do {
-        aside = folder + QStringLiteral("/.nvxkeep%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+        aside = folder
+            + QStringLiteral("/.nvxkeep%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
     } while (Exists(aside));
     Note note{Kind::KeptFile, path};
     note.aside = aside;
@@ -258,9 +276,11 @@ QString CRollback::Line(const Note& note)
         line = "T " + QByteArray::number(int(note.root)) + ' ' + Field(note.path);
         break;
     case Kind::Value:
-        line = "V " + QByteArray::number(int(note.root)) + ' ' + Field(note.path) + ' ' + Field(note.name) + ' '
-               + (note.existed ? QByteArray::number(note.type) + ' ' + (note.data.isEmpty() ? "-" : note.data.toHex())
-                               : QByteArray("none"));
+        line = "V " + QByteArray::number(int(note.root)) + ' ' + Field(note.path) + ' ' + Field(note.name)
+            + ' '
+            + (note.existed
+                   ? QByteArray::number(note.type) + ' ' + (note.data.isEmpty() ? "-" : note.data.toHex())
+                   : QByteArray("none"));
         break;
     }
     return QString::fromLatin1(line + '\n');
@@ -307,7 +327,7 @@ bool CRollback::Parse(const QString& text, Note& note)
     const bool file = note.kind == Kind::Folder || note.kind == Kind::NewFile || note.kind == Kind::KeptFile;
     if (file)
         return note.path.startsWith(u'/') && !note.path.contains(QStringLiteral("/../"))
-               && (note.kind != Kind::KeptFile || FolderOf(note.aside) == FolderOf(note.path));
+            && (note.kind != Kind::KeptFile || FolderOf(note.aside) == FolderOf(note.path));
     return !note.path.isEmpty();
 }
 
@@ -371,7 +391,8 @@ bool CRollback::KeepAside(const QString& path, CFailure* failure)
             return true;
         }
         if (failure)
-            *failure = CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, errno);
+            *failure =
+                CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, errno);
         return false;
     }
     return true;
@@ -384,7 +405,9 @@ QStringList CRollback::DeleteKept(const std::vector<Note>& notes)
         if (note.kind != Kind::KeptFile)
             continue;
         if (::unlink(Native(note.aside).constData()) != 0 && errno != ENOENT)
-            problems << CFailure::FromErrno(QStringLiteral("cannot delete the previous file"), note.aside, errno).Text();
+            problems << CFailure::FromErrno(QStringLiteral("cannot delete the previous file"), note.aside,
+                                            errno)
+                            .Text();
     }
     return problems;
 }
@@ -393,7 +416,8 @@ QStringList CRollback::Commit()
 {
     if (!m_active)
         return {};
-    const bool anyKept = std::any_of(m_notes.begin(), m_notes.end(), [](const Note& n) { return n.kind == Kind::KeptFile; });
+    const bool anyKept =
+        std::any_of(m_notes.begin(), m_notes.end(), [](const Note& n) { return n.kind == Kind::KeptFile; });
     QStringList problems;
     // Once the kept files start to go there is no way back: the journal says
     // so first, and a run killed now finishes the commit next time.
@@ -449,7 +473,8 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
                 undone << QStringLiteral("restored %1").arg(note.path);
             } else {
                 problems << CFailure::FromErrno(
-                                QStringLiteral("cannot restore %1 (the previous file is kept as %2)").arg(note.path, note.aside),
+                                QStringLiteral("cannot restore %1 (the previous file is kept as %2)")
+                                    .arg(note.path, note.aside),
                                 note.path, errno)
                                 .Text();
             }
@@ -461,15 +486,17 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
             if (::rmdir(Native(note.path).constData()) == 0)
                 undone << QStringLiteral("removed %1").arg(note.path);
             else if (errno != ENOTEMPTY && errno != EEXIST && errno != ENOENT)
-                problems << CFailure::FromErrno(QStringLiteral("cannot remove the folder"), note.path, errno).Text();
+                problems << CFailure::FromErrno(QStringLiteral("cannot remove the folder"), note.path, errno)
+                                .Text();
             break;
         case Kind::Value: {
             const RegStatus status = note.existed
-                                         ? CRegistry::SetValue(note.root, note.path, note.name, note.type, note.data)
-                                         : CRegistry::DeleteValue(note.root, note.path, note.name);
+                ? CRegistry::SetValue(note.root, note.path, note.name, note.type, note.data)
+                : CRegistry::DeleteValue(note.root, note.path, note.name);
             const QString value = note.name.isEmpty() ? QStringLiteral("@") : note.name;
             if (status == RegStatus::Ok)
-                undone << QStringLiteral("registry restored %1 [%2]").arg(KeyText(note.root, note.path), value);
+                undone
+                    << QStringLiteral("registry restored %1 [%2]").arg(KeyText(note.root, note.path), value);
             else if (status != RegStatus::NotFound)
                 problems << CFailure{QStringLiteral("cannot restore the registry value %1 of").arg(value),
                                      KeyText(note.root, note.path), RegistryCause(status)}
@@ -479,23 +506,23 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
         case Kind::NewKey: {
             QStringList subkeys;
             QList<PLATFORM::RegValue> values;
-            if (CRegistry::EnumKey(note.root, note.path, &subkeys, &values) != RegStatus::Ok || !subkeys.isEmpty()
-                || !values.isEmpty())
+            if (CRegistry::EnumKey(note.root, note.path, &subkeys, &values) != RegStatus::Ok
+                || !subkeys.isEmpty() || !values.isEmpty())
                 break;
             const RegStatus status = CRegistry::DeleteKey(note.root, note.path);
             if (status == RegStatus::Ok)
                 undone << QStringLiteral("registry deleted %1").arg(KeyText(note.root, note.path));
             else if (status != RegStatus::NotFound)
-                problems << CFailure{QStringLiteral("cannot delete the registry key"), KeyText(note.root, note.path),
-                                     RegistryCause(status)}
+                problems << CFailure{QStringLiteral("cannot delete the registry key"),
+                                     KeyText(note.root, note.path), RegistryCause(status)}
                                 .Text();
             break;
         }
         case Kind::TreeKey: {
             const RegStatus status = CRegistry::CreateKey(note.root, note.path);
             if (status != RegStatus::Ok)
-                problems << CFailure{QStringLiteral("cannot restore the registry key"), KeyText(note.root, note.path),
-                                     RegistryCause(status)}
+                problems << CFailure{QStringLiteral("cannot restore the registry key"),
+                                     KeyText(note.root, note.path), RegistryCause(status)}
                                 .Text();
             break;
         }
@@ -545,7 +572,8 @@ QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringL
         notes.push_back(std::move(note));
     }
     if (!sound)
-        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}.Text()};
+        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
+                    .Text()};
     QStringList done;
     const QStringList problems = committed ? DeleteKept(notes) : UndoNotes(notes, true, done);
     if (undone)

@@ -72,7 +72,7 @@ private:
         QString path;   // file or folder path, or the registry key
         QString aside;  // KeptFile: the name it is kept under
         PLATFORM::RegRoot root = PLATFORM::RegRoot::CurrentUser;
-        QString name;   // Value: the value name
+        QString name;  // Value: the value name
         bool existed = false;
         quint32 type = 0;
         QByteArray data;

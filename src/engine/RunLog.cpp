@@ -11,7 +11,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-CRunLog::~CRunLog() { Close(); }
+CRunLog::~CRunLog()
+{
+    Close();
+}
 
 bool CRunLog::Open(const QString& path, QString* error)
 {
@@ -39,7 +42,8 @@ void CRunLog::Write(const QString& text)
 {
     if (m_fd < 0)
         return;
-    const QString stamp = QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+    const QString stamp = QDateTime::currentDateTime()
+                              .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
                               .toString(Qt::ISODateWithMs);
     // One write per line: lines of runs sharing a log stay whole.
     const QByteArray line = (stamp + u' ' + text).toUtf8() + '\n';
@@ -49,8 +53,9 @@ void CRunLog::Write(const QString& text)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            const QString reason = CFailure::FromErrno(QStringLiteral("cannot write the log"), m_path,
-                                                       n < 0 ? errno : EIO).Text();
+            const QString reason =
+                CFailure::FromErrno(QStringLiteral("cannot write the log"), m_path, n < 0 ? errno : EIO)
+                    .Text();
             Close();
             if (OnWriteFailure) {
                 OnWriteFailure(reason);
@@ -72,13 +77,26 @@ void CRunLog::FileWritten(const QString& path, std::int64_t size)
 
 void CRunLog::RegistryWritten(const QString& key, const QString& valueName)
 {
-    Write(QStringLiteral("registry set %1 [%2]").arg(key, valueName.isEmpty() ? QStringLiteral("@") : valueName));
+    Write(QStringLiteral("registry set %1 [%2]")
+              .arg(key, valueName.isEmpty() ? QStringLiteral("@") : valueName));
 }
 
-void CRunLog::RegistryDeleted(const QString& key) { Write(QStringLiteral("registry deleted %1").arg(key)); }
+void CRunLog::RegistryDeleted(const QString& key)
+{
+    Write(QStringLiteral("registry deleted %1").arg(key));
+}
 
-void CRunLog::DesktopEntryWritten(const QString& path) { Write(QStringLiteral("desktop entry %1").arg(path)); }
+void CRunLog::DesktopEntryWritten(const QString& path)
+{
+    Write(QStringLiteral("desktop entry %1").arg(path));
+}
 
-void CRunLog::Removed(const QString& path) { Write(QStringLiteral("removed %1").arg(path)); }
+void CRunLog::Removed(const QString& path)
+{
+    Write(QStringLiteral("removed %1").arg(path));
+}
 
-void CRunLog::Failed(const QString& reason) { Write(QStringLiteral("failed: %1").arg(reason)); }
+void CRunLog::Failed(const QString& reason)
+{
+    Write(QStringLiteral("failed: %1").arg(reason));
+}

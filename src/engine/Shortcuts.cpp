@@ -1,8 +1,7 @@
 // Shortcuts: launcher entries in the programs menu, and the main program's
 // copies on the desktop, in Quick Launch and in Startup.
-#include "engine/InstallEngine.h"
-
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "platform/DesktopEntry.h"
 #include "platform/SpecialFolders.h"
 
@@ -107,7 +106,8 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
                                      const std::optional<QString>& description, const QString& arguments)
 {
     if (file.isEmpty())
-        return Fail({QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
+        return Fail(
+            {QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
     PLATFORM::DesktopEntry entry;
     entry.target = target;
     entry.arguments = arguments;

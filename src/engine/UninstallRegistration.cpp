@@ -1,9 +1,8 @@
 // Registration in the list of installed programs with uninstall.xml beside the
 // program, and the removal of the registry data and the user's data.
-#include "engine/InstallEngine.h"
-
 #include "common/Clock.h"
 #include "engine/EngineNames.h"
+#include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
 #include "platform/SpecialFolders.h"
 
@@ -28,12 +27,14 @@ bool CInstallEngine::RegisterUninstall()
     if (IsSingleName(Manifest.info.prog)) {
         for (const char* name : {"DisplayName", "UninstallString", "DisplayIcon", "Publisher", "HelpLink",
                                  "DisplayVersion", "InstallLocation", "EstimatedSize"})
-            Changes.NoteValue(RegRoot::LocalMachine, UninstallKeyPath(Manifest.info.prog), QString::fromLatin1(name));
+            Changes.NoteValue(RegRoot::LocalMachine, UninstallKeyPath(Manifest.info.prog),
+                              QString::fromLatin1(name));
     }
     CFailure saveFailure;
     if (!Changes.Flush(&saveFailure) || !Changes.KeepAside(manifestPath, &saveFailure))
         Fail(saveFailure);
-    else if (Manifest.SaveFile(manifestPath, QStringLiteral("install"), WriteManifest, &Manifest, &saveFailure))
+    else if (Manifest.SaveFile(manifestPath, QStringLiteral("install"), WriteManifest, &Manifest,
+                               &saveFailure))
         Log.FileWritten(manifestPath, QFileInfo(manifestPath).size());
     else
         Fail(saveFailure);
@@ -60,7 +61,8 @@ bool CInstallEngine::RegisterUninstall()
     // Kilobytes in a 32-bit value: products above 4 TiB show the largest size.
     const qint64 kib = std::max<qint64>(Manifest.installedSize, 0) / 1024;
     const quint32 size = static_cast<quint32>(std::min<qint64>(kib, 0xFFFFFFFF));
-    SetRegistryValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword, CRegistry::DwordData(size));
+    SetRegistryValue(machine, key, QStringLiteral("EstimatedSize"), PLATFORM::RegDword,
+                     CRegistry::DwordData(size));
     return true;
 }
 

@@ -20,7 +20,7 @@ void ReadList(CXmlNode section, std::list<Record>& list)
 
 template <typename Record>
 void WriteList(CXmlDocument& document, CXmlNode root, const QString& sectionName, const QString& itemName,
-    std::list<Record>& list)
+               std::list<Record>& list)
 {
     CXmlNode section = document.CreateElement(sectionName);
     for (Record& record : list) {

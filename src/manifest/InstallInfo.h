@@ -24,13 +24,13 @@ public:
     };
     // Children of "info".
     struct Info {
-        QString prog;       // product folder and key name
-        int32_t value = 0;  // window label of the running product; 0: no search
-        QString url;        // upgrade descriptor address
-        QString cab;        // carried only
-        QString upinfo;     // carried only
-        QString company;    // publisher
-        QString help;       // help link
+        QString prog;           // product folder and key name
+        int32_t value = 0;      // window label of the running product; 0: no search
+        QString url;            // upgrade descriptor address
+        QString cab;            // carried only
+        QString upinfo;         // carried only
+        QString company;        // publisher
+        QString help;           // help link
         int32_t autostart = 0;  // 1: also an "-autostart" shortcut
         int32_t tessaly = 0;    // non-zero: offer the companion editor
         bool operator==(const Info&) const = default;

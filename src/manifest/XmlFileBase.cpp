@@ -6,10 +6,10 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <pugixml.hpp>
-
 #include <limits>
 #include <optional>
+
+#include <pugixml.hpp>
 
 namespace BASE {
 
@@ -98,8 +98,8 @@ bool ParseDocument(const QString& text, pugi::xml_document& doc)
         return false;
     // As a fragment pugixml keeps text outside the root, so it can be refused below.
     const unsigned flags = pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
-    const pugi::xml_parse_result result = doc.load_buffer(
-        text.utf16(), size_t(text.size()) * sizeof(char16_t), flags, pugi::encoding_utf16);
+    const pugi::xml_parse_result result =
+        doc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t), flags, pugi::encoding_utf16);
     if (!result)
         return false;
     // pugixml tolerates several top-level elements or text there; XML does not.
@@ -113,7 +113,10 @@ bool ParseDocument(const QString& text, pugi::xml_document& doc)
     return elements == 1;
 }
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 void AppendCharRef(QByteArray& out, char c)
 {
@@ -126,14 +129,26 @@ void AppendAttributeValue(QByteArray& out, const char* s)
 {
     for (; *s; ++s) {
         switch (*s) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         case '\t':
         case '\n':
-        case '\r': AppendCharRef(out, *s); break;
-        default: out += *s; break;
+        case '\r':
+            AppendCharRef(out, *s);
+            break;
+        default:
+            out += *s;
+            break;
         }
     }
 }
@@ -149,12 +164,24 @@ void AppendText(QByteArray& out, const char* s, bool indent)
     }
     for (; *s; ++s) {
         switch (*s) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\r': AppendCharRef(out, *s); break;
-        case '\n': out += indent ? "\r\n" : "\n"; break;
-        default: out += *s; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\r':
+            AppendCharRef(out, *s);
+            break;
+        case '\n':
+            out += indent ? "\r\n" : "\n";
+            break;
+        default:
+            out += *s;
+            break;
         }
     }
 }
@@ -242,7 +269,7 @@ void PrintNode(QByteArray& out, const pugi::xml_node& node, int depth, bool inde
 // Builds a document whose root the writer fills; false when the writer fails.
 template <typename Finish>
 bool BuildDocument(const QString& rootName, XmlWriteCallback write, void* context, CXmlFileBase& self,
-    Finish finish)
+                   Finish finish)
 {
     if (rootName.isEmpty())
         return false;
@@ -307,8 +334,8 @@ bool CXmlFileBase::Save(const QString& path, const QString& rootName, XmlWriteCa
     return SaveFile(path, rootName, write, context, nullptr);
 }
 
-bool CXmlFileBase::SaveFile(const QString& path, const QString& rootName, XmlWriteCallback write, void* context,
-    CFailure* failure)
+bool CXmlFileBase::SaveFile(const QString& path, const QString& rootName, XmlWriteCallback write,
+                            void* context, CFailure* failure)
 {
     if (failure)
         *failure = {QStringLiteral("cannot write"), path, QStringLiteral("the document could not be built")};
@@ -330,7 +357,7 @@ bool CXmlFileBase::SaveFile(const QString& path, const QString& rootName, XmlWri
 }
 
 bool CXmlFileBase::SaveXml(QString& output, const QString& rootName, bool indent, XmlWriteCallback write,
-    void* context)
+                           void* context)
 {
     return BuildDocument(rootName, write, context, *this, [&](const pugi::xml_node& root) {
         QByteArray bytes;
@@ -350,7 +377,8 @@ bool CXmlFileBase::AddChildUInt(CXmlDocument& document, CXmlNode parent, const Q
     return AddChildText(document, parent, name, QString::number(value));
 }
 
-bool CXmlFileBase::AddChildText(CXmlDocument& document, CXmlNode parent, const QString& name, const QString& text)
+bool CXmlFileBase::AddChildText(CXmlDocument& document, CXmlNode parent, const QString& name,
+                                const QString& text)
 {
     CXmlNode child = document.CreateElement(name);
     return child.SetText(text) && parent.AppendChild(child);
@@ -366,7 +394,8 @@ bool CXmlFileBase::GetChildInt(CXmlNode node, const QString& name, int32_t& valu
     ParseDecimal(text, negative, magnitude);
     constexpr uint64_t maxPositive = uint64_t(std::numeric_limits<int32_t>::max());
     if (negative)
-        value = magnitude > maxPositive + 1 ? std::numeric_limits<int32_t>::min() : int32_t(-int64_t(magnitude));
+        value =
+            magnitude > maxPositive + 1 ? std::numeric_limits<int32_t>::min() : int32_t(-int64_t(magnitude));
     else
         value = magnitude > maxPositive ? std::numeric_limits<int32_t>::max() : int32_t(magnitude);
     return true;

@@ -40,22 +40,23 @@ public:
     // The file is replaced atomically; when the writer returns non-zero or
     // anything fails nothing at path changes and the result is false.
     virtual bool Save(const QString& path, const QString& rootName, XmlWriteCallback write = nullptr,
-        void* context = nullptr);
+                      void* context = nullptr);
     // Save, telling why it failed (failure may be null; cleared on success).
     bool SaveFile(const QString& path, const QString& rootName, XmlWriteCallback write, void* context,
-        CFailure* failure);
+                  CFailure* failure);
     // Load from text in memory; the text's own declaration of an encoding is ignored.
     virtual bool LoadXml(const QString& text, XmlReadCallback read = nullptr, void* context = nullptr);
     // Builds a document like Save and returns it without declaration: indented
     // exactly as Save does when indent is set, else on one line. The output is
     // left unchanged when the writer returns non-zero.
     virtual bool SaveXml(QString& output, const QString& rootName, bool indent,
-        XmlWriteCallback write = nullptr, void* context = nullptr);
+                         XmlWriteCallback write = nullptr, void* context = nullptr);
 
     virtual bool AddChildInt(CXmlDocument& document, CXmlNode parent, const QString& name, int32_t value);
     virtual bool AddChildUInt(CXmlDocument& document, CXmlNode parent, const QString& name, uint32_t value);
     // Appends <name>text</name> as the parent's last child.
-    virtual bool AddChildText(CXmlDocument& document, CXmlNode parent, const QString& name, const QString& text);
+    virtual bool AddChildText(CXmlDocument& document, CXmlNode parent, const QString& name,
+                              const QString& text);
     // Decimal like wcstol/wcstoul with 32-bit results: leading blanks and a
     // sign accepted, stops at the first non-digit, no digits give 0, values
     // out of range saturate; the unsigned form negates modulo 2^32 as

@@ -6,7 +6,10 @@ namespace BASE {
 
 namespace {
 
-pugi::xml_node Node(pugi::xml_node_struct* p) { return pugi::xml_node(p); }
+pugi::xml_node Node(pugi::xml_node_struct* p)
+{
+    return pugi::xml_node(p);
+}
 
 bool IsText(const pugi::xml_node& n)
 {

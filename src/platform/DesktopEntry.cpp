@@ -14,7 +14,10 @@ namespace {
 const QString kGroup = QStringLiteral("[Desktop Entry]");
 const QString kSuffix = QStringLiteral(".desktop");
 
-bool EndsWithLnk(const QString& path) { return path.endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive); }
+bool EndsWithLnk(const QString& path)
+{
+    return path.endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive);
+}
 
 // Characters that force an Exec argument into quotes.
 bool IsReserved(QChar c)
@@ -24,9 +27,15 @@ bool IsReserved(QChar c)
 }
 
 // Inside quotes these four need a backslash.
-bool NeedsEscapeInQuotes(QChar c) { return c == '"' || c == '`' || c == '$' || c == '\\'; }
+bool NeedsEscapeInQuotes(QChar c)
+{
+    return c == '"' || c == '`' || c == '$' || c == '\\';
+}
 
-bool IsControl(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }
+bool IsControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
 
 // Control characters other than tab, newline and CR cannot appear in an Exec
 // value at all, escaped or not.
@@ -63,7 +72,10 @@ QString DesktopEntryName(const QString& linkPath)
     return name;
 }
 
-QStringList SplitArguments(const QString& arguments) { return QProcess::splitCommand(arguments); }
+QStringList SplitArguments(const QString& arguments)
+{
+    return QProcess::splitCommand(arguments);
+}
 
 QString QuoteExecArgument(const QString& argument)
 {
@@ -158,10 +170,18 @@ QString EscapeValue(const QString& value)
     for (qsizetype i = 0; i < value.size(); ++i) {
         const QChar c = value[i];
         switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\t': out += QLatin1String("\\t"); break;
-        case '\r': out += QLatin1String("\\r"); break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
         case ' ':
             // Blanks at either end would be trimmed by readers.
             if (i == 0 || i == value.size() - 1)
@@ -191,11 +211,21 @@ QString UnescapeValue(const QString& value)
         }
         const QChar e = value[++i];
         switch (e.unicode()) {
-        case 's': out += ' '; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case '\\': out += '\\'; break;
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
         default:
             // Not a string escape: kept for the Exec quoting to read.
             out += c;

@@ -7,7 +7,6 @@
 #include <QSet>
 #include <QtEndian>
 
-
 #include <cstring>
 
 namespace PLATFORM {
@@ -39,9 +38,21 @@ quint64 DirectoryHash(const QByteArray& directory, const char* fields)
     return Fnv1a(hash, fields, kFieldsSize);
 }
 
-void PutU16(QByteArray& out, quint16 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 2); }
-void PutU32(QByteArray& out, quint32 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 4); }
-void PutU64(QByteArray& out, quint64 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 8); }
+void PutU16(QByteArray& out, quint16 v)
+{
+    v = qToLittleEndian(v);
+    out.append(reinterpret_cast<const char*>(&v), 2);
+}
+void PutU32(QByteArray& out, quint32 v)
+{
+    v = qToLittleEndian(v);
+    out.append(reinterpret_cast<const char*>(&v), 4);
+}
+void PutU64(QByteArray& out, quint64 v)
+{
+    v = qToLittleEndian(v);
+    out.append(reinterpret_cast<const char*>(&v), 8);
+}
 
 // Bounds-checked little-endian reader over the directory bytes.
 class Reader {
@@ -241,7 +252,7 @@ bool CExecutableResources::SaveToFile(const ResourceEntry& entry, const QString&
 }
 
 bool CExecutableResources::Attach(const QString& templatePath, const std::vector<ResourceSource>& resources,
-    const QString& outputPath, QString* error)
+                                  const QString& outputPath, QString* error)
 {
     auto fail = [error](const QString& why) {
         if (error)
@@ -256,7 +267,8 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
             return fail(QStringLiteral("invalid resource type name \"%1\"").arg(r.type));
         const QString key = QStringLiteral("%1/%2/%3").arg(r.type.toUpper()).arg(r.id).arg(r.language);
         if (keys.contains(key))
-            return fail(QStringLiteral("duplicate resource %1 %2 language %3").arg(r.type).arg(r.id).arg(r.language));
+            return fail(
+                QStringLiteral("duplicate resource %1 %2 language %3").arg(r.type).arg(r.id).arg(r.language));
         keys.insert(key);
     }
 
@@ -291,7 +303,8 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
             ok = WriteAll(out, r.bytes.constData(), r.bytes.size());
         } else {
             QFile src(r.sourcePath);
-            ok = QFileInfo(r.sourcePath).isFile() && src.open(QIODevice::ReadOnly) && CopyToEnd(src, out, size);
+            ok = QFileInfo(r.sourcePath).isFile() && src.open(QIODevice::ReadOnly)
+                && CopyToEnd(src, out, size);
             if (!ok && !out.Failure().IsSet())
                 why = QStringLiteral("cannot copy %1").arg(r.sourcePath);
         }
@@ -317,7 +330,8 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
         PutU64(footer, quint64(resources.size()));
         PutU64(footer, DirectoryHash(directory, footer.constData()));
         footer.append(kMagic, sizeof kMagic);
-        ok = WriteAll(out, directory.constData(), directory.size()) && WriteAll(out, footer.constData(), footer.size());
+        ok = WriteAll(out, directory.constData(), directory.size())
+            && WriteAll(out, footer.constData(), footer.size());
     }
     ok = ok && out.Commit();
     if (!ok) {

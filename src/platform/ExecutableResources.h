@@ -24,7 +24,7 @@
 namespace PLATFORM {
 
 struct ResourceEntry {
-    QString type;        // resource type name, e.g. "RT_INSTALL"
+    QString type;  // resource type name, e.g. "RT_INSTALL"
     quint32 id = 0;
     quint16 language = 0;
     quint64 offset = 0;  // from the start of the file
@@ -75,7 +75,7 @@ public:
     // sources are refused; on failure outputPath is untouched and error (if
     // given) says why.
     static bool Attach(const QString& templatePath, const std::vector<ResourceSource>& resources,
-        const QString& outputPath, QString* error = nullptr);
+                       const QString& outputPath, QString* error = nullptr);
 
 private:
     QString m_path;

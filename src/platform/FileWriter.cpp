@@ -54,7 +54,10 @@ CFileWriter::CFileWriter(const QString& targetPath, const FileWriteOptions& opti
 {
 }
 
-CFileWriter::~CFileWriter() { Abandon(); }
+CFileWriter::~CFileWriter()
+{
+    Abandon();
+}
 
 bool CFileWriter::Fail(int error)
 {

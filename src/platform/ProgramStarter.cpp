@@ -62,8 +62,8 @@ bool CProgramStarter::IsRunnable(const QString& path)
         && ::access(native.constData(), X_OK) == 0;
 }
 
-QStringList CProgramStarter::ElevatedCommand(const QString& program, const QStringList& arguments, bool runningAsRoot,
-                                             const QString& pkexecPath)
+QStringList CProgramStarter::ElevatedCommand(const QString& program, const QStringList& arguments,
+                                             bool runningAsRoot, const QString& pkexecPath)
 {
     if (runningAsRoot || pkexecPath.isEmpty())
         return QStringList{program} + arguments;

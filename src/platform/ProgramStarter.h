@@ -43,8 +43,8 @@ public:
     // The command line StartElevatedAndWait runs: pkexec and the program's
     // absolute path first when elevation is needed (not root) and a pkexec
     // is known, else the program itself.
-    static QStringList ElevatedCommand(const QString& program, const QStringList& arguments, bool runningAsRoot,
-                                       const QString& pkexecPath);
+    static QStringList ElevatedCommand(const QString& program, const QStringList& arguments,
+                                       bool runningAsRoot, const QString& pkexecPath);
 };
 
 // The starter that really starts programs.

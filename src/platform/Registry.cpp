@@ -6,12 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <sqlite3.h>
 
 namespace PLATFORM {
 namespace {
@@ -42,7 +42,10 @@ const char* const kSchema =
 
 constexpr qint64 kRootId = 0;
 
-QString Fold(const QString& name) { return name.toCaseFolded(); }
+QString Fold(const QString& name)
+{
+    return name.toCaseFolded();
+}
 
 // A key path resolved to its hive: the components below the hive's root, and
 // how many of them belong to the root itself (HKCR lives below HKLM).
@@ -99,7 +102,7 @@ public:
         // A null pointer would bind NULL; names are never NULL.
         static const char16_t empty[] = u"";
         sqlite3_bind_text16(m_stmt, i, s.isEmpty() ? static_cast<const void*>(empty) : s.utf16(),
-            int(s.size() * 2), SQLITE_TRANSIENT);
+                            int(s.size() * 2), SQLITE_TRANSIENT);
     }
     void BindBlob(int i, const QByteArray& b)
     {
@@ -173,7 +176,8 @@ public:
             return QFileInfo(m_path).isFile() ? RegStatus::Failed : RegStatus::NotFound;
         if (!Begin("BEGIN"))
             return RegStatus::Failed;
-        CStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
+        CStatement st(m_db,
+                      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
         if (st.Step() != SQLITE_ROW)
             return Fail();
         return st.Int(0) == 2 ? RegStatus::Ok : RegStatus::NotFound;
@@ -239,8 +243,8 @@ public:
 
     RegStatus Fail()
     {
-        t_lastError = QStringLiteral("%1: %2").arg(m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                                                : QStringLiteral("cannot open"));
+        t_lastError = QStringLiteral("%1: %2").arg(
+            m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("cannot open"));
         return RegStatus::Failed;
     }
 
@@ -346,7 +350,10 @@ QString CRegistry::HivePath(RegRoot root)
     return root == RegRoot::CurrentUser ? UserHivePath() : MachineHivePath();
 }
 
-QString CRegistry::LastError() { return t_lastError; }
+QString CRegistry::LastError()
+{
+    return t_lastError;
+}
 
 QByteArray CRegistry::StringData(const QString& text)
 {
@@ -389,14 +396,15 @@ struct COpenKey {
         if (access == KeyAccess::WriteBelow && target.IsRoot())
             return RegStatus::Invalid;
         // Nothing to change in a hive that does not exist: do not create it.
-        if ((access == KeyAccess::Write || access == KeyAccess::WriteBelow) && !QFileInfo(target.hive).isFile())
+        if ((access == KeyAccess::Write || access == KeyAccess::WriteBelow)
+            && !QFileInfo(target.hive).isFile())
             return RegStatus::NotFound;
         hive.emplace(target.hive);
         const RegStatus opened = access == KeyAccess::Read ? hive->OpenForRead() : hive->OpenForWrite();
         if (opened != RegStatus::Ok)
             return opened;
-        const std::optional<qint64> key =
-            access == KeyAccess::Create ? hive->CreateKey(target.components) : hive->FindKey(target.components);
+        const std::optional<qint64> key = access == KeyAccess::Create ? hive->CreateKey(target.components)
+                                                                      : hive->FindKey(target.components);
         if (!key)
             return access == KeyAccess::Create ? RegStatus::Failed : RegStatus::NotFound;
         id = *key;
@@ -429,7 +437,7 @@ bool CRegistry::KeyExists(RegRoot root, const QString& path)
 }
 
 RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& name, quint32 type,
-    const QByteArray& data)
+                              const QByteArray& data)
 {
     if (name.size() > kMaxValueNameLength)
         return RegStatus::Invalid;
@@ -438,8 +446,8 @@ RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& 
         return rs;
     // An existing value keeps its place and the case of its name.
     CStatement st(key.Db(),
-        "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
-        " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+                  "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+                  " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
     st.BindInt(1, key.id);
     st.BindText(2, name);
     st.BindText(3, Fold(name));
@@ -451,7 +459,7 @@ RegStatus CRegistry::SetValue(RegRoot root, const QString& path, const QString& 
 }
 
 RegStatus CRegistry::QueryValue(RegRoot root, const QString& path, const QString& name, quint32* type,
-    QByteArray* data)
+                                QByteArray* data)
 {
     COpenKey key;
     if (const RegStatus rs = key.Open(root, path, KeyAccess::Read); rs != RegStatus::Ok)
@@ -527,7 +535,8 @@ RegStatus CRegistry::DeleteKey(RegRoot root, const QString& path)
 
     std::vector<qint64> ids;
     {
-        CStatement tree(hive.Db(),
+        CStatement tree(
+            hive.Db(),
             "WITH RECURSIVE t(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent = t.id)"
             " SELECT id FROM t");
         tree.BindInt(1, key.id);

@@ -58,15 +58,16 @@ public:
     // Creates the key when missing and writes the value (replacing its type and
     // data when it exists; its stored name keeps its case).
     static RegStatus SetValue(RegRoot root, const QString& path, const QString& name, quint32 type,
-        const QByteArray& data);
+                              const QByteArray& data);
     // type and data may be null.
     static RegStatus QueryValue(RegRoot root, const QString& path, const QString& name, quint32* type,
-        QByteArray* data);
+                                QByteArray* data);
     static RegStatus DeleteValue(RegRoot root, const QString& path, const QString& name);
 
     // Direct subkey names (sorted case-insensitively) and values (in the order
     // they were first written) of one key; either pointer may be null.
-    static RegStatus EnumKey(RegRoot root, const QString& path, QStringList* subkeys, QList<RegValue>* values);
+    static RegStatus EnumKey(RegRoot root, const QString& path, QStringList* subkeys,
+                             QList<RegValue>* values);
 
     // Deletes the key with all its subkeys and values. A root cannot be
     // deleted (Invalid), nor can HKCR's own key.

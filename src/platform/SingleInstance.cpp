@@ -19,12 +19,14 @@ constexpr int kConnectTimeoutMs = 2000;
 
 CSingleInstance::CSingleInstance() : m_handler(std::make_shared<std::function<void()>>()) {}
 
-CSingleInstance::~CSingleInstance() { Release(); }
+CSingleInstance::~CSingleInstance()
+{
+    Release();
+}
 
 QString CSingleInstance::ServerName()
 {
-    const QString name =
-        QStringLiteral("NorvexSetup-%1-%2").arg(kWizardMark).arg(quint64(::getuid()));
+    const QString name = QStringLiteral("NorvexSetup-%1-%2").arg(kWizardMark).arg(quint64(::getuid()));
     const QString folder = TempFolder();
     // A socket path must fit sockaddr_un; Qt's own place is the fallback.
     const QString full = folder + name;
@@ -79,7 +81,10 @@ bool CSingleInstance::Claim()
     return true;
 }
 
-bool CSingleInstance::IsClaimed() const { return m_server != nullptr; }
+bool CSingleInstance::IsClaimed() const
+{
+    return m_server != nullptr;
+}
 
 void CSingleInstance::SetShowRequestHandler(std::function<void()> handler)
 {

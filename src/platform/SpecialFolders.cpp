@@ -6,11 +6,11 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace PLATFORM {
 namespace {
@@ -90,7 +90,8 @@ SpecialFolderSet ResolveSpecialFolders(const FolderEnvironment& env)
     f.quickLaunch = f.appData + "Microsoft/Internet Explorer/Quick Launch/";
 
     f.userHive = f.configHome + "norvex/registry/user.db";
-    f.machineHive = machine ? root + "/var/lib/norvex/registry/machine.db" : f.dataHome + "norvex/registry/machine.db";
+    f.machineHive =
+        machine ? root + "/var/lib/norvex/registry/machine.db" : f.dataHome + "norvex/registry/machine.db";
 
     if (sandbox)
         f.temp = root + QStringLiteral("/tmp/norvex-%1/").arg(env.uid);
@@ -136,31 +137,70 @@ SpecialFolderSet Current(bool withUserDirs = false)
 
 }  // namespace
 
-Scope CurrentScope() { return Current().scope; }
+Scope CurrentScope()
+{
+    return Current().scope;
+}
 
-QString SandboxRoot() { return CleanSandboxRoot(qEnvironmentVariable("NORVEX_ROOT")); }
+QString SandboxRoot()
+{
+    return CleanSandboxRoot(qEnvironmentVariable("NORVEX_ROOT"));
+}
 
-QString HomeFolder() { return Current().home; }
+QString HomeFolder()
+{
+    return Current().home;
+}
 
-QString ConfigHome() { return Current().configHome; }
+QString ConfigHome()
+{
+    return Current().configHome;
+}
 
-QString DataHome() { return Current().dataHome; }
+QString DataHome()
+{
+    return Current().dataHome;
+}
 
-QString ProgramFilesFolder() { return Current().programFiles; }
+QString ProgramFilesFolder()
+{
+    return Current().programFiles;
+}
 
-QString AppDataFolder() { return Current().appData; }
+QString AppDataFolder()
+{
+    return Current().appData;
+}
 
-QString ProgramsMenuFolder() { return Current().programsMenu; }
+QString ProgramsMenuFolder()
+{
+    return Current().programsMenu;
+}
 
-QString StartupFolder() { return Current().startup; }
+QString StartupFolder()
+{
+    return Current().startup;
+}
 
-QString DesktopFolder() { return Current(true).desktop; }
+QString DesktopFolder()
+{
+    return Current(true).desktop;
+}
 
-QString QuickLaunchFolder() { return Current().quickLaunch; }
+QString QuickLaunchFolder()
+{
+    return Current().quickLaunch;
+}
 
-QString UserHivePath() { return Current().userHive; }
+QString UserHivePath()
+{
+    return Current().userHive;
+}
 
-QString MachineHivePath() { return Current().machineHive; }
+QString MachineHivePath()
+{
+    return Current().machineHive;
+}
 
 QString TempFolder()
 {

@@ -14,7 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-QString GetTempDirectory() { return PLATFORM::TempFolder(); }
+QString GetTempDirectory()
+{
+    return PLATFORM::TempFolder();
+}
 
 QString CreateTempFileName(const QString& prefix)
 {
@@ -34,9 +37,9 @@ QString CreateTempFileName(const QString& prefix)
         struct stat held {};
         struct stat named {};
         // Between creation and lock another run may have swept the file away.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-            ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino &&
-            held.st_dev == named.st_dev)
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0
+            && ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino
+            && held.st_dev == named.st_dev)
             return QFile::decodeName(name);
         ::close(fd);
     }
@@ -59,8 +62,8 @@ void RemoveStaleTempFiles()
         if (fd < 0)
             continue;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(path.constData());
         ::close(fd);
     }

@@ -1,11 +1,11 @@
 #include "platform/WindowMarkers.h"
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <xcb/xcb.h>
 
 namespace PLATFORM {
 namespace {
@@ -54,7 +54,8 @@ private:
 xcb_atom_t Atom(xcb_connection_t* c, const char* name, bool onlyIfExists)
 {
     auto reply = Own(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, onlyIfExists ? 1 : 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+        c, xcb_intern_atom(c, onlyIfExists ? 1 : 0, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr));
     return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -68,8 +69,8 @@ std::vector<xcb_window_t> Roots(xcb_connection_t* c)
 
 // The first window of the list whose label matches; the property requests go
 // out together so a long list costs one round trip.
-xcb_window_t FirstLabelled(xcb_connection_t* c, const std::vector<xcb_window_t>& windows, xcb_atom_t labelAtom,
-                           std::int32_t label)
+xcb_window_t FirstLabelled(xcb_connection_t* c, const std::vector<xcb_window_t>& windows,
+                           xcb_atom_t labelAtom, std::int32_t label)
 {
     std::vector<xcb_get_property_cookie_t> cookies;
     cookies.reserve(windows.size());
@@ -81,7 +82,8 @@ xcb_window_t FirstLabelled(xcb_connection_t* c, const std::vector<xcb_window_t>&
         auto reply = Own(xcb_get_property_reply(c, cookies[i], nullptr));
         if (found != XCB_WINDOW_NONE || !reply)
             continue;
-        if (reply->type == XCB_ATOM_CARDINAL && reply->format == 32 && xcb_get_property_value_length(reply.get()) >= 4) {
+        if (reply->type == XCB_ATOM_CARDINAL && reply->format == 32
+            && xcb_get_property_value_length(reply.get()) >= 4) {
             std::int32_t value;
             std::memcpy(&value, xcb_get_property_value(reply.get()), sizeof value);
             if (value == label)
@@ -96,7 +98,8 @@ std::vector<xcb_window_t> ClientList(xcb_connection_t* c, xcb_window_t root)
     const xcb_atom_t atom = Atom(c, "_NET_CLIENT_LIST", true);
     if (atom == XCB_ATOM_NONE)
         return {};
-    auto reply = Own(xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom, XCB_ATOM_WINDOW, 0, 1u << 16), nullptr));
+    auto reply = Own(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom, XCB_ATOM_WINDOW, 0, 1u << 16), nullptr));
     if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32)
         return {};
     const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
@@ -156,7 +159,8 @@ bool WindowExists(std::uint32_t window)
     Connection conn;
     if (!conn)
         return false;
-    auto reply = Own(xcb_get_window_attributes_reply(conn.get(), xcb_get_window_attributes(conn.get(), window), nullptr));
+    auto reply = Own(
+        xcb_get_window_attributes_reply(conn.get(), xcb_get_window_attributes(conn.get(), window), nullptr));
     return reply != nullptr;
 }
 
@@ -178,8 +182,9 @@ bool RequestWindowClose(std::uint32_t window)
     event.data.data32[1] = XCB_CURRENT_TIME;
     // An empty event mask delivers the message to the window's owner, as the
     // window manager's own close request is delivered.
-    auto error = Own(xcb_request_check(
-        c, xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event))));
+    auto error = Own(xcb_request_check(c,
+                                       xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                                                              reinterpret_cast<const char*>(&event))));
     return !error;
 }
 
@@ -194,8 +199,9 @@ bool SetWindowLabel(std::uint32_t window, std::int32_t label)
     const xcb_atom_t atom = Atom(c, kLabelAtom, false);
     if (atom == XCB_ATOM_NONE)
         return false;
-    auto error = Own(xcb_request_check(
-        c, xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, window, atom, XCB_ATOM_CARDINAL, 32, 1, &label)));
+    auto error = Own(xcb_request_check(c,
+                                       xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, window, atom,
+                                                                   XCB_ATOM_CARDINAL, 32, 1, &label)));
     return !error;
 }
 

@@ -44,7 +44,7 @@ bool CCompanionEditor::InstallCompanionEditor(bool agreed)
     if (!agreed
         && m_messageBox.Show(QString::fromUtf16(kQuestion), QString(), MessageIcon::Question,
                              MessageButtons::YesNo)
-               != MessageAnswer::Yes)
+            != MessageAnswer::Yes)
         return false;
 
     // Without a private temporary folder there is nowhere safe to put them.

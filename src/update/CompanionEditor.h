@@ -3,8 +3,8 @@
 // that carry its own installer.
 #pragma once
 
-#include "engine/InstallEngine.h"
 #include "app/MessageBox.h"
+#include "engine/InstallEngine.h"
 
 #include <QString>
 

@@ -9,12 +9,6 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <curl/curl.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -22,6 +16,11 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -144,8 +143,8 @@ private:
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* self)
     {
         return static_cast<CTransfer*>(self)->OnHeader(QByteArray(data, qsizetype(size * count)))
-                   ? size * count
-                   : 0;
+            ? size * count
+            : 0;
     }
     static size_t BodyCallback(char* data, size_t size, size_t count, void* self)
     {
@@ -312,7 +311,7 @@ bool CTransfer::IsUpToDate() const
         return false;
     struct stat st {};
     const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && qint64(st.st_size) == m_expected
-                      && qint64(st.st_mtim.tv_sec) == *m_serverTime && st.st_mtim.tv_nsec == 0;
+        && qint64(st.st_mtim.tv_sec) == *m_serverTime && st.st_mtim.tv_nsec == 0;
     ::close(fd);
     return same;
 }
@@ -460,8 +459,8 @@ std::optional<HttpDate> ParseHttpDate(const QString& value)
 
 std::optional<qint64> HttpDateToUnixTime(const HttpDate& d)
 {
-    if (d.year < 1900 || d.year > 3000 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31
-        || d.hour < 0 || d.hour > 23 || d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59)
+    if (d.year < 1900 || d.year > 3000 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour < 0
+        || d.hour > 23 || d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59)
         return std::nullopt;
     const qint64 days = DaysFromCivil(d.year, unsigned(d.month), 1) + (d.day - 1);
     return days * 86400 + d.hour * 3600 + d.minute * 60 + d.second;

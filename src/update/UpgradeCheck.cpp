@@ -10,9 +10,9 @@
 
 #include <QFile>
 
-#include <sys/stat.h>
-
 #include <string_view>
+
+#include <sys/stat.h>
 
 namespace {
 

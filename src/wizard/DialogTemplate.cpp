@@ -33,7 +33,8 @@ int MulDiv(int value, int numerator, int denominator)
 {
     const long long product = static_cast<long long>(value) * numerator;
     const long long half = denominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
+    return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                         : -((-product + half) / denominator));
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 // and commands are in WizardPages.cpp.
 #include "wizard/NorvexSetupDlg.h"
 
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/NorvexSetupApp.h"
 #include "app/TextFormat.h"
+#include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"
 
 #include <QCloseEvent>
@@ -115,8 +115,8 @@ void CNorvexSetupDlg::CreateControls()
     m_folder.setReadOnly(true);
 
     const std::pair<CONTROL::CButtonST*, int> commands[] = {
-        {&m_primary, IdPrimary},         {&m_secondary, IdSecondary},       {&m_close, IdClose},
-        {&m_browse, IdBrowse},           {&m_firstOption, IdFirstOption},   {&m_secondOption, IdSecondOption},
+        {&m_primary, IdPrimary},         {&m_secondary, IdSecondary},     {&m_close, IdClose},
+        {&m_browse, IdBrowse},           {&m_firstOption, IdFirstOption}, {&m_secondOption, IdSecondOption},
         {&m_licenceLink, IdLicenceLink}, {&m_privacyLink, IdPrivacyLink},
     };
     for (const auto& [button, id] : commands) {
@@ -207,7 +207,8 @@ void CNorvexSetupDlg::FitTitle()
     constexpr int kSmallestOneLine = 26;
     QFont font = m_titleFont;
     const QString title = m_title.text();
-    while (font.pixelSize() > kSmallestOneLine && QFontMetrics(font).horizontalAdvance(title) > m_title.width())
+    while (font.pixelSize() > kSmallestOneLine
+           && QFontMetrics(font).horizontalAdvance(title) > m_title.width())
         font.setPixelSize(font.pixelSize() - 1);
     const QRect box(0, 0, m_title.width(), 100000);
     while (font.pixelSize() > m_bodyFont.pixelSize()
@@ -253,7 +254,8 @@ QIcon CNorvexSetupDlg::ProgramIcon()
         arrow.lineTo(s * 0.22, s * 0.80);
         arrow.lineTo(s * 0.78, s * 0.80);
         arrow.lineTo(s * 0.78, s * 0.66);
-        painter.setPen(QPen(QColor(227, 227, 227), qMax(1.5, s / 12.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(
+            QPen(QColor(227, 227, 227), qMax(1.5, s / 12.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(arrow);
         painter.end();
         icon.addPixmap(pixmap);
@@ -261,7 +263,8 @@ QIcon CNorvexSetupDlg::ProgramIcon()
     return icon;
 }
 
-void CNorvexSetupDlg::LayoutButtons(const std::optional<QString>& primary, const std::optional<QString>& secondary)
+void CNorvexSetupDlg::LayoutButtons(const std::optional<QString>& primary,
+                                    const std::optional<QString>& secondary)
 {
     const int width = this->width();
     const int w1 = m_primary.width();

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "app/ProcedureView.h"
-#include "engine/RunMode.h"
 #include "app/WorkProcedures.h"
+#include "engine/RunMode.h"
 #include "update/CompanionEditor.h"
 #include "update/UpgradeCheck.h"
 #include "update/WizardWindow.h"

@@ -1,14 +1,13 @@
 // The wizard's pages and commands: what each page of each run mode shows, and
 // what the buttons, option boxes, links and folder picker do on it.
-#include "wizard/NorvexSetupDlg.h"
-
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/TextFormat.h"
 #include "app/WorkProcedures.h"
 #include "common/PumpMessages.h"
+#include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"
 #include "wizard/DownloadProgressDialog.h"
+#include "wizard/NorvexSetupDlg.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -92,7 +91,8 @@ CNorvexSetupDlg::PageContent CNorvexSetupDlg::ContentOf(RunMode mode, int page)
         case 1:
             c.description = FormatMessage(1307, {m});
             c.stepLine = FormatMessage(1308, {QString::number(kAnnouncedSpace)});
-            c.first = {m_engine->Manifest.info.url.size() >= kShortestUpgradeUrl, GetTextString(1324), false, false};
+            c.first = {m_engine->Manifest.info.url.size() >= kShortestUpgradeUrl, GetTextString(1324), false,
+                       false};
             c.folder = true;
             c.primary = next;
             c.secondary = cancel;
@@ -269,18 +269,31 @@ void CNorvexSetupDlg::ApplyPage(const PageContent& c)
 void CNorvexSetupDlg::OnCommand(int id)
 {
     switch (id) {
-    case IdPrimary: OnPrimary(); break;
-    case IdSecondary: OnSecondary(); break;
+    case IdPrimary:
+        OnPrimary();
+        break;
+    case IdSecondary:
+        OnSecondary();
+        break;
     case IdClose:
         if (m_close.isEnabled())
             Close(false);
         break;
     case IdFirstOption:
-    case IdSecondOption: OnOptionBox(id); break;
-    case IdLicenceLink: OpenLink(LicenceUrl(GetSystemLanguageId())); break;
-    case IdPrivacyLink: OpenLink(PrivacyUrl(GetSystemLanguageId())); break;
-    case IdBrowse: OnBrowse(); break;
-    default: break;
+    case IdSecondOption:
+        OnOptionBox(id);
+        break;
+    case IdLicenceLink:
+        OpenLink(LicenceUrl(GetSystemLanguageId()));
+        break;
+    case IdPrivacyLink:
+        OpenLink(PrivacyUrl(GetSystemLanguageId()));
+        break;
+    case IdBrowse:
+        OnBrowse();
+        break;
+    default:
+        break;
     }
 }
 
@@ -298,7 +311,9 @@ void CNorvexSetupDlg::OnPrimary()
     switch (mode) {
     case RunMode::Install:
         switch (m_page) {
-        case 0: ShowPage(mode, 2); break;
+        case 0:
+            ShowPage(mode, 2);
+            break;
         case 1:
             if (first && m_firstOption.isVisible() && CheckForUpgrade())
                 Close(true);
@@ -309,9 +324,15 @@ void CNorvexSetupDlg::OnPrimary()
             if (m_procedures.CheckRunningProgram())
                 m_procedures.Install();
             break;
-        case 3: ShowPage(mode, 4); break;
-        case 4: CreateShortcutsAndShow(5); break;
-        case 5: m_procedures.FinishActions(first, second); break;
+        case 3:
+            ShowPage(mode, 4);
+            break;
+        case 4:
+            CreateShortcutsAndShow(5);
+            break;
+        case 5:
+            m_procedures.FinishActions(first, second);
+            break;
         }
         break;
     case RunMode::Upgrade:
@@ -325,9 +346,15 @@ void CNorvexSetupDlg::OnPrimary()
                     m_procedures.Repair();
             }
             break;
-        case 1: ShowPage(mode, 2); break;
-        case 2: CreateShortcutsAndShow(3); break;
-        case 3: m_procedures.FinishActions(first, second); break;
+        case 1:
+            ShowPage(mode, 2);
+            break;
+        case 2:
+            CreateShortcutsAndShow(3);
+            break;
+        case 3:
+            m_procedures.FinishActions(first, second);
+            break;
         }
         break;
     case RunMode::Uninstall:
@@ -339,16 +366,24 @@ void CNorvexSetupDlg::OnPrimary()
             else
                 m_procedures.HandOverRemoval();
             break;
-        case 1: m_procedures.Remove(); break;
-        case 2: ShowPage(mode, 3); break;
+        case 1:
+            m_procedures.Remove();
+            break;
+        case 2:
+            ShowPage(mode, 3);
+            break;
         case 3:
             if (second)
                 m_procedures.RemoveUserData();
             else
                 Close(true);
             break;
-        case 4: ShowPage(mode, 5); break;
-        case 5: Close(true); break;
+        case 4:
+            ShowPage(mode, 5);
+            break;
+        case 5:
+            Close(true);
+            break;
         }
         break;
     }
@@ -359,8 +394,8 @@ void CNorvexSetupDlg::RepairFromRemoval()
     // The removal stages carry no package, so a repair would fail at its
     // first file; the user is told where a repair comes from instead.
     if (m_engine->PackagePath.isEmpty()) {
-        m_messageBox.Show(RepairNeedsInstallerText(GetSystemLanguageId()), QString(), MessageIcon::Information,
-                          MessageButtons::Ok);
+        m_messageBox.Show(RepairNeedsInstallerText(GetSystemLanguageId()), QString(),
+                          MessageIcon::Information, MessageButtons::Ok);
         return;
     }
     m_engine->Mode = RunMode::Repair;
@@ -373,10 +408,18 @@ void CNorvexSetupDlg::OnSecondary()
     switch (mode) {
     case RunMode::Install:
         switch (m_page) {
-        case 0: Close(false); break;
-        case 1: ShowPage(mode, 0); break;
-        case 2: ShowPage(mode, 1); break;
-        case 3: ConfirmCancel(); break;
+        case 0:
+            Close(false);
+            break;
+        case 1:
+            ShowPage(mode, 0);
+            break;
+        case 2:
+            ShowPage(mode, 1);
+            break;
+        case 3:
+            ConfirmCancel();
+            break;
         }
         break;
     case RunMode::Upgrade:
@@ -457,7 +500,8 @@ void CNorvexSetupDlg::InstallCompanionEditor(bool agreed)
 
 QString CNorvexSetupDlg::PickFolder(const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(this, GetTextString(1323), startFolder, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(this, GetTextString(1323), startFolder,
+                                             QFileDialog::ShowDirsOnly);
 }
 
 void CNorvexSetupDlg::OpenLink(const QUrl& url)
@@ -469,21 +513,24 @@ QUrl CNorvexSetupDlg::LicenceUrl(quint16 languageId)
 {
     const bool chinese = (languageId & 0x3FF) == kLangChinesePrimary;
     return QUrl(QStringLiteral("https://") + QLatin1String(kPublisherHost)
-                + (chinese ? QStringLiteral("/about/index.aspx?sign=license") : QStringLiteral("/tessaly/eula/eula.html")));
+                + (chinese ? QStringLiteral("/about/index.aspx?sign=license")
+                           : QStringLiteral("/tessaly/eula/eula.html")));
 }
 
 QUrl CNorvexSetupDlg::PrivacyUrl(quint16 languageId)
 {
     const bool chinese = (languageId & 0x3FF) == kLangChinesePrimary;
     return QUrl(QStringLiteral("https://") + QLatin1String(kPublisherHost)
-                + (chinese ? QStringLiteral("/about/index.aspx?sign=privacy") : QStringLiteral("/tessaly/eula/eups.html")));
+                + (chinese ? QStringLiteral("/about/index.aspx?sign=privacy")
+                           : QStringLiteral("/tessaly/eula/eups.html")));
 }
 
 QString CNorvexSetupDlg::RepairNeedsInstallerText(quint16 languageId)
 {
     if ((languageId & 0x3FF) != kLangChinesePrimary)
-        return QStringLiteral("The uninstaller cannot repair the product. To repair it, run the product's "
-                              "installer again.");
+        return QStringLiteral(
+            "The uninstaller cannot repair the product. To repair it, run the product's "
+            "installer again.");
     if (languageId == kLangChineseTaiwan)
         return QStringLiteral("解除安裝程式無法修復本產品。如需修復，請重新執行本產品的安裝程式。");
     return QStringLiteral("卸载程序无法修复本产品。如需修复，请重新运行本产品的安装程序。");

@@ -1,7 +1,8 @@
 // Switches, the path argument and the file-name rule.
-#include "app/CommandLine.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
+
+#include "app/CommandLine.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +22,10 @@ struct ParseCase {
     QString logPath = {};
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CommandLineParse : public testing::TestWithParam<ParseCase> {};
 
@@ -48,38 +52,60 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"UnknownDashSwitchIgnored", {"-foo"}, kSetup, RunMode::Install, {}},
         ParseCase{"UnknownSwitchKeepsEarlierMode", {"-repair", "-foo"}, kSetup, RunMode::Repair, {}},
         ParseCase{"LastSwitchWins", {"-install", "-repair"}, kSetup, RunMode::Repair, {}},
-        ParseCase{"DoUninstallWithPath", {"-douninstall", kManifest}, kSetup, RunMode::DoUninstall,
-                  kManifest},
-        ParseCase{"SlashPathIsNotASwitch", {"/upgrades/x.xml"}, kSetup, RunMode::Install,
-                  "/upgrades/x.xml"},
+        ParseCase{
+            "DoUninstallWithPath", {"-douninstall", kManifest}, kSetup, RunMode::DoUninstall, kManifest},
+        ParseCase{"SlashPathIsNotASwitch", {"/upgrades/x.xml"}, kSetup, RunMode::Install, "/upgrades/x.xml"},
         ParseCase{"SlashNamedLikeSwitchPlusFolder", {"/repair/"}, kSetup, RunMode::Install, "/repair/"},
         ParseCase{"SlashAlone", {"/"}, kSetup, RunMode::Install, "/"},
         ParseCase{"DashAloneIgnored", {"-"}, kSetup, RunMode::Install, {}},
-        ParseCase{"QuotedPath", {"-uninstall", "\"/tmp/a b/uninstall.xml\""}, kSetup,
-                  RunMode::Uninstall, "/tmp/a b/uninstall.xml"},
+        ParseCase{"QuotedPath",
+                  {"-uninstall", "\"/tmp/a b/uninstall.xml\""},
+                  kSetup,
+                  RunMode::Uninstall,
+                  "/tmp/a b/uninstall.xml"},
         ParseCase{"SeveralQuotesBothEnds", {"\"\"/x/y\"\"\""}, kSetup, RunMode::Install, "/x/y"},
         ParseCase{"InnerQuotesKept", {"/x/\"y\"/z"}, kSetup, RunMode::Install, "/x/\"y\"/z"},
-        ParseCase{"LastPathWins", {"/a.xml", "-douninstall", "/b.xml"}, kSetup,
-                  RunMode::DoUninstall, "/b.xml"},
+        ParseCase{
+            "LastPathWins", {"/a.xml", "-douninstall", "/b.xml"}, kSetup, RunMode::DoUninstall, "/b.xml"},
         ParseCase{"FileNameRuleOverridesSwitch", {"-install"}, kInstalledCopy, RunMode::Uninstall, {}},
-        ParseCase{"FileNameRuleOverridesDoUninstall", {"-douninstall", kManifest}, kInstalledCopy,
-                  RunMode::Uninstall, kManifest},
-        ParseCase{"FileNameRuleInFolderName", {}, "/x/uninstall.exe.d/norvexsetup",
-                  RunMode::Uninstall, {}},
-        ParseCase{"RemovalCopyKeepsItsSwitch", {"-douninstall", kManifest},
-                  "/run/user/1000/norvex/UNa1b2c3.tmp.exe", RunMode::DoUninstall, kManifest},
+        ParseCase{"FileNameRuleOverridesDoUninstall",
+                  {"-douninstall", kManifest},
+                  kInstalledCopy,
+                  RunMode::Uninstall,
+                  kManifest},
+        ParseCase{"FileNameRuleInFolderName", {}, "/x/uninstall.exe.d/norvexsetup", RunMode::Uninstall, {}},
+        ParseCase{"RemovalCopyKeepsItsSwitch",
+                  {"-douninstall", kManifest},
+                  "/run/user/1000/norvex/UNa1b2c3.tmp.exe",
+                  RunMode::DoUninstall,
+                  kManifest},
         ParseCase{"SilentDash", {"-silent"}, kSetup, RunMode::Install, {}, true},
         ParseCase{"SilentSlashAnyCase", {"/SILENT", "-repair"}, kSetup, RunMode::Repair, {}, true},
         ParseCase{"SilentWithFileNameRule", {"-Silent"}, kInstalledCopy, RunMode::Uninstall, {}, true},
-        ParseCase{"LogTakesTheNextArgument", {"-log", "/var/tmp/run.log", "-silent"}, kSetup, RunMode::Install, {},
-                  true, "/var/tmp/run.log"},
-        ParseCase{"LogSlashAnyCaseWithPath", {"/LOG", "run.log", "/opt/x"}, kSetup, RunMode::Install, "/opt/x",
-                  false, "run.log"},
-        ParseCase{"LogValueThatLooksLikeASwitch", {"-log", "-repair"}, kSetup, RunMode::Install, {}, false,
+        ParseCase{"LogTakesTheNextArgument",
+                  {"-log", "/var/tmp/run.log", "-silent"},
+                  kSetup,
+                  RunMode::Install,
+                  {},
+                  true,
+                  "/var/tmp/run.log"},
+        ParseCase{"LogSlashAnyCaseWithPath",
+                  {"/LOG", "run.log", "/opt/x"},
+                  kSetup,
+                  RunMode::Install,
+                  "/opt/x",
+                  false,
+                  "run.log"},
+        ParseCase{"LogValueThatLooksLikeASwitch",
+                  {"-log", "-repair"},
+                  kSetup,
+                  RunMode::Install,
+                  {},
+                  false,
                   "-repair"},
         ParseCase{"LogWithoutValueIgnored", {"-repair", "-log"}, kSetup, RunMode::Repair, {}, false, {}},
-        ParseCase{"LastLogWins", {"-log", "a.log", "-log", "b.log"}, kSetup, RunMode::Install, {}, false,
-                  "b.log"}),
+        ParseCase{
+            "LastLogWins", {"-log", "a.log", "-log", "b.log"}, kSetup, RunMode::Install, {}, false, "b.log"}),
     TESTS::CaseName());
 
 // Help, double dashes, the log file and the switches no name matched.
@@ -95,7 +121,10 @@ struct SwitchCase {
     RunMode mode = RunMode::Install;
 };
 
-void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SwitchCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CommandLineSwitches : public testing::TestWithParam<SwitchCase> {};
 
@@ -122,14 +151,27 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"SlashQuestionMark", {"/?"}, true, false, {}, {}, {}, {}},
         SwitchCase{"DoubleDashSilent", {"--silent", "/tmp/p"}, false, true, {}, {}, {}, "/tmp/p"},
         SwitchCase{"DoubleDashMode", {"--REPAIR"}, false, false, {}, {}, {}, {}, RunMode::Repair},
-        SwitchCase{"LogTakesTheNextArgument", {"-log", "/tmp/a b.log", "-silent"}, false, true,
-                   "/tmp/a b.log", {}, {}, {}},
-        SwitchCase{"LogWithDoubleDashAndEquals", {"--log=/tmp/x.log"}, false, false, "/tmp/x.log", {}, {}, {}},
+        SwitchCase{"LogTakesTheNextArgument",
+                   {"-log", "/tmp/a b.log", "-silent"},
+                   false,
+                   true,
+                   "/tmp/a b.log",
+                   {},
+                   {},
+                   {}},
+        SwitchCase{
+            "LogWithDoubleDashAndEquals", {"--log=/tmp/x.log"}, false, false, "/tmp/x.log", {}, {}, {}},
         SwitchCase{"SlashLog", {"/log", "x.log", "/opt/p"}, false, false, "x.log", {}, {}, "/opt/p"},
         SwitchCase{"LogLastHasNoFile", {"-silent", "--log"}, false, true, {}, {}, "--log", {}},
         SwitchCase{"LogWithEmptyEquals", {"--log="}, false, false, {}, {}, "--log=", {}},
-        SwitchCase{"UnknownSwitchesKeptInOrder", {"-silnet", "--", "-", "--x=1"}, false, false, {},
-                   {"-silnet", "--", "-", "--x=1"}, {}, {}},
+        SwitchCase{"UnknownSwitchesKeptInOrder",
+                   {"-silnet", "--", "-", "--x=1"},
+                   false,
+                   false,
+                   {},
+                   {"-silnet", "--", "-", "--x=1"},
+                   {},
+                   {}},
         SwitchCase{"ValueOnAFlagIsUnknown", {"--silent=yes"}, false, false, {}, {"--silent=yes"}, {}, {}},
         SwitchCase{"UnknownSlashFormIsAPath", {"/silnet"}, false, false, {}, {}, {}, "/silnet"}),
     TESTS::CaseName());
@@ -165,8 +207,7 @@ TEST(CommandLine, ModulePathFallsBackToTheRunningExecutable)
 {
     const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     // Started through PATH: argument 0 is a bare name that is no file here.
-    EXPECT_EQ(CCommandLine::ResolveModulePath(QStringLiteral("norvexsetup"), TESTS::SandboxRoot()),
-              running);
+    EXPECT_EQ(CCommandLine::ResolveModulePath(QStringLiteral("norvexsetup"), TESTS::SandboxRoot()), running);
     // A folder is not the executable either.
     EXPECT_EQ(CCommandLine::ResolveModulePath(QStringLiteral("home"), TESTS::SandboxRoot()), running);
 }

@@ -3,15 +3,16 @@
 // temporary file behind.
 #include "StartupSupport.h"
 
+#include "support/CaseName.h"
+#include "support/Process.h"
+#include "support/Sandbox.h"
+
 #include "app/EmbeddedPackage.h"
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
 #include "engine/InstallEngine.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
-#include "support/CaseName.h"
-#include "support/Process.h"
-#include "support/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,7 +97,10 @@ struct InstallerCase {
     bool succeeds;
 };
 
-void PrintTo(const InstallerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const InstallerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class InstallerRun : public testing::TestWithParam<InstallerCase> {};
 
@@ -108,7 +112,8 @@ TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
     if (HasFatalFailure())
         return;
     const QString setupCab = TESTS::SandboxPath(QStringLiteral("dl/setup.cab"));
-    const QByteArray setupCabBefore = QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
+    const QByteArray setupCabBefore =
+        QFileInfo(setupCab).isFile() ? TESTS::ReadFileBytes(setupCab) : QByteArray();
 
     // Unattended: a windowed run would wait for a person.
     const ProcessResult r = RunProcess(installer, {QStringLiteral("-silent")});
@@ -129,13 +134,13 @@ TEST_P(InstallerRun, EndsAsExpectedAndLeavesNoTemporaryFile)
 INSTANTIATE_TEST_SUITE_P(
     Cases, InstallerRun,
     testing::Values(
-        InstallerCase{"AttachedPackage",
-                      [](const QString& installer) { Attach(SamplePackage(), installer); }, true},
+        InstallerCase{"AttachedPackage", [](const QString& installer) { Attach(SamplePackage(), installer); },
+                      true},
         InstallerCase{"MarkerWithSetupCabBeside",
                       [](const QString& installer) {
                           ASSERT_TRUE(QFile::copy(kSetupExe, installer));
-                          ASSERT_TRUE(QFile::copy(SamplePackage(),
-                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                          ASSERT_TRUE(QFile::copy(
+                              SamplePackage(), QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
                       },
                       true},
         InstallerCase{"MarkerWithoutSetupCab",
@@ -147,33 +152,44 @@ INSTANTIATE_TEST_SUITE_P(
                           QDir().mkpath(QFileInfo(installer).path() + QStringLiteral("/setup.cab"));
                       },
                       false},
-        InstallerCase{"UpperCaseDigestText",
-                      [](const QString& installer) {
-                          const QString package = SamplePackage();
-                          const QString attached = Attach(package, TESTS::SandboxPath(QStringLiteral("work/inst")));
-                          std::vector<PLATFORM::ResourceSource> resources(2);
-                          resources[0] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
-                          resources[1] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kDigestId, 0,
-                                          GetMD5OfFile(package).toUpper().toLatin1(), {}};
-                          QString error;
-                          // Attaching again replaces the pair norvex-pack attached.
-                          ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(attached, resources, installer, &error))
-                              << error.toStdString();
-                      },
-                      false},
+        InstallerCase{
+            "UpperCaseDigestText",
+            [](const QString& installer) {
+                const QString package = SamplePackage();
+                const QString attached = Attach(package, TESTS::SandboxPath(QStringLiteral("work/inst")));
+                std::vector<PLATFORM::ResourceSource> resources(2);
+                resources[0] = {
+                    CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
+                resources[1] = {CEmbeddedPackage::ResourceType(),
+                                CEmbeddedPackage::kDigestId,
+                                0,
+                                GetMD5OfFile(package).toUpper().toLatin1(),
+                                {}};
+                QString error;
+                // Attaching again replaces the pair norvex-pack attached.
+                ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(attached, resources, installer, &error))
+                    << error.toStdString();
+            },
+            false},
         InstallerCase{"TruncatedDigestText",
                       [](const QString& installer) {
                           const QString package = SamplePackage();
                           std::vector<PLATFORM::ResourceSource> resources(2);
-                          resources[0] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
-                          resources[1] = {CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kDigestId, 0,
-                                          GetMD5OfFile(package).toLower().left(31).toLatin1(), {}};
-                          ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(kSetupExe, resources, installer));
+                          resources[0] = {
+                              CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, 0, {}, package};
+                          resources[1] = {CEmbeddedPackage::ResourceType(),
+                                          CEmbeddedPackage::kDigestId,
+                                          0,
+                                          GetMD5OfFile(package).toLower().left(31).toLatin1(),
+                                          {}};
+                          ASSERT_TRUE(
+                              PLATFORM::CExecutableResources::Attach(kSetupExe, resources, installer));
                       },
                       false},
         InstallerCase{"PackageWithoutInstallXml",
                       [](const QString& installer) {
-                          Attach(HandMadePackage(QStringLiteral("noxml.cab"), {{QStringLiteral("readme.txt"), "hello"}}),
+                          Attach(HandMadePackage(QStringLiteral("noxml.cab"),
+                                                 {{QStringLiteral("readme.txt"), "hello"}}),
                                  installer);
                       },
                       false},
@@ -190,8 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
                           ASSERT_TRUE(QFile::copy(SamplePackage(), package));
                           DATABASE::CppSQLite3DB db;
                           ASSERT_TRUE(db.Open(package, true));
-                          db.Execute(QStringLiteral("update files set md5='00000000000000000000000000000000' "
-                                                    "where name='Install.xml';"));
+                          db.Execute(
+                              QStringLiteral("update files set md5='00000000000000000000000000000000' "
+                                             "where name='Install.xml';"));
                           db.Close();
                           Attach(package, installer);
                       },
@@ -201,7 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
                           Attach(SamplePackage(), installer);
                           PLATFORM::CExecutableResources resources;
                           ASSERT_TRUE(resources.Open(installer));
-                          const PLATFORM::ResourceEntry* package = FindAttached(resources, CEmbeddedPackage::kPackageId);
+                          const PLATFORM::ResourceEntry* package =
+                              FindAttached(resources, CEmbeddedPackage::kPackageId);
                           ASSERT_NE(package, nullptr);
                           FlipByte(installer, qint64(package->offset + package->size / 2));
                       },
@@ -225,8 +243,8 @@ INSTANTIATE_TEST_SUITE_P(
                           Attach(SamplePackage(), installer);
                           const qint64 size = QFileInfo(installer).size();
                           FlipByte(installer, size - 48 - 1);  // the directory's last byte
-                          ASSERT_TRUE(QFile::copy(SamplePackage(),
-                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                          ASSERT_TRUE(QFile::copy(
+                              SamplePackage(), QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
                       },
                       false},
         InstallerCase{"TruncatedFooterFallsBackToSetupCab",
@@ -234,8 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                           Attach(SamplePackage(), installer);
                           const qint64 size = QFileInfo(installer).size();
                           ASSERT_TRUE(QFile::resize(installer, size - 10));  // footer cut short
-                          ASSERT_TRUE(QFile::copy(SamplePackage(),
-                                                  QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
+                          ASSERT_TRUE(QFile::copy(
+                              SamplePackage(), QFileInfo(installer).path() + QStringLiteral("/setup.cab")));
                       },
                       true}),
     TESTS::CaseName());
@@ -337,7 +355,8 @@ TEST(InstallerWithoutDisplay, SaysSoAndEndsWithTheStartUpCode)
     const QString installer = TESTS::SandboxPath(QStringLiteral("dl/setup"));
     Attach(SamplePackage(), installer);
     const ProcessResult r = RunProcess(
-        installer, {}, {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY")});
+        installer, {},
+        {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("setup: no display"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("-silent")));

@@ -27,8 +27,7 @@ struct Locale {
 const Locale kLocales[] = {
     {"Simplified", "zh_CN.UTF-8", u"用法: norvexsetup [开关]", u"不显示窗口", u"未知的开关"},
     {"Traditional", "zh_TW.UTF-8", u"用法: norvexsetup [參數]", u"不顯示視窗", u"未知的參數"},
-    {"English", "en_US.UTF-8", u"Usage: norvexsetup [SWITCH]", u"run without a window",
-     u"unknown switch"},
+    {"English", "en_US.UTF-8", u"Usage: norvexsetup [SWITCH]", u"run without a window", u"unknown switch"},
 };
 
 QStringList LocaleEnvironment(const Locale& locale)
@@ -57,8 +56,14 @@ const HelpCase kHelpCases[] = {
     {"HelpInAnUnattendedRun", {"-silent", "-bogus", "--help"}},
 };
 
-void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
-void PrintTo(const Locale& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HelpCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+void PrintTo(const Locale& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class InstallerHelp : public testing::TestWithParam<std::tuple<HelpCase, Locale>> {};
 
@@ -76,15 +81,16 @@ TEST_P(InstallerHelp, ShowsTheSwitchListInTheMachinesLanguage)
                              "-log", "-help, -h, -?"})
         EXPECT_TRUE(r.out.contains(QLatin1String(name))) << name;
     EXPECT_EQ(r.err, QString());
-    EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList());
+    EXPECT_EQ(
+        QDir(TESTS::SandboxPath(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Spellings, InstallerHelp, testing::Combine(testing::ValuesIn(kHelpCases), testing::ValuesIn(kLocales)),
-    [](const testing::TestParamInfo<std::tuple<HelpCase, Locale>>& p) {
-        return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Spellings, InstallerHelp,
+                         testing::Combine(testing::ValuesIn(kHelpCases), testing::ValuesIn(kLocales)),
+                         [](const testing::TestParamInfo<std::tuple<HelpCase, Locale>>& p) {
+                             return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
+                         });
 
 // The sample product as an installer people would download.
 QString SampleInstaller()
@@ -93,18 +99,24 @@ QString SampleInstaller()
     QDir().mkpath(work);
     const QString package = work + QStringLiteral("/product.cab");
     const QString installer = work + QStringLiteral("/LabelCloudSetup");
-    ProcessResult r = TESTS::RunProcess(kPackExe,
-        {QStringLiteral("build"), QStringLiteral("--manifest"), TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
-         QStringLiteral("--source"), TESTS::FixturePath(QStringLiteral("sample/src")), QStringLiteral("--quiet"),
-         QStringLiteral("-o"), package});
+    ProcessResult r =
+        TESTS::RunProcess(kPackExe,
+                          {QStringLiteral("build"), QStringLiteral("--manifest"),
+                           TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
+                           QStringLiteral("--source"), TESTS::FixturePath(QStringLiteral("sample/src")),
+                           QStringLiteral("--quiet"), QStringLiteral("-o"), package});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = TESTS::RunProcess(kPackExe, {QStringLiteral("attach"), QStringLiteral("--template"), kSetupExe,
-                                     QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
+    r = TESTS::RunProcess(kPackExe,
+                          {QStringLiteral("attach"), QStringLiteral("--template"), kSetupExe,
+                           QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return installer;
 }
 
-QString InstallFolder() { return TESTS::SandboxPath(QStringLiteral("home/.local/opt/Tessaly/LabelCloud")); }
+QString InstallFolder()
+{
+    return TESTS::SandboxPath(QStringLiteral("home/.local/opt/Tessaly/LabelCloud"));
+}
 
 struct BadSwitchCase {
     const char* name;
@@ -121,7 +133,10 @@ const BadSwitchCase kBadSwitches[] = {
     {"LogWithoutFile", {"-silent", "-log"}, {"-log"}, true},
 };
 
-void PrintTo(const BadSwitchCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadSwitchCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class UnattendedBadSwitch : public testing::TestWithParam<std::tuple<BadSwitchCase, Locale>> {};
 
@@ -144,12 +159,11 @@ TEST_P(UnattendedBadSwitch, ExitsTwoNamingItAndInstallsNothing)
     EXPECT_FALSE(QFileInfo::exists(InstallFolder()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UnattendedBadSwitch,
-    testing::Combine(testing::ValuesIn(kBadSwitches), testing::ValuesIn(kLocales)),
-    [](const testing::TestParamInfo<std::tuple<BadSwitchCase, Locale>>& p) {
-        return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, UnattendedBadSwitch,
+                         testing::Combine(testing::ValuesIn(kBadSwitches), testing::ValuesIn(kLocales)),
+                         [](const testing::TestParamInfo<std::tuple<BadSwitchCase, Locale>>& p) {
+                             return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
+                         });
 
 // The GNU spellings do what the single-dash ones do.
 TEST(UnattendedSwitches, DoubleDashSilentAndLogInstall)
@@ -157,8 +171,9 @@ TEST(UnattendedSwitches, DoubleDashSilentAndLogInstall)
     const QString installer = SampleInstaller();
     const QString log = TESTS::SandboxPath(QStringLiteral("logs/run.log"));
     QDir().mkpath(TESTS::SandboxPath(QStringLiteral("logs")));
-    const ProcessResult r = TESTS::RunProcess(installer, {QStringLiteral("--silent"), QStringLiteral("--log"), log},
-                                              LocaleEnvironment(kLocales[2]));
+    const ProcessResult r =
+        TESTS::RunProcess(installer, {QStringLiteral("--silent"), QStringLiteral("--log"), log},
+                          LocaleEnvironment(kLocales[2]));
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(QFileInfo(InstallFolder() + QStringLiteral("/uninstall.xml")).isFile());
     // The file after --log is the log, never the installation folder.
@@ -170,11 +185,11 @@ TEST(UnattendedSwitches, DoubleDashSilentAndLogInstall)
 TEST(UnattendedSwitches, UnknownSwitchWithoutSilentIsNotAnError)
 {
     // Without a display the window run stops at once (a window would wait for a user).
-    const ProcessResult r =
-        TESTS::RunProcess(kSetupExe, {QStringLiteral("-bogus")},
-                          LocaleEnvironment(kLocales[2]) + QStringList{QStringLiteral("QT_QPA_PLATFORM"),
-                                                                       QStringLiteral("WAYLAND_DISPLAY")},
-                          60000);
+    const ProcessResult r = TESTS::RunProcess(
+        kSetupExe, {QStringLiteral("-bogus")},
+        LocaleEnvironment(kLocales[2])
+            + QStringList{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("WAYLAND_DISPLAY")},
+        60000);
     // It fails for want of a display, as it would without the switch, never on the switch.
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_FALSE(r.err.contains(QStringLiteral("unknown switch")));

@@ -1,11 +1,11 @@
-#include "app/MessageTable.h"
-
 #include "support/CaseName.h"
 
-#include <gtest/gtest.h>
+#include "app/MessageTable.h"
 
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ostream>
@@ -34,29 +34,33 @@ const RowCase kRows[] = {
     {1001, u"Tessaly", u"Tessaly", u"Tessaly"},
     {1003, u" - 安装程序", u" - 安裝程式", u" - Setup"},
     {1102, u"%s 正在运行中，是否关闭 %s 后重试。", u"%s 正在執行中，是否關閉 %s 後重試。",
-        u"%s is running, whether to close the %s and try again."},
+     u"%s is running, whether to close the %s and try again."},
     {1201, u"删除", u"", u"Delete"},
     {1204, u"继续", u"", u"Continue"},
     {1205, u"取消", u"", u"Cancel"},
     {1206, u"卸载", u"卸載", u"Uninstall"},
     {1303, u"接受 %s 的 \n许可条款\n 和 \n隐私声明", u"接受 %s 的 \n許可條款\n 和 \n隱私聲明",
-        u"Accept \nlicense agreement\nand\nprivacy statement"},
+     u"Accept \nlicense agreement\nand\nprivacy statement"},
     {1308, u"安装程序大约需要 %d MB 的安装空间。", u"安裝程式大約需要 %d MB 的安裝空間。",
-        u"Setup requires about %d MB of the installation space. "},
+     u"Setup requires about %d MB of the installation space. "},
     {1314, u"正在安装程序文件 ...", u"正在安裝程式檔案 ...", u"Setup program file  ..."},
     {1405, u"正在下载  升级文件 ...", u"正在下載  升級檔案 ...", u"Download upgrade files ..."},
     {1608, u"%s\n\n正在卸载 %s。", u"%s\n\n正在卸载 %s。", u"%s\n\nUnloading %s "},
-    {1610, u"正在移除注册程序信息 ...", u"正在移除注册程序信息 ...", u"Removing registration information ..."},
+    {1610, u"正在移除注册程序信息 ...", u"正在移除注册程序信息 ...",
+     u"Removing registration information ..."},
     {1615, u"正在删除用户文件 ...", u"正在刪除使用者檔案 ...", u"Deleting user files ..."},
 };
 
 const int kAllIds[] = {1001, 1003, 1101, 1102, 1103, 1104, 1105, 1106, 1201, 1202, 1203, 1204, 1205,
-    1206, 1301, 1302, 1303, 1304, 1307, 1308, 1309, 1310, 1311, 1312, 1313, 1314, 1315, 1316, 1317,
-    1318, 1319, 1320, 1321, 1322, 1323, 1324, 1325, 1401, 1402, 1403, 1404, 1405, 1406, 1407, 1501,
-    1502, 1503, 1504, 1505, 1506, 1601, 1602, 1603, 1604, 1605, 1606, 1607, 1608, 1609, 1610, 1611,
-    1612, 1613, 1614, 1615};
+                       1206, 1301, 1302, 1303, 1304, 1307, 1308, 1309, 1310, 1311, 1312, 1313, 1314,
+                       1315, 1316, 1317, 1318, 1319, 1320, 1321, 1322, 1323, 1324, 1325, 1401, 1402,
+                       1403, 1404, 1405, 1406, 1407, 1501, 1502, 1503, 1504, 1505, 1506, 1601, 1602,
+                       1603, 1604, 1605, 1606, 1607, 1608, 1609, 1610, 1611, 1612, 1613, 1614, 1615};
 
-QString Text(const char16_t* t) { return t ? QString::fromUtf16(t) : QStringLiteral("<null>"); }
+QString Text(const char16_t* t)
+{
+    return t ? QString::fromUtf16(t) : QStringLiteral("<null>");
+}
 
 QStringList Placeholders(const char16_t* t)
 {
@@ -67,7 +71,10 @@ QStringList Placeholders(const char16_t* t)
     return out;
 }
 
-void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LanguageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class GetTextByLanguage : public testing::TestWithParam<LanguageCase> {};
 
@@ -97,19 +104,20 @@ TEST_P(GetTextByLanguage, UnknownIdsGiveNull)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, GetTextByLanguage,
+INSTANTIATE_TEST_SUITE_P(
+    Languages, GetTextByLanguage,
     testing::Values(LanguageCase{"Taiwan_0404", 0x0404, Column::Traditional},
-        LanguageCase{"Prc_0804", 0x0804, Column::Simplified},
-        LanguageCase{"HongKong_0C04", 0x0C04, Column::Simplified},
-        LanguageCase{"Singapore_1004", 0x1004, Column::Simplified},
-        LanguageCase{"Macao_1404", 0x1404, Column::Simplified},
-        LanguageCase{"ChineseNeutral_0004", 0x0004, Column::Simplified},
-        LanguageCase{"EnglishUs_0409", 0x0409, Column::English},
-        LanguageCase{"German_0407", 0x0407, Column::English},
-        LanguageCase{"GermanPrimary_0007", 0x0007, Column::English},
-        LanguageCase{"Japanese_0411", 0x0411, Column::English},
-        // Primary language 0x204 with sublanguage bits of 0x0404: not Chinese.
-        LanguageCase{"Primary204_0604", 0x0604, Column::English}),
+                    LanguageCase{"Prc_0804", 0x0804, Column::Simplified},
+                    LanguageCase{"HongKong_0C04", 0x0C04, Column::Simplified},
+                    LanguageCase{"Singapore_1004", 0x1004, Column::Simplified},
+                    LanguageCase{"Macao_1404", 0x1404, Column::Simplified},
+                    LanguageCase{"ChineseNeutral_0004", 0x0004, Column::Simplified},
+                    LanguageCase{"EnglishUs_0409", 0x0409, Column::English},
+                    LanguageCase{"German_0407", 0x0407, Column::English},
+                    LanguageCase{"GermanPrimary_0007", 0x0007, Column::English},
+                    LanguageCase{"Japanese_0411", 0x0411, Column::English},
+                    // Primary language 0x204 with sublanguage bits of 0x0404: not Chinese.
+                    LanguageCase{"Primary204_0604", 0x0604, Column::English}),
     TESTS::CaseName());
 
 TEST(MessageTable, TaiwanShowsSimplifiedContinueButTraditionalUninstall)

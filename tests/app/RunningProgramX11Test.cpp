@@ -2,11 +2,11 @@
 // server: the marker window program stands in for the product's window.
 #include "support/Sandbox.h"
 
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/UnattendedRun.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
+#include "engine/InstallEngine.h"
 #include "platform/SpecialFolders.h"
 
 #include <QFileInfo>

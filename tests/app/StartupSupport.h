@@ -3,15 +3,14 @@
 #pragma once
 
 #include "app/MessageBox.h"
+#include "common/FileHelpers.h"
+#include "platform/TempFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 #include <vector>
-
-#include "common/FileHelpers.h"
-#include "platform/TempFiles.h"
 
 namespace TESTS {
 
@@ -35,8 +34,8 @@ public:
 // Everything in the private temporary folder.
 inline QStringList TempFolderEntries()
 {
-    return QDir(GetTempDirectory()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                              QDir::NoDotAndDotDot);
+    return QDir(GetTempDirectory())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 // The local sockets of the single-instance check need an event loop.

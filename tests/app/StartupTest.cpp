@@ -3,11 +3,12 @@
 // and the single-instance check.
 #include "StartupSupport.h"
 
-#include "engine/InstallEngine.h"
-#include "app/NorvexSetupApp.h"
-#include "platform/SingleInstance.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
+
+#include "app/NorvexSetupApp.h"
+#include "engine/InstallEngine.h"
+#include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -94,10 +95,12 @@ struct PackageFailureCase {
     void (*prepare)(const QString& folder);
 };
 
-void PrintTo(const PackageFailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PackageFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class StartupPackageFailure : public Startup,
-                              public testing::WithParamInterface<PackageFailureCase> {};
+class StartupPackageFailure : public Startup, public testing::WithParamInterface<PackageFailureCase> {};
 
 TEST_P(StartupPackageFailure, ShowsThePackageErrorAndLeavesNothing)
 {
@@ -119,14 +122,12 @@ INSTANTIATE_TEST_SUITE_P(
         PackageFailureCase{"NoSetupCab", [](const QString&) {}},
         PackageFailureCase{"FolderNamedSetupCab",
                            [](const QString& f) { QDir().mkpath(f + QStringLiteral("setup.cab")); }},
-        PackageFailureCase{"SetupCabNotAPackage",
-                           [](const QString& f) {
-                               TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), "not sqlite");
-                           }},
-        PackageFailureCase{"SetupCabEmptyFile",
-                           [](const QString& f) {
-                               TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), QByteArray());
-                           }}),
+        PackageFailureCase{
+            "SetupCabNotAPackage",
+            [](const QString& f) { TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), "not sqlite"); }},
+        PackageFailureCase{
+            "SetupCabEmptyFile",
+            [](const QString& f) { TESTS::WriteFileBytes(f + QStringLiteral("setup.cab"), QByteArray()); }}),
     TESTS::CaseName());
 
 TEST_F(Startup, UninstallWithoutPathReadsTheManifestBesideTheExecutable)
@@ -169,10 +170,12 @@ struct ManifestFailureCase {
     bool writeBrokenManifest;
 };
 
-void PrintTo(const ManifestFailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ManifestFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class StartupManifestFailure : public Startup,
-                               public testing::WithParamInterface<ManifestFailureCase> {};
+class StartupManifestFailure : public Startup, public testing::WithParamInterface<ManifestFailureCase> {};
 
 TEST_P(StartupManifestFailure, ShowsTheRemovalError)
 {
@@ -194,12 +197,11 @@ TEST_P(StartupManifestFailure, ShowsTheRemovalError)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartupManifestFailure,
-    testing::Values(
-        ManifestFailureCase{"DoUninstallWithoutPath", {"-douninstall"}, false},
-        ManifestFailureCase{"DoUninstallMissingFile", {"-douninstall", "@nothing.xml"}, false},
-        ManifestFailureCase{"DoUninstallFolder", {"-douninstall", "@"}, false},
-        ManifestFailureCase{"UninstallWithoutManifestBeside", {"-uninstall"}, false},
-        ManifestFailureCase{"UninstallBrokenManifest", {"/UNINSTALL"}, true}),
+    testing::Values(ManifestFailureCase{"DoUninstallWithoutPath", {"-douninstall"}, false},
+                    ManifestFailureCase{"DoUninstallMissingFile", {"-douninstall", "@nothing.xml"}, false},
+                    ManifestFailureCase{"DoUninstallFolder", {"-douninstall", "@"}, false},
+                    ManifestFailureCase{"UninstallWithoutManifestBeside", {"-uninstall"}, false},
+                    ManifestFailureCase{"UninstallBrokenManifest", {"/UNINSTALL"}, true}),
     TESTS::CaseName());
 
 TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)

@@ -4,12 +4,12 @@
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
+#include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
 #include "platform/TempFiles.h"
@@ -115,8 +115,8 @@ bool MatchLog(const std::vector<std::string>& expected, size_t e, const std::vec
     if (expected[e] == "*") {
         if (MatchLog(expected, e + 1, actual, a))
             return true;
-        const bool engineEvent = a < actual.size()
-            && (actual[a].rfind("step ", 0) == 0 || actual[a].rfind("pause ", 0) == 0);
+        const bool engineEvent =
+            a < actual.size() && (actual[a].rfind("step ", 0) == 0 || actual[a].rfind("pause ", 0) == 0);
         return engineEvent && MatchLog(expected, e, actual, a + 1);
     }
     return a < actual.size() && expected[e] == actual[a] && MatchLog(expected, e + 1, actual, a + 1);
@@ -130,8 +130,9 @@ std::string Dump(const std::vector<std::string>& log)
     return out;
 }
 
-#define EXPECT_LOG(expected, actual)                                                            \
-    EXPECT_TRUE(MatchLog(expected, 0, actual, 0)) << "expected:\n" << Dump(expected) << "actual:\n" \
+#define EXPECT_LOG(expected, actual)                                               \
+    EXPECT_TRUE(MatchLog(expected, 0, actual, 0)) << "expected:\n"                 \
+                                                  << Dump(expected) << "actual:\n" \
                                                   << Dump(actual)
 
 class WorkProceduresTest : public testing::Test {
@@ -167,9 +168,10 @@ protected:
             s += 'R';
         if (QFileInfo::exists(PLATFORM::ProgramsMenuFolder() + kProduct + QStringLiteral("/")))
             s += 'S';
-        if (!RegQueryString(RegRoot::LocalMachine,
-                            QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
-                            QStringLiteral("DisplayName"))
+        if (!RegQueryString(
+                 RegRoot::LocalMachine,
+                 QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                 QStringLiteral("DisplayName"))
                  .isEmpty())
             s += 'U';
         return s;
@@ -186,10 +188,7 @@ protected:
         view.log.clear();
     }
 
-    static QStringList TempFiles()
-    {
-        return QDir(GetTempDirectory()).entryList(QDir::Files | QDir::Hidden);
-    }
+    static QStringList TempFiles() { return QDir(GetTempDirectory()).entryList(QDir::Files | QDir::Hidden); }
 
     CInstallEngine engine;
     CRecordingView view;
@@ -199,14 +198,39 @@ TEST_F(WorkProceduresTest, InstallRunsItsStepsInOrder)
 {
     EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::Completed);
     const std::string installing = "1004=安装 Tessaly Label Cloud & Print";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 0/3", "1003=正在准备 安装文件 ...", "1004=准备文件", "repaint[]", "buttons off",
-                   "pause 1000",
-                   "1003=正在安装程序文件 ...", installing, "overall 40", "repaint[]", "pump", "pause 1000", "*",
-                   "1003=正在注册程序信息 ...", installing, "overall 70", "repaint[F]", "pump", "pause 1000",
-                   "1003=正在创建快捷方式 ...", installing, "overall 90", "repaint[FR]", "pump", "pause 500",
-                   "1003=正在创建卸载信息 ...", installing, "overall 100", "repaint[FRS]", "pump", "pause 500",
-                   "buttons on", "page 0/4"}),
+    EXPECT_LOG((std::vector<std::string>{"page 0/3",
+                                         "1003=正在准备 安装文件 ...",
+                                         "1004=准备文件",
+                                         "repaint[]",
+                                         "buttons off",
+                                         "pause 1000",
+                                         "1003=正在安装程序文件 ...",
+                                         installing,
+                                         "overall 40",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 1000",
+                                         "*",
+                                         "1003=正在注册程序信息 ...",
+                                         installing,
+                                         "overall 70",
+                                         "repaint[F]",
+                                         "pump",
+                                         "pause 1000",
+                                         "1003=正在创建快捷方式 ...",
+                                         installing,
+                                         "overall 90",
+                                         "repaint[FR]",
+                                         "pump",
+                                         "pause 500",
+                                         "1003=正在创建卸载信息 ...",
+                                         installing,
+                                         "overall 100",
+                                         "repaint[FRS]",
+                                         "pump",
+                                         "pause 500",
+                                         "buttons on",
+                                         "page 0/4"}),
                view.log);
     EXPECT_EQ(Effects(), "FRSU");
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
@@ -217,13 +241,39 @@ TEST_F(WorkProceduresTest, UpgradeKeepsItsStepLineAndReportsStepsBelow)
     engine.Mode = RunMode::Upgrade;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Upgrade(), ProcedureResult::Completed);
     const std::string line = "1003=正在下载  升级文件 ...";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 1/1", line, "1004=准备文件", "repaint[]", "buttons off", "pause 1000",
-                   line, "1004=正在升级程序文件 ...", "overall 40", "repaint[]", "pump", "pause 1000", "*",
-                   line, "1004=正在注册程序信息 ...", "overall 70", "repaint[F]", "pump", "pause 1000",
-                   line, "1004=正在创建快捷方式 ...", "overall 90", "repaint[FR]", "pump", "pause 500",
-                   line, "1004=正在创建卸载信息 ...", "overall 100", "repaint[FRS]", "pump", "pause 500",
-                   "buttons on", "page 1/2"}),
+    EXPECT_LOG((std::vector<std::string>{"page 1/1",
+                                         line,
+                                         "1004=准备文件",
+                                         "repaint[]",
+                                         "buttons off",
+                                         "pause 1000",
+                                         line,
+                                         "1004=正在升级程序文件 ...",
+                                         "overall 40",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 1000",
+                                         "*",
+                                         line,
+                                         "1004=正在注册程序信息 ...",
+                                         "overall 70",
+                                         "repaint[F]",
+                                         "pump",
+                                         "pause 1000",
+                                         line,
+                                         "1004=正在创建快捷方式 ...",
+                                         "overall 90",
+                                         "repaint[FR]",
+                                         "pump",
+                                         "pause 500",
+                                         line,
+                                         "1004=正在创建卸载信息 ...",
+                                         "overall 100",
+                                         "repaint[FRS]",
+                                         "pump",
+                                         "pause 500",
+                                         "buttons on",
+                                         "page 1/2"}),
                view.log);
     EXPECT_EQ(Effects(), "FRSU");
 }
@@ -232,17 +282,19 @@ TEST_F(WorkProceduresTest, RepairHasNoPausesNoPumpsAndRegistersAfterTheShortcuts
 {
     engine.Mode = RunMode::Repair;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Repair(), ProcedureResult::Completed);
-    EXPECT_LOG((std::vector<std::string>{"page 2/1", "1003=正在修复程序文件 ...", "1004=", "buttons off", "repaint[]",
-                                         "*", "overall 70", "repaint[F]", "overall 90", "repaint[FR]",
-                                         "overall 100", "repaint[FRS]", "buttons on", "page 2/2"}),
-               view.log);
+    EXPECT_LOG(
+        (std::vector<std::string>{"page 2/1", "1003=正在修复程序文件 ...", "1004=", "buttons off",
+                                  "repaint[]", "*", "overall 70", "repaint[F]", "overall 90", "repaint[FR]",
+                                  "overall 100", "repaint[FRS]", "buttons on", "page 2/2"}),
+        view.log);
     for (const auto& line : view.log)
         EXPECT_NE(line, "pump");
     // The registration came after the shortcut step, so the icon is known.
-    EXPECT_EQ(RegQueryString(RegRoot::LocalMachine,
-                             QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
-                             QStringLiteral("DisplayIcon")),
-              engine.InstallFolder + QStringLiteral("LabelCloud"));
+    EXPECT_EQ(
+        RegQueryString(RegRoot::LocalMachine,
+                       QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"),
+                       QStringLiteral("DisplayIcon")),
+        engine.InstallFolder + QStringLiteral("LabelCloud"));
 }
 
 // Every way the file step can fail ends the same: 1106 with the reason on the
@@ -276,9 +328,9 @@ TEST_P(FileStepFailureTest, StopsWith1106)
     }
     engine.Mode = c.mode;
     CWorkProcedures procedures(engine, view, view);
-    const ProcedureResult result = c.mode == RunMode::Install   ? procedures.Install()
-                                   : c.mode == RunMode::Upgrade ? procedures.Upgrade()
-                                                                : procedures.Repair();
+    const ProcedureResult result = c.mode == RunMode::Install ? procedures.Install()
+        : c.mode == RunMode::Upgrade                          ? procedures.Upgrade()
+                                                              : procedures.Repair();
     EXPECT_EQ(result, ProcedureResult::Failed);
     ASSERT_GE(view.log.size(), 2u);
     const QString warning = QString::fromStdString(view.log[view.log.size() - 2]);
@@ -294,14 +346,15 @@ TEST_P(FileStepFailureTest, StopsWith1106)
     EXPECT_EQ(Effects().find_first_of("RSU"), std::string::npos) << Effects();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FileStepFailureTest,
-                         testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true, kNotADatabase},
-                                         FailureCase{"InstallCancelled", RunMode::Install, false, "cancelled"},
-                                         FailureCase{"UpgradeDamaged", RunMode::Upgrade, true, kNotADatabase},
-                                         FailureCase{"UpgradeCancelled", RunMode::Upgrade, false, "cancelled"},
-                                         FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
-                                         FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
-                         TESTS::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileStepFailureTest,
+    testing::Values(FailureCase{"InstallDamaged", RunMode::Install, true, kNotADatabase},
+                    FailureCase{"InstallCancelled", RunMode::Install, false, "cancelled"},
+                    FailureCase{"UpgradeDamaged", RunMode::Upgrade, true, kNotADatabase},
+                    FailureCase{"UpgradeCancelled", RunMode::Upgrade, false, "cancelled"},
+                    FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
+                    FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
+    TESTS::CaseName());
 
 // A file that cannot be put back is named after 1106 and its reason, with
 // where the previous file is kept; the other files come back.
@@ -315,10 +368,12 @@ TEST_F(WorkProceduresTest, RollbackThatCannotRestoreAFileSaysWhich)
     // Once the new program is in place, something puts a folder there that
     // no rename can replace, and the user cancels.
     SetPumpMessagesHook([&] {
-        const QStringList kept = QDir(engine.InstallFolder).entryList({QStringLiteral(".nvxkeep*")}, QDir::Files | QDir::Hidden);
+        const QStringList kept =
+            QDir(engine.InstallFolder).entryList({QStringLiteral(".nvxkeep*")}, QDir::Files | QDir::Hidden);
         struct stat now {};
         struct stat before {};
-        if (kept.isEmpty() || ::stat(QFile::encodeName(program).constData(), &now) != 0 || S_ISDIR(now.st_mode)
+        if (kept.isEmpty() || ::stat(QFile::encodeName(program).constData(), &now) != 0
+            || S_ISDIR(now.st_mode)
             || ::stat(QFile::encodeName(engine.InstallFolder + kept[0]).constData(), &before) != 0
             || now.st_ino == before.st_ino)
             return;  // the new program is not in place yet
@@ -331,8 +386,9 @@ TEST_F(WorkProceduresTest, RollbackThatCannotRestoreAFileSaysWhich)
     const QStringList lines = QString::fromStdString(view.log[view.log.size() - 2]).split(u'\n');
     ASSERT_EQ(lines.size(), 4) << view.log[view.log.size() - 2];
     EXPECT_EQ(lines[2], QStringLiteral("已撤销的更改中有以下几项无法恢复，请手动处理："));
-    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("cannot restore ") + program + QStringLiteral(" (the previous file is kept as ")
-                                    + engine.InstallFolder + QStringLiteral(".nvxkeep")))
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("cannot restore ") + program
+                                    + QStringLiteral(" (the previous file is kept as ") + engine.InstallFolder
+                                    + QStringLiteral(".nvxkeep")))
         << lines[3].toStdString();
     EXPECT_EQ(TESTS::ReadFileBytes(readme), "edited");
 }
@@ -345,7 +401,10 @@ TEST_F(WorkProceduresTest, InstallFolderThatCannotBeMadeStopsBeforeAnything)
     TESTS::WriteFileBytes(blocker, "a file");
     engine.InstallFolder = blocker + QStringLiteral("/LabelCloud/");
     EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::NotStarted);
-    EXPECT_EQ(view.log, (std::vector<std::string>{("warning 无法在文件夹“" + engine.InstallFolder + "”中安装：Not a directory。请选择其他文件夹后重试。").toStdString()}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{("warning 无法在文件夹“" + engine.InstallFolder
+                                         + "”中安装：Not a directory。请选择其他文件夹后重试。")
+                                            .toStdString()}));
     EXPECT_EQ(Effects(), "");
 }
 
@@ -361,17 +420,40 @@ TEST_F(WorkProceduresTest, RemovalRunsItsStepsInOrder)
     const QString folder = engine.PreviousInstallPath;
     EXPECT_EQ(CWorkProcedures(engine, view, view).Remove(), ProcedureResult::Completed);
     const std::string overall = "1004=卸载 Tessaly Label Cloud & Print";
-    EXPECT_LOG((std::vector<std::string>{
-                   "page 4/2", overall, "buttons off",
-                   "1003=正在删除程序文件 ...", overall, "overall 10", "repaint[FRSU]", "pump", "pause 500",
-                   "1003=正在移除注册程序信息 ...", overall, "overall 50", "repaint[RSU]", "pump", "*", "pause 500",
-                   "1003=正在移除快捷方式 ...", overall, "overall 90", "repaint[S]", "pump", "pause 500",
-                   "overall 100", "repaint[]", "pump", "pause 100", "buttons on", "page 4/3"}),
+    EXPECT_LOG((std::vector<std::string>{"page 4/2",
+                                         overall,
+                                         "buttons off",
+                                         "1003=正在删除程序文件 ...",
+                                         overall,
+                                         "overall 10",
+                                         "repaint[FRSU]",
+                                         "pump",
+                                         "pause 500",
+                                         "1003=正在移除注册程序信息 ...",
+                                         overall,
+                                         "overall 50",
+                                         "repaint[RSU]",
+                                         "pump",
+                                         "*",
+                                         "pause 500",
+                                         "1003=正在移除快捷方式 ...",
+                                         overall,
+                                         "overall 90",
+                                         "repaint[S]",
+                                         "pump",
+                                         "pause 500",
+                                         "overall 100",
+                                         "repaint[]",
+                                         "pump",
+                                         "pause 100",
+                                         "buttons on",
+                                         "page 4/3"}),
                view.log);
     EXPECT_FALSE(QFileInfo::exists(folder));
     // Without the user-data step the per-user key stays with empty values.
     EXPECT_TRUE(PLATFORM::CRegistry::KeyExists(RegRoot::CurrentUser, engine.ProductKey));
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")), QString());
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")),
+              QString());
 }
 
 // The guard refuses folders that are not plainly the product's own; the user
@@ -444,12 +526,17 @@ TEST_F(WorkProceduresTest, UserDataRemovalThenTheRemovalCopyDeletesItself)
         engine.ModulePath = c.modulePath;
         view.log.clear();
         EXPECT_EQ(CWorkProcedures(engine, view, view).RemoveUserData(), ProcedureResult::Completed);
-        EXPECT_LOG((std::vector<std::string>{"page 4/4", "1003=正在删除用户文件 ...", "buttons off",
-                                             "step 10", "repaint[]", "pump", "pause 300", "*",
-                                             "step 50", "repaint[]", "pump", "pause 300",
-                                             "step 80", "repaint[]", "pump", "pause 300",
-                                             "step 100", "repaint[]", "pump", "pause 100",
-                                             "buttons on", "page 4/5"}),
+        EXPECT_LOG((std::vector<std::string>{"page 4/4",    "1003=正在删除用户文件 ...",
+                                             "buttons off", "step 10",
+                                             "repaint[]",   "pump",
+                                             "pause 300",   "*",
+                                             "step 50",     "repaint[]",
+                                             "pump",        "pause 300",
+                                             "step 80",     "repaint[]",
+                                             "pump",        "pause 300",
+                                             "step 100",    "repaint[]",
+                                             "pump",        "pause 100",
+                                             "buttons on",  "page 4/5"}),
                    view.log);
         EXPECT_EQ(QFileInfo::exists(c.modulePath), !c.deleted);
     }
@@ -478,7 +565,8 @@ TEST_F(WorkProceduresTest, HandOverReusesTheReservedTemporaryFile)
     const QFile::Permissions ownerGroupOther(0x7077);
     EXPECT_EQ(QFileInfo(started).permissions() & ownerGroupOther,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(arguments, (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
+    EXPECT_EQ(arguments,
+              (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + "uninstall.xml"}));
     EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
 }
 
@@ -503,7 +591,8 @@ TEST_F(WorkProceduresTest, FailedHandOverLeavesNothingAndKeepsThePage)
         procedures.Programs = &starter;
         engine.ClearLastError();
         EXPECT_FALSE(procedures.HandOverRemoval());
-        EXPECT_TRUE(engine.LastError().Text().contains(QString::fromLatin1(c.reason))) << engine.LastError().Text().toStdString();
+        EXPECT_TRUE(engine.LastError().Text().contains(QString::fromLatin1(c.reason)))
+            << engine.LastError().Text().toStdString();
         EXPECT_EQ(TempFiles(), QStringList());
         EXPECT_TRUE(view.log.empty());
     }
@@ -534,9 +623,9 @@ TEST_F(WorkProceduresTest, FinishActionsStartTheProductOnlyWhenAsked)
         CWorkProcedures procedures(engine, view, view);
         procedures.Programs = &starter;
         procedures.FinishActions(true, c.start);
-        const std::vector<CRecordingStarter::Start> expected =
-            c.how ? std::vector<CRecordingStarter::Start>{{QString::fromLatin1(c.how), program, {}}}
-                  : std::vector<CRecordingStarter::Start>{};
+        const std::vector<CRecordingStarter::Start> expected = c.how
+            ? std::vector<CRecordingStarter::Start>{{QString::fromLatin1(c.how), program, {}}}
+            : std::vector<CRecordingStarter::Start>{};
         EXPECT_EQ(starter.starts, expected);
         EXPECT_EQ(view.log, std::vector<std::string>{"close ok"});
     }

@@ -1,9 +1,9 @@
 // The one decimal reader: atoi's rules, saturating where atoi is undefined.
 #include "common/DecimalText.h"
 
-#include <gtest/gtest.h>
-
 #include <QString>
+
+#include <gtest/gtest.h>
 
 namespace {
 

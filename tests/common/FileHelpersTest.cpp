@@ -1,9 +1,7 @@
 // Folder helpers and the file test, inside the sandbox.
-#include "common/FileHelpers.h"
-
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "common/FileHelpers.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,8 +21,14 @@ using TESTS::SandboxPath;
 using TESTS::SandboxRoot;
 using TESTS::WriteFileBytes;
 
-bool IsDir(const QString& path) { return QFileInfo(path).isDir(); }
-bool Exists(const QString& path) { return QFileInfo(path).exists() || QFileInfo(path).isSymLink(); }
+bool IsDir(const QString& path)
+{
+    return QFileInfo(path).isDir();
+}
+bool Exists(const QString& path)
+{
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
 
 void Link(const QString& target, const QString& link)
 {
@@ -164,8 +170,8 @@ TEST(WithOneSlash, EndsWithExactlyOneSlash)
     const struct {
         const char* in;
         const char* out;
-    } cases[] = {{"", "/"}, {"/", "/"}, {"///", "/"}, {"/opt", "/opt/"}, {"/opt/", "/opt/"},
-                 {"/opt//", "/opt/"}, {"a b", "a b/"}, {"/a//b", "/a//b/"}};
+    } cases[] = {{"", "/"},          {"/", "/"},          {"///", "/"},    {"/opt", "/opt/"},
+                 {"/opt/", "/opt/"}, {"/opt//", "/opt/"}, {"a b", "a b/"}, {"/a//b", "/a//b/"}};
     for (const auto& c : cases)
         EXPECT_EQ(WithOneSlash(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
 }

@@ -1,12 +1,12 @@
 // MD5 digests: RFC 1321 results, piecewise feeding, reuse, and file digests.
-#include "common/MD5Encode.h"
-
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "common/MD5Encode.h"
 
 #include <QByteArray>
 #include <QFile>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -82,7 +82,8 @@ TEST(MD5Encode, PiecesGiveTheSameDigestAsOneUpdate)
 
     const std::vector<std::vector<uint32_t>> schedules = {{1}, {63}, {64}, {65}, {0, 1, 63, 64, 65, 127}};
     for (const auto& schedule : schedules) {
-        SCOPED_TRACE("first piece " + std::to_string(schedule.front()) + ", kinds " + std::to_string(schedule.size()));
+        SCOPED_TRACE("first piece " + std::to_string(schedule.front()) + ", kinds "
+                     + std::to_string(schedule.size()));
         GLOBAL::CMD5Encode md5;
         size_t pos = 0;
         for (size_t k = 0; pos < message.size(); ++k) {
@@ -146,7 +147,8 @@ TEST(MD5Encode, FileSpanningSeveralReadChunksMatchesBufferDigest)
     // Not a multiple of any plausible chunk or block size.
     const std::vector<unsigned char> bytes = RandomBytes((5u << 19) + 3, 11);
     const QString path = TESTS::SandboxPath("multi.bin");
-    TESTS::WriteFileBytes(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    TESTS::WriteFileBytes(path,
+                          QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
     EXPECT_EQ(GetMD5OfFile(path), GetMD5OfBuffer(bytes.data(), bytes.size()));
 }
 

@@ -5,7 +5,6 @@
 
 #include <string>
 
-
 namespace {
 
 TEST(TextConvert, ChineseTextRoundTripsUnchanged)
@@ -15,7 +14,8 @@ TEST(TextConvert, ChineseTextRoundTripsUnchanged)
         std::string utf8;
         QString wide;
     } cases[] = {
-        {"simplified", "诺维克斯安装程序：正在安装文件…", QString::fromUtf16(u"诺维克斯安装程序：正在安装文件…")},
+        {"simplified", "诺维克斯安装程序：正在安装文件…",
+         QString::fromUtf16(u"诺维克斯安装程序：正在安装文件…")},
         {"traditional", "正在檢查更新版本", QString::fromUtf16(u"正在檢查更新版本")},
         {"outside the basic plane", "𠀀𪚥 ok", QString::fromUtf16(u"𠀀𪚥 ok")},
         {"empty", "", QString()},
@@ -46,7 +46,10 @@ TEST(TextConvert, EmbeddedZeroDoesNotCutTheText)
 TEST(TextConvert, InvalidSequencesBecomeReplacementCharacters)
 {
     QString wide;
-    ASSERT_TRUE(Utf8ToWide(std::string("a\xff" "b\xe4\xb8", 5), wide));
+    ASSERT_TRUE(Utf8ToWide(std::string("a\xff"
+                                       "b\xe4\xb8",
+                                       5),
+                           wide));
     EXPECT_EQ(wide.at(0), u'a');
     EXPECT_EQ(wide.at(1), QChar(0xFFFD));
     EXPECT_EQ(wide.at(2), u'b');

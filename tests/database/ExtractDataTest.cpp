@@ -15,11 +15,9 @@ namespace {
 TEST(ExtractDataTest, DataHeldAsTextGivesItsStoredBytes)
 {
     UseUtc();
-    const QString package =
-        CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("text-data.cab"));
+    const QString package = CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("text-data.cab"));
     // The cast keeps the (even number of) bytes and only changes the value's type.
-    ExecSql(package,
-            QStringLiteral("update files set data=cast(data as text) where name='readme.txt';"));
+    ExecSql(package, QStringLiteral("update files set data=cast(data as text) where name='readme.txt';"));
     const QString target = TESTS::SandboxPath(QStringLiteral("out/readme.txt"));
     QDir().mkpath(QFileInfo(target).path());
     CInstallCabDB db;

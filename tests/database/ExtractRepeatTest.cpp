@@ -2,11 +2,11 @@
 // is now, even after rows changed or the file was replaced between two calls.
 #include "PackageFiles.h"
 
+#include "support/CaseName.h"
+
 #include "database/InstallCabDB.h"
 
 #include <QDir>
-
-#include "support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -90,14 +90,12 @@ TEST_P(ExtractRepeatTest, SecondExtractionSeesThePackageAsItIsNow)
 
 const RepeatCase kRepeatCases[] = {
     {"Unchanged", "select 1;", "dup", "first"},
-    {"FirstRowDeleted", "delete from files where id=(select min(id) from files where name='dup');",
-     "dup", "second"},
-    {"FirstRowRenamedAway",
-     "update files set name='gone' where id=(select min(id) from files where name='dup');", "dup",
+    {"FirstRowDeleted", "delete from files where id=(select min(id) from files where name='dup');", "dup",
      "second"},
+    {"FirstRowRenamedAway",
+     "update files set name='gone' where id=(select min(id) from files where name='dup');", "dup", "second"},
     {"RenamedRowFoundByItsNewName",
-     "update files set name='gone' where id=(select min(id) from files where name='dup');", "gone",
-     "first"},
+     "update files set name='gone' where id=(select min(id) from files where name='dup');", "gone", "first"},
     {"EarlierRowAdded",
      "insert into files(id,name,ver,path,pack,action,mode,length,len,time,md5,data) "
      "select -1,'dup',ver,path,pack,action,mode,length,len,time,md5,data from files "

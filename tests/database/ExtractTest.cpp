@@ -2,21 +2,22 @@
 // failure cases with what each leaves behind, chunking, pumping and cancel.
 #include "PackageFiles.h"
 
-#include "database/InstallCabDB.h"
+#include "support/CaseName.h"
+
 #include "common/PumpMessages.h"
+#include "database/InstallCabDB.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QMetaObject>
 
-#include "support/CaseName.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <csignal>
-#include <sys/resource.h>
 #include <tuple>
+
+#include <sys/resource.h>
 
 using namespace PKGTEST;
 
@@ -25,8 +26,7 @@ namespace {
 // Every name in the folder; temporary files left behind would show up here.
 QStringList FolderEntries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 class ExtractTest : public ::testing::Test {
@@ -91,8 +91,9 @@ TEST_F(ExtractTest, EveryFixtureEntryExtractsToItsBytesDigestSizeAndTime)
         EXPECT_EQ(length, e.length);
         EXPECT_EQ(bytes.size(), e.length);
         EXPECT_EQ(Md5Text(bytes), QString::fromLatin1(e.md5));
-        EXPECT_EQ(bytes, TESTS::ReadFileBytes(TESTS::FixturePath(
-                             QStringLiteral("sample/") + QString::fromLatin1(e.source))));
+        EXPECT_EQ(bytes,
+                  TESTS::ReadFileBytes(
+                      TESTS::FixturePath(QStringLiteral("sample/") + QString::fromLatin1(e.source))));
         EXPECT_EQ(MTime(target), e.time);
     }
     EXPECT_TRUE(TESTS::ReadFileBytes(outFolder + QStringLiteral("/Install.xml")).startsWith("\xEF\xBB\xBF"));
@@ -119,8 +120,8 @@ TEST_F(ExtractTest, NameWithQuoteIsLookedUpAsAValue)
     ASSERT_TRUE(Extract(QStringLiteral("it's.txt"), target, &length, false, pkg)) << lastError.toStdString();
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("quoted\n"));
     // A name that would close the quote and add a condition finds nothing.
-    EXPECT_FALSE(Extract(QStringLiteral("x' or name<>'"), outFolder + QStringLiteral("/y"), nullptr,
-                         false, pkg));
+    EXPECT_FALSE(
+        Extract(QStringLiteral("x' or name<>'"), outFolder + QStringLiteral("/y"), nullptr, false, pkg));
 }
 
 TEST_F(ExtractTest, ExistingTargetIsReplacedEvenByShorterContent)
@@ -138,13 +139,17 @@ TEST_F(ExtractTest, ProgramsGetTheRunBitOtherFilesDoNot)
     const QString elf = TESTS::SandboxPath(QStringLiteral("src/prog"));
     const QString text = TESTS::SandboxPath(QStringLiteral("src/notes"));
     TESTS::WriteFileBytes(script, "#!/bin/sh\necho hi\n");
-    TESTS::WriteFileBytes(elf, QByteArray("\x7F" "ELF\x02\x01\x01", 7) + QByteArray(100, '\0'));
+    TESTS::WriteFileBytes(elf,
+                          QByteArray("\x7F"
+                                     "ELF\x02\x01\x01",
+                                     7)
+                              + QByteArray(100, '\0'));
     TESTS::WriteFileBytes(text, "#not a script\n");
-    const QString pkg = MakePackage(
-        QStringLiteral("modes.cab"),
-        {QStringLiteral("--extra"), QStringLiteral("run.sh=") + script, QStringLiteral("--extra"),
-         QStringLiteral("prog=") + elf, QStringLiteral("--extra"), QStringLiteral("notes=") + text,
-         QStringLiteral("--store"), QStringLiteral("prog")});
+    const QString pkg =
+        MakePackage(QStringLiteral("modes.cab"),
+                    {QStringLiteral("--extra"), QStringLiteral("run.sh=") + script, QStringLiteral("--extra"),
+                     QStringLiteral("prog=") + elf, QStringLiteral("--extra"),
+                     QStringLiteral("notes=") + text, QStringLiteral("--store"), QStringLiteral("prog")});
     const mode_t mask = umask(022);
     const struct {
         const char* name;
@@ -180,11 +185,12 @@ TEST_F(ExtractTest, TimeTextGivesLocalStandardTime)
     for (const TimeCase& c : cases) {
         SCOPED_TRACE(c.label);
         // Each case gets a fresh package with its own time text.
-        const QString pkg = CopyFixture(QStringLiteral("sample/sample.cab"),
-                                        QStringLiteral("time/") + QString::fromLatin1(c.label) +
-                                            QStringLiteral(".cab"));
-        ExecSql(pkg, QStringLiteral("update files set time='%1' where name='readme.txt';")
-                         .arg(QString::fromLatin1(c.text)));
+        const QString pkg =
+            CopyFixture(QStringLiteral("sample/sample.cab"),
+                        QStringLiteral("time/") + QString::fromLatin1(c.label) + QStringLiteral(".cab"));
+        ExecSql(pkg,
+                QStringLiteral("update files set time='%1' where name='readme.txt';")
+                    .arg(QString::fromLatin1(c.text)));
         const QString target = outFolder + QStringLiteral("/readme-") + QString::fromLatin1(c.label);
         const time_t before = time(nullptr);
         ASSERT_TRUE(Extract(QStringLiteral("readme.txt"), target, nullptr, false, pkg));
@@ -272,18 +278,20 @@ constexpr char kDamaged[] = "damaged data";
 const FailureCase kFailureCases[] = {
     {"NoRow", "missing.txt", "", -7, "no such entry in the package"},
     {"DamagedStream", "uninstall.exe", "", 138000, kDamaged, 200},
-    {"DamagedHeader", "LabelCloud", "update files set data=zeroblob(55) where name='LabelCloud';", 47, kDamaged},
-    {"InflatesPastLength", "uninstall.exe", "update files set length=1000 where name='uninstall.exe';",
-     1000, kSize},
+    {"DamagedHeader", "LabelCloud", "update files set data=zeroblob(55) where name='LabelCloud';", 47,
+     kDamaged},
+    {"InflatesPastLength", "uninstall.exe", "update files set length=1000 where name='uninstall.exe';", 1000,
+     kSize},
     {"InflatesShortOfLength", "LabelCloud", "update files set length=48 where name='LabelCloud';", 48, kSize},
     {"LowerCaseMd5", "readme.txt", "update files set md5=lower(md5) where name='readme.txt';", 4200, kDigest},
-    {"WrongMd5", "LabelCloud", "update files set md5='00000000000000000000000000000000' where name='LabelCloud';",
-     47, kDigest},
+    {"WrongMd5", "LabelCloud",
+     "update files set md5='00000000000000000000000000000000' where name='LabelCloud';", 47, kDigest},
     {"StoredLengthBeyondBlob", "readme.txt",
      "update files set length=1000000, len=1000000 where name='readme.txt';", 1000000, kSize},
-    {"StoredLenDiffersFromLength", "readme.txt", "update files set len=100 where name='readme.txt';", 4200, kSize},
-    {"CompressedLenDiffersFromBlob", "LabelCloud", "update files set len=5000 where name='LabelCloud';",
-     47, kSize},
+    {"StoredLenDiffersFromLength", "readme.txt", "update files set len=100 where name='readme.txt';", 4200,
+     kSize},
+    {"CompressedLenDiffersFromBlob", "LabelCloud", "update files set len=5000 where name='LabelCloud';", 47,
+     kSize},
     {"CompressedLengthBeyondRatio", "LabelCloud",
      "update files set length=55*1032+1 where name='LabelCloud';", 55 * 1032 + 1, kSize},
     {"NegativeLength", "LabelCloud", "update files set length=-1 where name='LabelCloud';", -1, kSize},
@@ -293,16 +301,16 @@ const FailureCase kFailureCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractFailureTest,
                          ::testing::Combine(::testing::ValuesIn(kFailureCases), ::testing::Bool()),
                          [](const auto& c) {
-                             return std::string(std::get<0>(c.param).label) +
-                                    (std::get<1>(c.param) ? "Streamed" : "Whole");
+                             return std::string(std::get<0>(c.param).label)
+                                 + (std::get<1>(c.param) ? "Streamed" : "Whole");
                          });
 
 TEST_F(ExtractTest, MissingPackageFindsNothing)
 {
     const QString missing = TESTS::SandboxPath(QStringLiteral("nowhere/none.cab"));
     int length = -7;
-    EXPECT_FALSE(Extract(QStringLiteral("Install.xml"), outFolder + QStringLiteral("/x"), &length,
-                         false, missing));
+    EXPECT_FALSE(
+        Extract(QStringLiteral("Install.xml"), outFolder + QStringLiteral("/x"), &length, false, missing));
     EXPECT_EQ(length, -7);
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 }
@@ -312,12 +320,13 @@ TEST_F(ExtractTest, PackageWithoutFilesTableFailsWithSqliteMessage)
     const QString empty = TESTS::SandboxPath(QStringLiteral("empty.cab"));
     TESTS::WriteFileBytes(empty, QByteArray());
     int length = -7;
-    EXPECT_FALSE(Extract(QStringLiteral("Install.xml"), outFolder + QStringLiteral("/x"), &length,
-                         false, empty));
+    EXPECT_FALSE(
+        Extract(QStringLiteral("Install.xml"), outFolder + QStringLiteral("/x"), &length, false, empty));
     EXPECT_EQ(length, -7);
     EXPECT_EQ(lastError, QStringLiteral("SQLITE_ERROR[1]: no such table: files"));
-    EXPECT_EQ(failure.Text(), QStringLiteral("cannot read the package ") + empty
-                                  + QStringLiteral(": SQLITE_ERROR[1]: no such table: files"));
+    EXPECT_EQ(failure.Text(),
+              QStringLiteral("cannot read the package ") + empty
+                  + QStringLiteral(": SQLITE_ERROR[1]: no such table: files"));
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 }
 
@@ -328,13 +337,16 @@ TEST_F(ExtractTest, UnwritableTargetFailsAndCreatesNothing)
     int length = -7;
     EXPECT_FALSE(Extract(QStringLiteral("readme.txt"), missingFolder, &length));
     EXPECT_EQ(length, 4200);
-    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + missingFolder + QStringLiteral(": No such file or directory"));
+    EXPECT_EQ(
+        failure.Text(),
+        QStringLiteral("cannot write ") + missingFolder + QStringLiteral(": No such file or directory"));
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 
     const QString folderTarget = outFolder + QStringLiteral("/dir");
     QDir().mkpath(folderTarget + QStringLiteral("/inner"));
     EXPECT_FALSE(Extract(QStringLiteral("readme.txt"), folderTarget, nullptr));
-    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + folderTarget + QStringLiteral(": Is a directory"));
+    EXPECT_EQ(failure.Text(),
+              QStringLiteral("cannot write ") + folderTarget + QStringLiteral(": Is a directory"));
     EXPECT_TRUE(QFileInfo(folderTarget + QStringLiteral("/inner")).isDir());
     EXPECT_EQ(FolderEntries(outFolder), QStringList{QStringLiteral("dir")});
 }
@@ -356,10 +368,7 @@ protected:
     }
 
     // Sizes of the partial file seen at each pump point.
-    QList<qint64> PartialSizesAtPumps()
-    {
-        return partialSizes;
-    }
+    QList<qint64> PartialSizesAtPumps() { return partialSizes; }
     void RecordPumps(int cancelAt = -1)
     {
         SetPumpMessagesHook([this, cancelAt] {
@@ -443,7 +452,12 @@ TEST_F(ChunkTest, PumpRunsQueuedQtEventsWhichCanCancel)
     QCoreApplication app(argc, argv);
     int ran = 0;
     QMetaObject::invokeMethod(
-        &app, [&ran] { ++ran; SetCancelFlag(true); }, Qt::QueuedConnection);
+        &app,
+        [&ran] {
+            ++ran;
+            SetCancelFlag(true);
+        },
+        Qt::QueuedConnection);
     EXPECT_FALSE(Extract(QStringLiteral("big.bin"), target, nullptr, true));
     EXPECT_EQ(ran, 1);
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
@@ -453,10 +467,10 @@ TEST_F(ExtractTest, EmptyFileNeedsNoChunkAndNoPump)
 {
     const QString src = TESTS::SandboxPath(QStringLiteral("src/empty"));
     TESTS::WriteFileBytes(src, QByteArray());
-    const QString pkg = MakePackage(QStringLiteral("empty-entry.cab"),
-                                    {QStringLiteral("--extra"), QStringLiteral("empty=") + src,
-                                     QStringLiteral("--extra"), QStringLiteral("stored=") + src,
-                                     QStringLiteral("--store"), QStringLiteral("stored")});
+    const QString pkg =
+        MakePackage(QStringLiteral("empty-entry.cab"),
+                    {QStringLiteral("--extra"), QStringLiteral("empty=") + src, QStringLiteral("--extra"),
+                     QStringLiteral("stored=") + src, QStringLiteral("--store"), QStringLiteral("stored")});
     int pumps = 0;
     SetPumpMessagesHook([&pumps] { ++pumps; });
     SetCancelFlag(true);
@@ -464,7 +478,8 @@ TEST_F(ExtractTest, EmptyFileNeedsNoChunkAndNoPump)
         SCOPED_TRACE(name);
         const QString target = outFolder + u'/' + QString::fromLatin1(name);
         int length = -7;
-        ASSERT_TRUE(Extract(QString::fromLatin1(name), target, &length, true, pkg)) << lastError.toStdString();
+        ASSERT_TRUE(Extract(QString::fromLatin1(name), target, &length, true, pkg))
+            << lastError.toStdString();
         EXPECT_EQ(length, 0);
         EXPECT_TRUE(QFileInfo::exists(target));
         EXPECT_EQ(QFileInfo(target).size(), 0);

@@ -1,17 +1,17 @@
+#include "support/CaseName.h"
+
 #include "database/DataTable.h"
 #include "database/FieldTable.h"
 #include "database/SqlProcHelperParam.h"
 
-#include "support/CaseName.h"
-
 #include <gtest/gtest.h>
-
-#include <json/reader.h>
 
 #include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
+
+#include <json/reader.h>
 
 using namespace DATABASE;
 
@@ -42,16 +42,17 @@ TEST_P(FieldConversionTest, FirstRowGivesIntAndText)
     EXPECT_EQ(table.GetFirstRowText(0), QString::fromUtf8(c.asText));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, FieldConversionTest,
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FieldConversionTest,
     testing::Values(
         ConversionCase{"TextDigits", CTYField::FromText(QStringLiteral("  42abc")), 42, "  42abc"},
         ConversionCase{"TextNegative", CTYField::FromText(QStringLiteral("-17")), -17, "-17"},
         ConversionCase{"TextStopsAtPoint", CTYField::FromText(QStringLiteral("6.4")), 6, "6.4"},
         ConversionCase{"TextLetters", CTYField::FromText(QStringLiteral("abc")), 0, "abc"},
         ConversionCase{"TextOverflowSaturates", CTYField::FromText(QStringLiteral("99999999999")),
-            std::numeric_limits<int32_t>::max(), "99999999999"},
+                       std::numeric_limits<int32_t>::max(), "99999999999"},
         ConversionCase{"TextUnderflowSaturates", CTYField::FromText(QStringLiteral("-99999999999")),
-            std::numeric_limits<int32_t>::min(), "-99999999999"},
+                       std::numeric_limits<int32_t>::min(), "-99999999999"},
         ConversionCase{"Int", CTYField::FromInt(-5), -5, "-5"},
         ConversionCase{"DoubleQuarter", CTYField::FromDouble(0.25), 0, "0.25"},
         ConversionCase{"DoubleWhole", CTYField::FromDouble(3.0), 3, "3"},
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FieldConversionTest,
         ConversionCase{"DoubleZero", CTYField::FromDouble(0.0), 0, "0"},
         ConversionCase{"DoubleTen", CTYField::FromDouble(10.0), 10, "10"},
         ConversionCase{"DoubleHuge", CTYField::FromDouble(1e12), std::numeric_limits<int32_t>::max(),
-            "1000000000000"},
+                       "1000000000000"},
         ConversionCase{"UInt", CTYField::FromUInt(4000000000u), int32_t(4000000000u), "4000000000"},
         ConversionCase{"Int64LowBits", CTYField::FromInt64(0x100000007LL), 7, "4294967303"},
         ConversionCase{"UInt64", CTYField::FromUInt64(18446744073709551615ull), -1, "18446744073709551615"},
@@ -130,8 +131,8 @@ TEST(DataTableTest, FieldTableModeReadsConfigColumnsByName)
     t.AddColumn(QStringLiteral("strValue"), CTYField::Text);
     t.AddColumn(QStringLiteral("intValue"), CTYField::Int);
     CTYFieldRow& row = t.AddRow();
-    row.fields = {CTYField::FromText(QStringLiteral("InstallVersion")), CTYField::FromText(QStringLiteral("6.4")),
-        CTYField::FromInt(12)};
+    row.fields = {CTYField::FromText(QStringLiteral("InstallVersion")),
+                  CTYField::FromText(QStringLiteral("6.4")), CTYField::FromInt(12)};
 
     EXPECT_EQ(data.GetRowCount(), 1);
     EXPECT_EQ(data.GetIntValue(), 12);
@@ -174,10 +175,11 @@ TEST_P(DataTableJsonTest, FirstElementGivesValues)
     EXPECT_EQ(data.GetStrValue(), QString::fromUtf8(c.strValue));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DataTableJsonTest,
+INSTANTIATE_TEST_SUITE_P(
+    Values, DataTableJsonTest,
     testing::Values(
         JsonCase{"IntAndString", R"([{"intValue": 3, "strValue": "Tessaly 标签"}, {"intValue": 4}])", 2, 3,
-            "Tessaly 标签"},
+                 "Tessaly 标签"},
         JsonCase{"RealTruncatesAndFormats", R"([{"intValue": 7.9, "strValue": 2.5}])", 1, 7, "2.50"},
         JsonCase{"IntAsText", R"([{"intValue": -8, "strValue": -12}])", 1, -8, "-12"},
         JsonCase{"IsoDateTime", R"([{"strValue": "2024-03-05T14:07:09.123Z"}])", 1, 0, "2024-03-05 14:07:09"},
@@ -185,9 +187,8 @@ INSTANTIATE_TEST_SUITE_P(Values, DataTableJsonTest,
         JsonCase{"OtherKindsGiveNothing", R"([{"intValue": "12", "strValue": true}])", 1, 0, ""},
         JsonCase{"NullAndObject", R"([{"intValue": null, "strValue": {"a": 1}}])", 1, 0, ""},
         JsonCase{"HugeIntSaturates", R"([{"intValue": 9000000000, "strValue": 9000000000}])", 1,
-            std::numeric_limits<int32_t>::max(), "9000000000"},
-        JsonCase{"MissingMembers", R"([{"ID": "x"}])", 1, 0, ""},
-        JsonCase{"EmptyArray", "[]", 0, 0, ""},
+                 std::numeric_limits<int32_t>::max(), "9000000000"},
+        JsonCase{"MissingMembers", R"([{"ID": "x"}])", 1, 0, ""}, JsonCase{"EmptyArray", "[]", 0, 0, ""},
         JsonCase{"ElementNotObject", "[1, 2]", 2, 0, ""},
         JsonCase{"NotAnArray", R"({"intValue": 5, "strValue": "x"})", 0, 0, ""}),
     TESTS::CaseName());

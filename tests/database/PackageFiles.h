@@ -12,10 +12,11 @@
 #include <QStringList>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdlib>
 #include <ctime>
+
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace PKGTEST {
@@ -74,8 +75,8 @@ inline QString MakePackage(const QString& as, const QStringList& options)
     packer.start(QStringLiteral("python3"),
                  QStringList{TESTS::FixturePath(QStringLiteral("refpack.py")),
                              TESTS::FixturePath(QStringLiteral("sample/Install.xml")),
-                             TESTS::FixturePath(QStringLiteral("sample/src")), out} +
-                     options);
+                             TESTS::FixturePath(QStringLiteral("sample/src")), out}
+                     + options);
     EXPECT_TRUE(packer.waitForFinished(120000));
     EXPECT_EQ(packer.exitCode(), 0) << packer.readAllStandardError().toStdString();
     return out;
@@ -83,8 +84,7 @@ inline QString MakePackage(const QString& as, const QStringList& options)
 
 inline QString Md5Text(const QByteArray& bytes)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())
-        .toUpper();
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()).toUpper();
 }
 
 inline time_t MTime(const QString& path)

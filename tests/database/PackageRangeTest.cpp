@@ -84,14 +84,13 @@ TEST_P(BadRangeTest, FindsNothingAndWritesNothing)
               QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadRangeTest,
-    ::testing::Values(RangeCase{"PastTheEnd", kLead + 5120 * 100, -1},
-                      RangeCase{"LongerThanTheFile", kLead, -2},
-                      RangeCase{"NegativeOffset", -1, 5120},
-                      RangeCase{"NotOnThePackage", kLead - 100, -1},
-                      RangeCase{"CutShort", kLead, 2048}),
-    [](const auto& c) { return std::string(c.param.label); });
+INSTANTIATE_TEST_SUITE_P(Cases, BadRangeTest,
+                         ::testing::Values(RangeCase{"PastTheEnd", kLead + 5120 * 100, -1},
+                                           RangeCase{"LongerThanTheFile", kLead, -2},
+                                           RangeCase{"NegativeOffset", -1, 5120},
+                                           RangeCase{"NotOnThePackage", kLead - 100, -1},
+                                           RangeCase{"CutShort", kLead, 2048}),
+                         [](const auto& c) { return std::string(c.param.label); });
 
 TEST_F(PackageRangeTest, PathsThatAUriWouldMisreadAreReadAsNamed)
 {

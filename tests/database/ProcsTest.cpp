@@ -1,18 +1,18 @@
+#include "support/CaseName.h"
+#include "support/Sandbox.h"
+
 #include "database/DataTable.h"
 #include "database/FieldTable.h"
 #include "database/SQLiteDBBase.h"
 #include "database/SqlProcHelperParam.h"
 
-#include "support/CaseName.h"
-#include "support/Sandbox.h"
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
+#include <string>
 
 #include <sqlite3.h>
-
-#include <string>
 
 using namespace DATABASE;
 
@@ -59,9 +59,10 @@ protected:
 
 TEST_F(ProcsTest, SetConfigInsertsThenUpdatesSameRow)
 {
-    ASSERT_TRUE(db.SetConfig(QStringLiteral("InstallVersion"), 0, QStringLiteral("6.4"))) << db.GetLastError().toStdString();
+    ASSERT_TRUE(db.SetConfig(QStringLiteral("InstallVersion"), 0, QStringLiteral("6.4")))
+        << db.GetLastError().toStdString();
     EXPECT_EQ(RawText(path, "SELECT strValue || '|' || intValue FROM config WHERE ID='InstallVersion'"),
-        QStringLiteral("6.4|0"));
+              QStringLiteral("6.4|0"));
 
     ASSERT_TRUE(db.SetConfig(QStringLiteral("InstallVersion"), 3, QStringLiteral("6.5")));
     EXPECT_EQ(RawText(path, "SELECT count(*) FROM config"), QStringLiteral("1"));
@@ -157,18 +158,18 @@ TEST_F(ProcsTest, WriteToMissingFileCreatesItWithConfigTable)
 TEST_F(ProcsTest, QuotedIdsAndValuesRoundTrip)
 {
     const QString cases[] = {
-        QStringLiteral("O'Brien"),
-        QStringLiteral("'); DROP TABLE config; --"),
-        QStringLiteral("a''b"),
-        QStringLiteral("%s %d"),
+        QStringLiteral("O'Brien"), QStringLiteral("'); DROP TABLE config; --"),
+        QStringLiteral("a''b"),    QStringLiteral("%s %d"),
         QStringLiteral("标签'名"),
     };
     int expected = 0;
     for (const QString& id : cases) {
         SCOPED_TRACE(id.toStdString());
         ++expected;
-        ASSERT_TRUE(db.SetConfig(id, expected, id + QStringLiteral(" it's"))) << db.GetLastError().toStdString();
-        ASSERT_TRUE(db.SetConfig(id, expected * 10, QStringLiteral("x'") + id)) << db.GetLastError().toStdString();
+        ASSERT_TRUE(db.SetConfig(id, expected, id + QStringLiteral(" it's")))
+            << db.GetLastError().toStdString();
+        ASSERT_TRUE(db.SetConfig(id, expected * 10, QStringLiteral("x'") + id))
+            << db.GetLastError().toStdString();
 
         int value = 0;
         QString text;
@@ -235,7 +236,7 @@ TEST_P(ProcNameTest, NameSelectsProcedure)
     if (c.kind == ProcKind::FieldTable) {
         EXPECT_EQ(fieldTable.GetRowCount(), 1);
         EXPECT_EQ(fieldTable.GetFirstRowText(fieldTable.FindColumn(QStringLiteral("STRVALUE"))),
-            QStringLiteral("Norvex"));
+                  QStringLiteral("Norvex"));
     } else if (c.kind == ProcKind::DataTable) {
         EXPECT_EQ(dataTable.GetMode(), CTYDataTable::FieldTableMode);
         EXPECT_EQ(dataTable.GetRowCount(), 1);
@@ -249,7 +250,8 @@ TEST_P(ProcNameTest, NameSelectsProcedure)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, ProcNameTest,
+INSTANTIATE_TEST_SUITE_P(
+    Names, ProcNameTest,
     testing::Values(
         ProcNameCase{"FieldTableRead", ProcKind::FieldTable, "nvs_Config_GetProc", true},
         ProcNameCase{"DataTableReadCapitals", ProcKind::DataTable, "NVS_CONFIG_GETPROC", true},
@@ -305,13 +307,14 @@ TEST_F(ProcsTest, LoadTableKinds)
     ASSERT_TRUE(db.Close());
     int n = 0;
     for (const KindCase& c : cases) {
-        const std::string sql = "create table t" + std::to_string(n) + "(v " + c.declType + ");insert into t" +
-            std::to_string(n) + " values(" + c.value + ");";
+        const std::string sql = "create table t" + std::to_string(n) + "(v " + c.declType + ");insert into t"
+            + std::to_string(n) + " values(" + c.value + ");";
         RawExec(path, sql.c_str());
         SCOPED_TRACE(sql);
 
         CTYFieldTable table;
-        ASSERT_EQ(db.QueryTable(QStringLiteral("SELECT v FROM t%1").arg(n), table), 1) << db.GetLastError().toStdString();
+        ASSERT_EQ(db.QueryTable(QStringLiteral("SELECT v FROM t%1").arg(n), table), 1)
+            << db.GetLastError().toStdString();
         ASSERT_EQ(table.GetColumnCount(), 1);
         EXPECT_EQ(table.GetColumns()[0].name, QStringLiteral("v"));
         EXPECT_EQ(table.GetColumns()[0].kind, c.columnKind);
@@ -326,15 +329,17 @@ TEST_F(ProcsTest, LoadTableKindsPerRowAndColumnsWithoutRows)
 {
     ASSERT_TRUE(db.Open(path));
     ASSERT_TRUE(db.Close());
-    RawExec(path, "create table m(a int, b); insert into m values(1, 'x'); insert into m values('y', 2.5);"
-                  "insert into m values(NULL, NULL);");
+    RawExec(path,
+            "create table m(a int, b); insert into m values(1, 'x'); insert into m values('y', 2.5);"
+            "insert into m values(NULL, NULL);");
 
     CTYFieldTable table;
     ASSERT_EQ(db.QueryTable(QStringLiteral("SELECT a, b FROM m ORDER BY rowid"), table), 3);
     EXPECT_EQ(table.GetColumns()[0].kind, CTYField::Int);
     EXPECT_EQ(table.GetColumns()[1].kind, CTYField::Text);
-    const int expected[3][2] = {{CTYField::Int, CTYField::Text}, {CTYField::Text, CTYField::Double},
-        {CTYField::Text, CTYField::Text}};
+    const int expected[3][2] = {{CTYField::Int, CTYField::Text},
+                                {CTYField::Text, CTYField::Double},
+                                {CTYField::Text, CTYField::Text}};
     for (int r = 0; r < 3; ++r) {
         SCOPED_TRACE(r);
         ASSERT_EQ(table.GetRow(r)->fields.size(), 2u);

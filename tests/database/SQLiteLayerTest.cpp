@@ -107,9 +107,8 @@ TEST_F(MemoryDBTest, ColumnAccessChecksStatementAndIndex)
 TEST_F(MemoryDBTest, BoundValuesAreNeverPartOfTheStatement)
 {
     const QString tricky = QStringLiteral("a'b\"); drop table t; --");
-    ASSERT_EQ(db.Execute(QStringLiteral("insert into t values(?, ?, ?);"),
-                         {tricky, 7, QByteArray("\0\1", 2)}),
-              0);
+    ASSERT_EQ(
+        db.Execute(QStringLiteral("insert into t values(?, ?, ?);"), {tricky, 7, QByteArray("\0\1", 2)}), 0);
     CppSQLite3Query q = db.ExecuteQuery(QStringLiteral("select n from t where md5=?;"), {tricky});
     ASSERT_FALSE(q.IsEof());
     EXPECT_EQ(q.GetIntField(0), 7);

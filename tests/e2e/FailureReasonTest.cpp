@@ -6,12 +6,13 @@
 // checks before the first write find the last two: their own message then.
 #include "SampleRuns.h"
 
+#include "support/CaseName.h"
+#include "support/SmallDisk.h"
+
 #include "app/MessageTable.h"
 #include "database/CppSQLite3DB.h"
 #include "platform/Registry.h"
 #include "platform/SpecialFolders.h"
-#include "support/CaseName.h"
-#include "support/SmallDisk.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,12 +51,16 @@ void ChangePackage(const QString& package, const QString& sql)
     db.Close();
 }
 
-QString DefaultFolder() { return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"); }
+QString DefaultFolder()
+{
+    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
 
 Plan TargetIsAFolder()
 {
     Plan plan;
-    plan.program = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    plan.program =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     const QString target = DefaultFolder() + QStringLiteral("LabelPrint");
     TESTS::WriteFileBytes(target + QStringLiteral("/notes.txt"), "mine");
     plan.reason = QStringLiteral("cannot write ") + target + QStringLiteral(": Is a directory");
@@ -66,10 +70,12 @@ Plan TargetIsAFolder()
 Plan DamagedEntry()
 {
     Plan plan;
-    plan.program = E2E::MakeInstaller(TESTS::SandboxPath(QStringLiteral("build")), [](const QString& package) {
-        ChangePackage(package, QStringLiteral("update files set md5='00000000000000000000000000000000' "
-                                              "where name='README.txt';"));
-    });
+    plan.program =
+        E2E::MakeInstaller(TESTS::SandboxPath(QStringLiteral("build")), [](const QString& package) {
+            ChangePackage(package,
+                          QStringLiteral("update files set md5='00000000000000000000000000000000' "
+                                         "where name='README.txt';"));
+        });
     plan.reason = QStringLiteral("cannot extract README.txt to ") + DefaultFolder()
         + QStringLiteral("doc/README.txt: digest mismatch");
     return plan;
@@ -78,9 +84,10 @@ Plan DamagedEntry()
 Plan EntryMissingFromThePackage()
 {
     Plan plan;
-    plan.program = E2E::MakeInstaller(TESTS::SandboxPath(QStringLiteral("build")), [](const QString& package) {
-        ChangePackage(package, QStringLiteral("delete from files where name='README.txt';"));
-    });
+    plan.program =
+        E2E::MakeInstaller(TESTS::SandboxPath(QStringLiteral("build")), [](const QString& package) {
+            ChangePackage(package, QStringLiteral("delete from files where name='README.txt';"));
+        });
     plan.reason = QStringLiteral("cannot extract README.txt to ") + DefaultFolder()
         + QStringLiteral("doc/README.txt: no such entry in the package");
     return plan;
@@ -94,32 +101,36 @@ Plan ReadOnlyInstallFolder()
         const QString folder = TESTS::SandboxPath(QStringLiteral("readonly"));
         QDir().mkpath(folder);
         ::chmod(QFile::encodeName(folder).constData(), 0555);
-        plan.program = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+        plan.program =
+            E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
         plan.more = {folder};
-        plan.message = QStringLiteral("无法在文件夹“") + folder + QStringLiteral("/”中安装：Permission denied。");
+        plan.message =
+            QStringLiteral("无法在文件夹“") + folder + QStringLiteral("/”中安装：Permission denied。");
         return plan;
     }
     // Root writes anywhere: the installer runs as nobody, in a sandbox of its own.
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (setpriv.isEmpty()) {
-        plan.skip = QStringLiteral("running as root and setpriv is missing, so no user without rights can be tried");
+        plan.skip =
+            QStringLiteral("running as root and setpriv is missing, so no user without rights can be tried");
         return plan;
     }
     const QString root = TESTS::SandboxPath(QStringLiteral("nobody"));
     QDir().mkpath(root + QStringLiteral("/home"));
     QDir().mkpath(root + QStringLiteral("/tmp"));
     plan.program = setpriv;
-    plan.arguments = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                      QStringLiteral("--"),
+    plan.arguments = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                      QStringLiteral("--clear-groups"), QStringLiteral("--"),
                       E2E::CopyOfSampleInstaller(root + QStringLiteral("/LabelPrintSetup"))};
-    const QString chown = QStringLiteral("chown -R 65534:65534 '") + root + QStringLiteral("' && chmod 0711 '")
-        + TESTS::SandboxRoot() + QStringLiteral("'");
+    const QString chown = QStringLiteral("chown -R 65534:65534 '") + root
+        + QStringLiteral("' && chmod 0711 '") + TESTS::SandboxRoot() + QStringLiteral("'");
     EXPECT_EQ(std::system(chown.toLocal8Bit().constData()), 0);
     // Created by root after the chown: nobody may look in, not write.
     const QString folder = root + QStringLiteral("/readonly");
     QDir().mkpath(folder);
     plan.more = {folder};
-    plan.environment = {QStringLiteral("NORVEX_ROOT=") + root, QStringLiteral("HOME=") + root + QStringLiteral("/home")};
+    plan.environment = {QStringLiteral("NORVEX_ROOT=") + root,
+                        QStringLiteral("HOME=") + root + QStringLiteral("/home")};
     plan.logPath = root + QStringLiteral("/run.log");
     plan.message = QStringLiteral("无法在文件夹“") + folder + QStringLiteral("/”中安装：Permission denied。");
     return plan;
@@ -131,9 +142,11 @@ Plan FullDisk()
     const QString disk = TESTS::SandboxPath(QStringLiteral("small"));
     if (!TESTS::MountSmallDisk(disk, 64 * 1024, &plan.skip))
         return plan;
-    plan.program = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    plan.program =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     plan.more = {disk + QStringLiteral("/LabelPrint")};
-    plan.message = QStringLiteral("文件夹“") + disk + QStringLiteral("/LabelPrint/”所在的磁盘空间不足：需要 ");
+    plan.message =
+        QStringLiteral("文件夹“") + disk + QStringLiteral("/LabelPrint/”所在的磁盘空间不足：需要 ");
     return plan;
 }
 
@@ -142,7 +155,10 @@ struct FailureCase {
     Plan (*prepare)();
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FailureReasonTest : public testing::TestWithParam<FailureCase> {};
 
@@ -155,8 +171,10 @@ TEST_P(FailureReasonTest, StandardErrorAndTheLogNameThePathAndTheCause)
     if (plan.logPath.isEmpty())
         plan.logPath = TESTS::SandboxPath(QStringLiteral("run.log"));
 
-    const RunResult r = E2E::RunProgram(plan.program,
-        plan.arguments + QStringList{QStringLiteral("-silent"), QStringLiteral("-log"), plan.logPath} + plan.more,
+    const RunResult r = E2E::RunProgram(
+        plan.program,
+        plan.arguments + QStringList{QStringLiteral("-silent"), QStringLiteral("-log"), plan.logPath}
+            + plan.more,
         plan.environment);
     EXPECT_EQ(r.exitCode, 1) << E2E::Show(r);
     const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
@@ -178,20 +196,23 @@ TEST_P(FailureReasonTest, StandardErrorAndTheLogNameThePathAndTheCause)
         EXPECT_TRUE(reason.endsWith(plan.reasonEnd)) << reason.toStdString();
     }
 
-    const QStringList log = QString::fromUtf8(TESTS::ReadFileBytes(plan.logPath)).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList log =
+        QString::fromUtf8(TESTS::ReadFileBytes(plan.logPath)).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GE(log.size(), 3);
     // The failure, then what undoing the run did.
     const qsizetype failed = log.indexOf(QRegularExpression(QStringLiteral(".* rolling back$"))) - 1;
     ASSERT_GE(failed, 0) << log.join(u'\n').toStdString();
     EXPECT_TRUE(log[failed].endsWith(QStringLiteral(" failed: ") + reason)) << log.join(u'\n').toStdString();
-    EXPECT_TRUE(log.last().contains(QStringLiteral(" end: failure, exit code 1, "))) << log.last().toStdString();
+    EXPECT_TRUE(log.last().contains(QStringLiteral(" end: failure, exit code 1, ")))
+        << log.last().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FailureReasonTest,
                          testing::Values(FailureCase{"TargetIsAFolder", TargetIsAFolder},
                                          FailureCase{"ReadOnlyInstallFolder", ReadOnlyInstallFolder},
                                          FailureCase{"DamagedEntry", DamagedEntry},
-                                         FailureCase{"EntryMissingFromThePackage", EntryMissingFromThePackage},
+                                         FailureCase{"EntryMissingFromThePackage",
+                                                     EntryMissingFromThePackage},
                                          FailureCase{"FullDisk", FullDisk}),
                          TESTS::CaseName());
 
@@ -204,11 +225,17 @@ struct StepFailureCase {
     const char* reason;  // a part of the reason
 };
 
-void PrintTo(const StepFailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 // A folder with a file in it where a file must go: even root cannot put a
 // file there.
-void BlockWithFolder(const QString& path) { TESTS::WriteFileBytes(path + QStringLiteral("/keep"), "mine"); }
+void BlockWithFolder(const QString& path)
+{
+    TESTS::WriteFileBytes(path + QStringLiteral("/keep"), "mine");
+}
 
 class StepFailureTest : public testing::TestWithParam<StepFailureCase> {};
 
@@ -224,7 +251,8 @@ TEST_P(StepFailureTest, RunFinishesThenSaysWhichStepFailedAndExitsOne)
     const RunResult r =
         E2E::RunProgram(installer, {QStringLiteral("-silent"), QStringLiteral("-log"), logPath});
     EXPECT_EQ(r.exitCode, 1) << E2E::Show(r);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("“") + QString::fromUtf8(c.step) + QStringLiteral("”这一步没有完成：")))
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("“") + QString::fromUtf8(c.step) + QStringLiteral("”这一步没有完成：")))
         << E2E::Show(r);
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << E2E::Show(r);
     EXPECT_FALSE(r.err.contains(QString::fromUtf16(GetText(1106)))) << E2E::Show(r);
@@ -238,15 +266,17 @@ TEST_P(StepFailureTest, RunFinishesThenSaysWhichStepFailedAndExitsOne)
 INSTANTIATE_TEST_SUITE_P(
     Cases, StepFailureTest,
     testing::Values(
-        StepFailureCase{"ProductKeyUnwritable",
-                        [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::CurrentUser)); },
-                        "注册程序信息", "cannot write the registry value"},
-        StepFailureCase{"UninstallEntryUnwritable",
-                        [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::LocalMachine)); },
-                        "创建卸载信息", "registry/machine.db: unable to open database file"},
+        StepFailureCase{
+            "ProductKeyUnwritable",
+            [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::CurrentUser)); },
+            "注册程序信息", "cannot write the registry value"},
+        StepFailureCase{
+            "UninstallEntryUnwritable",
+            [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::LocalMachine)); },
+            "创建卸载信息", "registry/machine.db: unable to open database file"},
         StepFailureCase{"UninstallXmlUnwritable",
-                        [] { BlockWithFolder(DefaultFolder() + QStringLiteral("uninstall.xml")); }, "创建卸载信息",
-                        "uninstall.xml"}),
+                        [] { BlockWithFolder(DefaultFolder() + QStringLiteral("uninstall.xml")); },
+                        "创建卸载信息", "uninstall.xml"}),
     TESTS::CaseName());
 
 // A launcher entry that cannot be written is said on standard error and the
@@ -260,8 +290,9 @@ TEST(ShortcutFailure, EntryThatCannotBeWrittenIsSaidAndTheRunGoesOn)
     const RunResult r = E2E::RunProgram(installer, {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 0) << E2E::Show(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write ") + blocked)) << E2E::Show(r);
-    EXPECT_TRUE(QFileInfo::exists(PLATFORM::ProgramsMenuFolder()
-                                  + QStringLiteral("Tessaly Label Print & Share/Tessaly Label Print.desktop")));
+    EXPECT_TRUE(
+        QFileInfo::exists(PLATFORM::ProgramsMenuFolder()
+                          + QStringLiteral("Tessaly Label Print & Share/Tessaly Label Print.desktop")));
     EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("uninstall.xml")));
 }
 

@@ -3,11 +3,12 @@
 // and never hangs or falls back to a setup.cab beside it.
 #include "SampleRuns.h"
 
+#include "support/CaseName.h"
+
 #include "common/MD5Encode.h"
 #include "database/PackageResources.h"
 #include "platform/ExecutableResources.h"
 #include "platform/SpecialFolders.h"
-#include "support/CaseName.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,8 +26,8 @@ const QString kPackageMessage = QStringLiteral("安装程序无法加载安装�
 
 struct HostileCase {
     const char* name;
-    const char* sql;      // run on a copy of the sample package before attaching; may be empty
-    bool damageDirectory; // flip the last byte of the attached resource directory
+    const char* sql;       // run on a copy of the sample package before attaching; may be empty
+    bool damageDirectory;  // flip the last byte of the attached resource directory
     int exitCode;
 };
 
@@ -35,10 +36,10 @@ class HostileInstallerTest : public testing::TestWithParam<HostileCase> {};
 void RunSql(const QString& path, const QString& sql)
 {
     const RunResult r = RunProgram(QStringLiteral("python3"),
-        {QStringLiteral("-c"),
-         QStringLiteral("import sqlite3,sys\nc=sqlite3.connect(sys.argv[1])\n"
-                        "c.executescript(sys.argv[2])\nc.commit()\nc.close()"),
-         path, sql});
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("import sqlite3,sys\nc=sqlite3.connect(sys.argv[1])\n"
+                                                   "c.executescript(sys.argv[2])\nc.commit()\nc.close()"),
+                                    path, sql});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
 }
 
@@ -55,8 +56,11 @@ TEST_P(HostileInstallerTest, IsRefusedAtStartup)
     // Attached directly: the packer itself rightly refuses such packages.
     std::vector<PLATFORM::ResourceSource> resources(2);
     resources[0] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kPackageId, 0, {}, package};
-    resources[1] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kDigestId, 0,
-                    GetMD5OfFile(package).toLower().toLatin1(), {}};
+    resources[1] = {PACKAGE_RESOURCES::ResourceType(),
+                    PACKAGE_RESOURCES::kDigestId,
+                    0,
+                    GetMD5OfFile(package).toLower().toLatin1(),
+                    {}};
     QString error;
     ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(QStringLiteral(NORVEX_SETUP_EXE), resources, installer,
                                                        &error))
@@ -84,7 +88,8 @@ TEST_P(HostileInstallerTest, IsRefusedAtStartup)
     EXPECT_EQ(QDir(PLATFORM::TempFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HostileInstallerTest,
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileInstallerTest,
     testing::Values(
         // A view of its own beside plain tables does no harm.
         HostileCase{"ExtraViewIsHarmless", "create view extra as select name from files;", false, 0},
@@ -107,14 +112,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInstallerTest,
 TEST(HostileShortcutTest, TargetWithControlCharacterIsSkippedAndReported)
 {
     const QString installer = E2E::SampleInstaller(QStringLiteral("controls"), [](QByteArray& manifest) {
-        manifest.replace("<shortcut>",
-                         "<shortcut>\n\t\t<link path=\"$intallpath$\\Label&#27;Cloud\" name=\"Bad\" type=\"other\" "
-                         "lnk=\"Bad.lnk\"/>\n\t\t<link path=\"$intallpath$\\LabelCloud\" "
-                         "name=\"Red&#27;[31m alarm\" type=\"other\" lnk=\"Alarm.lnk\"/>");
+        manifest.replace(
+            "<shortcut>",
+            "<shortcut>\n\t\t<link path=\"$intallpath$\\Label&#27;Cloud\" name=\"Bad\" type=\"other\" "
+            "lnk=\"Bad.lnk\"/>\n\t\t<link path=\"$intallpath$\\LabelCloud\" "
+            "name=\"Red&#27;[31m alarm\" type=\"other\" lnk=\"Alarm.lnk\"/>");
     });
     const RunResult r = RunProgram(installer, {QStringLiteral("-silent")});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("快捷方式“Bad.lnk”的目标含有控制字符，因此没有创建。"))) << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("快捷方式“Bad.lnk”的目标含有控制字符，因此没有创建。")))
+        << Show(r);
 
     const QString menu = PLATFORM::ProgramsMenuFolder() + QStringLiteral("Tessaly Label Print & Share/");
     EXPECT_FALSE(QFileInfo::exists(menu + QStringLiteral("Bad.desktop")));

@@ -5,9 +5,10 @@
 // with room the run says what it needs on its second line and installs.
 #include "SandboxState.h"
 
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 #include "support/SmallDisk.h"
+
+#include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,9 +23,18 @@ using E2E::RunProgram;
 using E2E::RunResult;
 using E2E::Show;
 
-QString NoSlash(const QString& folder) { return folder.chopped(1); }
-QString InstallFolder() { return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"); }
-QString DataFolder() { return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/"); }
+QString NoSlash(const QString& folder)
+{
+    return folder.chopped(1);
+}
+QString InstallFolder()
+{
+    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
+QString DataFolder()
+{
+    return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
 
 enum class Disk { None, ProgramFiles, DataVendorFolder, Temporary };
 
@@ -32,8 +42,8 @@ struct PreflightCase {
     const char* name;
     Disk disk;
     qint64 size;
-    bool fill;      // the disk is filled up before the run
-    bool readOnly;  // mounted read-only
+    bool fill;          // the disk is filled up before the run
+    bool readOnly;      // mounted read-only
     bool fileInTheWay;  // a file where the vendor folder goes
     int exitCode;
     QString (*message)();  // the start of the one message; null: the run installs
@@ -63,7 +73,10 @@ void FillUp(const QString& folder)
     }
 }
 
-void PrintTo(const PreflightCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PreflightCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PreflightTest : public testing::TestWithParam<PreflightCase> {
 protected:
@@ -78,7 +91,8 @@ protected:
 TEST_P(PreflightTest, SaysWhatIsWrongBeforeWritingAnything)
 {
     const PreflightCase& c = GetParam();
-    const QString setup = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QString setup =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     if (c.disk != Disk::None) {
         const QString folder = MountPoint(c.disk);
         QString why;
@@ -88,7 +102,9 @@ TEST_P(PreflightTest, SaysWhatIsWrongBeforeWritingAnything)
         if (c.fill)
             FillUp(folder);
         if (c.readOnly) {
-            ASSERT_EQ(::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+            ASSERT_EQ(::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                              nullptr),
+                      0);
         }
     }
     if (c.fileInTheWay)
@@ -100,7 +116,8 @@ TEST_P(PreflightTest, SaysWhatIsWrongBeforeWritingAnything)
     EXPECT_EQ(r.exitCode, c.exitCode) << Show(r);
     // The title, then what the run needs and what is free.
     ASSERT_GE(r.out.size(), 2) << Show(r);
-    EXPECT_TRUE(r.out[1].contains(QStringLiteral("需要 ")) && r.out[1].contains(QStringLiteral(" / 可用 "))) << Show(r);
+    EXPECT_TRUE(r.out[1].contains(QStringLiteral("需要 ")) && r.out[1].contains(QStringLiteral(" / 可用 ")))
+        << Show(r);
     if (!c.message) {
         EXPECT_TRUE(QFile::exists(InstallFolder() + QStringLiteral("LabelPrint"))) << Show(r);
         return;
@@ -116,21 +133,27 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PreflightTest,
     testing::Values(
         PreflightCase{"InstallFolderShort", Disk::ProgramFiles, 1 << 20, false, false, false, 1,
-                      [] { return QStringLiteral("文件夹“") + InstallFolder() + QStringLiteral("”所在的磁盘空间不足：需要 "); }},
+                      [] {
+                          return QStringLiteral("文件夹“") + InstallFolder()
+                              + QStringLiteral("”所在的磁盘空间不足：需要 ");
+                      }},
         PreflightCase{"DataFolderShort", Disk::DataVendorFolder, 64 << 10, true, false, false, 1,
-                      [] { return QStringLiteral("文件夹“") + DataFolder() + QStringLiteral("”所在的磁盘空间不足：需要 "); }},
+                      [] {
+                          return QStringLiteral("文件夹“") + DataFolder()
+                              + QStringLiteral("”所在的磁盘空间不足：需要 ");
+                      }},
         // The package is read in place: the temporary folder takes only the manifest.
         PreflightCase{"TemporaryFolderSmall", Disk::Temporary, 256 << 10, false, false, false, 0, nullptr},
         PreflightCase{"Enough", Disk::ProgramFiles, qint64(512) << 20, false, false, false, 0, nullptr},
         PreflightCase{"ReadOnlyInstallFolder", Disk::ProgramFiles, qint64(512) << 20, false, true, false, 1,
                       [] {
                           return QStringLiteral("无法在文件夹“") + InstallFolder()
-                                 + QStringLiteral("”中安装：Read-only file system。");
+                              + QStringLiteral("”中安装：Read-only file system。");
                       }},
         PreflightCase{"FileInTheWay", Disk::None, 0, false, false, true, 1,
                       [] {
                           return QStringLiteral("无法在文件夹“") + InstallFolder()
-                                 + QStringLiteral("”中安装：Not a directory。");
+                              + QStringLiteral("”中安装：Not a directory。");
                       }}),
     TESTS::CaseName());
 

@@ -4,8 +4,9 @@
 // during a file, which the next run undoes.
 #include "SandboxState.h"
 
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
+
+#include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,9 +27,18 @@ using E2E::RunProgram;
 using E2E::RunResult;
 using E2E::Show;
 
-QString InstallFolder() { return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"); }
-QString DataFolder() { return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/"); }
-QString Text1106() { return QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！"); }
+QString InstallFolder()
+{
+    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
+QString DataFolder()
+{
+    return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
+QString Text1106()
+{
+    return QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！");
+}
 
 // The sample product built from a copy of its payload and manifest, each
 // changed first; the installer's path.
@@ -48,11 +58,12 @@ QString BuildInstaller(const QString& name, const std::function<void(QByteArray&
     editManifest(manifest);
     TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
     const QString pack = QStringLiteral(NORVEX_PACK_EXE);
-    const RunResult built = RunProgram(pack, {"build", "--manifest", dir + "Install.xml", "--source", payload,
-                                              "--template", NORVEX_SETUP_EXE, "--level", "1", "-o", dir + "p.cab"});
+    const RunResult built = RunProgram(pack,
+                                       {"build", "--manifest", dir + "Install.xml", "--source", payload,
+                                        "--template", NORVEX_SETUP_EXE, "--level", "1", "-o", dir + "p.cab"});
     EXPECT_EQ(built.exitCode, 0) << Show(built);
-    const RunResult attached = RunProgram(pack, {"attach", "--template", NORVEX_SETUP_EXE, "--package",
-                                                 dir + "p.cab", "-o", dir + "Setup"});
+    const RunResult attached = RunProgram(
+        pack, {"attach", "--template", NORVEX_SETUP_EXE, "--package", dir + "p.cab", "-o", dir + "Setup"});
     EXPECT_EQ(attached.exitCode, 0) << Show(attached);
     return dir + QStringLiteral("Setup");
 }
@@ -64,14 +75,17 @@ QString InstallerWithLargeLastFile()
     return BuildInstaller(
         QStringLiteral("large"),
         [](QByteArray& m) {
-            m.replace("</files>", "\t<file name=\"large.bin\" path=\"$intallpath$\\data\\\" pack=\"large.bin\" ver=\"1\"/>\n\t</files>");
+            m.replace("</files>",
+                      "\t<file name=\"large.bin\" path=\"$intallpath$\\data\\\" pack=\"large.bin\" "
+                      "ver=\"1\"/>\n\t</files>");
         },
         [](const QString& payload) {
             QFile large(payload + QStringLiteral("large.bin"));
             ASSERT_TRUE(large.open(QIODevice::WriteOnly));
             QByteArray chunk(1 << 20, Qt::Uninitialized);
             for (int i = 0; i < 64; ++i) {
-                QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+                QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(chunk.data()),
+                                                      chunk.size() / 4);
                 large.write(chunk);
             }
         });
@@ -80,17 +94,22 @@ QString InstallerWithLargeLastFile()
 // The installed sample, version 1.0.0.
 void InstallSample()
 {
-    const QString setup = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QString setup =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     const RunResult r = RunProgram(setup, {QStringLiteral("-silent")});
     ASSERT_EQ(r.exitCode, 0) << Show(r);
 }
 
-void MakeFolder(const QString& path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+void MakeFolder(const QString& path)
+{
+    ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString();
+}
 
 void ExpectMachineAsBefore(const std::map<QString, QString>& files, const QString& registry)
 {
     const auto after = E2E::SandboxFiles();
-    EXPECT_EQ(after, files) << "before:\n" << E2E::Describe(files).toStdString() << "after:\n"
+    EXPECT_EQ(after, files) << "before:\n"
+                            << E2E::Describe(files).toStdString() << "after:\n"
                             << E2E::Describe(after).toStdString();
     EXPECT_EQ(E2E::RegistryExport(), registry);
 }
@@ -103,13 +122,17 @@ struct FirstInstallCase {
     QString (*obstacle)();
 };
 
-void PrintTo(const FirstInstallCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FirstInstallCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FirstInstallFailureTest : public testing::TestWithParam<FirstInstallCase> {};
 
 TEST_P(FirstInstallFailureTest, LeavesTheMachineAsItFoundIt)
 {
-    const QString setup = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QString setup =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     const QString obstacle = GetParam().obstacle();
     MakeFolder(obstacle);
     const auto files = E2E::SandboxFiles();
@@ -126,13 +149,14 @@ TEST_P(FirstInstallFailureTest, LeavesTheMachineAsItFoundIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FirstInstallFailureTest,
-    testing::Values(FirstInstallCase{"FirstFile", [] { return InstallFolder() + QStringLiteral("LabelPrint"); }},
-                    FirstInstallCase{"SecondFileInASubfolder",
-                                     [] { return InstallFolder() + QStringLiteral("doc/README.txt"); }},
-                    // The installation folder is new here and goes whole.
-                    FirstInstallCase{"ThirdFileInTheDataFolder",
-                                     [] { return DataFolder() + QStringLiteral("Templates/sample.tlp"); }},
-                    FirstInstallCase{"LastFile", [] { return InstallFolder() + QStringLiteral("uninstall.exe"); }}),
+    testing::Values(
+        FirstInstallCase{"FirstFile", [] { return InstallFolder() + QStringLiteral("LabelPrint"); }},
+        FirstInstallCase{"SecondFileInASubfolder",
+                         [] { return InstallFolder() + QStringLiteral("doc/README.txt"); }},
+        // The installation folder is new here and goes whole.
+        FirstInstallCase{"ThirdFileInTheDataFolder",
+                         [] { return DataFolder() + QStringLiteral("Templates/sample.tlp"); }},
+        FirstInstallCase{"LastFile", [] { return InstallFolder() + QStringLiteral("uninstall.exe"); }}),
     TESTS::CaseName());
 
 // Starts an unattended run and waits until it is writing the large file.
@@ -194,9 +218,10 @@ QString UpgradeInstaller()
         QStringLiteral("upgrade"),
         [](QByteArray& m) {
             m.replace("ver=\"1.0.0\"/>", "ver=\"1.0.1\"/>");
-            m.replace("<file name=\"sample.tlp\"",
-                      "<file name=\"notes.txt\" path=\"$intallpath$\\doc\\\" pack=\"notes.txt\" ver=\"1.0.1\"/>\n"
-                      "\t\t<file name=\"sample.tlp\"");
+            m.replace(
+                "<file name=\"sample.tlp\"",
+                "<file name=\"notes.txt\" path=\"$intallpath$\\doc\\\" pack=\"notes.txt\" ver=\"1.0.1\"/>\n"
+                "\t\t<file name=\"sample.tlp\"");
         },
         [](const QString& payload) {
             QFile program(payload + QStringLiteral("LabelPrint"));
@@ -217,7 +242,10 @@ QString RepairInstaller()
     return E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
 }
 
-void PrintTo(const HalfwayCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HalfwayCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class HalfwayFailureTest : public testing::TestWithParam<HalfwayCase> {};
 
@@ -231,7 +259,8 @@ TEST_P(HalfwayFailureTest, PutsThePreviousVersionBack)
     const RunResult r = RunProgram(setup, {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 1) << Show(r);
     EXPECT_TRUE(r.err.startsWith(Text1106())) << Show(r);
-    EXPECT_TRUE(r.err.contains(QString::fromLatin1(GetParam().failedFile) + QStringLiteral(": Is a directory")))
+    EXPECT_TRUE(
+        r.err.contains(QString::fromLatin1(GetParam().failedFile) + QStringLiteral(": Is a directory")))
         << Show(r);
     ExpectMachineAsBefore(files, registry);
     const RunResult program = RunProgram(InstallFolder() + QStringLiteral("LabelPrint"), {});
@@ -247,14 +276,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, HalfwayFailureTest,
 QStringList LeftoversBelow(const QString& folder)
 {
     QStringList found;
-    QDirIterator it(folder, {QStringLiteral(".nvx*"), QStringLiteral("*.journal")}, QDir::Files | QDir::Hidden,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(folder, {QStringLiteral(".nvx*"), QStringLiteral("*.journal")},
+                    QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         found << it.next();
     return found;
 }
 
-QString JournalFolder() { return TESTS::SandboxPath(QStringLiteral("var/lib/norvex/journal")); }
+QString JournalFolder()
+{
+    return TESTS::SandboxPath(QStringLiteral("var/lib/norvex/journal"));
+}
 
 // kill -9 during the large file: the journal stays, and the next run of the
 // installer undoes the killed run first, says so, and then installs.
@@ -271,12 +303,15 @@ TEST(KilledInstallTest, NextRunUndoesItFromTheJournal)
     const QString log = TESTS::SandboxPath(QStringLiteral("next.log"));
     const RunResult next = RunProgram(setup, {QStringLiteral("-silent"), QStringLiteral("-log"), log});
     EXPECT_EQ(next.exitCode, 0) << Show(next);
-    EXPECT_TRUE(next.err.contains(QStringLiteral("Tessaly Label Print & Share 上次的安装没有完成，它所做的更改已经撤销。")))
+    EXPECT_TRUE(next.err.contains(
+        QStringLiteral("Tessaly Label Print & Share 上次的安装没有完成，它所做的更改已经撤销。")))
         << Show(next);
     const QString logText = QString::fromUtf8(TESTS::ReadFileBytes(log));
-    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + InstallFolder() + QStringLiteral("LabelPrint")))
+    EXPECT_TRUE(
+        logText.contains(QStringLiteral("undo: removed ") + InstallFolder() + QStringLiteral("LabelPrint")))
         << logText.toStdString();
-    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + InstallFolder().chopped(1))) << logText.toStdString();
+    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + InstallFolder().chopped(1)))
+        << logText.toStdString();
     EXPECT_EQ(LeftoversBelow(TESTS::SandboxRoot()), QStringList());
     EXPECT_EQ(TESTS::ReadFileBytes(InstallFolder() + QStringLiteral("data/large.bin")).size(), 64 << 20);
 }
@@ -290,7 +325,9 @@ TEST(KilledUpgradeTest, NextRunFindsThePreviousVersionAndUpgrades)
         QStringLiteral("upgrade-large"),
         [](QByteArray& m) {
             m.replace("ver=\"1.0.0\"/>", "ver=\"1.0.1\"/>");
-            m.replace("</files>", "\t<file name=\"large.bin\" path=\"$intallpath$\\data\\\" pack=\"large.bin\" ver=\"1\"/>\n\t</files>");
+            m.replace("</files>",
+                      "\t<file name=\"large.bin\" path=\"$intallpath$\\data\\\" pack=\"large.bin\" "
+                      "ver=\"1\"/>\n\t</files>");
         },
         [](const QString& payload) {
             TESTS::WriteFileBytes(payload + QStringLiteral("README.txt"), "LabelPrint 1.0.1\n");
@@ -310,7 +347,8 @@ TEST(KilledUpgradeTest, NextRunFindsThePreviousVersionAndUpgrades)
     ASSERT_FALSE(next.out.isEmpty());
     EXPECT_EQ(next.out[0], QStringLiteral("Tessaly Label Print & Share 升级程序")) << Show(next);
     const QString logText = QString::fromUtf8(TESTS::ReadFileBytes(log));
-    EXPECT_TRUE(logText.contains(QStringLiteral("undo: restored ") + InstallFolder() + QStringLiteral("doc/README.txt")))
+    EXPECT_TRUE(logText.contains(QStringLiteral("undo: restored ") + InstallFolder()
+                                 + QStringLiteral("doc/README.txt")))
         << logText.toStdString();
     EXPECT_EQ(TESTS::ReadFileBytes(InstallFolder() + QStringLiteral("doc/README.txt")), "LabelPrint 1.0.1\n");
     EXPECT_EQ(LeftoversBelow(TESTS::SandboxRoot()), QStringList());

@@ -22,7 +22,8 @@ QStringList LogLines(const QString& path)
     static const QRegularExpression stamp(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d) "));
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(TESTS::ReadFileBytes(path)).split(u'\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         QString::fromUtf8(TESTS::ReadFileBytes(path)).split(u'\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = stamp.match(line);
         EXPECT_TRUE(m.hasMatch()) << line.toStdString();
         lines << line.mid(m.capturedLength());
@@ -54,7 +55,8 @@ class RunLogTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        installer = E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+        installer =
+            E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
         folder = PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
         menu = PLATFORM::ProgramsMenuFolder() + kTitle + u'/';
         logPath = TESTS::SandboxPath(QStringLiteral("logs/labelprint.log"));
@@ -64,7 +66,8 @@ protected:
     RunResult Run(const QString& program)
     {
         // "/log" is the same switch as "-log".
-        const RunResult r = E2E::RunProgram(program, {QStringLiteral("-silent"), QStringLiteral("/log"), logPath});
+        const RunResult r =
+            E2E::RunProgram(program, {QStringLiteral("-silent"), QStringLiteral("/log"), logPath});
         EXPECT_EQ(r.exitCode, 0) << E2E::Show(r);
         return r;
     }
@@ -85,9 +88,10 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
     ASSERT_GE(install.size(), 3);
     EXPECT_EQ(install[0], QStringLiteral("start: ") + installer + QStringLiteral(" -silent /log ") + logPath);
     // The manifest, taken out of the package at start-up.
-    EXPECT_EQ(install.filter(QRegularExpression(QStringLiteral("^wrote ")
-                                                + QRegularExpression::escape(PLATFORM::TempFolder())
-                                                + QStringLiteral("INI\\w{6}\\.tmp \\(\\d+ bytes\\)$")))
+    EXPECT_EQ(install
+                  .filter(QRegularExpression(QStringLiteral("^wrote ")
+                                             + QRegularExpression::escape(PLATFORM::TempFolder())
+                                             + QStringLiteral("INI\\w{6}\\.tmp \\(\\d+ bytes\\)$")))
                   .size(),
               1);
     const QString* run = nullptr;
@@ -102,20 +106,28 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
     ExpectContains(install, QStringLiteral("install ") + kTitle + QStringLiteral(", folder ") + folder);
     for (const QString& file : {QStringLiteral("LabelPrint"), QStringLiteral("doc/README.txt"),
                                 QStringLiteral("uninstall.exe"), QStringLiteral("uninstall.xml")}) {
-        ExpectContains(install, QStringLiteral("wrote %1 (%2 bytes)")
-                                    .arg(folder + file)
-                                    .arg(QFileInfo(folder + file).size()));
+        ExpectContains(
+            install,
+            QStringLiteral("wrote %1 (%2 bytes)").arg(folder + file).arg(QFileInfo(folder + file).size()));
     }
-    const QString templates = PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/Templates/sample.tlp");
-    ExpectContains(install, QStringLiteral("wrote %1 (%2 bytes)").arg(templates).arg(QFileInfo(templates).size()));
-    ExpectContains(install, QStringLiteral("registry set HKEY_CURRENT_USER\\Software\\Tessaly\\LabelPrint [InstallPath]"));
+    const QString templates =
+        PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/Templates/sample.tlp");
+    ExpectContains(install,
+                   QStringLiteral("wrote %1 (%2 bytes)").arg(templates).arg(QFileInfo(templates).size()));
+    ExpectContains(
+        install,
+        QStringLiteral("registry set HKEY_CURRENT_USER\\Software\\Tessaly\\LabelPrint [InstallPath]"));
     ExpectContains(install, QStringLiteral("registry set HKEY_CLASSES_ROOT\\.tlp [@]"));
-    ExpectContains(install, QStringLiteral("registry set HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                                           "CurrentVersion\\Uninstall\\LabelPrint [EstimatedSize]"));
-    ExpectContains(install, QStringLiteral("desktop entry ") + menu + QStringLiteral("Tessaly Label Print.desktop"));
-    ExpectContains(install, QStringLiteral("desktop entry ") + PLATFORM::DesktopFolder()
-                                + QStringLiteral("Tessaly Label Print.desktop"));
-    EXPECT_TRUE(install.last().startsWith(QStringLiteral("end: success, exit code 0, "))) << install.last().toStdString();
+    ExpectContains(install,
+                   QStringLiteral("registry set HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                                  "CurrentVersion\\Uninstall\\LabelPrint [EstimatedSize]"));
+    ExpectContains(install,
+                   QStringLiteral("desktop entry ") + menu + QStringLiteral("Tessaly Label Print.desktop"));
+    ExpectContains(install,
+                   QStringLiteral("desktop entry ") + PLATFORM::DesktopFolder()
+                       + QStringLiteral("Tessaly Label Print.desktop"));
+    EXPECT_TRUE(install.last().startsWith(QStringLiteral("end: success, exit code 0, ")))
+        << install.last().toStdString();
     EXPECT_TRUE(install.last().endsWith(QStringLiteral(" s")));
 
     const qint64 programSize = QFileInfo(folder + QStringLiteral("LabelPrint")).size();
@@ -126,25 +138,32 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
 
     const QStringList repair = RunLines(lines, 1);
     ASSERT_FALSE(repair.isEmpty());
-    EXPECT_TRUE(repair.filter(QStringLiteral("run: mode repair, ")).size() == 1) << repair.join(u'\n').toStdString();
+    EXPECT_TRUE(repair.filter(QStringLiteral("run: mode repair, ")).size() == 1)
+        << repair.join(u'\n').toStdString();
     ExpectContains(repair, QStringLiteral("repair ") + kTitle + QStringLiteral(", folder ") + folder);
-    ExpectContains(repair, QStringLiteral("wrote %1 (%2 bytes)").arg(folder + QStringLiteral("LabelPrint")).arg(programSize));
+    ExpectContains(
+        repair,
+        QStringLiteral("wrote %1 (%2 bytes)").arg(folder + QStringLiteral("LabelPrint")).arg(programSize));
     EXPECT_TRUE(repair.last().startsWith(QStringLiteral("end: success, exit code 0, ")));
 
     // The removal: the folder, the registry keys, the menu and the links.
     const QStringList removal = RunLines(lines, 2);
     ASSERT_FALSE(removal.isEmpty());
-    ExpectContains(removal, QStringLiteral("run: mode uninstall, installer ") + folder
-                                + QStringLiteral("uninstall.exe, package none, folder ") + folder);
+    ExpectContains(removal,
+                   QStringLiteral("run: mode uninstall, installer ") + folder
+                       + QStringLiteral("uninstall.exe, package none, folder ") + folder);
     ExpectContains(removal, QStringLiteral("removal of ") + kTitle + QStringLiteral(", folder ") + folder);
     ExpectContains(removal, QStringLiteral("removed ") + folder);
     ExpectContains(removal, QStringLiteral("registry deleted HKEY_CLASSES_ROOT\\.tlp"));
-    ExpectContains(removal, QStringLiteral("registry deleted HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                                           "CurrentVersion\\Uninstall\\LabelPrint"));
-    ExpectContains(removal, QStringLiteral("registry set HKEY_CURRENT_USER\\Software\\Tessaly\\LabelPrint [Version]"));
+    ExpectContains(removal,
+                   QStringLiteral("registry deleted HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                                  "CurrentVersion\\Uninstall\\LabelPrint"));
+    ExpectContains(removal,
+                   QStringLiteral("registry set HKEY_CURRENT_USER\\Software\\Tessaly\\LabelPrint [Version]"));
     ExpectContains(removal, QStringLiteral("removed ") + menu);
-    ExpectContains(removal, QStringLiteral("removed ") + PLATFORM::DesktopFolder()
-                                + QStringLiteral("Tessaly Label Print.desktop"));
+    ExpectContains(removal,
+                   QStringLiteral("removed ") + PLATFORM::DesktopFolder()
+                       + QStringLiteral("Tessaly Label Print.desktop"));
     EXPECT_TRUE(removal.last().startsWith(QStringLiteral("end: success, exit code 0, ")));
     for (const QString& line : lines)
         EXPECT_FALSE(line.startsWith(QStringLiteral("failed"))) << line.toStdString();
@@ -153,9 +172,11 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
 TEST_F(RunLogTest, LogThatCannotBeOpenedIsReportedOnceAndTheInstallGoesOn)
 {
     const QString unwritable = TESTS::SandboxPath(QStringLiteral("missing/folder/run.log"));
-    const RunResult r = E2E::RunProgram(installer, {QStringLiteral("-log"), unwritable, QStringLiteral("-silent")});
+    const RunResult r =
+        E2E::RunProgram(installer, {QStringLiteral("-log"), unwritable, QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 0) << E2E::Show(r);
-    const QString report = QStringLiteral("cannot open the log ") + unwritable + QStringLiteral(": No such file or directory");
+    const QString report =
+        QStringLiteral("cannot open the log ") + unwritable + QStringLiteral(": No such file or directory");
     EXPECT_EQ(r.err.count(report), 1) << E2E::Show(r);
     EXPECT_EQ(r.err.split(u'\n', Qt::SkipEmptyParts), QStringList{report});
     EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("LabelPrint")));

@@ -66,12 +66,14 @@ TEST(SafeRemoval, FolderTheInstallationMadeGoesWhole)
         QString folder;
         QStringList arguments;
     } cases[] = {
-        {TESTS::SandboxPath(QStringLiteral("apps/labels/")), {TESTS::SandboxPath(QStringLiteral("apps/labels"))}},
+        {TESTS::SandboxPath(QStringLiteral("apps/labels/")),
+         {TESTS::SandboxPath(QStringLiteral("apps/labels"))}},
         {PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"), {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder.toStdString());
-        const RunResult installed = RunProgram(installer, QStringList{QStringLiteral("-silent")} + c.arguments);
+        const RunResult installed =
+            RunProgram(installer, QStringList{QStringLiteral("-silent")} + c.arguments);
         ASSERT_EQ(installed.exitCode, 0) << Show(installed);
         // What the product wrote later into its own folder goes with it.
         TESTS::WriteFileBytes(c.folder + QStringLiteral("cache/run.log"), "x");
@@ -122,7 +124,8 @@ TEST(SafeRemoval, WithoutRecordedFolderUsesTheManifestsFolder)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder.toStdString());
-        const RunResult installed = RunProgram(installer, QStringList{QStringLiteral("-silent")} + c.arguments);
+        const RunResult installed =
+            RunProgram(installer, QStringList{QStringLiteral("-silent")} + c.arguments);
         ASSERT_EQ(installed.exitCode, 0) << Show(installed);
         ASSERT_TRUE(RegDeleteTree(RegRoot::CurrentUser, kProductKey));
         const RunResult removed = Uninstall(c.folder);
@@ -143,7 +146,8 @@ TEST(SafeRemoval, AutostartEntryGoesWithTheProduct)
     ASSERT_EQ(installed.exitCode, 0) << Show(installed);
     const QString startup = PLATFORM::StartupFolder() + kMainLink;
     ASSERT_TRUE(QFileInfo::exists(startup));
-    const RunResult removed = Uninstall(PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"));
+    const RunResult removed =
+        Uninstall(PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/"));
     EXPECT_EQ(removed.exitCode, 0) << Show(removed);
     EXPECT_FALSE(QFileInfo::exists(startup));
 }
@@ -175,7 +179,8 @@ TEST(SafeRemoval, UnsafeTitleNamesTheMenuFolderAfterTheProduct)
         SCOPED_TRACE(title);
         const QString installer =
             E2E::SampleInstaller(QString::number(qHash(QByteArray(title))), [&](QByteArray& manifest) {
-                manifest.replace("prog=\"Tessaly Label Print &amp; Share\"", "prog=\"" + QByteArray(title) + "\"");
+                manifest.replace("prog=\"Tessaly Label Print &amp; Share\"",
+                                 "prog=\"" + QByteArray(title) + "\"");
             });
         const RunResult installed = RunProgram(installer, {QStringLiteral("-silent")});
         ASSERT_EQ(installed.exitCode, 0) << Show(installed);

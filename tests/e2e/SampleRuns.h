@@ -29,8 +29,8 @@ inline RunResult RunProgram(const QString& program, const QStringList& arguments
                             const QStringList& environment = {})
 {
     const TESTS::ProcessResult r = TESTS::RunProcess(
-        program, arguments, QStringList{QStringLiteral("LC_ALL=zh_CN.UTF-8"), QStringLiteral("DISPLAY")} + environment,
-        180000);
+        program, arguments,
+        QStringList{QStringLiteral("LC_ALL=zh_CN.UTF-8"), QStringLiteral("DISPLAY")} + environment, 180000);
     return {r.exitCode, r.out.split(u'\n', Qt::SkipEmptyParts), r.err};
 }
 
@@ -42,23 +42,26 @@ inline std::string Show(const RunResult& r)
 
 // Builds the sample package into folder, lets change alter it (may be empty),
 // and attaches it to the template: the installer's path.
-inline QString MakeInstaller(const QString& folder, const std::function<void(const QString& package)>& change = {})
+inline QString MakeInstaller(const QString& folder,
+                             const std::function<void(const QString& package)>& change = {})
 {
     QDir().mkpath(folder);
     const QString pack = QStringLiteral(NORVEX_PACK_EXE);
     const QString package = folder + QStringLiteral("/labelprint.cab");
     const QString installer = folder + QStringLiteral("/LabelPrintSetup");
-    const RunResult built = RunProgram(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
-                                              QStringLiteral(SAMPLE_MANIFEST), QStringLiteral("--source"),
-                                              QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
-                                              QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"),
-                                              QStringLiteral("1"), QStringLiteral("-o"), package});
+    const RunResult built =
+        RunProgram(pack,
+                   {QStringLiteral("build"), QStringLiteral("--manifest"), QStringLiteral(SAMPLE_MANIFEST),
+                    QStringLiteral("--source"), QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
+                    QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"), QStringLiteral("1"),
+                    QStringLiteral("-o"), package});
     EXPECT_EQ(built.exitCode, 0) << Show(built);
     if (change)
         change(package);
-    const RunResult attached = RunProgram(pack, {QStringLiteral("attach"), QStringLiteral("--template"),
-                                                 QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--package"), package,
-                                                 QStringLiteral("-o"), installer});
+    const RunResult attached =
+        RunProgram(pack,
+                   {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
+                    QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
     EXPECT_EQ(attached.exitCode, 0) << Show(attached);
     return installer;
 }
@@ -67,8 +70,9 @@ inline QString MakeInstaller(const QString& folder, const std::function<void(con
 inline QString CopyOfSampleInstaller(const QString& path)
 {
     TESTS::WriteFileBytes(path, TESTS::ReadFileBytes(QStringLiteral(SAMPLE_INSTALLER)));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                    | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(path,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     return path;
 }
 
@@ -81,17 +85,18 @@ inline QString SampleInstaller(const QString& name, const std::function<void(QBy
     const QString dir = TESTS::SandboxPath(QStringLiteral("build-") + name + u'/');
     TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
     const QString pack = QStringLiteral(NORVEX_PACK_EXE);
-    const RunResult built = RunProgram(pack, {QStringLiteral("build"), QStringLiteral("--manifest"),
-                                       dir + QStringLiteral("Install.xml"), QStringLiteral("--source"),
-                                       QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
-                                       QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"),
-                                       QStringLiteral("1"), QStringLiteral("-o"),
-                                       dir + QStringLiteral("labelprint.cab")});
+    const RunResult built = RunProgram(
+        pack,
+        {QStringLiteral("build"), QStringLiteral("--manifest"), dir + QStringLiteral("Install.xml"),
+         QStringLiteral("--source"), QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
+         QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"), QStringLiteral("1"),
+         QStringLiteral("-o"), dir + QStringLiteral("labelprint.cab")});
     EXPECT_EQ(built.exitCode, 0) << Show(built);
     const RunResult attached =
-        RunProgram(pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
-                   QStringLiteral("--package"), dir + QStringLiteral("labelprint.cab"), QStringLiteral("-o"),
-                   dir + QStringLiteral("LabelPrintSetup")});
+        RunProgram(pack,
+                   {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
+                    QStringLiteral("--package"), dir + QStringLiteral("labelprint.cab"), QStringLiteral("-o"),
+                    dir + QStringLiteral("LabelPrintSetup")});
     EXPECT_EQ(attached.exitCode, 0) << Show(attached);
     return dir + QStringLiteral("LabelPrintSetup");
 }

@@ -30,8 +30,8 @@ inline std::map<QString, QString> SandboxFiles()
         const QString path = it.next();
         const QString rel = QDir(root).relativeFilePath(path);
         if (rel.startsWith(QStringLiteral("build")) || rel.startsWith(QStringLiteral("Downloads"))
-            || rel == QStringLiteral("tmp") || rel.startsWith(QStringLiteral("tmp/")) || rel.endsWith(QStringLiteral(".log"))
-            || rel.contains(QStringLiteral("norvex/registry/")))
+            || rel == QStringLiteral("tmp") || rel.startsWith(QStringLiteral("tmp/"))
+            || rel.endsWith(QStringLiteral(".log")) || rel.contains(QStringLiteral("norvex/registry/")))
             continue;
         const QFileInfo info(path);
         if (info.isSymLink())
@@ -58,9 +58,10 @@ inline QString RegistryExport()
 {
     QString text;
     for (const char* root : {"HKCU", "HKLM"})
-        text += RunProgram(QStringLiteral(NORVEX_REG_EXE), {QStringLiteral("export"), QString::fromLatin1(root)})
-                    .out.join(u'\n')
-                + u'\n';
+        text +=
+            RunProgram(QStringLiteral(NORVEX_REG_EXE), {QStringLiteral("export"), QString::fromLatin1(root)})
+                .out.join(u'\n')
+            + u'\n';
     return text;
 }
 

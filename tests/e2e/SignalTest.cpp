@@ -3,8 +3,9 @@
 // file; the temporary files of a killed run are removed by the next run.
 #include "SampleRuns.h"
 
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
+
+#include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -46,15 +47,20 @@ QString BigInstaller()
         }
     }
     QByteArray manifest = TESTS::ReadFileBytes(QStringLiteral(SAMPLE_MANIFEST));
-    manifest.replace("<files>", "<files>\n\t\t<file name=\"big.bin\" path=\"$intallpath$\\\" pack=\"big.bin\" ver=\"1.0.0\"/>");
+    manifest.replace(
+        "<files>",
+        "<files>\n\t\t<file name=\"big.bin\" path=\"$intallpath$\\\" pack=\"big.bin\" ver=\"1.0.0\"/>");
     TESTS::WriteFileBytes(dir + QStringLiteral("Install.xml"), manifest);
     const QString pack = QStringLiteral(NORVEX_PACK_EXE);
-    const RunResult built = RunProgram(pack, {"build", "--manifest", dir + "Install.xml", "--source", source,
-                                              "--template", NORVEX_SETUP_EXE, "--level", "1", "-o", dir + "big.cab"});
+    const RunResult built =
+        RunProgram(pack,
+                   {"build", "--manifest", dir + "Install.xml", "--source", source, "--template",
+                    NORVEX_SETUP_EXE, "--level", "1", "-o", dir + "big.cab"});
     EXPECT_EQ(built.exitCode, 0) << Show(built);
     QFile::remove(source + QStringLiteral("big.bin"));
-    const RunResult attached = RunProgram(pack, {"attach", "--template", NORVEX_SETUP_EXE, "--package",
-                                                 dir + "big.cab", "-o", dir + "BigSetup"});
+    const RunResult attached = RunProgram(
+        pack,
+        {"attach", "--template", NORVEX_SETUP_EXE, "--package", dir + "big.cab", "-o", dir + "BigSetup"});
     EXPECT_EQ(attached.exitCode, 0) << Show(attached);
     QFile::remove(dir + QStringLiteral("big.cab"));
     return dir + QStringLiteral("BigSetup");
@@ -108,7 +114,8 @@ TEST_P(CancelSignalTest, StopsTheRunWith1106AndLeavesNoTemporaryFile)
     const QString err = QString::fromUtf8(run.readAllStandardError());
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
+        << err.toStdString();
     // Nothing half-written: the large file never arrived, no temporary beside it.
     EXPECT_EQ(FilesBelow(installFolder), QStringList()) << FilesBelow(installFolder).join(u' ').toStdString();
     EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList());
@@ -146,7 +153,8 @@ TEST(SecondInstanceTest, UnattendedSecondRunExits2WithAMessage)
     QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const RunResult second = RunProgram(other, {QStringLiteral("-silent")});
     EXPECT_EQ(second.exitCode, 2) << Show(second);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("另一个安装程序正在运行。请等它结束后再试。"))) << Show(second);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("另一个安装程序正在运行。请等它结束后再试。")))
+        << Show(second);
 
     ::kill(pid_t(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(300000));

@@ -66,7 +66,10 @@ protected:
         return files;
     }
 
-    static QString ModeLine(int id) { return QString::fromUtf16(GetText(id)).replace(QStringLiteral("%s"), kTitle); }
+    static QString ModeLine(int id)
+    {
+        return QString::fromUtf16(GetText(id)).replace(QStringLiteral("%s"), kTitle);
+    }
 
     static void ExpectValidDesktopEntry(const QString& path)
     {
@@ -91,14 +94,17 @@ TEST_F(UnattendedRunTest, InstallsTheSampleProduct)
     EXPECT_EQ(r.out.first(), ModeLine(1301));
     // The room needed and free, then one line per step, ending at 100 %.
     EXPECT_EQ(r.out.size(), 7) << Show(r);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^需要 [0-9.]+ [KMGT]B / 可用 [0-9.]+ [KMGT]?B$")).match(r.out[1]).hasMatch())
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^需要 [0-9.]+ [KMGT]B / 可用 [0-9.]+ [KMGT]?B$"))
+                    .match(r.out[1])
+                    .hasMatch())
         << Show(r);
     EXPECT_TRUE(r.out.last().startsWith(QStringLiteral("100% | 正在创建卸载信息 ...")));
     EXPECT_FALSE(r.err.contains(QString::fromUtf16(GetText(1106))));
 
     // The product runs from its folder.
     QProcess product;
-    product.start(installFolder + QStringLiteral("LabelPrint"), {dataFolder + QStringLiteral("Templates/sample.tlp")});
+    product.start(installFolder + QStringLiteral("LabelPrint"),
+                  {dataFolder + QStringLiteral("Templates/sample.tlp")});
     ASSERT_TRUE(product.waitForFinished(60000));
     EXPECT_TRUE(product.readAllStandardOutput().startsWith("Tessaly Label Print 1.0.0\n+---"));
     EXPECT_EQ(TESTS::ReadFileBytes(installFolder + QStringLiteral("uninstall.exe")),
@@ -107,8 +113,10 @@ TEST_F(UnattendedRunTest, InstallsTheSampleProduct)
     EXPECT_TRUE(QFileInfo::exists(installFolder + QStringLiteral("doc/README.txt")));
     EXPECT_TRUE(QFileInfo::exists(installFolder + QStringLiteral("uninstall.xml")));
 
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")), installFolder);
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("Version")), QStringLiteral("1.0.0"));
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")),
+              installFolder);
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("Version")),
+              QStringLiteral("1.0.0"));
     EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings"),
                              QStringLiteral("Templates")),
               dataFolder + QStringLiteral("Templates/"));
@@ -147,11 +155,8 @@ TEST_F(UnattendedRunTest, RunsAgainAsRepairOrUpgrade)
         int title;
         const char* installedAfter;
     } steps[] = {
-        {"1.0.0", 1501, "1.0.0"},
-        {"1.9.0", 1401, "1.9.0"},
-        {"1.10.0", 1501, "1.10.0"},
-        {"1.9.0", 1401, "1.9.0"},
-        {"1.9.0", 1501, "1.9.0"},
+        {"1.0.0", 1501, "1.0.0"}, {"1.9.0", 1401, "1.9.0"}, {"1.10.0", 1501, "1.10.0"},
+        {"1.9.0", 1401, "1.9.0"}, {"1.9.0", 1501, "1.9.0"},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.version);
@@ -173,7 +178,8 @@ TEST_F(UnattendedRunTest, RemovesThroughTheInstalledUninstaller)
 {
     SetSystemLanguageId(kLangChinesePrc);
     Install(installer);
-    const RunResult r = RunProgram(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
+    const RunResult r =
+        RunProgram(installFolder + QStringLiteral("uninstall.exe"), {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 0) << Show(r);
     ASSERT_FALSE(r.out.isEmpty());
     EXPECT_EQ(r.out.first(), ModeLine(1601));
@@ -181,18 +187,21 @@ TEST_F(UnattendedRunTest, RemovesThroughTheInstalledUninstaller)
 
     EXPECT_FALSE(QFileInfo::exists(installFolder));
     EXPECT_FALSE(QFileInfo::exists(menuFolder));
-    EXPECT_FALSE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
-    for (const auto& [root, key] : {std::pair{RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings")},
-                                    std::pair{RegRoot::ClassesRoot, QStringLiteral(".tlp")},
-                                    std::pair{RegRoot::ClassesRoot, QStringLiteral("Tessaly.LabelPrint")},
-                                    std::pair{RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Tessaly\\LabelPrint")},
-                                    std::pair{RegRoot::LocalMachine, kUninstallKey}}) {
+    EXPECT_FALSE(
+        QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
+    for (const auto& [root, key] :
+         {std::pair{RegRoot::CurrentUser, kProductKey + QStringLiteral("\\Settings")},
+          std::pair{RegRoot::ClassesRoot, QStringLiteral(".tlp")},
+          std::pair{RegRoot::ClassesRoot, QStringLiteral("Tessaly.LabelPrint")},
+          std::pair{RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Tessaly\\LabelPrint")},
+          std::pair{RegRoot::LocalMachine, kUninstallKey}}) {
         EXPECT_FALSE(CRegistry::KeyExists(root, key)) << key.toStdString();
     }
     // Only the per-user key with empty location values stays, and the data.
     QStringList subkeys;
     QList<PLATFORM::RegValue> values;
-    ASSERT_EQ(CRegistry::EnumKey(RegRoot::CurrentUser, kProductKey, &subkeys, &values), PLATFORM::RegStatus::Ok);
+    ASSERT_EQ(CRegistry::EnumKey(RegRoot::CurrentUser, kProductKey, &subkeys, &values),
+              PLATFORM::RegStatus::Ok);
     EXPECT_EQ(subkeys, QStringList());
     for (const auto& name : {QStringLiteral("InstallPath"), QStringLiteral("Version")})
         EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, name), QString());
@@ -214,7 +223,8 @@ TEST_F(UnattendedRunTest, DamagedPackageIsAStartupFailure)
     TESTS::WriteFileBytes(installer, bytes);
     const RunResult r = RunProgram(installer, {QStringLiteral("-silent")});
     EXPECT_EQ(r.exitCode, 2) << Show(r);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！"))) << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！")))
+        << Show(r);
     EXPECT_FALSE(QFileInfo::exists(installFolder));
     EXPECT_EQ(TempFiles(), QStringList());
 }

@@ -19,7 +19,8 @@ protected:
     {
         UseUtc();
         EngineTest::SetUp();
-        engine.PackagePath = CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
+        engine.PackagePath =
+            CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
     }
 
     QString Installed(const QString& rel) const { return engine.InstallFolder + rel; }
@@ -48,7 +49,8 @@ TEST_F(DeployFilesTest, SampleFilesLandWithBytesAndTimesAndNodwIsSkipped)
     for (const auto& f : files) {
         SCOPED_TRACE(f.rel);
         const QString path = Installed(QString::fromUtf8(f.rel));
-        EXPECT_EQ(TESTS::ReadFileBytes(path), TESTS::ReadFileBytes(TESTS::FixturePath(QString::fromUtf8(f.source))));
+        EXPECT_EQ(TESTS::ReadFileBytes(path),
+                  TESTS::ReadFileBytes(TESTS::FixturePath(QString::fromUtf8(f.source))));
         EXPECT_EQ(MTime(path), f.time);
     }
     EXPECT_EQ(Entries(engine.InstallFolder), (QStringList{"LabelCloud", "doc", "uninstall.exe"}));
@@ -83,7 +85,10 @@ struct PauseCase {
     int pause;
 };
 
-void PrintTo(const PauseCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const PauseCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class DeployFilesPauseTest : public DeployFilesTest, public testing::WithParamInterface<PauseCase> {};
 
@@ -105,8 +110,8 @@ TEST_P(DeployFilesPauseTest, OnePausePerDeployedFile)
 }
 
 const PauseCase kPauseCases[] = {
-    {"four_entries", 4, 0, 200},   {"four_entries_one_nodw", 4, 1, 200}, {"nine_entries", 9, 0, 100},
-    {"ten_entries", 10, 0, 1},     {"twelve_entries", 12, 0, 1},          {"twelve_all_nodw", 12, 12, 1},
+    {"four_entries", 4, 0, 200}, {"four_entries_one_nodw", 4, 1, 200}, {"nine_entries", 9, 0, 100},
+    {"ten_entries", 10, 0, 1},   {"twelve_entries", 12, 0, 1},         {"twelve_all_nodw", 12, 12, 1},
     {"no_entries", 0, 0, 1000},
 };
 
@@ -136,9 +141,12 @@ TEST_F(DeployFilesTest, TargetsFollowTheExpandedPathAndMissingFoldersAreCreated)
 TEST_F(DeployFilesTest, OnlyTheExactLowerCaseNodwIsSkipped)
 {
     engine.Manifest.files = {
-        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\upper\\"), QStringLiteral("NODW")),
-        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\blank\\"), QStringLiteral("nodw ")),
-        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\skip\\"), QStringLiteral("nodw")),
+        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\upper\\"),
+                  QStringLiteral("NODW")),
+        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\blank\\"),
+                  QStringLiteral("nodw ")),
+        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$\\skip\\"),
+                  QStringLiteral("nodw")),
     };
     ASSERT_TRUE(engine.DeployFiles(nullptr));
     EXPECT_TRUE(QFileInfo::exists(Installed(QStringLiteral("upper/LabelCloud"))));
@@ -178,13 +186,16 @@ TEST_F(DeployFilesTest, CancelStopsInsideTheNextFileAndKeepsEarlierOnes)
 // file's folder, each part a plain name.
 TEST_F(DeployFilesTest, BackslashNamesArePathsBelowTheFolder)
 {
-    ExecSql(engine.PackagePath, QStringLiteral("update files set name='doc\\sub\\readme.txt' where name='readme.txt'"));
-    engine.Manifest.files = {FileEntry(QStringLiteral("doc\\sub\\readme.txt"), QStringLiteral("$intallpath$"))};
+    ExecSql(engine.PackagePath,
+            QStringLiteral("update files set name='doc\\sub\\readme.txt' where name='readme.txt'"));
+    engine.Manifest.files = {
+        FileEntry(QStringLiteral("doc\\sub\\readme.txt"), QStringLiteral("$intallpath$"))};
     ASSERT_TRUE(engine.DeployFiles(nullptr));
     EXPECT_EQ(TESTS::ReadFileBytes(engine.InstallFolder + QStringLiteral("doc/sub/readme.txt")).size(), 4200);
 
-    const char16_t* refused[] = {u"doc\\..\\..\\readme.txt", u"doc\\\\readme.txt", u"\\readme.txt",
-                                 u"doc\\.\\readme.txt", u"doc\\", u"doc/../readme.txt"};
+    const char16_t* refused[] = {
+        u"doc\\..\\..\\readme.txt", u"doc\\\\readme.txt", u"\\readme.txt", u"doc\\.\\readme.txt", u"doc\\",
+        u"doc/../readme.txt"};
     for (const char16_t* name : refused) {
         SCOPED_TRACE(QString::fromUtf16(name).toStdString());
         engine.Manifest.files = {FileEntry(QString::fromUtf16(name), QStringLiteral("$intallpath$"))};
@@ -211,7 +222,8 @@ TEST_F(DeployFilesTest, FoldersThatAreNotAbsolutePathsStopBeforeWriting)
         {u"$intallpath$", u""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.path).toStdString() + " / " + QString::fromUtf16(c.name).toStdString());
+        SCOPED_TRACE(QString::fromUtf16(c.path).toStdString() + " / "
+                     + QString::fromUtf16(c.name).toStdString());
         engine.Manifest.files = {FileEntry(QString::fromUtf16(c.name), QString::fromUtf16(c.path))};
         EXPECT_FALSE(engine.DeployFiles(nullptr));
     }

@@ -44,11 +44,13 @@ TEST_F(DeployRegistryTest, SampleManifestWritesLocationValuesAndItsKeys)
         {RegRoot::CurrentUser, u"Software\\Tessaly\\LabelCloud", u"Version", "6.32.1908"},
         {RegRoot::CurrentUser, u"Software\\Tessaly\\LabelCloud\\Settings", u"Theme", "dark"},
         {RegRoot::ClassesRoot, u".tlc", u"", "Tessaly.LabelCloud"},
-        {RegRoot::ClassesRoot, u"Tessaly.LabelCloud\\DefaultIcon", u"", engine.InstallFolder + "LabelCloud,0"},
+        {RegRoot::ClassesRoot, u"Tessaly.LabelCloud\\DefaultIcon", u"",
+         engine.InstallFolder + "LabelCloud,0"},
         {RegRoot::LocalMachine, u"SOFTWARE\\Tessaly\\LabelCloud", u"Path", engine.InstallFolder},
     };
     for (const auto& e : expected) {
-        SCOPED_TRACE(QString::fromUtf16(e.key).toStdString() + " " + QString::fromUtf16(e.name).toStdString());
+        SCOPED_TRACE(QString::fromUtf16(e.key).toStdString() + " "
+                     + QString::fromUtf16(e.name).toStdString());
         const StoredValue v = ReadValue(e.root, QString::fromUtf16(e.key), QString::fromUtf16(e.name));
         EXPECT_EQ(v.status, RegStatus::Ok);
         EXPECT_EQ(v.type, quint32(PLATFORM::RegSz));
@@ -58,17 +60,20 @@ TEST_F(DeployRegistryTest, SampleManifestWritesLocationValuesAndItsKeys)
     EXPECT_EQ(ReadValue(RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Classes\\.tlc"), QString()).data,
               Sz(QStringLiteral("Tessaly.LabelCloud")));
     // The empty "del" entry of the sample creates nothing.
-    EXPECT_FALSE(CRegistry::KeyExists(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud\\Old")));
+    EXPECT_FALSE(
+        CRegistry::KeyExists(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud\\Old")));
 }
 
 TEST_F(DeployRegistryTest, DeleteThenRebuildReplacesTheWholeTree)
 {
     const QString subkey = QStringLiteral("Software\\Tessaly\\Rebuilt");
-    RegSetString(RegRoot::CurrentUser, subkey + QStringLiteral("\\a\\b\\c"), QStringLiteral("deep"), QStringLiteral("x"));
+    RegSetString(RegRoot::CurrentUser, subkey + QStringLiteral("\\a\\b\\c"), QStringLiteral("deep"),
+                 QStringLiteral("x"));
     RegSetString(RegRoot::CurrentUser, subkey, QStringLiteral("old"), QStringLiteral("Stale"));
     RegSetString(RegRoot::CurrentUser, subkey, QStringLiteral("1"), QStringLiteral("Keep"));
     engine.Manifest.registry = {
-        Key(QStringLiteral("HKCU"), subkey, QStringLiteral("del"), {{QStringLiteral("Ignored"), QStringLiteral("no")}}),
+        Key(QStringLiteral("HKCU"), subkey, QStringLiteral("del"),
+            {{QStringLiteral("Ignored"), QStringLiteral("no")}}),
         Key(QStringLiteral("HKCU"), subkey, QString(), {{QStringLiteral("Keep"), QStringLiteral("2")}}),
     };
     ASSERT_TRUE(engine.DeployRegistry());
@@ -89,8 +94,8 @@ TEST_F(DeployRegistryTest, AtSignAndEmptyNameBothWriteTheDefaultValue)
     } cases[] = {{u"@", u"by at"}, {u"", u"by empty"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.name).toStdString());
-        engine.Manifest.registry = {
-            Key(QStringLiteral("HKCU"), subkey, QString(), {{QString::fromUtf16(c.name), QString::fromUtf16(c.data)}})};
+        engine.Manifest.registry = {Key(QStringLiteral("HKCU"), subkey, QString(),
+                                        {{QString::fromUtf16(c.name), QString::fromUtf16(c.data)}})};
         engine.DeployRegistry();
         EXPECT_EQ(ReadValue(RegRoot::CurrentUser, subkey, QString()).data, Sz(QString::fromUtf16(c.data)));
         EXPECT_EQ(ValueNames(RegRoot::CurrentUser, subkey), QStringList{QString()});
@@ -103,9 +108,9 @@ TEST_F(DeployRegistryTest, RootkeyMapsExactCaseOnly)
         const char16_t* rootkey;
         RegRoot root;
     } cases[] = {
-        {u"HKLM", RegRoot::LocalMachine},  {u"HKCR", RegRoot::ClassesRoot},
-        {u"HKCU", RegRoot::CurrentUser},   {u"hkcr", RegRoot::CurrentUser},
-        {u"hklm", RegRoot::CurrentUser},   {u"HKEY_LOCAL_MACHINE", RegRoot::CurrentUser},
+        {u"HKLM", RegRoot::LocalMachine}, {u"HKCR", RegRoot::ClassesRoot},
+        {u"HKCU", RegRoot::CurrentUser},  {u"hkcr", RegRoot::CurrentUser},
+        {u"hklm", RegRoot::CurrentUser},  {u"HKEY_LOCAL_MACHINE", RegRoot::CurrentUser},
         {u"", RegRoot::CurrentUser},
     };
     int n = 0;
@@ -113,7 +118,8 @@ TEST_F(DeployRegistryTest, RootkeyMapsExactCaseOnly)
         const QString rootkey = QString::fromUtf16(c.rootkey);
         SCOPED_TRACE(rootkey.toStdString());
         const QString subkey = QStringLiteral("Software\\RootTest%1").arg(n++);
-        engine.Manifest.registry = {Key(rootkey, subkey, QString(), {{QStringLiteral("v"), QStringLiteral("1")}})};
+        engine.Manifest.registry = {
+            Key(rootkey, subkey, QString(), {{QStringLiteral("v"), QStringLiteral("1")}})};
         engine.DeployRegistry();
         for (RegRoot root : {RegRoot::CurrentUser, RegRoot::LocalMachine, RegRoot::ClassesRoot})
             EXPECT_EQ(CRegistry::KeyExists(root, subkey), root == c.root) << int(root);
@@ -133,12 +139,14 @@ TEST_F(DeployRegistryTest, MacrosExpandInDataButNotInSubkeys)
               Sz(engine.InstallFolder + QStringLiteral("LabelCloud,0")));
     EXPECT_EQ(ReadValue(RegRoot::CurrentUser, subkey, QStringLiteral("Data")).data,
               Sz(engine.AppDataFolder + QStringLiteral("Templates/")));
-    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, subkey, QStringLiteral("Plain")).data, Sz(QStringLiteral("C:\\Keep\\This")));
+    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, subkey, QStringLiteral("Plain")).data,
+              Sz(QStringLiteral("C:\\Keep\\This")));
 }
 
 TEST_F(DeployRegistryTest, KeyWithoutValuesCreatesNothing)
 {
-    engine.Manifest.registry = {Key(QStringLiteral("HKCU"), QStringLiteral("Software\\Tessaly\\Empty"), QString(), {})};
+    engine.Manifest.registry = {
+        Key(QStringLiteral("HKCU"), QStringLiteral("Software\\Tessaly\\Empty"), QString(), {})};
     engine.DeployRegistry();
     EXPECT_FALSE(CRegistry::KeyExists(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\Empty")));
 }
@@ -153,7 +161,8 @@ TEST_F(DeployRegistryTest, SecondRunOverwritesInPlace)
     engine.DeployRegistry();
     EXPECT_EQ(ValueNames(RegRoot::CurrentUser, engine.ProductKey), productValues);
     EXPECT_EQ(ValueNames(RegRoot::CurrentUser, settings), QStringList{"Theme"});
-    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, settings, QStringLiteral("Theme")).data, Sz(QStringLiteral("light")));
+    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, settings, QStringLiteral("Theme")).data,
+              Sz(QStringLiteral("light")));
     EXPECT_EQ(ReadValue(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("Version")).data,
               Sz(QStringLiteral("6.32.1909")));
 }

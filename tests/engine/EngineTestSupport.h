@@ -3,13 +3,14 @@
 // the store itself, and desktop-file-validate.
 #pragma once
 
-#include "engine/InstallEngine.h"
-#include "common/Clock.h"
-#include "common/PumpMessages.h"
-#include "engine/StepProgress.h"
-#include "platform/Registry.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
+
+#include "common/Clock.h"
+#include "common/PumpMessages.h"
+#include "engine/InstallEngine.h"
+#include "engine/StepProgress.h"
+#include "platform/Registry.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -109,7 +110,10 @@ inline StoredValue ReadValue(PLATFORM::RegRoot root, const QString& key, const Q
 }
 
 // A REG_SZ as the store should hold it: UTF-16LE with the terminating zero.
-inline QByteArray Sz(const QString& text) { return PLATFORM::CRegistry::StringData(text); }
+inline QByteArray Sz(const QString& text)
+{
+    return PLATFORM::CRegistry::StringData(text);
+}
 
 inline QStringList ValueNames(PLATFORM::RegRoot root, const QString& key)
 {

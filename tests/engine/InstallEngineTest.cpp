@@ -33,7 +33,8 @@ TEST(InstallEngineTest, DestructorRemovesOnlyATemporaryPackage)
 {
     for (const bool temporary : {true, false}) {
         SCOPED_TRACE(temporary ? "temporary" : "kept");
-        const QString path = CopyOfSample(temporary ? QStringLiteral("CABtemp.tmp") : QStringLiteral("setup.cab"));
+        const QString path =
+            CopyOfSample(temporary ? QStringLiteral("CABtemp.tmp") : QStringLiteral("setup.cab"));
         {
             CInstallEngine engine;
             engine.PackagePath = path;

@@ -28,7 +28,8 @@ struct DetectCase {
 
 const DetectCase kDetectCases[] = {
     {"no key", RunMode::Install, nullptr, nullptr, u"6.32.1908", RunMode::Install, false},
-    {"path without version value", RunMode::Install, u"/srv/LC/", nullptr, u"6.32.1908", RunMode::Install, false},
+    {"path without version value", RunMode::Install, u"/srv/LC/", nullptr, u"6.32.1908", RunMode::Install,
+     false},
     {"path with empty version", RunMode::Install, u"/srv/LC/", u"", u"6.32.1908", RunMode::Install, false},
     {"version with empty path", RunMode::Install, u"", u"6.32.1908", u"6.32.1908", RunMode::Install, false},
     {"newer build", RunMode::Install, u"/srv/LC/", u"6.32.1908", u"6.32.1909", RunMode::Upgrade, true},
@@ -39,12 +40,16 @@ const DetectCase kDetectCases[] = {
     {"letters ignore case", RunMode::Install, u"/srv/LC/", u"6.32b", u"6.32B", RunMode::Repair, true},
     {"empty package version", RunMode::Install, u"/srv/LC/", u"6.32.1908", u"", RunMode::Repair, true},
     {"repair switch kept", RunMode::Repair, u"/srv/LC/", u"6.32.1908", u"6.32.1909", RunMode::Repair, true},
-    {"upgrade switch kept", RunMode::Upgrade, u"/srv/LC/", u"6.32.1908", u"6.32.1908", RunMode::Upgrade, true},
+    {"upgrade switch kept", RunMode::Upgrade, u"/srv/LC/", u"6.32.1908", u"6.32.1908", RunMode::Upgrade,
+     true},
     {"uninstall kept", RunMode::Uninstall, u"/srv/LC/", u"6.32.1908", u"7.0", RunMode::Uninstall, true},
     {"douninstall kept", RunMode::DoUninstall, u"/srv/LC/", u"6.32.1908", u"6.0", RunMode::DoUninstall, true},
 };
 
-void PrintTo(const DetectCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const DetectCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class DetectPreviousInstallTest : public testing::TestWithParam<DetectCase> {};
 
@@ -105,7 +110,8 @@ TEST(DetectPreviousInstall, DefaultFoldersFollowTheScope)
 
 TEST(DetectPreviousInstall, StoredFolderWithoutFinalSlashGetsOne)
 {
-    RegSetString(RegRoot::CurrentUser, kProductKey, QStringLiteral("/srv/LabelCloud"), QStringLiteral("InstallPath"));
+    RegSetString(RegRoot::CurrentUser, kProductKey, QStringLiteral("/srv/LabelCloud"),
+                 QStringLiteral("InstallPath"));
     RegSetString(RegRoot::CurrentUser, kProductKey, QStringLiteral("6.32.1908"), QStringLiteral("Version"));
     CInstallEngine engine;
     engine.Manifest = SampleManifest();
@@ -132,7 +138,8 @@ TEST(ExpandPathMacros, ReplacesBothMacrosAndOnlyThem)
         {u"$intallpath$\\", u"/x/Tessaly/LC/"},
         {u"$appdatapath$\\Templates\\", u"/home/u/.local/share/Tessaly/LC/Templates/"},
         {u"$intallpath$$appdatapath$", u"/x/Tessaly/LC//home/u/.local/share/Tessaly/LC/"},
-        {u"\"$intallpath$\\LabelCloud\" -x $intallpath$\\y", u"\"/x/Tessaly/LC/LabelCloud\" -x /x/Tessaly/LC/y"},
+        {u"\"$intallpath$\\LabelCloud\" -x $intallpath$\\y",
+         u"\"/x/Tessaly/LC/LabelCloud\" -x /x/Tessaly/LC/y"},
         {u"$intallpath$\\LabelCloud,0", u"/x/Tessaly/LC/LabelCloud,0"},
         // Without a macro the text is not a path of ours: backslashes stay.
         {u"Software\\Tessaly\\LC", u"Software\\Tessaly\\LC"},

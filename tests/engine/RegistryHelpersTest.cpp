@@ -1,12 +1,12 @@
-#include "engine/RegistryHelpers.h"
-
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "engine/RegistryHelpers.h"
+#include "platform/SpecialFolders.h"
 
 #include <QFileInfo>
+
+#include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
@@ -34,7 +34,10 @@ struct StoredText {
     const char16_t* expected;
 };
 
-void PrintTo(const StoredText& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const StoredText& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class RegQueryStringTest : public testing::TestWithParam<StoredText> {};
 
@@ -43,18 +46,21 @@ TEST_P(RegQueryStringTest, ReadsBytesAsTextUpToFirstZero)
     const StoredText& c = GetParam();
     ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, kKey, "Text", c.type, c.data), RegStatus::Ok);
     EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, "SOFTWARE\\tessaly\\labelcloud", "TEXT"),
-        QString::fromUtf16(c.expected));
+              QString::fromUtf16(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, RegQueryStringTest,
+INSTANTIATE_TEST_SUITE_P(
+    Values, RegQueryStringTest,
     testing::Values(StoredText{"Terminated", PLATFORM::RegSz, QByteArray("a\0b\0c\0\0\0", 8), u"abc"},
-        StoredText{"NoTerminator", PLATFORM::RegSz, QByteArray("a\0b\0c\0", 6), u"abc"},
-        StoredText{"EmbeddedZero", PLATFORM::RegSz, QByteArray("a\0b\0\0\0c\0\0\0", 10), u"ab"},
-        StoredText{"OnlyTerminator", PLATFORM::RegSz, QByteArray("\0\0", 2), u""},
-        StoredText{"NoBytes", PLATFORM::RegSz, QByteArray(), u""},
-        StoredText{"OddByteCount", PLATFORM::RegSz, QByteArray("a\0b\0c", 5), u"ab"},
-        StoredText{"DwordTakenAsText", PLATFORM::RegDword, CRegistry::DwordData(0x00420041), u"AB"},
-        StoredText{"NonAscii", PLATFORM::RegBinary, CRegistry::StringData(QStringLiteral("模板 ü")), u"模板 ü"}),
+                    StoredText{"NoTerminator", PLATFORM::RegSz, QByteArray("a\0b\0c\0", 6), u"abc"},
+                    StoredText{"EmbeddedZero", PLATFORM::RegSz, QByteArray("a\0b\0\0\0c\0\0\0", 10), u"ab"},
+                    StoredText{"OnlyTerminator", PLATFORM::RegSz, QByteArray("\0\0", 2), u""},
+                    StoredText{"NoBytes", PLATFORM::RegSz, QByteArray(), u""},
+                    StoredText{"OddByteCount", PLATFORM::RegSz, QByteArray("a\0b\0c", 5), u"ab"},
+                    StoredText{"DwordTakenAsText", PLATFORM::RegDword, CRegistry::DwordData(0x00420041),
+                               u"AB"},
+                    StoredText{"NonAscii", PLATFORM::RegBinary,
+                               CRegistry::StringData(QStringLiteral("模板 ü")), u"模板 ü"}),
     TESTS::CaseNameBy<&StoredText::label>());
 
 TEST(RegQueryString, MissingKeyOrValueGivesEmptyText)
@@ -73,7 +79,8 @@ TEST(RegQueryString, MissingKeyOrValueGivesEmptyText)
 
 TEST(RegSetString, WritesRegSzWithItsTerminatingZero)
 {
-    ASSERT_TRUE(RegSetString(RegRoot::LocalMachine, kKey, QStringLiteral("/opt/Tessaly/模板/"), QStringLiteral("InstallPath")));
+    ASSERT_TRUE(RegSetString(RegRoot::LocalMachine, kKey, QStringLiteral("/opt/Tessaly/模板/"),
+                             QStringLiteral("InstallPath")));
     ASSERT_TRUE(RegSetString(RegRoot::LocalMachine, kKey, QString(), QStringLiteral("Version")));
 
     const QList<RegValue> values = Values(RegRoot::LocalMachine, kKey);
@@ -82,7 +89,8 @@ TEST(RegSetString, WritesRegSzWithItsTerminatingZero)
     EXPECT_EQ(values[0].type, quint32(PLATFORM::RegSz));
     EXPECT_EQ(values[0].data.size(), (QStringLiteral("/opt/Tessaly/模板/").size() + 1) * 2);
     EXPECT_EQ(values[0].data.right(2), QByteArray(2, '\0'));
-    EXPECT_EQ(RegQueryString(RegRoot::LocalMachine, kKey, "InstallPath"), QStringLiteral("/opt/Tessaly/模板/"));
+    EXPECT_EQ(RegQueryString(RegRoot::LocalMachine, kKey, "InstallPath"),
+              QStringLiteral("/opt/Tessaly/模板/"));
     // An empty text is the terminating zero alone.
     EXPECT_EQ(values[1].data, QByteArray(2, '\0'));
 }
@@ -105,7 +113,8 @@ TEST(RegSetString, NoNameAndEmptyNameBothSetTheDefaultValue)
 
 TEST(RegSetString, UnwritableKeyIsFalse)
 {
-    EXPECT_FALSE(RegSetString(RegRoot::CurrentUser, "Software\\" + QString(256, 'k'), "x", QStringLiteral("v")));
+    EXPECT_FALSE(
+        RegSetString(RegRoot::CurrentUser, "Software\\" + QString(256, 'k'), "x", QStringLiteral("v")));
     TESTS::WriteFileBytes(PLATFORM::MachineHivePath(), QByteArray(2048, 'J'));
     EXPECT_FALSE(RegSetString(RegRoot::LocalMachine, kKey, "x", QStringLiteral("v")));
     EXPECT_FALSE(RegSetString(RegRoot::LocalMachine, kKey, "x"));
@@ -113,8 +122,12 @@ TEST(RegSetString, UnwritableKeyIsFalse)
 
 TEST(RegDeleteTree, RemovesThreeLevelsOfSubkeys)
 {
-    const QStringList keys = {kKey, kKey + "\\Level1", kKey + "\\Level1\\Level2", kKey + "\\Level1\\Level2\\Level3",
-        kKey + "\\Level1\\Side", kKey + "\\Other"};
+    const QStringList keys = {kKey,
+                              kKey + "\\Level1",
+                              kKey + "\\Level1\\Level2",
+                              kKey + "\\Level1\\Level2\\Level3",
+                              kKey + "\\Level1\\Side",
+                              kKey + "\\Other"};
     for (const QString& key : keys) {
         ASSERT_TRUE(RegSetString(RegRoot::CurrentUser, key, key, QStringLiteral("Path")));
         ASSERT_TRUE(RegSetString(RegRoot::CurrentUser, key, key));

@@ -26,7 +26,11 @@ void DumpKey(RegRoot root, const QString& key, QStringList& lines)
         return;
     lines << QStringLiteral("%1 %2").arg(int(root)).arg(key);
     for (const PLATFORM::RegValue& v : values)
-        lines << QStringLiteral("%1 %2 [%3] %4 %5").arg(int(root)).arg(key, v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
+        lines << QStringLiteral("%1 %2 [%3] %4 %5")
+                     .arg(int(root))
+                     .arg(key, v.name)
+                     .arg(v.type)
+                     .arg(QString::fromLatin1(v.data.toHex()));
     for (const QString& subkey : subkeys)
         DumpKey(root, key.isEmpty() ? subkey : key + u'\\' + subkey, lines);
 }
@@ -39,7 +43,8 @@ QString Registry()
     return lines.join(u'\n');
 }
 
-CInstRegInfo Key(const QString& subkey, const QString& action, std::vector<std::pair<QString, QString>> values)
+CInstRegInfo Key(const QString& subkey, const QString& action,
+                 std::vector<std::pair<QString, QString>> values)
 {
     CInstRegInfo key;
     key.rootkey = QStringLiteral("HKCU");
@@ -54,7 +59,10 @@ CInstRegInfo Key(const QString& subkey, const QString& action, std::vector<std::
     return key;
 }
 
-QString UninstallKey() { return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud"); }
+QString UninstallKey()
+{
+    return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud");
+}
 
 struct RegistryCase {
     const char* name;
@@ -66,25 +74,27 @@ const RegistryCase kRegistryCases[] = {
     {"NewKeysAndValues", [] {}, [](CInstallInfo&) {}},
     {"OverwrittenValues",
      [] {
-         CRegistry::SetValue(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud"), QStringLiteral("Version"),
-                             PLATFORM::RegSz, Sz(QStringLiteral("6.0")));
+         CRegistry::SetValue(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud"),
+                             QStringLiteral("Version"), PLATFORM::RegSz, Sz(QStringLiteral("6.0")));
          CRegistry::SetValue(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud\\Settings"),
                              QStringLiteral("Theme"), PLATFORM::RegDword, CRegistry::DwordData(7));
-         CRegistry::SetValue(RegRoot::LocalMachine, UninstallKey(), QStringLiteral("DisplayVersion"), PLATFORM::RegSz,
-                             Sz(QStringLiteral("6.0")));
+         CRegistry::SetValue(RegRoot::LocalMachine, UninstallKey(), QStringLiteral("DisplayVersion"),
+                             PLATFORM::RegSz, Sz(QStringLiteral("6.0")));
      },
      [](CInstallInfo&) {}},
     {"DeletedTreeRebuilt",
      [] {
          const QString tree = QStringLiteral("Software\\Old");
-         CRegistry::SetValue(RegRoot::CurrentUser, tree, QString(), PLATFORM::RegSz, Sz(QStringLiteral("default")));
-         CRegistry::SetValue(RegRoot::CurrentUser, tree + QStringLiteral("\\Deep\\Deeper"), QStringLiteral("kept"),
-                             PLATFORM::RegBinary, QByteArray("\x00\x01\x02", 3));
+         CRegistry::SetValue(RegRoot::CurrentUser, tree, QString(), PLATFORM::RegSz,
+                             Sz(QStringLiteral("default")));
+         CRegistry::SetValue(RegRoot::CurrentUser, tree + QStringLiteral("\\Deep\\Deeper"),
+                             QStringLiteral("kept"), PLATFORM::RegBinary, QByteArray("\x00\x01\x02", 3));
          CRegistry::CreateKey(RegRoot::CurrentUser, tree + QStringLiteral("\\Empty"));
      },
      [](CInstallInfo& m) {
          m.registry.push_back(Key(QStringLiteral("Software\\Old"), QStringLiteral("del"), {}));
-         m.registry.push_back(Key(QStringLiteral("Software\\Old\\Deep"), QString(), {{QStringLiteral("new"), QStringLiteral("x")}}));
+         m.registry.push_back(Key(QStringLiteral("Software\\Old\\Deep"), QString(),
+                                  {{QStringLiteral("new"), QStringLiteral("x")}}));
      }},
 };
 
@@ -124,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegistryRollbackTest,
                                           testing::Values(Ending::InTheRun, Ending::FromTheJournal)),
                          [](const testing::TestParamInfo<std::tuple<RegistryCase, Ending>>& param) {
                              return std::string(std::get<0>(param.param).name)
-                                    + (std::get<1>(param.param) == Ending::InTheRun ? "InTheRun" : "FromTheJournal");
+                                 + (std::get<1>(param.param) == Ending::InTheRun ? "InTheRun"
+                                                                                 : "FromTheJournal");
                          });
 
 class FileRollbackTest : public EngineTest {};
@@ -150,7 +161,8 @@ TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
     EXPECT_EQ(CRollback::Recover(journal, &found), QStringList());
     EXPECT_TRUE(found);
     EXPECT_EQ(TESTS::ReadFileBytes(file), "new");
-    EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("app"))).entryList(QDir::Files | QDir::Hidden), QStringList{"program"});
+    EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("app"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"program"});
     EXPECT_FALSE(QFile::exists(journal));
 }
 
@@ -159,12 +171,17 @@ TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
 {
     const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
     TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("victim")), "mine");
-    TESTS::WriteFileBytes(journal, "norvex-rollback 1\nF " + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding() + "\nF victim\n");
+    TESTS::WriteFileBytes(
+        journal,
+        "norvex-rollback 1\nF "
+            + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
+            + "\nF victim\n");
     bool found = false;
     const QStringList problems = CRollback::Recover(journal, &found);
     EXPECT_TRUE(found);
     ASSERT_EQ(problems.size(), 1);
-    EXPECT_EQ(problems[0], QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
+    EXPECT_EQ(problems[0],
+              QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
     EXPECT_TRUE(QFile::exists(TESTS::SandboxPath(QStringLiteral("victim"))));
     EXPECT_TRUE(QFile::exists(journal));
 }
@@ -185,8 +202,9 @@ TEST_F(FileRollbackTest, WhatCannotBeRestoredIsNamed)
     ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
     const QStringList problems = changes.Undo();
     ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("cannot restore ") + file + QStringLiteral(" (the previous file is kept as ")
-                                       + folder + QStringLiteral("/.nvxkeep")))
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("cannot restore ") + file
+                                       + QStringLiteral(" (the previous file is kept as ") + folder
+                                       + QStringLiteral("/.nvxkeep")))
         << problems[0].toStdString();
     EXPECT_TRUE(QFile::exists(file + QStringLiteral("/inside")));
 }

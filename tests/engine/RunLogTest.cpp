@@ -1,8 +1,8 @@
 // The run's log: appended lines with timestamps, a closed log that writes
 // nothing, and a write failure reported once.
-#include "engine/RunLog.h"
-
 #include "support/Sandbox.h"
+
+#include "engine/RunLog.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -29,7 +29,8 @@ TEST(RunLogTest, AppendsUtf8LinesWithATimestamp)
     EXPECT_EQ(lines[0], QStringLiteral("earlier run"));
     static const QRegularExpression stamp(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d) (.*)$"));
-    const char* texts[] = {"wrote /opt/Tessaly/标签/tool (1234 bytes)", "registry set HKEY_CLASSES_ROOT\\.tlp [@]",
+    const char* texts[] = {"wrote /opt/Tessaly/标签/tool (1234 bytes)",
+                           "registry set HKEY_CLASSES_ROOT\\.tlp [@]",
                            "failed: cannot write /x: Permission denied"};
     for (int i = 0; i < 3; ++i) {
         const QRegularExpressionMatch m = stamp.match(lines[i + 1]);
@@ -46,7 +47,8 @@ TEST(RunLogTest, OpenFailureSaysWhy)
     const QString path = TESTS::SandboxPath(QStringLiteral("no/such/folder.log"));
     EXPECT_FALSE(log.Open(path, &why));
     EXPECT_FALSE(log.IsOpen());
-    EXPECT_EQ(why, QStringLiteral("cannot open the log ") + path + QStringLiteral(": No such file or directory"));
+    EXPECT_EQ(why,
+              QStringLiteral("cannot open the log ") + path + QStringLiteral(": No such file or directory"));
 }
 
 TEST(RunLogTest, WriteFailureIsToldOnceAndClosesTheLog)

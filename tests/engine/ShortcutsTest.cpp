@@ -17,7 +17,10 @@ const QString kUninstallEntry = QStringLiteral("Uninstall.desktop");
 
 class ShortcutsTest : public EngineTest {
 protected:
-    QString MenuFolder() const { return PLATFORM::ProgramsMenuFolder() + engine.Manifest.version.prog + u'/'; }
+    QString MenuFolder() const
+    {
+        return PLATFORM::ProgramsMenuFolder() + engine.Manifest.version.prog + u'/';
+    }
 
     static QStringList Entries(const QString& folder)
     {
@@ -57,7 +60,10 @@ struct CopyCase {
     bool quickLaunchFolder;  // whether the Quick Launch folder exists
 };
 
-void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const CopyCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class ShortcutCopiesTest : public ShortcutsTest, public testing::WithParamInterface<CopyCase> {};
 
@@ -96,8 +102,8 @@ TEST_P(ShortcutCopiesTest, MenuHoldsEveryLinkAndOnlyTheMainProgramIsCopied)
     }
 
     // Nothing else anywhere: one menu entry per link plus the chosen copies.
-    const int expected = 2 + (c.desktop ? 1 : 0) + (c.quickLaunch && c.quickLaunchFolder ? 1 : 0)
-        + (c.autostart == 1 ? 1 : 0);
+    const int expected =
+        2 + (c.desktop ? 1 : 0) + (c.quickLaunch && c.quickLaunchFolder ? 1 : 0) + (c.autostart == 1 ? 1 : 0);
     EXPECT_EQ(Written().size(), expected) << Written().join(", ").toStdString();
     ExpectAllValid();
 }
@@ -146,8 +152,9 @@ TEST_F(ShortcutsTest, WithoutMainProgramThereAreNoCopies)
     QDir().mkpath(PLATFORM::QuickLaunchFolder());
     engine.Manifest.shortcut.remove_if([](const CInstShortcutInfo& l) { return l.type == "mainprog"; });
     // The keyword is exact: this one is a plain menu entry.
-    engine.Manifest.shortcut.push_back(LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("LC"),
-                                                 QStringLiteral("MainProg"), QStringLiteral("LC.lnk")));
+    engine.Manifest.shortcut.push_back(LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"),
+                                                 QStringLiteral("LC"), QStringLiteral("MainProg"),
+                                                 QStringLiteral("LC.lnk")));
     ASSERT_TRUE(engine.CreateShortcuts(true, true));
     EXPECT_EQ(engine.Manifest.mainprogPath, QString());
     EXPECT_EQ(Written().size(), 2) << Written().join(", ").toStdString();
@@ -174,10 +181,12 @@ TEST_F(ShortcutsTest, LinkNamesThatLeaveTheFolderAreSkipped)
         LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("x"), QStringLiteral("mainprog"),
                   QStringLiteral("../../escape.lnk")),
         LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("x"), QString(), QString()),
-        LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("x"), QString(), QStringLiteral("ok.lnk")),
+        LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("x"), QString(),
+                  QStringLiteral("ok.lnk")),
     };
     ASSERT_TRUE(engine.CreateShortcuts(true, false));
-    EXPECT_EQ(Written(), QStringList{QDir(TESTS::SandboxRoot()).relativeFilePath(MenuFolder() + "ok.desktop")});
+    EXPECT_EQ(Written(),
+              QStringList{QDir(TESTS::SandboxRoot()).relativeFilePath(MenuFolder() + "ok.desktop")});
 }
 
 TEST_F(ShortcutsTest, MenuFolderThatCannotBeCreatedWritesNothing)
@@ -237,15 +246,19 @@ TEST_F(ShortcutsTest, RemovalWithoutAProductNameOrTitleLeavesTheMenuAlone)
 TEST_F(ShortcutsTest, ShellLinkNeedsAFileAndLeavesOutAnAbsentDescription)
 {
     QDir().mkpath(TESTS::SandboxPath(QStringLiteral("links")));
-    EXPECT_FALSE(engine.CreateShellLink(QStringLiteral("/bin/true"), QString(), QStringLiteral("d"), QString()));
+    EXPECT_FALSE(
+        engine.CreateShellLink(QStringLiteral("/bin/true"), QString(), QStringLiteral("d"), QString()));
 
     const QString link = TESTS::SandboxPath(QStringLiteral("links/Tool.lnk"));
-    ASSERT_TRUE(engine.CreateShellLink(QStringLiteral("/bin/true"), link, std::nullopt, QStringLiteral("-a \"b c\"")));
-    const auto values = PLATFORM::ReadDesktopEntryFile(TESTS::SandboxPath(QStringLiteral("links/Tool.desktop")));
+    ASSERT_TRUE(engine.CreateShellLink(QStringLiteral("/bin/true"), link, std::nullopt,
+                                       QStringLiteral("-a \"b c\"")));
+    const auto values =
+        PLATFORM::ReadDesktopEntryFile(TESTS::SandboxPath(QStringLiteral("links/Tool.desktop")));
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(values->value(QStringLiteral("Name")), QStringLiteral("Tool"));
     EXPECT_FALSE(values->contains(QStringLiteral("Comment")));
-    EXPECT_EQ(PLATFORM::SplitExec(values->value(QStringLiteral("Exec"))), (QStringList{"/bin/true", "-a", "b c"}));
+    EXPECT_EQ(PLATFORM::SplitExec(values->value(QStringLiteral("Exec"))),
+              (QStringList{"/bin/true", "-a", "b c"}));
     ExpectAllValid();
 }
 

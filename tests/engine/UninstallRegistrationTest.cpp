@@ -15,7 +15,8 @@ using PLATFORM::RegStatus;
 
 namespace {
 
-const QString kUninstallKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud");
+const QString kUninstallKey =
+    QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud");
 
 class UninstallRegistrationTest : public EngineTest {
 protected:
@@ -25,7 +26,10 @@ protected:
         QDir().mkpath(engine.InstallFolder);
     }
 
-    StoredValue Entry(const QString& name) const { return ReadValue(RegRoot::LocalMachine, kUninstallKey, name); }
+    StoredValue Entry(const QString& name) const
+    {
+        return ReadValue(RegRoot::LocalMachine, kUninstallKey, name);
+    }
 };
 
 TEST_F(UninstallRegistrationTest, EntryHoldsTheValuesInTheirOrder)
@@ -35,8 +39,8 @@ TEST_F(UninstallRegistrationTest, EntryHoldsTheValuesInTheirOrder)
     ASSERT_TRUE(engine.RegisterUninstall());
 
     EXPECT_EQ(ValueNames(RegRoot::LocalMachine, kUninstallKey),
-              (QStringList{"DisplayName", "UninstallString", "DisplayIcon", "Publisher", "HelpLink", "DisplayVersion",
-                           "InstallLocation", "EstimatedSize"}));
+              (QStringList{"DisplayName", "UninstallString", "DisplayIcon", "Publisher", "HelpLink",
+                           "DisplayVersion", "InstallLocation", "EstimatedSize"}));
     const struct {
         const char* name;
         QString text;
@@ -70,7 +74,7 @@ TEST_F(UninstallRegistrationTest, EstimatedSizeIsKilobytesCappedAtThirtyTwoBits)
         {1023, 0},
         {1024, 1},
         {24354580, 23783},
-        {qint64(0x7FFFFFFF) + 1, 0x200000},          // beyond a 32-bit signed byte count
+        {qint64(0x7FFFFFFF) + 1, 0x200000},  // beyond a 32-bit signed byte count
         {qint64(0xFFFFFFFF) * 1024 + 1023, 0xFFFFFFFF},
         {qint64(0xFFFFFFFF) * 1024 + 1024, 0xFFFFFFFF},  // above 4 TiB: the largest size
         {-5, 0},
@@ -86,7 +90,8 @@ TEST_F(UninstallRegistrationTest, EstimatedSizeIsKilobytesCappedAtThirtyTwoBits)
 TEST_F(UninstallRegistrationTest, DeployedSizeLeavesOutNodwFiles)
 {
     PKGTEST::UseUtc();
-    engine.PackagePath = PKGTEST::CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
+    engine.PackagePath =
+        PKGTEST::CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
     ASSERT_TRUE(engine.DeployFiles(nullptr));
     engine.RegisterUninstall();
     // LabelCloud, readme.txt and uninstall.exe; not the 70,000-byte template.
@@ -99,7 +104,8 @@ TEST_F(UninstallRegistrationTest, WithoutUninstallLinkThereIsNoCommandOrIcon)
     ASSERT_TRUE(engine.CreateShortcuts(false, false));
     engine.RegisterUninstall();
     EXPECT_EQ(ValueNames(RegRoot::LocalMachine, kUninstallKey),
-              (QStringList{"DisplayName", "Publisher", "HelpLink", "DisplayVersion", "InstallLocation", "EstimatedSize"}));
+              (QStringList{"DisplayName", "Publisher", "HelpLink", "DisplayVersion", "InstallLocation",
+                           "EstimatedSize"}));
 }
 
 TEST_F(UninstallRegistrationTest, ManifestIsSavedAsUninstallXmlAndReadsBack)
@@ -138,7 +144,8 @@ TEST_F(UninstallRegistrationTest, RemovalClearsWhatTheManifestWroteAndKeepsTheUs
     engine.RegisterUninstall();
     // Extra data below a manifest key goes with it; a key the manifest only
     // deleted, and other per-user settings, stay.
-    RegSetString(RegRoot::ClassesRoot, QStringLiteral(".tlc\\ShellNew"), QStringLiteral("x"), QStringLiteral("y"));
+    RegSetString(RegRoot::ClassesRoot, QStringLiteral(".tlc\\ShellNew"), QStringLiteral("x"),
+                 QStringLiteral("y"));
     const QString onlyDeleted = QStringLiteral("Software\\Tessaly\\LabelCloud\\Old");
     RegSetString(RegRoot::CurrentUser, onlyDeleted, QStringLiteral("kept"), QStringLiteral("v"));
     RegSetString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("zh"), QStringLiteral("Language"));
@@ -154,7 +161,8 @@ TEST_F(UninstallRegistrationTest, RemovalClearsWhatTheManifestWroteAndKeepsTheUs
         EXPECT_FALSE(CRegistry::KeyExists(root, key)) << key.toStdString();
     }
     EXPECT_TRUE(CRegistry::KeyExists(RegRoot::ClassesRoot, QStringLiteral("Tessaly.LabelCloud")));
-    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, onlyDeleted, QStringLiteral("v")).data, Sz(QStringLiteral("kept")));
+    EXPECT_EQ(ReadValue(RegRoot::CurrentUser, onlyDeleted, QStringLiteral("v")).data,
+              Sz(QStringLiteral("kept")));
     // Empty strings of two bytes: no installation for the next start.
     for (const char* name : {"InstallPath", "Version"}) {
         const StoredValue v = ReadValue(RegRoot::CurrentUser, engine.ProductKey, QString::fromUtf8(name));
@@ -238,24 +246,15 @@ protected:
 TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
 {
     const QString home = PLATFORM::HomeFolder();
-    const QStringList special{home,
-                              TESTS::SandboxRoot(),
-                              PLATFORM::ProgramFilesFolder(),
-                              PLATFORM::AppDataFolder(),
-                              PLATFORM::ConfigHome(),
-                              PLATFORM::ProgramsMenuFolder(),
-                              PLATFORM::StartupFolder(),
-                              PLATFORM::DesktopFolder(),
-                              PLATFORM::QuickLaunchFolder(),
-                              PLATFORM::TempFolder(),
-                              home + QStringLiteral(".local"),
-                              // The registry store's folders and the system folders.
-                              QFileInfo(PLATFORM::UserHivePath()).path(),
-                              QFileInfo(PLATFORM::MachineHivePath()).path(),
-                              TESTS::SandboxPath(QStringLiteral("usr")),
-                              TESTS::SandboxPath(QStringLiteral("var")),
-                              TESTS::SandboxPath(QStringLiteral("etc")),
-                              TESTS::SandboxPath(QStringLiteral("var/lib"))};
+    const QStringList special{
+        home, TESTS::SandboxRoot(), PLATFORM::ProgramFilesFolder(), PLATFORM::AppDataFolder(),
+        PLATFORM::ConfigHome(), PLATFORM::ProgramsMenuFolder(), PLATFORM::StartupFolder(),
+        PLATFORM::DesktopFolder(), PLATFORM::QuickLaunchFolder(), PLATFORM::TempFolder(),
+        home + QStringLiteral(".local"),
+        // The registry store's folders and the system folders.
+        QFileInfo(PLATFORM::UserHivePath()).path(), QFileInfo(PLATFORM::MachineHivePath()).path(),
+        TESTS::SandboxPath(QStringLiteral("usr")), TESTS::SandboxPath(QStringLiteral("var")),
+        TESTS::SandboxPath(QStringLiteral("etc")), TESTS::SandboxPath(QStringLiteral("var/lib"))};
     for (const QString& folder : special)
         TESTS::WriteFileBytes(folder + QStringLiteral("/uninstall.xml"), "<install/>");
     QDir().mkpath(engine.InstallFolder);
@@ -267,8 +266,9 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
         refused << QDir::cleanPath(folder);  // without the final '/'
     refused << QString() << QStringLiteral("/") << QStringLiteral("relative/LabelCloud/")
             << QStringLiteral("./") << engine.InstallFolder  // holds no uninstall.xml yet
-            << engine.InstallFolder + QStringLiteral("../../../../../..")  // climbs to the sandbox root or above
-            << link << link + u'/'                                         // the home folder through a link
+            << engine.InstallFolder
+            + QStringLiteral("../../../../../..")  // climbs to the sandbox root or above
+            << link << link + u'/'                 // the home folder through a link
             << QStringLiteral("   ");
     for (const QString& folder : refused) {
         SCOPED_TRACE(folder.toStdString());

@@ -1,6 +1,6 @@
-#include "manifest/InstallInfo.h"
-
 #include "support/Sandbox.h"
+
+#include "manifest/InstallInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ CInstallInfo LoadText(const QString& xml)
 }
 
 void ExpectFile(const CInstFileInfo& f, const char16_t* name, const char16_t* path, const char16_t* pack,
-    const char16_t* action)
+                const char16_t* action)
 {
     EXPECT_EQ(f.name, QString::fromUtf16(name));
     EXPECT_EQ(f.path, QString::fromUtf16(path));
@@ -40,7 +40,7 @@ void ExpectFile(const CInstFileInfo& f, const char16_t* name, const char16_t* pa
 }
 
 void ExpectKey(const CInstRegInfo& k, const char* rootkey, const char* subkey, const char* action,
-    std::vector<CInstRegKeyInfo> values)
+               std::vector<CInstRegKeyInfo> values)
 {
     EXPECT_EQ(k.rootkey, QString::fromUtf8(rootkey));
     EXPECT_EQ(k.subkey, QString::fromUtf8(subkey));
@@ -78,12 +78,13 @@ void ExpectSavedPart(const CInstallInfo& m)
 
     ASSERT_EQ(m.registry.size(), 5u);
     ExpectKey(At(m.registry, 0), "HKCU", "Software\\Tessaly\\LabelCloud\\Settings", "",
-        {Value("Theme", "Str", "dark")});
+              {Value("Theme", "Str", "dark")});
     ExpectKey(At(m.registry, 1), "HKCU", "Software\\Tessaly\\LabelCloud\\Old", "del", {});
     ExpectKey(At(m.registry, 2), "HKCR", ".tlc", "", {Value("@", "Str", "Tessaly.LabelCloud")});
     ExpectKey(At(m.registry, 3), "HKCR", "Tessaly.LabelCloud\\DefaultIcon", "",
-        {Value("@", "Str", "$intallpath$\\LabelCloud,0")});
-    ExpectKey(At(m.registry, 4), "HKLM", "SOFTWARE\\Tessaly\\LabelCloud", "", {Value("Path", "Str", "$intallpath$")});
+              {Value("@", "Str", "$intallpath$\\LabelCloud,0")});
+    ExpectKey(At(m.registry, 4), "HKLM", "SOFTWARE\\Tessaly\\LabelCloud", "",
+              {Value("Path", "Str", "$intallpath$")});
 
     ASSERT_EQ(m.shortcut.size(), 2u);
     const CInstShortcutInfo& main = At(m.shortcut, 0);
@@ -118,7 +119,8 @@ TEST(InstallInfoTest, UninstallXmlMatchesGoldenBytes)
     CInstallInfo m = LoadFile(TESTS::FixturePath(kSample));
     const QString target = TESTS::SandboxPath("uninstall.xml");
     ASSERT_TRUE(m.Save(target, QStringLiteral("install"), WriteManifest, &m));
-    EXPECT_EQ(TESTS::ReadFileBytes(target), TESTS::ReadFileBytes(TESTS::TestDataPath("manifest/data/uninstall.xml")));
+    EXPECT_EQ(TESTS::ReadFileBytes(target),
+              TESTS::ReadFileBytes(TESTS::TestDataPath("manifest/data/uninstall.xml")));
 }
 
 TEST(InstallInfoTest, UninstallXmlReadsBackAsSameModel)
@@ -141,7 +143,8 @@ TEST(InstallInfoTest, SectionOrderDoesNotMatter)
 {
     const CInstallInfo m = LoadText(QStringLiteral(
         "<setup><shortcut><link path=\"p\" name=\"n\" type=\"mainprog\" lnk=\"a.lnk\"/></shortcut>"
-        "<registry><Key rootkey=\"HKLM\" subkey=\"S\"><Value name=\"@\" type=\"Str\" data=\"d\"/></Key></registry>"
+        "<registry><Key rootkey=\"HKLM\" subkey=\"S\"><Value name=\"@\" type=\"Str\" "
+        "data=\"d\"/></Key></registry>"
         "<files><file name=\"a\" path=\"$intallpath$\"/><file name=\"b\" path=\"x\" action=\"nodw\"/></files>"
         "<info><tessaly>3</tessaly><prog>P</prog></info><version ver=\"2\"/></setup>"));
     ASSERT_EQ(m.files.size(), 2u);
@@ -169,7 +172,8 @@ TEST(InstallInfoTest, NonElementChildrenBecomeEmptyRecords)
     EXPECT_EQ(At(m.files, 2).name, QStringLiteral("b"));
     EXPECT_EQ(At(m.files, 3), CInstFileInfo());
     ASSERT_EQ(m.registry.size(), 1u);
-    EXPECT_EQ(At(m.registry, 0).values, (std::vector<CInstRegKeyInfo>{Value("", "", ""), Value("v", "", "")}));
+    EXPECT_EQ(At(m.registry, 0).values,
+              (std::vector<CInstRegKeyInfo>{Value("", "", ""), Value("v", "", "")}));
 
     QString text;
     ASSERT_TRUE(m.SaveXml(text, QStringLiteral("install"), false, WriteManifest, &m));
@@ -189,11 +193,12 @@ TEST(InstallInfoTest, EmptyAndMissingPartsKeepDefaults)
     QString text;
     ASSERT_TRUE(m.SaveXml(text, QStringLiteral("install"), true, WriteManifest, &m));
     EXPECT_EQ(text,
-        QStringLiteral("<install>\r\n"
-                       "\t<version prog=\"\" ver=\"\" clsid=\"\"/>\r\n"
-                       "\t<info>\r\n\t\t<prog/>\r\n\t\t<company/>\r\n\t\t<help/>\r\n\t\t<value>12</value>\r\n\t</info>\r\n"
-                       "\t<files/>\r\n\t<registry/>\r\n\t<shortcut/>\r\n"
-                       "</install>\r\n"));
+              QStringLiteral("<install>\r\n"
+                             "\t<version prog=\"\" ver=\"\" clsid=\"\"/>\r\n"
+                             "\t<info>\r\n\t\t<prog/>\r\n\t\t<company/>\r\n\t\t<help/>\r\n\t\t<value>12</"
+                             "value>\r\n\t</info>\r\n"
+                             "\t<files/>\r\n\t<registry/>\r\n\t<shortcut/>\r\n"
+                             "</install>\r\n"));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-#include "manifest/UpgradeInfo.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "manifest/UpgradeInfo.h"
 
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -20,7 +20,10 @@ struct DescriptorCase {
     const char* title;
 };
 
-void PrintTo(const DescriptorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DescriptorCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class UpgradeInfoReadTest : public testing::TestWithParam<DescriptorCase> {};
 
@@ -37,14 +40,18 @@ TEST_P(UpgradeInfoReadTest, ReadsFirstChildOfEachName)
     EXPECT_EQ(u.title, QString::fromUtf8(c.title));
 }
 
-INSTANTIATE_TEST_SUITE_P(Descriptors, UpgradeInfoReadTest,
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, UpgradeInfoReadTest,
     testing::Values(
-        DescriptorCase{"AnyRootName",
+        DescriptorCase{
+            "AnyRootName",
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<whatever><title>T</title><version>6.40</version>"
             "<url>http://h/s.exe</url><info>One.|Two.</info></whatever>",
             "6.40", "http://h/s.exe", "One.|Two.", "T"},
-        DescriptorCase{"OnlySomeChildren", "<u><version>7</version><url>x</url><info>i</info></u>", "7", "x", "i", ""},
-        DescriptorCase{"FirstVersionCounts", "<u><version>1.0</version><version>9.9</version></u>", "1.0", "", "", ""},
+        DescriptorCase{"OnlySomeChildren", "<u><version>7</version><url>x</url><info>i</info></u>", "7", "x",
+                       "i", ""},
+        DescriptorCase{"FirstVersionCounts", "<u><version>1.0</version><version>9.9</version></u>", "1.0", "",
+                       "", ""},
         DescriptorCase{"VersionAttributeNotSeen", "<u version=\"9.9\"><url>x</url></u>", "", "x", "", ""},
         DescriptorCase{"NestedVersionNotSeen", "<u><b><version>9.9</version></b></u>", "", "", "", ""}),
     TESTS::CaseName());
@@ -52,10 +59,11 @@ INSTANTIATE_TEST_SUITE_P(Descriptors, UpgradeInfoReadTest,
 TEST(UpgradeInfoTest, AllFieldsRead)
 {
     CUpgradeInfo u;
-    ASSERT_TRUE(u.LoadXml(QStringLiteral("<r><data>D</data><md5>M</md5><time>Ti</time><info>I</info><url>U</url>"
-                                         "<clsid>C</clsid><version>V</version><prog>P</prog><title>T</title></r>")));
+    ASSERT_TRUE(
+        u.LoadXml(QStringLiteral("<r><data>D</data><md5>M</md5><time>Ti</time><info>I</info><url>U</url>"
+                                 "<clsid>C</clsid><version>V</version><prog>P</prog><title>T</title></r>")));
     EXPECT_EQ(QStringList({u.title, u.prog, u.version, u.clsid, u.url, u.info, u.time, u.md5, u.data}),
-        QStringList({"T", "P", "V", "C", "U", "I", "Ti", "M", "D"}));
+              QStringList({"T", "P", "V", "C", "U", "I", "Ti", "M", "D"}));
 }
 
 TEST(UpgradeInfoTest, WriteLowersClsidAndMd5)
@@ -70,10 +78,13 @@ TEST(UpgradeInfoTest, WriteLowersClsidAndMd5)
     EXPECT_EQ(u.clsid, QStringLiteral("5c7e0d52-3a4f-4b8e-9f11-2b6c0e4d7a19"));
     EXPECT_EQ(u.md5, QStringLiteral("9625cdfee308b3637ad119d631e748ca"));
     EXPECT_EQ(TESTS::ReadFileBytes(path),
-        QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<upgrade>\r\n\t<title/>\r\n\t<prog/>\r\n"
-                   "\t<version>6.40</version>\r\n\t<clsid>5c7e0d52-3a4f-4b8e-9f11-2b6c0e4d7a19</clsid>\r\n\t<url/>\r\n"
-                   "\t<info>A|B</info>\r\n\t<time/>\r\n\t<md5>9625cdfee308b3637ad119d631e748ca</md5>\r\n\t<data/>\r\n"
-                   "</upgrade>\r\n"));
+              QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" "
+                         "encoding=\"utf-8\"?>\r\n<upgrade>\r\n\t<title/>\r\n\t<prog/>\r\n"
+                         "\t<version>6.40</version>\r\n\t<clsid>5c7e0d52-3a4f-4b8e-9f11-2b6c0e4d7a19</"
+                         "clsid>\r\n\t<url/>\r\n"
+                         "\t<info>A|B</info>\r\n\t<time/>\r\n\t<md5>9625cdfee308b3637ad119d631e748ca</"
+                         "md5>\r\n\t<data/>\r\n"
+                         "</upgrade>\r\n"));
 }
 
 TEST(UpgradeInfoTest, FailedLoadLeavesFieldsAlone)

@@ -1,18 +1,18 @@
-#include "manifest/XmlFileBase.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "manifest/XmlFileBase.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
+
+#include <sys/stat.h>
 
 using namespace BASE;
 
@@ -39,7 +39,10 @@ QString WriteDoc(const QByteArray& bytes, const QString& name = QStringLiteral("
     return path;
 }
 
-int FailingWriter(void*, CXmlDocument&, CXmlNode) { return -1; }
+int FailingWriter(void*, CXmlDocument&, CXmlNode)
+{
+    return -1;
+}
 
 TEST(XmlLoadTest, MissingFileCallsNoReader)
 {
@@ -55,7 +58,10 @@ struct BadDoc {
     QByteArray bytes;
 };
 
-void PrintTo(const BadDoc& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadDoc& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class XmlMalformedTest : public testing::TestWithParam<BadDoc> {};
 
@@ -67,13 +73,15 @@ TEST_P(XmlMalformedTest, FailsWithoutCallingReader)
     EXPECT_EQ(log.calls, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Docs, XmlMalformedTest,
+INSTANTIATE_TEST_SUITE_P(
+    Docs, XmlMalformedTest,
     testing::Values(BadDoc{"Empty", QByteArray()}, BadDoc{"Unclosed", "<a><b></b>"},
-        BadDoc{"Mismatched", "<a></b>"}, BadDoc{"TwoRoots", "<a/><b/>"}, BadDoc{"TextOnly", "plain text"},
-        BadDoc{"TextAfterRoot", "<a/>tail"}, BadDoc{"BadAttribute", "<a x=1/>"},
-        BadDoc{"NulInside", QByteArray("<a>x\0y</a>", 10)}, BadDoc{"InvalidUtf8", "<a>\xff\xfe</a>"},
-        BadDoc{"UnknownEncoding", "<?xml version=\"1.0\" encoding=\"x-none-such\"?><a/>"},
-        BadDoc{"Utf16DeclaredIn8Bit", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a/>"}),
+                    BadDoc{"Mismatched", "<a></b>"}, BadDoc{"TwoRoots", "<a/><b/>"},
+                    BadDoc{"TextOnly", "plain text"}, BadDoc{"TextAfterRoot", "<a/>tail"},
+                    BadDoc{"BadAttribute", "<a x=1/>"}, BadDoc{"NulInside", QByteArray("<a>x\0y</a>", 10)},
+                    BadDoc{"InvalidUtf8", "<a>\xff\xfe</a>"},
+                    BadDoc{"UnknownEncoding", "<?xml version=\"1.0\" encoding=\"x-none-such\"?><a/>"},
+                    BadDoc{"Utf16DeclaredIn8Bit", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a/>"}),
     TESTS::CaseName());
 
 TEST(XmlLoadTest, AnyRootNameReachesReader)
@@ -110,7 +118,10 @@ struct EncodedDoc {
     const char16_t* text;  // expected text of <t>
 };
 
-void PrintTo(const EncodedDoc& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncodedDoc& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class XmlEncodingTest : public testing::TestWithParam<EncodedDoc> {};
 
@@ -142,23 +153,29 @@ TEST_P(XmlEncodingTest, TextDecodedByMarkOrDeclaration)
     EXPECT_EQ(text, QString::fromUtf16(GetParam().text));
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, XmlEncodingTest,
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, XmlEncodingTest,
     testing::Values(EncodedDoc{"Utf8Bom", "\xEF\xBB\xBF" + kMixed.toUtf8(), u"Pr\u00fcfung \u6a21\u677f"},
-        EncodedDoc{"Utf8Plain", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + kMixed.toUtf8(),
-            u"Pr\u00fcfung \u6a21\u677f"},
-        EncodedDoc{"Utf16LeBom", Utf16(kMixed, false, true), u"Pr\u00fcfung \u6a21\u677f"},
-        EncodedDoc{"Utf16BeBom", Utf16(kMixed, true, true), u"Pr\u00fcfung \u6a21\u677f"},
-        EncodedDoc{"Utf16LeNoBom", Utf16(kMixed, false, false), u"Pr\u00fcfung \u6a21\u677f"},
-        EncodedDoc{"Latin1Declared", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><t>Pr\xfc" "fung</t></r>",
-            u"Pr\u00fcfung"},
-        EncodedDoc{"GbkDeclared", "<?xml version='1.0' encoding='GBK'?><r><t>\xc4\xa3\xb0\xe5</t></r>",
-            u"\u6a21\u677f"}),
+                    EncodedDoc{"Utf8Plain",
+                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + kMixed.toUtf8(),
+                               u"Pr\u00fcfung \u6a21\u677f"},
+                    EncodedDoc{"Utf16LeBom", Utf16(kMixed, false, true), u"Pr\u00fcfung \u6a21\u677f"},
+                    EncodedDoc{"Utf16BeBom", Utf16(kMixed, true, true), u"Pr\u00fcfung \u6a21\u677f"},
+                    EncodedDoc{"Utf16LeNoBom", Utf16(kMixed, false, false), u"Pr\u00fcfung \u6a21\u677f"},
+                    EncodedDoc{"Latin1Declared",
+                               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><t>Pr\xfc"
+                               "fung</t></r>",
+                               u"Pr\u00fcfung"},
+                    EncodedDoc{"GbkDeclared",
+                               "<?xml version='1.0' encoding='GBK'?><r><t>\xc4\xa3\xb0\xe5</t></r>",
+                               u"\u6a21\u677f"}),
     TESTS::CaseName());
 
 // The readers of list sections rely on exactly these child nodes.
 TEST(XmlNodeTest, ChildNodesSkipWhitespaceButKeepCommentsAndText)
 {
-    const QString doc = QStringLiteral("<r>\r\n\t<a/>\r\n\t<!-- note -->\r\n\t<?pi data?>\r\n\tloose\r\n\t<b/>\r\n</r>");
+    const QString doc =
+        QStringLiteral("<r>\r\n\t<a/>\r\n\t<!-- note -->\r\n\t<?pi data?>\r\n\tloose\r\n\t<b/>\r\n</r>");
     std::vector<QString> names;
     std::vector<bool> elements;
     struct Out {
@@ -195,7 +212,10 @@ struct IntCase {
     uint32_t asUInt;
 };
 
-void PrintTo(const IntCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const IntCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class XmlChildIntTest : public testing::TestWithParam<IntCase> {};
 
@@ -222,16 +242,18 @@ TEST_P(XmlChildIntTest, ParsesLikeWcstol)
     EXPECT_EQ(r.u, c.asUInt);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, XmlChildIntTest,
+INSTANTIATE_TEST_SUITE_P(
+    Values, XmlChildIntTest,
     testing::Values(IntCase{"Plain", "<value>202208</value>", true, 202208, 202208u},
-        IntCase{"Empty", "<value/>", true, 0, 0u}, IntCase{"Missing", "<other>5</other>", false, 7, 7u},
-        IntCase{"MinusOne", "<value>-1</value>", true, -1, 4294967295u},
-        IntCase{"BlanksSignTrailing", "<value> \t+42xyz</value>", true, 42, 42u},
-        IntCase{"NoDigits", "<value>abc</value>", true, 0, 0u},
-        IntCase{"FirstOfTwo", "<value>1</value><value>2</value>", true, 1, 1u},
-        IntCase{"IntMin", "<value>-2147483648</value>", true, INT_MIN, 2147483648u},
-        IntCase{"TooLarge", "<value>99999999999</value>", true, INT_MAX, UINT_MAX},
-        IntCase{"TooSmall", "<value>-99999999999</value>", true, INT_MIN, UINT_MAX}),
+                    IntCase{"Empty", "<value/>", true, 0, 0u},
+                    IntCase{"Missing", "<other>5</other>", false, 7, 7u},
+                    IntCase{"MinusOne", "<value>-1</value>", true, -1, 4294967295u},
+                    IntCase{"BlanksSignTrailing", "<value> \t+42xyz</value>", true, 42, 42u},
+                    IntCase{"NoDigits", "<value>abc</value>", true, 0, 0u},
+                    IntCase{"FirstOfTwo", "<value>1</value><value>2</value>", true, 1, 1u},
+                    IntCase{"IntMin", "<value>-2147483648</value>", true, INT_MIN, 2147483648u},
+                    IntCase{"TooLarge", "<value>99999999999</value>", true, INT_MAX, UINT_MAX},
+                    IntCase{"TooSmall", "<value>-99999999999</value>", true, INT_MIN, UINT_MAX}),
     TESTS::CaseName());
 
 TEST(XmlNodeTest, GetAttributeTellsEmptyFromAbsent)
@@ -280,17 +302,18 @@ int SampleWriter(void* context, CXmlDocument& document, CXmlNode root)
     return 0;
 }
 
-const QByteArray kSampleBody = "<root>\r\n"
-                               "\t<a z=\"1\" empty=\"\" q=\"say &quot;hi&quot; &lt;&amp;&gt; 'x'\"/>\r\n"
-                               "\t<t>x &lt; y &amp; z &gt; w \xe6\xa8\xa1</t>\r\n"
-                               "\t<nest>\r\n"
-                               "\t\t<inner>\r\n"
-                               "\t\t\t<u>4294967295</u>\r\n"
-                               "\t\t\t<i>-5</i>\r\n"
-                               "\t\t\t<none/>\r\n"
-                               "\t\t</inner>\r\n"
-                               "\t</nest>\r\n"
-                               "</root>\r\n";
+const QByteArray kSampleBody =
+    "<root>\r\n"
+    "\t<a z=\"1\" empty=\"\" q=\"say &quot;hi&quot; &lt;&amp;&gt; 'x'\"/>\r\n"
+    "\t<t>x &lt; y &amp; z &gt; w \xe6\xa8\xa1</t>\r\n"
+    "\t<nest>\r\n"
+    "\t\t<inner>\r\n"
+    "\t\t\t<u>4294967295</u>\r\n"
+    "\t\t\t<i>-5</i>\r\n"
+    "\t\t\t<none/>\r\n"
+    "\t\t</inner>\r\n"
+    "\t</nest>\r\n"
+    "</root>\r\n";
 
 TEST(XmlSaveTest, SavedFormIsExact)
 {
@@ -298,7 +321,7 @@ TEST(XmlSaveTest, SavedFormIsExact)
     const QString target = TESTS::SandboxPath("saved.xml");
     ASSERT_TRUE(xml.Save(target, QStringLiteral("root"), SampleWriter, &xml));
     EXPECT_EQ(TESTS::ReadFileBytes(target),
-        QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n") + kSampleBody);
+              QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n") + kSampleBody);
 }
 
 TEST(XmlSaveTest, SaveXmlIndentedOrCompact)
@@ -309,9 +332,9 @@ TEST(XmlSaveTest, SaveXmlIndentedOrCompact)
     EXPECT_EQ(text.toUtf8(), kSampleBody);
     ASSERT_TRUE(xml.SaveXml(text, QStringLiteral("root"), false, SampleWriter, &xml));
     EXPECT_EQ(text.toUtf8(),
-        QByteArray("<root><a z=\"1\" empty=\"\" q=\"say &quot;hi&quot; &lt;&amp;&gt; 'x'\"/>"
-                   "<t>x &lt; y &amp; z &gt; w \xe6\xa8\xa1</t>"
-                   "<nest><inner><u>4294967295</u><i>-5</i><none/></inner></nest></root>"));
+              QByteArray("<root><a z=\"1\" empty=\"\" q=\"say &quot;hi&quot; &lt;&amp;&gt; 'x'\"/>"
+                         "<t>x &lt; y &amp; z &gt; w \xe6\xa8\xa1</t>"
+                         "<nest><inner><u>4294967295</u><i>-5</i><none/></inner></nest></root>"));
     text = QStringLiteral("unchanged");
     EXPECT_FALSE(xml.SaveXml(text, QStringLiteral("root"), true, FailingWriter, nullptr));
     EXPECT_EQ(text, QStringLiteral("unchanged"));
@@ -355,16 +378,21 @@ TEST(XmlSaveTest, NewFileIsReadableByOthers)
 TEST(XmlSaveTest, MissingFolderFails)
 {
     CXmlFileBase xml;
-    EXPECT_FALSE(xml.Save(TESTS::SandboxPath("no/such/folder/x.xml"), QStringLiteral("root"), SampleWriter, &xml));
+    EXPECT_FALSE(
+        xml.Save(TESTS::SandboxPath("no/such/folder/x.xml"), QStringLiteral("root"), SampleWriter, &xml));
 }
 
 // Texts a reader would otherwise alter (line breaks and tabs in attributes,
 // blank-only text, a lone CR) must come back as they were saved.
 TEST(XmlSaveTest, AwkwardTextsSurviveSaveAndLoad)
 {
-    const QStringList texts = {QStringLiteral("line1\r\nline2\nline3\rend"), QStringLiteral("\ttabbed\t"),
-        QStringLiteral("  padded  "), QStringLiteral("   "), QStringLiteral("\r\n"), QStringLiteral("]]> &amp; \"'"),
-        QStringLiteral("\u6a21\u677f \U0001F600")};
+    const QStringList texts = {QStringLiteral("line1\r\nline2\nline3\rend"),
+                               QStringLiteral("\ttabbed\t"),
+                               QStringLiteral("  padded  "),
+                               QStringLiteral("   "),
+                               QStringLiteral("\r\n"),
+                               QStringLiteral("]]> &amp; \"'"),
+                               QStringLiteral("\u6a21\u677f \U0001F600")};
     for (const QString& value : texts) {
         SCOPED_TRACE(value.toStdString());
         auto write = [](void* context, CXmlDocument& document, CXmlNode root) {

@@ -2,11 +2,12 @@
 // non-ASCII names listed in the saved form, packed unchanged by build and put
 // in place by an unattended install; every name the installer would refuse
 // listed at once.
-#include "manifest/InstallInfo.h"
-#include "pack/ManifestGenerator.h"
 #include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
+
+#include "manifest/InstallInfo.h"
+#include "pack/ManifestGenerator.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,10 @@ namespace {
 
 const QString kPackExe = QStringLiteral(NORVEX_PACK_EXE);
 const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
-const QByteArray kElf("\x7f" "ELF\x02\x01\x01 a program", 20);
+const QByteArray kElf(
+    "\x7f"
+    "ELF\x02\x01\x01 a program",
+    20);
 
 using TESTS::ProcessResult;
 
@@ -46,8 +50,8 @@ void MakeFile(const QByteArray& relative, const QByteArray& content)
 struct FixtureFile {
     const char* relative;  // below the product folder, UTF-8
     QByteArray content;
-    const char* path;      // expected manifest path
-    const char* pack;      // expected pack name
+    const char* path;  // expected manifest path
+    const char* pack;  // expected pack name
 };
 
 // In the order init lists them: each folder's files by name, then its subfolders.
@@ -61,7 +65,10 @@ const FixtureFile kProduct[] = {
      "doc\\guides\\first steps.html"},
 };
 
-QString ProductFolder() { return TESTS::SandboxPath(QStringLiteral("product")); }
+QString ProductFolder()
+{
+    return TESTS::SandboxPath(QStringLiteral("product"));
+}
 
 void MakeProduct()
 {
@@ -71,11 +78,21 @@ void MakeProduct()
 
 QStringList InitArguments(const QString& output)
 {
-    return {QStringLiteral("init"), QStringLiteral("--source"), ProductFolder(), QStringLiteral("--prog"),
-            QStringLiteral("LabelTool"), QStringLiteral("--title"), QStringLiteral("Label Tool"),
-            QStringLiteral("--version"), QStringLiteral("2.1.0"), QStringLiteral("--company"),
-            QStringLiteral("Tessaly Software"), QStringLiteral("--help-url"),
-            QStringLiteral("https://example.com/help"), QStringLiteral("-o"), output};
+    return {QStringLiteral("init"),
+            QStringLiteral("--source"),
+            ProductFolder(),
+            QStringLiteral("--prog"),
+            QStringLiteral("LabelTool"),
+            QStringLiteral("--title"),
+            QStringLiteral("Label Tool"),
+            QStringLiteral("--version"),
+            QStringLiteral("2.1.0"),
+            QStringLiteral("--company"),
+            QStringLiteral("Tessaly Software"),
+            QStringLiteral("--help-url"),
+            QStringLiteral("https://example.com/help"),
+            QStringLiteral("-o"),
+            output};
 }
 
 TEST(PackInit, ListsEveryFileInTheSavedForm)
@@ -145,8 +162,9 @@ TEST(PackInit, BuildPacksItUnchangedAndAnUnattendedInstallPutsEveryFileInPlace)
               package, QStringLiteral("-o"), installer});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 
-    r = TESTS::RunProcess(installer, {QStringLiteral("-silent")},
-                          {QStringLiteral("NORVEX_SCOPE=user"), QStringLiteral("DISPLAY"), QStringLiteral("LC_ALL=C")});
+    r = TESTS::RunProcess(
+        installer, {QStringLiteral("-silent")},
+        {QStringLiteral("NORVEX_SCOPE=user"), QStringLiteral("DISPLAY"), QStringLiteral("LC_ALL=C")});
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     const QString folder = TESTS::SandboxPath(QStringLiteral("home/.local/opt/Tessaly/LabelTool/"));
     for (const FixtureFile& file : kProduct) {
@@ -194,8 +212,8 @@ TEST(PackInit, RefusesEveryUnusableNameAtOnceAndWritesNothing)
         SCOPED_TRACE(name.relative.constData());
         const QStringList lines = r.err.split(u'\n');
         const bool found = std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
-            return line.contains(QString::fromUtf8(name.reason)) &&
-                   (!name.shown || line.contains(QString::fromUtf8(name.shown)));
+            return line.contains(QString::fromUtf8(name.reason))
+                && (!name.shown || line.contains(QString::fromUtf8(name.shown)));
         });
         EXPECT_TRUE(found) << r.err.toStdString();
     }
@@ -211,7 +229,10 @@ struct OptionCase {
     const char* words;
 };
 
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OptionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackInitOptions : public testing::TestWithParam<OptionCase> {};
 
@@ -245,8 +266,10 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"ProgWithSlash", {"--prog", "a/b"}, 1, "path separator"},
         OptionCase{"ProgWithBackslash", {"--prog", "a\\b"}, 1, "path separator"},
         OptionCase{"TitleEmpty", {"--title", ""}, 1, "--title: empty"},
-        OptionCase{"TitleWithLineBreak", {"--title", "A\nB"}, 1, "--title: holds a control character (U+000A)"},
-        OptionCase{"CompanyWithEscape", {"--company", "A\x1b[31m"}, 1, "--company: holds a control character"},
+        OptionCase{
+            "TitleWithLineBreak", {"--title", "A\nB"}, 1, "--title: holds a control character (U+000A)"},
+        OptionCase{
+            "CompanyWithEscape", {"--company", "A\x1b[31m"}, 1, "--company: holds a control character"},
         OptionCase{"MainNotInTheFolder", {"--main", "nothere"}, 1, "--main \"nothere\": no such file"},
         OptionCase{"MainClimbingOut", {"--main", "../product/LabelTool"}, 1, "no such file"},
         OptionCase{"ProgMissing", {"--prog", "<drop>"}, 2, "are required"},
@@ -261,7 +284,10 @@ struct MainCase {
     const char* warning;
 };
 
-void PrintTo(const MainCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MainCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackInitMain : public testing::TestWithParam<MainCase> {};
 
@@ -294,13 +320,20 @@ TEST_P(PackInitMain, LinksTheMainProgram)
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackInitMain,
     testing::Values(
-        MainCase{"OnlyProgramAtTheTop", {{"app", kElf}, {"bin/tool", kElf}, {"a.txt", "t"}}, {},
-                 "$intallpath$\\app", nullptr},
-        MainCase{"ScriptCounts", {{"run.sh", "#!/bin/sh\n"}, {"a.txt", "t"}}, {}, "$intallpath$\\run.sh", nullptr},
+        MainCase{"OnlyProgramAtTheTop",
+                 {{"app", kElf}, {"bin/tool", kElf}, {"a.txt", "t"}},
+                 {},
+                 "$intallpath$\\app",
+                 nullptr},
+        MainCase{
+            "ScriptCounts", {{"run.sh", "#!/bin/sh\n"}, {"a.txt", "t"}}, {}, "$intallpath$\\run.sh", nullptr},
         MainCase{"SeveralPrograms", {{"a", kElf}, {"b", kElf}}, {}, {}, "several programs at the top"},
         MainCase{"NoProgram", {{"a.txt", "t"}}, {}, {}, "no program at the top"},
-        MainCase{"GivenInASubfolder", {{"a", kElf}, {"b", kElf}, {"bin/x y", kElf}}, "bin/x y",
-                 "$intallpath$\\bin\\x y", nullptr}),
+        MainCase{"GivenInASubfolder",
+                 {{"a", kElf}, {"b", kElf}, {"bin/x y", kElf}},
+                 "bin/x y",
+                 "$intallpath$\\bin\\x y",
+                 nullptr}),
     TESTS::CaseName());
 
 TEST(PackInit, NameRules)

@@ -21,11 +21,13 @@ using TESTS::ProcessResult;
 QString MakePayload(int fileSize = 45000)
 {
     const QString folder = TESTS::SandboxPath(QStringLiteral("payload"));
-    QByteArray manifest = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>\n<version prog=\"P\" ver=\"1\"/>\n"
-                          "<info><prog>P</prog></info>\n<files>\n";
+    QByteArray manifest =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>\n<version prog=\"P\" ver=\"1\"/>\n"
+        "<info><prog>P</prog></info>\n<files>\n";
     for (int i = 0; i < kFiles; ++i) {
         const QByteArray name = "f" + QByteArray::number(i) + ".dat";
-        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name), QByteArray(fileSize + i, char('a' + i % 26)));
+        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name),
+                              QByteArray(fileSize + i, char('a' + i % 26)));
         manifest += "<file name=\"" + name + "\" path=\"$intallpath$\\\"/>\n";
     }
     manifest += "</files>\n</install>\n";
@@ -35,9 +37,12 @@ QString MakePayload(int fileSize = 45000)
 
 QStringList BuildArguments(bool quiet)
 {
-    QStringList arguments{QStringLiteral("build"), QStringLiteral("--manifest"),
-                          TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                          TESTS::SandboxPath(QStringLiteral("payload")), QStringLiteral("-o"),
+    QStringList arguments{QStringLiteral("build"),
+                          QStringLiteral("--manifest"),
+                          TESTS::SandboxPath(QStringLiteral("Install.xml")),
+                          QStringLiteral("--source"),
+                          TESTS::SandboxPath(QStringLiteral("payload")),
+                          QStringLiteral("-o"),
                           TESTS::SandboxPath(QStringLiteral("p.cab"))};
     if (quiet)
         arguments << QStringLiteral("--quiet");
@@ -55,8 +60,9 @@ QStringList VerifyArguments(bool quiet)
 // Standard error as a terminal shows it.
 ProcessResult RunOnTerminal(const QStringList& arguments)
 {
-    return TESTS::RunProcess(QStringLiteral("python3"),
-                             QStringList{TESTS::TestDataPath(QStringLiteral("pack/run_in_pty.py")), kPackExe} + arguments);
+    return TESTS::RunProcess(
+        QStringLiteral("python3"),
+        QStringList{TESTS::TestDataPath(QStringLiteral("pack/run_in_pty.py")), kPackExe} + arguments);
 }
 
 struct ProgressCase {
@@ -66,7 +72,10 @@ struct ProgressCase {
     bool quiet;
 };
 
-void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ProgressCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackProgress : public testing::TestWithParam<ProgressCase> {};
 
@@ -122,16 +131,15 @@ TEST_P(PackProgress, SuitsWhereItGoes)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PackProgress,
-    testing::Values(ProgressCase{"BuildToALog", false, false, false},
-                    ProgressCase{"BuildOnATerminal", false, true, false},
-                    ProgressCase{"BuildQuietToALog", false, false, true},
-                    ProgressCase{"BuildQuietOnATerminal", false, true, true},
-                    ProgressCase{"VerifyToALog", true, false, false},
-                    ProgressCase{"VerifyOnATerminal", true, true, false},
-                    ProgressCase{"VerifyQuietToALog", true, false, true}),
-    TESTS::CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, PackProgress,
+                         testing::Values(ProgressCase{"BuildToALog", false, false, false},
+                                         ProgressCase{"BuildOnATerminal", false, true, false},
+                                         ProgressCase{"BuildQuietToALog", false, false, true},
+                                         ProgressCase{"BuildQuietOnATerminal", false, true, true},
+                                         ProgressCase{"VerifyToALog", true, false, false},
+                                         ProgressCase{"VerifyOnATerminal", true, true, false},
+                                         ProgressCase{"VerifyQuietToALog", true, false, true}),
+                         TESTS::CaseName());
 
 // A job over in a moment leaves only its summary in a log.
 TEST(PackProgressSmall, LeavesOnlyTheSummaryInALog)

@@ -1,12 +1,13 @@
 // norvex-pack as people run it: the package format against the reference
 // packer (read back with Python's sqlite3), verify, determinism, input errors,
 // template packing and attach.
-#include "common/MD5Encode.h"
-#include "database/CppSQLite3DB.h"
-#include "platform/ExecutableResources.h"
 #include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
+
+#include "common/MD5Encode.h"
+#include "database/CppSQLite3DB.h"
+#include "platform/ExecutableResources.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,9 +27,10 @@ using TESTS::ProcessResult;
 
 // Package times are local times; SOURCE_DATE_EPOCH only where a test sets it.
 ProcessResult RunProgram(const QString& program, const QStringList& arguments,
-                  const QStringList& environment = {})
+                         const QStringList& environment = {})
 {
-    return TESTS::RunProcess(program, arguments,
+    return TESTS::RunProcess(
+        program, arguments,
         QStringList{QStringLiteral("TZ=UTC"), QStringLiteral("SOURCE_DATE_EPOCH")} + environment);
 }
 
@@ -37,23 +39,26 @@ ProcessResult Pack(const QStringList& arguments, const QStringList& environment 
     return RunProgram(kPackExe, arguments, environment);
 }
 
-QString Sample(const QString& rel) { return TESTS::FixturePath(QStringLiteral("sample/") + rel); }
+QString Sample(const QString& rel)
+{
+    return TESTS::FixturePath(QStringLiteral("sample/") + rel);
+}
 
 QString BuildSample(const QString& name, const QStringList& environment = {})
 {
     const QString out = TESTS::SandboxPath(name);
-    const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
-                                  Sample(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                                  Sample(QStringLiteral("src")), QStringLiteral("-o"), out},
-                                 environment);
+    const ProcessResult r =
+        Pack({QStringLiteral("build"), QStringLiteral("--manifest"), Sample(QStringLiteral("Install.xml")),
+              QStringLiteral("--source"), Sample(QStringLiteral("src")), QStringLiteral("-o"), out},
+             environment);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return out;
 }
 
 QJsonObject Inspect(const QString& package)
 {
-    const ProcessResult r = RunProgram(QStringLiteral("python3"),
-                                {TESTS::TestDataPath(QStringLiteral("pack/inspect_package.py")), package});
+    const ProcessResult r = RunProgram(
+        QStringLiteral("python3"), {TESTS::TestDataPath(QStringLiteral("pack/inspect_package.py")), package});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
@@ -72,9 +77,10 @@ TEST(PackBuild, MatchesTheReferencePackersFormat)
 {
     const QString ours = BuildSample(QStringLiteral("ours.cab"));
     const QString reference = TESTS::SandboxPath(QStringLiteral("reference.cab"));
-    const ProcessResult ref = RunProgram(QStringLiteral("python3"),
-                                  {TESTS::FixturePath(QStringLiteral("refpack.py")),
-                                   Sample(QStringLiteral("Install.xml")), Sample(QStringLiteral("src")), reference});
+    const ProcessResult ref =
+        RunProgram(QStringLiteral("python3"),
+                   {TESTS::FixturePath(QStringLiteral("refpack.py")), Sample(QStringLiteral("Install.xml")),
+                    Sample(QStringLiteral("src")), reference});
     ASSERT_EQ(ref.exitCode, 0) << ref.err.toStdString();
 
     const QJsonObject a = Inspect(ours);
@@ -92,7 +98,8 @@ TEST(PackBuild, MatchesTheReferencePackersFormat)
         const QJsonObject y = rowsB[i].toObject();
         const QString name = x[QStringLiteral("name")].toString();
         SCOPED_TRACE(name.toStdString());
-        for (const char* key : {"id", "name", "ver", "path", "pack", "action", "length", "md5", "content_md5"})
+        for (const char* key :
+             {"id", "name", "ver", "path", "pack", "action", "length", "md5", "content_md5"})
             EXPECT_EQ(x[QLatin1String(key)], y[QLatin1String(key)]) << key;
         // The reference stamps its manifest row with the current time.
         if (name != u"Install.xml") {
@@ -125,14 +132,15 @@ TEST(PackBuild, AddsTheByteOrderMarkWhenMissing)
     const QString path = TESTS::SandboxPath(QStringLiteral("nobom/Install.xml"));
     TESTS::WriteFileBytes(path, manifest);
     const QString out = TESTS::SandboxPath(QStringLiteral("nobom.cab"));
-    const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"), path,
-                                  QStringLiteral("--source"), Sample(QStringLiteral("src")),
-                                  QStringLiteral("-o"), out});
+    const ProcessResult r =
+        Pack({QStringLiteral("build"), QStringLiteral("--manifest"), path, QStringLiteral("--source"),
+              Sample(QStringLiteral("src")), QStringLiteral("-o"), out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject row = RowNamed(Inspect(out), QStringLiteral("Install.xml"));
     EXPECT_TRUE(row[QStringLiteral("starts_with_bom")].toBool());
     EXPECT_EQ(row[QStringLiteral("length")].toInt(), manifest.size() + 3);
-    EXPECT_EQ(row[QStringLiteral("md5")].toString(), GetMD5OfBuffer("\xEF\xBB\xBF" + manifest, manifest.size() + 3));
+    EXPECT_EQ(row[QStringLiteral("md5")].toString(),
+              GetMD5OfBuffer("\xEF\xBB\xBF" + manifest, manifest.size() + 3));
 }
 
 TEST(PackBuild, SameInputsGiveIdenticalBytes)
@@ -164,8 +172,8 @@ TEST(PackBuild, ListsEveryMissingSourceInOneErrorAndWritesNothing)
     const QString out = TESTS::SandboxPath(QStringLiteral("out/p.cab"));
     QDir().mkpath(TESTS::SandboxPath(QStringLiteral("out")));
     const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
-                                  TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                                  source, QStringLiteral("-o"), out});
+                                  TESTS::SandboxPath(QStringLiteral("Install.xml")),
+                                  QStringLiteral("--source"), source, QStringLiteral("-o"), out});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("gone-a.bin")));
@@ -181,7 +189,10 @@ struct BadManifestCase {
     const char* expected;  // in the one-line error
 };
 
-void PrintTo(const BadManifestCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadManifestCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackBuildRefuses : public testing::TestWithParam<BadManifestCase> {};
 
@@ -194,8 +205,8 @@ TEST_P(PackBuildRefuses, WithOneLineAndNoOutput)
     const QString out = TESTS::SandboxPath(QStringLiteral("p.cab"));
     TESTS::WriteFileBytes(out, "earlier");
     const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
-                                  TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                                  source, QStringLiteral("-o"), out});
+                                  TESTS::SandboxPath(QStringLiteral("Install.xml")),
+                                  QStringLiteral("--source"), source, QStringLiteral("-o"), out});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(GetParam().expected))) << r.err.toStdString();
@@ -206,9 +217,10 @@ TEST_P(PackBuildRefuses, WithOneLineAndNoOutput)
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackBuildRefuses,
     testing::Values(
-        BadManifestCase{"DuplicateNames",
-                        "<install><files><file name=\"a.txt\"/><file name=\"a.txt\" pack=\"a.txt\"/></files></install>",
-                        "duplicate file names in the manifest: a.txt"},
+        BadManifestCase{
+            "DuplicateNames",
+            "<install><files><file name=\"a.txt\"/><file name=\"a.txt\" pack=\"a.txt\"/></files></install>",
+            "duplicate file names in the manifest: a.txt"},
         BadManifestCase{"EntryNamedLikeTheManifest",
                         "<install><files><file name=\"Install.xml\" pack=\"a.txt\"/></files></install>",
                         "duplicate file names in the manifest: Install.xml"},
@@ -234,15 +246,17 @@ TEST(PackBuild, PackNamingTheTemplatePacksItsOwnBytes)
               0);
     const QString source = TESTS::SandboxPath(QStringLiteral("src"));
     TESTS::WriteFileBytes(source + QStringLiteral("/app"), "#!/bin/sh\necho hi\n");
-    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("Install.xml")),
-                          "<install><version prog=\"P\" ver=\"1\"/><files>"
-                          "<file name=\"app\" path=\"$intallpath$\"/>"
-                          "<file name=\"uninstall.exe\" path=\"$intallpath$\" pack=\"norvexsetup\" action=\"setup\"/>"
-                          "</files></install>");
+    TESTS::WriteFileBytes(
+        TESTS::SandboxPath(QStringLiteral("Install.xml")),
+        "<install><version prog=\"P\" ver=\"1\"/><files>"
+        "<file name=\"app\" path=\"$intallpath$\"/>"
+        "<file name=\"uninstall.exe\" path=\"$intallpath$\" pack=\"norvexsetup\" action=\"setup\"/>"
+        "</files></install>");
     const QString out = TESTS::SandboxPath(QStringLiteral("product.cab"));
-    const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
-                                  TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"),
-                                  source, QStringLiteral("--template"), installer, QStringLiteral("-o"), out});
+    const ProcessResult r =
+        Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
+              TESTS::SandboxPath(QStringLiteral("Install.xml")), QStringLiteral("--source"), source,
+              QStringLiteral("--template"), installer, QStringLiteral("-o"), out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject row = RowNamed(Inspect(out), QStringLiteral("uninstall.exe"));
     EXPECT_EQ(row[QStringLiteral("content_md5")].toString(), GetMD5OfFile(kSetupExe));
@@ -252,7 +266,8 @@ TEST(PackBuild, PackNamingTheTemplatePacksItsOwnBytes)
 
 TEST(PackVerify, PassesOnBuiltAndReferencePackages)
 {
-    for (const QString& package : {BuildSample(QStringLiteral("ours.cab")), Sample(QStringLiteral("sample.cab"))}) {
+    for (const QString& package :
+         {BuildSample(QStringLiteral("ours.cab")), Sample(QStringLiteral("sample.cab"))}) {
         const ProcessResult r = Pack({QStringLiteral("verify"), package});
         EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     }
@@ -265,7 +280,10 @@ struct DamageCase {
     const char* expected;     // in the problem list
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackVerifyCatches : public testing::TestWithParam<DamageCase> {};
 
@@ -278,7 +296,8 @@ TEST_P(PackVerifyCatches, TheDamagedRow)
         db.Execute(QString::fromUtf8(GetParam().sql));
     } else {
         const QString name = QString::fromUtf8(GetParam().flipRowData);
-        DATABASE::CppSQLite3Query query = db.ExecuteQuery(QStringLiteral("select data from files where name=?;"), {name});
+        DATABASE::CppSQLite3Query query =
+            db.ExecuteQuery(QStringLiteral("select data from files where name=?;"), {name});
         ASSERT_FALSE(query.IsEof());
         int size = 0;
         const unsigned char* bytes = query.GetBlobField(0, size);
@@ -296,27 +315,27 @@ TEST_P(PackVerifyCatches, TheDamagedRow)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackVerifyCatches,
-    testing::Values(
-        DamageCase{"FlippedCompressedByte", nullptr, "readme.txt", "readme.txt:"},
-        DamageCase{"FlippedStoredByte", nullptr, "LabelCloud", "LabelCloud: md5 mismatch"},
-        DamageCase{"LowerCaseMd5", "update files set md5=lower(md5) where name='readme.txt';", nullptr,
-                   "readme.txt: md5 text is not upper case"},
-        DamageCase{"WrongLen", "update files set len=len+1 where name='uninstall.exe';", nullptr,
-                   "uninstall.exe: len is"},
-        DamageCase{"WrongLength", "update files set length=length-1 where name='uninstall.exe';", nullptr,
-                   "uninstall.exe: data does not inflate"},
-        DamageCase{"UnknownMode", "update files set mode=2 where name='readme.txt';", nullptr,
-                   "readme.txt: unknown mode 2"},
-        DamageCase{"BadTime", "update files set time='2022-8-26 14:39' where name='readme.txt';", nullptr,
-                   "readme.txt: time"},
-        DamageCase{"NoManifestRow", "delete from files where name='Install.xml';", nullptr,
-                   "Install.xml: no such row"},
-        DamageCase{"ListedFileMissing", "delete from files where name='readme.txt';", nullptr,
-                   "readme.txt: listed in the manifest but has no row"},
-        DamageCase{"DuplicateRow",
-                   "insert into files(name,ver,path,pack,action,mode,length,len,time,md5,data) "
-                   "select name,ver,path,pack,action,mode,length,len,time,md5,data from files where name='LabelCloud';",
-                   nullptr, "LabelCloud: more than one row"}),
+    testing::Values(DamageCase{"FlippedCompressedByte", nullptr, "readme.txt", "readme.txt:"},
+                    DamageCase{"FlippedStoredByte", nullptr, "LabelCloud", "LabelCloud: md5 mismatch"},
+                    DamageCase{"LowerCaseMd5", "update files set md5=lower(md5) where name='readme.txt';",
+                               nullptr, "readme.txt: md5 text is not upper case"},
+                    DamageCase{"WrongLen", "update files set len=len+1 where name='uninstall.exe';", nullptr,
+                               "uninstall.exe: len is"},
+                    DamageCase{"WrongLength", "update files set length=length-1 where name='uninstall.exe';",
+                               nullptr, "uninstall.exe: data does not inflate"},
+                    DamageCase{"UnknownMode", "update files set mode=2 where name='readme.txt';", nullptr,
+                               "readme.txt: unknown mode 2"},
+                    DamageCase{"BadTime", "update files set time='2022-8-26 14:39' where name='readme.txt';",
+                               nullptr, "readme.txt: time"},
+                    DamageCase{"NoManifestRow", "delete from files where name='Install.xml';", nullptr,
+                               "Install.xml: no such row"},
+                    DamageCase{"ListedFileMissing", "delete from files where name='readme.txt';", nullptr,
+                               "readme.txt: listed in the manifest but has no row"},
+                    DamageCase{"DuplicateRow",
+                               "insert into files(name,ver,path,pack,action,mode,length,len,time,md5,data) "
+                               "select name,ver,path,pack,action,mode,length,len,time,md5,data from files "
+                               "where name='LabelCloud';",
+                               nullptr, "LabelCloud: more than one row"}),
     TESTS::CaseName());
 
 TEST(PackAttach, InstallerListsAndVerifiesAndCatchesADamagedPackage)
@@ -369,7 +388,10 @@ struct UsageCase {
     int exitCode;
 };
 
-void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackUsage : public testing::TestWithParam<UsageCase> {};
 
@@ -387,15 +409,15 @@ TEST_P(PackUsage, ExitCode)
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackUsage,
     testing::Values(UsageCase{"NoCommand", {}, 2}, UsageCase{"Help", {"--help"}, 0},
-                    UsageCase{"UnknownCommand", {"frob"}, 2},
-                    UsageCase{"BuildHelp", {"build", "--help"}, 0},
+                    UsageCase{"UnknownCommand", {"frob"}, 2}, UsageCase{"BuildHelp", {"build", "--help"}, 0},
                     UsageCase{"AttachHelp", {"attach", "--help"}, 0},
                     UsageCase{"ListHelp", {"list", "--help"}, 0},
                     UsageCase{"VerifyHelp", {"verify", "--help"}, 0},
                     UsageCase{"BuildMissingOptions", {"build", "--manifest", "x"}, 2},
                     UsageCase{"BuildUnknownOption", {"build", "--fast"}, 2},
                     UsageCase{"BuildLevelOutOfRange",
-                              {"build", "--manifest", "m", "--source", "/", "--level", "10", "-o", "x"}, 2},
+                              {"build", "--manifest", "m", "--source", "/", "--level", "10", "-o", "x"},
+                              2},
                     UsageCase{"ListWithoutFile", {"list"}, 2},
                     UsageCase{"ListMissingFile", {"list", "/nonexistent/x.cab"}, 1},
                     UsageCase{"VerifyNotAPackage", {"verify", "/proc/self/status"}, 1}),

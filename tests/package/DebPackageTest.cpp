@@ -18,7 +18,8 @@ const QString kDeb = QStringLiteral(NORVEX_DEB_FILE);
 
 using TESTS::ProcessResult;
 
-ProcessResult RunTool(const QString& program, const QStringList& arguments, const QStringList& environment = {})
+ProcessResult RunTool(const QString& program, const QStringList& arguments,
+                      const QStringList& environment = {})
 {
     return TESTS::RunProcess(program, arguments, environment);
 }
@@ -70,17 +71,17 @@ TEST(DebPackage, HoldsTheToolsTheTemplateThePagesAndTheDesktopEntry)
 
 TEST(DebPackage, DependsOnTheLibrariesItLinks)
 {
-    const ProcessResult r = RunTool(QStringLiteral("dpkg-deb"),
-                                {QStringLiteral("--field"), kDeb, QStringLiteral("Package"),
-                                 QStringLiteral("Version"), QStringLiteral("Architecture"),
-                                 QStringLiteral("Depends")});
+    const ProcessResult r =
+        RunTool(QStringLiteral("dpkg-deb"),
+                {QStringLiteral("--field"), kDeb, QStringLiteral("Package"), QStringLiteral("Version"),
+                 QStringLiteral("Architecture"), QStringLiteral("Depends")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Package: norvex-setup\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("Version: %1\n").arg(QStringLiteral(NORVEX_VERSION))));
     EXPECT_TRUE(r.out.contains(QStringLiteral("Architecture: amd64\n")));
     // Computed by dpkg-shlibdeps, with versions.
-    for (const char* library : {"libc6 (>=", "libqt6core6 (>=", "libsqlite3-0 (>=", "zlib1g (>=",
-                                "libpugixml1v5 (>=", "libxcb1"})
+    for (const char* library :
+         {"libc6 (>=", "libqt6core6 (>=", "libsqlite3-0 (>=", "zlib1g (>=", "libpugixml1v5 (>=", "libxcb1"})
         EXPECT_TRUE(r.out.contains(QLatin1String(library))) << library << "\n" << r.out.toStdString();
     // The template carries the wizard.
     EXPECT_TRUE(r.out.contains(QStringLiteral("libqt6widgets6"))) << r.out.toStdString();
@@ -91,8 +92,8 @@ TEST(DebPackage, LintianFindsNoErrorAndTheReadmeExplainsEveryWarning)
     if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
         GTEST_SKIP() << "lintian is not installed (scripts/setup.sh installs it)";
     const ProcessResult r = RunTool(QStringLiteral("lintian"),
-                                {QStringLiteral("--fail-on"), QStringLiteral("error"),
-                                 QStringLiteral("--no-tag-display-limit"), kDeb});
+                                    {QStringLiteral("--fail-on"), QStringLiteral("error"),
+                                     QStringLiteral("--no-tag-display-limit"), kDeb});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     const QString readme = QString::fromUtf8(TESTS::ReadFileBytes(QStringLiteral(NORVEX_README)));
     static const QRegularExpression tagLine(QStringLiteral("^([EW]): norvex-setup: ([a-z0-9.+-]+)"),
@@ -100,7 +101,8 @@ TEST(DebPackage, LintianFindsNoErrorAndTheReadmeExplainsEveryWarning)
     for (auto match = tagLine.globalMatch(r.out); match.hasNext();) {
         const QRegularExpressionMatch m = match.next();
         EXPECT_NE(m.captured(1), QStringLiteral("E")) << m.captured(0).toStdString();
-        EXPECT_TRUE(readme.contains(m.captured(2))) << "README does not explain " << m.captured(2).toStdString();
+        EXPECT_TRUE(readme.contains(m.captured(2)))
+            << "README does not explain " << m.captured(2).toStdString();
     }
 }
 
@@ -129,14 +131,18 @@ TEST(DebPackage, ToolsRunFromAThrowawayRoot)
     const QString manifest = TESTS::SandboxPath(QStringLiteral("Install.xml"));
     const QString package = TESTS::SandboxPath(QStringLiteral("hello.cab"));
     const QString installer = TESTS::SandboxPath(QStringLiteral("HelloSetup"));
-    r = RunTool(pack, {QStringLiteral("init"), QStringLiteral("--source"), product, QStringLiteral("--prog"),
-                   QStringLiteral("Hello"), QStringLiteral("--title"), QStringLiteral("Hello World"),
-                   QStringLiteral("--version"), QStringLiteral("1.0"), QStringLiteral("-o"), manifest});
+    r = RunTool(pack,
+                {QStringLiteral("init"), QStringLiteral("--source"), product, QStringLiteral("--prog"),
+                 QStringLiteral("Hello"), QStringLiteral("--title"), QStringLiteral("Hello World"),
+                 QStringLiteral("--version"), QStringLiteral("1.0"), QStringLiteral("-o"), manifest});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = RunTool(pack, {QStringLiteral("build"), QStringLiteral("--manifest"), manifest, QStringLiteral("--source"),
-                   product, QStringLiteral("-o"), package});
+    r = RunTool(pack,
+                {QStringLiteral("build"), QStringLiteral("--manifest"), manifest, QStringLiteral("--source"),
+                 product, QStringLiteral("-o"), package});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = RunTool(pack, {QStringLiteral("attach"), QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
+    r = RunTool(
+        pack,
+        {QStringLiteral("attach"), QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     r = RunTool(pack, {QStringLiteral("verify"), QStringLiteral("--quiet"), installer});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
@@ -151,9 +157,9 @@ TEST(DebPackage, ToolsRunFromAThrowawayRoot)
     EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("uninstall.exe")),
               TESTS::ReadFileBytes(root + QStringLiteral("/usr/lib/norvex-setup/norvexsetup")));
     r = RunTool(root + QStringLiteral("/usr/bin/norvex-reg"),
-            {QStringLiteral("query"), QStringLiteral("HKCU\\Software\\Tessaly\\Hello"), QStringLiteral("--value"),
-             QStringLiteral("Version")},
-            environment);
+                {QStringLiteral("query"), QStringLiteral("HKCU\\Software\\Tessaly\\Hello"),
+                 QStringLiteral("--value"), QStringLiteral("Version")},
+                environment);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("1.0"));
 }

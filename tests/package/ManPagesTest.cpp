@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,7 +15,10 @@ struct PageCase {
     std::vector<const char*> words;
 };
 
-void PrintTo(const PageCase& c, std::ostream* os) { *os << c.page; }
+void PrintTo(const PageCase& c, std::ostream* os)
+{
+    *os << c.page;
+}
 
 class ManPage : public testing::TestWithParam<PageCase> {};
 
@@ -44,12 +46,14 @@ TEST_P(ManPage, RendersWithoutWarningsAndCoversItsSubject)
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, ManPage,
-    testing::Values(
-        PageCase{"norvex-pack", {"init", "build", "attach", "list", "verify", "--quiet", "--template",
-                                 "SOURCE_DATE_EPOCH", "/usr/lib/norvex-setup/norvexsetup"}},
-        PageCase{"norvex-reg", {"query", "add", "delete", "export", "NORVEX_SCOPE", "NORVEX_ROOT"}},
-        PageCase{"norvexsetup", {"-silent", "-log FILE", "-help, -h, -?", "-douninstall", "NORVEX_SCOPE",
-                                 "NORVEX_ROOT", "UNATTENDED RUNS", "RUN MODES", "uninstall.exe"}}),
+    testing::Values(PageCase{"norvex-pack",
+                             {"init", "build", "attach", "list", "verify", "--quiet", "--template",
+                              "SOURCE_DATE_EPOCH", "/usr/lib/norvex-setup/norvexsetup"}},
+                    PageCase{"norvex-reg",
+                             {"query", "add", "delete", "export", "NORVEX_SCOPE", "NORVEX_ROOT"}},
+                    PageCase{"norvexsetup",
+                             {"-silent", "-log FILE", "-help, -h, -?", "-douninstall", "NORVEX_SCOPE",
+                              "NORVEX_ROOT", "UNATTENDED RUNS", "RUN MODES", "uninstall.exe"}}),
     TESTS::CaseNameBy<&PageCase::page>());
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Desktop entries written in place of shell links: names, Exec quoting that
 // survives awkward targets, validity for desktop-file-validate, atomic writes.
-#include "platform/DesktopEntry.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
+
+#include "platform/DesktopEntry.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,16 +21,19 @@ namespace {
 
 struct EntryCase {
     const char* label;
-    QString linkFile;     // link file name as the manifest gives it
+    QString linkFile;  // link file name as the manifest gives it
     DesktopEntry entry;
     QString entryFile;    // expected file name
     QString nameLine;     // expected lines, exactly as in the file
     QString commentLine;  // empty: no Comment key
     QString execLine;
-    QStringList argv;     // what a launcher must start
+    QStringList argv;  // what a launcher must start
 };
 
-void PrintTo(const EntryCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const EntryCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 const QString kProg = QStringLiteral("/opt/Tessaly/NorvexLabel/NorvexLabel");
 
@@ -41,44 +44,106 @@ QStringList Argv(const QString& target, QStringList args = {})
 }
 
 const EntryCase kCases[] = {
-    {"Plain", "Norvex Label.lnk", {kProg, "", "Norvex label editor", ""}, "Norvex Label.desktop",
-     "Name=Norvex Label", "Comment=Norvex label editor", "Exec=" + kProg, Argv(kProg)},
-    {"BlanksAndAutostart", "Norvex Label.lnk",
+    {"Plain",
+     "Norvex Label.lnk",
+     {kProg, "", "Norvex label editor", ""},
+     "Norvex Label.desktop",
+     "Name=Norvex Label",
+     "Comment=Norvex label editor",
+     "Exec=" + kProg,
+     Argv(kProg)},
+    {"BlanksAndAutostart",
+     "Norvex Label.lnk",
      {"/opt/Tessaly/Norvex Label/Norvex Label", "-autostart", "Norvex label editor", ""},
-     "Norvex Label.desktop", "Name=Norvex Label", "Comment=Norvex label editor",
+     "Norvex Label.desktop",
+     "Name=Norvex Label",
+     "Comment=Norvex label editor",
      "Exec=\"/opt/Tessaly/Norvex Label/Norvex Label\" -autostart",
      Argv("/opt/Tessaly/Norvex Label/Norvex Label", {"-autostart"})},
     // Inside quotes " ` $ \ take a backslash, and the file's string escaping
     // doubles every backslash again.
-    {"QuotesDollarBackquoteBackslash", "Odd.lnk", {"/opt/a\"b/$HOME/`x`/c\\d", "", "", ""}, "Odd.desktop",
-     "Name=Odd", "", "Exec=\"/opt/a\\\\\"b/\\\\$HOME/\\\\`x\\\\`/c\\\\\\\\d\"",
+    {"QuotesDollarBackquoteBackslash",
+     "Odd.lnk",
+     {"/opt/a\"b/$HOME/`x`/c\\d", "", "", ""},
+     "Odd.desktop",
+     "Name=Odd",
+     "",
+     "Exec=\"/opt/a\\\\\"b/\\\\$HOME/\\\\`x\\\\`/c\\\\\\\\d\"",
      Argv("/opt/a\"b/$HOME/`x`/c\\d")},
-    {"Percent", "Percent.lnk", {"/opt/100%/run", "50% %U", "", ""}, "Percent.desktop", "Name=Percent", "",
-     "Exec=/opt/100%%/run 50%% %%U", Argv("/opt/100%/run", {"50%", "%U"})},
-    {"PercentInsideQuotes", "Percent.lnk", {"/opt/100 %/run", "", "", ""}, "Percent.desktop",
-     "Name=Percent", "", "Exec=\"/opt/100 %%/run\"", Argv("/opt/100 %/run")},
-    {"NonAscii", "标签编辑器.lnk",
+    {"Percent",
+     "Percent.lnk",
+     {"/opt/100%/run", "50% %U", "", ""},
+     "Percent.desktop",
+     "Name=Percent",
+     "",
+     "Exec=/opt/100%%/run 50%% %%U",
+     Argv("/opt/100%/run", {"50%", "%U"})},
+    {"PercentInsideQuotes",
+     "Percent.lnk",
+     {"/opt/100 %/run", "", "", ""},
+     "Percent.desktop",
+     "Name=Percent",
+     "",
+     "Exec=\"/opt/100 %%/run\"",
+     Argv("/opt/100 %/run")},
+    {"NonAscii",
+     "标签编辑器.lnk",
      {QString::fromUtf8("/opt/泰斯/标签 编辑器"), QString::fromUtf8("--title \"Größe über\" x"),
       QString::fromUtf8("编辑标签"), ""},
-     QString::fromUtf8("标签编辑器.desktop"), QString::fromUtf8("Name=标签编辑器"),
+     QString::fromUtf8("标签编辑器.desktop"),
+     QString::fromUtf8("Name=标签编辑器"),
      QString::fromUtf8("Comment=编辑标签"),
      QString::fromUtf8("Exec=\"/opt/泰斯/标签 编辑器\" --title \"Größe über\" x"),
      Argv(QString::fromUtf8("/opt/泰斯/标签 编辑器"), {"--title", QString::fromUtf8("Größe über"), "x"})},
-    {"ShellCharactersInArguments", "Args.lnk", {kProg, "'it' ~/x a;b c&d \"x  y\"", "", ""}, "Args.desktop",
-     "Name=Args", "", "Exec=" + kProg + " \"'it'\" \"~/x\" \"a;b\" \"c&d\" \"x  y\"",
+    {"ShellCharactersInArguments",
+     "Args.lnk",
+     {kProg, "'it' ~/x a;b c&d \"x  y\"", "", ""},
+     "Args.desktop",
+     "Name=Args",
+     "",
+     "Exec=" + kProg + " \"'it'\" \"~/x\" \"a;b\" \"c&d\" \"x  y\"",
      Argv(kProg, {"'it'", "~/x", "a;b", "c&d", "x  y"})},
-    {"UpperCaseLnkDescriptionEqualsName", "Editor.LNK", {kProg, "", "Editor", ""}, "Editor.desktop",
-     "Name=Editor", "", "Exec=" + kProg, Argv(kProg)},
-    {"NoLnkSuffixEmptyDescription", "Manual.url", {"/usr/bin/xdg-open", "", "", ""}, "Manual.url.desktop",
-     "Name=Manual.url", "", "Exec=/usr/bin/xdg-open", Argv("/usr/bin/xdg-open")},
-    {"EscapesInNameAndComment", " Lead\\in.lnk", {kProg, "", "line one\nline\ttwo ", ""},
-     " Lead\\in.desktop", "Name=\\sLead\\\\in", "Comment=line one\\nline\\ttwo\\s", "Exec=" + kProg,
+    {"UpperCaseLnkDescriptionEqualsName",
+     "Editor.LNK",
+     {kProg, "", "Editor", ""},
+     "Editor.desktop",
+     "Name=Editor",
+     "",
+     "Exec=" + kProg,
+     Argv(kProg)},
+    {"NoLnkSuffixEmptyDescription",
+     "Manual.url",
+     {"/usr/bin/xdg-open", "", "", ""},
+     "Manual.url.desktop",
+     "Name=Manual.url",
+     "",
+     "Exec=/usr/bin/xdg-open",
+     Argv("/usr/bin/xdg-open")},
+    {"EscapesInNameAndComment",
+     " Lead\\in.lnk",
+     {kProg, "", "line one\nline\ttwo ", ""},
+     " Lead\\in.desktop",
+     "Name=\\sLead\\\\in",
+     "Comment=line one\\nline\\ttwo\\s",
+     "Exec=" + kProg,
      Argv(kProg)},
     // Control characters without an escape are dropped, never written raw.
-    {"ControlCharactersInComment", "Ctl.lnk", {kProg, "", "red\x1b[31m alarm\x07\x7f\r\n", ""}, "Ctl.desktop",
-     "Name=Ctl", "Comment=red[31m alarm\\r\\n", "Exec=" + kProg, Argv(kProg)},
-    {"WithIcon", "Icon.lnk", {kProg, "", "", "/opt/Tessaly/NorvexLabel/icon.png"}, "Icon.desktop",
-     "Name=Icon", "", "Exec=" + kProg, Argv(kProg)},
+    {"ControlCharactersInComment",
+     "Ctl.lnk",
+     {kProg, "", "red\x1b[31m alarm\x07\x7f\r\n", ""},
+     "Ctl.desktop",
+     "Name=Ctl",
+     "Comment=red[31m alarm\\r\\n",
+     "Exec=" + kProg,
+     Argv(kProg)},
+    {"WithIcon",
+     "Icon.lnk",
+     {kProg, "", "", "/opt/Tessaly/NorvexLabel/icon.png"},
+     "Icon.desktop",
+     "Name=Icon",
+     "",
+     "Exec=" + kProg,
+     Argv(kProg)},
 };
 
 QStringList FileLines(const QString& path)
@@ -148,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DesktopEntryWriteTest, testing::ValuesIn(kCases)
 
 mode_t FileMode(const QString& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
     return st.st_mode & 07777;
@@ -156,7 +221,7 @@ mode_t FileMode(const QString& path)
 
 ino_t FileInode(const QString& path)
 {
-    struct stat st{};
+    struct stat st {};
     stat(QFile::encodeName(path).constData(), &st);
     return st.st_ino;
 }
@@ -211,8 +276,17 @@ TEST(DesktopEntryTest, RejectedInputLeavesExistingEntryAlone)
     };
     const Bad bad[] = {
         {"empty target", folder + "A.lnk", {"", "", "", ""}},
-        {"control character in target", folder + "A.lnk", {"/opt/a\x01" "b", "", "", ""}},
-        {"control character in arguments", folder + "A.lnk", {kProg, "a\x1b" "b", "", ""}},
+        {"control character in target",
+         folder + "A.lnk",
+         {"/opt/a\x01"
+          "b",
+          "", "", ""}},
+        {"control character in arguments",
+         folder + "A.lnk",
+         {kProg,
+          "a\x1b"
+          "b",
+          "", ""}},
         {"no name left", folder + ".lnk", {kProg, "", "", ""}},
         {"missing folder", folder + "absent/B.lnk", {kProg, "", "", ""}},
     };
@@ -241,14 +315,14 @@ TEST(DesktopEntryTest, RemoveUsesTheSameNameRule)
 TEST(DesktopEntryTest, SplitExecRejectsMalformedValues)
 {
     const char* bad[] = {
-        "",                 // no program
-        "\"/opt/open",      // quote not closed
-        "\"/opt/a\\nb\"",   // backslash before a letter inside quotes
-        "/opt/prog %U",     // field code
-        "\"/opt/prog %f\"", // field code inside quotes
-        "/opt/a\"b c\"",    // quote inside an argument
-        "\"/opt/a\"b",      // text after a closing quote
-        "/opt/$HOME",       // reserved character outside quotes
+        "",                  // no program
+        "\"/opt/open",       // quote not closed
+        "\"/opt/a\\nb\"",    // backslash before a letter inside quotes
+        "/opt/prog %U",      // field code
+        "\"/opt/prog %f\"",  // field code inside quotes
+        "/opt/a\"b c\"",     // quote inside an argument
+        "\"/opt/a\"b",       // text after a closing quote
+        "/opt/$HOME",        // reserved character outside quotes
     };
     for (const char* exec : bad) {
         SCOPED_TRACE(exec);

@@ -1,9 +1,7 @@
-#include "platform/ExecutableResources.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "platform/ExecutableResources.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,12 +9,14 @@
 #include <QFileInfo>
 #include <QtEndian>
 
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <limits>
 #include <ostream>
 #include <string>
+
+#include <sys/stat.h>
 
 using namespace PLATFORM;
 using TESTS::ReadFileBytes;
@@ -38,7 +38,14 @@ QByteArray Pattern(qsizetype size, quint32 seed)
 }
 
 // Stands in for the template executable: an ELF header and some code bytes.
-QByteArray TemplateBytes() { return QByteArray("\x7f" "ELF\x02\x01\x01", 7) + Pattern(5000, 1); }
+QByteArray TemplateBytes()
+{
+    return QByteArray(
+               "\x7f"
+               "ELF\x02\x01\x01",
+               7)
+        + Pattern(5000, 1);
+}
 
 ResourceSource Bytes(const QString& type, quint32 id, quint16 lang, const QByteArray& bytes)
 {
@@ -108,9 +115,9 @@ TEST_F(ExecutableResourcesTest, RoundTrip)
     QDir().mkpath(SandboxPath("out"));
 
     AttachOk(templatePath,
-        {Bytes("RT_INSTALL", 131, 0, package), Bytes("RT_INSTALL", 132, 0, digest),
-            FromFile("RT_INSTALL", 131, 2052, templPackage), Bytes("RT_INSTALL", 132, 2052, "5d55615c")},
-        out);
+             {Bytes("RT_INSTALL", 131, 0, package), Bytes("RT_INSTALL", 132, 0, digest),
+              FromFile("RT_INSTALL", 131, 2052, templPackage), Bytes("RT_INSTALL", 132, 2052, "5d55615c")},
+             out);
 
     const QByteArray bytes = ReadFileBytes(out);
     EXPECT_TRUE(bytes.startsWith(TemplateBytes()));
@@ -168,8 +175,8 @@ TEST_F(ExecutableResourcesTest, AttachingAgainReplaces)
     const QString once = SandboxPath("once");
     const QString twice = SandboxPath("twice");
     const QString direct = SandboxPath("direct");
-    AttachOk(templatePath, {Bytes("RT_INSTALL", 131, 0, Pattern(30000, 4)), Bytes("RT_INSTALL", 132, 0, "aaaa")},
-        once);
+    AttachOk(templatePath,
+             {Bytes("RT_INSTALL", 131, 0, Pattern(30000, 4)), Bytes("RT_INSTALL", 132, 0, "aaaa")}, once);
     const std::vector<ResourceSource> second{Bytes("RT_INSTALL", 131, 0, Pattern(100, 5))};
     AttachOk(once, second, twice);
     AttachOk(templatePath, second, direct);
@@ -208,8 +215,8 @@ TEST_F(ExecutableResourcesTest, PlainFilesCarryNothing)
 TEST_F(ExecutableResourcesTest, TruncatedFilesCarryNothing)
 {
     const QString out = SandboxPath("setup");
-    AttachOk(templatePath, {Bytes("RT_INSTALL", 131, 0, Pattern(3000, 6)), Bytes("RT_INSTALL", 132, 0, "abc")},
-        out);
+    AttachOk(templatePath,
+             {Bytes("RT_INSTALL", 131, 0, Pattern(3000, 6)), Bytes("RT_INSTALL", 132, 0, "abc")}, out);
     const QByteArray whole = ReadFileBytes(out);
     for (int cut : {1, 8, kFooterSize - 1, kFooterSize, kFooterSize + 1, 100, 2000, int(whole.size()) - 1}) {
         SCOPED_TRACE(cut);
@@ -223,8 +230,8 @@ TEST_F(ExecutableResourcesTest, TruncatedFilesCarryNothing)
 TEST_F(ExecutableResourcesTest, DamagedDirectoryOrFooterCarriesNothing)
 {
     const QString out = SandboxPath("setup");
-    AttachOk(templatePath, {Bytes("RT_INSTALL", 131, 0, Pattern(3000, 6)), Bytes("RT_INSTALL", 132, 2052, "abc")},
-        out);
+    AttachOk(templatePath,
+             {Bytes("RT_INSTALL", 131, 0, Pattern(3000, 6)), Bytes("RT_INSTALL", 132, 2052, "abc")}, out);
     CExecutableResources res;
     ASSERT_TRUE(res.Open(out));
     const quint64 blobsEnd = res.Entries()[1].offset + res.Entries()[1].size;
@@ -276,15 +283,18 @@ struct CraftedEntry {
 struct CraftCase {
     const char* name = "";
     std::vector<CraftedEntry> entries = {};
-    qint64 regionStartDelta = 0;   // added to the real region start
-    qint64 dirSizeDelta = 0;       // added to the real directory size
-    qint64 countDelta = 0;         // added to the real entry count
-    quint64 countOverride = 0;     // when nonzero, replaces the count
-    QByteArray trailing = {};      // extra bytes inside the directory
+    qint64 regionStartDelta = 0;  // added to the real region start
+    qint64 dirSizeDelta = 0;      // added to the real directory size
+    qint64 countDelta = 0;        // added to the real entry count
+    quint64 countOverride = 0;    // when nonzero, replaces the count
+    QByteArray trailing = {};     // extra bytes inside the directory
     bool valid = false;
 };
 
-void PrintTo(const CraftCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CraftCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 void Put(QByteArray& out, quint64 v, int bytes)
 {
@@ -349,20 +359,25 @@ TEST_P(CraftedDirectory, OnlySoundDirectoriesAreRead)
 
 constexpr quint64 kHuge = std::numeric_limits<quint64>::max();
 
-INSTANTIATE_TEST_SUITE_P(Cases, CraftedDirectory,
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CraftedDirectory,
     testing::Values(
         // The builder itself produces what the reader accepts.
         CraftCase{.name = "Sound", .entries = {{"RT_INSTALL", 0, 1000}}, .valid = true},
-        CraftCase{.name = "SoundTwoEntries", .entries = {{"RT_INSTALL", 0, 10}, {"X", 990, 10}}, .valid = true},
+        CraftCase{
+            .name = "SoundTwoEntries", .entries = {{"RT_INSTALL", 0, 10}, {"X", 990, 10}}, .valid = true},
         CraftCase{.name = "EndsInDirectory", .entries = {{"RT_INSTALL", 1, 1000}}},
         CraftCase{.name = "BeyondFile", .entries = {{"RT_INSTALL", 1u << 30, 10}}},
         CraftCase{.name = "SizeOverflows", .entries = {{"RT_INSTALL", 500, kHuge - 100}}},
         CraftCase{.name = "OffsetHuge", .entries = {{"RT_INSTALL", kHuge - 5, 1, true}}},
         CraftCase{.name = "BeforeRegion", .entries = {{"RT_INSTALL", 0, 10, true}}},
-        CraftCase{.name = "RegionAfterDirectory", .entries = {{"RT_INSTALL", 0, 10}}, .regionStartDelta = 1001},
+        CraftCase{
+            .name = "RegionAfterDirectory", .entries = {{"RT_INSTALL", 0, 10}}, .regionStartDelta = 1001},
         CraftCase{.name = "RegionHuge", .regionStartDelta = qint64(1) << 62},
-        CraftCase{.name = "DirectoryLongerThanFile", .entries = {{"RT_INSTALL", 0, 10}}, .dirSizeDelta = 1 << 20},
-        CraftCase{.name = "DirectorySizeHuge", .entries = {{"RT_INSTALL", 0, 10}}, .dirSizeDelta = qint64(1) << 62},
+        CraftCase{
+            .name = "DirectoryLongerThanFile", .entries = {{"RT_INSTALL", 0, 10}}, .dirSizeDelta = 1 << 20},
+        CraftCase{
+            .name = "DirectorySizeHuge", .entries = {{"RT_INSTALL", 0, 10}}, .dirSizeDelta = qint64(1) << 62},
         CraftCase{.name = "DirectoryShort", .entries = {{"RT_INSTALL", 0, 10}}, .dirSizeDelta = -1},
         CraftCase{.name = "CountTooHigh", .entries = {{"RT_INSTALL", 0, 10}}, .countDelta = 1},
         CraftCase{.name = "CountHuge", .entries = {{"RT_INSTALL", 0, 10}}, .countOverride = kHuge},
@@ -381,7 +396,9 @@ TEST_F(ExecutableResourcesTest, RefusedAttachLeavesOutputAlone)
         std::vector<ResourceSource> resources;
     } cases[] = {
         {"duplicate", templatePath, {Bytes("RT_INSTALL", 131, 0, "a"), Bytes("rt_install", 131, 0, "b")}},
-        {"missing source", templatePath, {Bytes("RT_INSTALL", 132, 0, "a"), FromFile("RT_INSTALL", 131, 0, SandboxPath("nope"))}},
+        {"missing source",
+         templatePath,
+         {Bytes("RT_INSTALL", 132, 0, "a"), FromFile("RT_INSTALL", 131, 0, SandboxPath("nope"))}},
         {"folder as source", templatePath, {FromFile("RT_INSTALL", 131, 0, SandboxPath("out"))}},
         {"empty type", templatePath, {Bytes("", 131, 0, "a")}},
         {"long type", templatePath, {Bytes(QString(256, 'T'), 131, 0, "a")}},
@@ -394,7 +411,7 @@ TEST_F(ExecutableResourcesTest, RefusedAttachLeavesOutputAlone)
         EXPECT_FALSE(error.isEmpty());
         EXPECT_EQ(ReadFileBytes(out), QByteArray("previous installer"));
         EXPECT_EQ(QDir(SandboxPath("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            QStringList{"setup"});
+                  QStringList{"setup"});
     }
     QString error;
     EXPECT_FALSE(CExecutableResources::Attach(templatePath, {}, SandboxPath("no/such/folder/setup"), &error));

@@ -1,10 +1,10 @@
 // Writing a file into place: new file, replacement, a link or folder at the
 // target, a failing write, the run-bit rule and exact modes, file times.
-#include "platform/FileWriter.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 #include "support/SmallDisk.h"
+
+#include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +21,8 @@ namespace {
 
 QStringList FolderEntries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
 }
 
 mode_t ModeOf(const QString& path)
@@ -64,7 +65,8 @@ TEST_P(FileWriterPlaceTest, PutsTheFileInPlaceOrLeavesEverythingAsItWas)
         TESTS::WriteFileBytes(target, "old content that is longer");
         break;
     case Before::LinkToFile:
-        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(target).constData()), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(target).constData()),
+                  0);
         break;
     case Before::Folder:
         QDir().mkpath(target + QStringLiteral("/inside"));
@@ -88,11 +90,12 @@ TEST_P(FileWriterPlaceTest, PutsTheFileInPlaceOrLeavesEverythingAsItWas)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FileWriterPlaceTest,
-    testing::Values(PlaceCase{"NewFile", Before::Nothing, true, ""},
-                    PlaceCase{"ReplacesAFile", Before::File, true, ""},
-                    PlaceCase{"ReplacesALinkNotItsTarget", Before::LinkToFile, true, ""},
-                    PlaceCase{"RefusesAFolder", Before::Folder, false, "Is a directory"}),
-    TESTS::CaseName());
+                         testing::Values(PlaceCase{"NewFile", Before::Nothing, true, ""},
+                                         PlaceCase{"ReplacesAFile", Before::File, true, ""},
+                                         PlaceCase{"ReplacesALinkNotItsTarget", Before::LinkToFile, true, ""},
+                                         PlaceCase{"RefusesAFolder", Before::Folder, false,
+                                                   "Is a directory"}),
+                         TESTS::CaseName());
 
 TEST(FileWriterTest, ReplacementIsANewFileSoOpenCopiesKeepTheOldBytes)
 {
@@ -110,7 +113,8 @@ TEST(FileWriterTest, MissingFolderIsNamedWithTheSystemsReason)
     const QString target = TESTS::SandboxPath(QStringLiteral("missing/file"));
     CFailure failure;
     EXPECT_FALSE(WriteFileInPlace(target, "x", {}, &failure));
-    EXPECT_EQ(failure.Text(), QStringLiteral("cannot write ") + target + QStringLiteral(": No such file or directory"));
+    EXPECT_EQ(failure.Text(),
+              QStringLiteral("cannot write ") + target + QStringLiteral(": No such file or directory"));
 }
 
 TEST(FileWriterTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
@@ -129,7 +133,8 @@ TEST(FileWriterTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
     for (int i = 0; i < 16 && written; ++i)
         written = writer.Write(chunk);
     EXPECT_FALSE(written && writer.Commit());
-    EXPECT_EQ(writer.Failure().Text(), QStringLiteral("cannot write ") + target + QStringLiteral(": No space left on device"));
+    EXPECT_EQ(writer.Failure().Text(),
+              QStringLiteral("cannot write ") + target + QStringLiteral(": No space left on device"));
     EXPECT_FALSE(writer.Commit());  // a failed writer stays failed
     EXPECT_EQ(TESTS::ReadFileBytes(target), QByteArray("previous version"));
     EXPECT_EQ(FolderEntries(disk), QStringList{QStringLiteral("big.bin")});
@@ -168,20 +173,33 @@ TEST_P(FileWriterModeTest, RunBitRuleOrExactMode)
     ASSERT_TRUE(WriteFileInPlace(target, c.content, options));
     const mode_t expected = c.exactMode ? c.expected : (c.expected & ~Umask());
     EXPECT_EQ(ModeOf(target) & 07777, expected);
-    EXPECT_EQ(ModeForContent(reinterpret_cast<const unsigned char*>(c.content.constData()), size_t(c.content.size())),
-              c.content.startsWith("#!") || c.content.startsWith("\x7F" "ELF") ? (0755 & ~Umask()) : (0644 & ~Umask()));
+    EXPECT_EQ(ModeForContent(reinterpret_cast<const unsigned char*>(c.content.constData()),
+                             size_t(c.content.size())),
+              c.content.startsWith("#!")
+                      || c.content.startsWith("\x7F"
+                                              "ELF")
+                  ? (0755 & ~Umask())
+                  : (0644 & ~Umask()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FileWriterModeTest,
-    testing::Values(ModeCase{"Script", "#!/bin/sh\n", std::nullopt, 0755},
-                    ModeCase{"Elf", QByteArray("\x7F" "ELF\x02\x01", 6), std::nullopt, 0755},
-                    ModeCase{"HashOnly", "# notes", std::nullopt, 0644},
-                    ModeCase{"ElfMagicCut", QByteArray("\x7F" "EL", 3), std::nullopt, 0644},
-                    ModeCase{"Empty", QByteArray(), std::nullopt, 0644},
-                    ModeCase{"Text", "hello", std::nullopt, 0644},
-                    ModeCase{"ExactForAScript", "#!/bin/sh\n", mode_t(0644), 0644},
-                    ModeCase{"ExactRunnable", "[Desktop Entry]\n", mode_t(0755), 0755}),
-    TESTS::CaseName());
+                         testing::Values(ModeCase{"Script", "#!/bin/sh\n", std::nullopt, 0755},
+                                         ModeCase{"Elf",
+                                                  QByteArray("\x7F"
+                                                             "ELF\x02\x01",
+                                                             6),
+                                                  std::nullopt, 0755},
+                                         ModeCase{"HashOnly", "# notes", std::nullopt, 0644},
+                                         ModeCase{"ElfMagicCut",
+                                                  QByteArray("\x7F"
+                                                             "EL",
+                                                             3),
+                                                  std::nullopt, 0644},
+                                         ModeCase{"Empty", QByteArray(), std::nullopt, 0644},
+                                         ModeCase{"Text", "hello", std::nullopt, 0644},
+                                         ModeCase{"ExactForAScript", "#!/bin/sh\n", mode_t(0644), 0644},
+                                         ModeCase{"ExactRunnable", "[Desktop Entry]\n", mode_t(0755), 0755}),
+                         TESTS::CaseName());
 
 TEST(FileWriterTest, SetsTheGivenTimes)
 {

@@ -1,8 +1,8 @@
 // Starting programs: what counts as runnable, the elevated command line, the
 // elevated start's exit status, and removing a running program's file.
-#include "platform/ProgramStarter.h"
-
 #include "support/Sandbox.h"
+
+#include "platform/ProgramStarter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -66,7 +66,8 @@ TEST(ProgramStarterTest, ElevatedStartWaitsAndGivesTheExitStatus)
     const QString marker = TESTS::SandboxPath(QStringLiteral("ran"));
     CProgramStarter starter;
     const std::optional<int> status = starter.StartElevatedAndWait(
-        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.2; : > \"$0\"; exit 3"), marker});
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("sleep 0.2; : > \"$0\"; exit 3"), marker});
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 3);
     EXPECT_TRUE(QFileInfo::exists(marker));  // waited for the end
@@ -76,9 +77,10 @@ TEST(ProgramStarterTest, ElevatedStartWaitsAndGivesTheExitStatus)
 TEST(ProgramStarterTest, RemovesTheFileOfARunningProgram)
 {
     const QString program = TESTS::SandboxPath(QStringLiteral("tmp/UNabc.tmp"));
-    TESTS::WriteFileBytes(program, QFile(QStringLiteral("/bin/sleep")).exists()
-                                       ? TESTS::ReadFileBytes(QStringLiteral("/bin/sleep"))
-                                       : QByteArray());
+    TESTS::WriteFileBytes(program,
+                          QFile(QStringLiteral("/bin/sleep")).exists()
+                              ? TESTS::ReadFileBytes(QStringLiteral("/bin/sleep"))
+                              : QByteArray());
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess running;
     running.start(program, {QStringLiteral("30")});

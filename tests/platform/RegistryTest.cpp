@@ -1,22 +1,22 @@
-#include "platform/Registry.h"
-
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "platform/Registry.h"
+#include "platform/SpecialFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ostream>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace PLATFORM;
 
@@ -66,7 +66,10 @@ struct CaseLookup {
     const char* askedValue;
 };
 
-void PrintTo(const CaseLookup& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const CaseLookup& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class RegistryCaseTest : public RegistryTest, public testing::WithParamInterface<CaseLookup> {};
 
@@ -77,7 +80,8 @@ TEST_P(RegistryCaseTest, LooksUpIgnoringCaseAndKeepsStoredCase)
     const QString storedValue = QString::fromUtf8(c.storedValue);
     const QString askedKey = QString::fromUtf8(c.askedKey);
     const QString askedValue = QString::fromUtf8(c.askedValue);
-    ASSERT_EQ(CRegistry::SetValue(HKCU, storedKey, storedValue, RegSz, CRegistry::StringData("one")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, storedKey, storedValue, RegSz, CRegistry::StringData("one")),
+              RegStatus::Ok);
 
     QByteArray data;
     ASSERT_EQ(CRegistry::QueryValue(HKCU, askedKey, askedValue, nullptr, &data), RegStatus::Ok);
@@ -85,7 +89,8 @@ TEST_P(RegistryCaseTest, LooksUpIgnoringCaseAndKeepsStoredCase)
     EXPECT_TRUE(CRegistry::KeyExists(HKCU, askedKey));
 
     // Writing through the other spelling replaces the value; names keep their first case.
-    ASSERT_EQ(CRegistry::SetValue(HKCU, askedKey, askedValue, RegSz, CRegistry::StringData("two")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, askedKey, askedValue, RegSz, CRegistry::StringData("two")),
+              RegStatus::Ok);
     EXPECT_EQ(ValueNames(HKCU, storedKey), QStringList{storedValue});
     const QString parent = storedKey.section('\\', 0, -2);
     EXPECT_EQ(Subkeys(HKCU, parent), QStringList{storedKey.section('\\', -1)});
@@ -94,16 +99,20 @@ TEST_P(RegistryCaseTest, LooksUpIgnoringCaseAndKeepsStoredCase)
 }
 
 INSTANTIATE_TEST_SUITE_P(Spellings, RegistryCaseTest,
-    testing::Values(CaseLookup{"Ascii", "Software\\Tessaly\\LabelCloud", "InstallPath",
-                        "SOFTWARE\\tessaly\\LABELCLOUD", "installpath"},
-        CaseLookup{"NonAscii", "Software\\Étiquette\\Ärger", "Größe", "software\\éTIQUETTE\\äRGER", "gRÖßE"},
-        CaseLookup{"Greek", "Software\\Σύστημα", "Τιμή", "SOFTWARE\\ΣΎΣΤΗΜΑ", "τιμή"}),
-    TESTS::CaseNameBy<&CaseLookup::label>());
+                         testing::Values(CaseLookup{"Ascii", "Software\\Tessaly\\LabelCloud", "InstallPath",
+                                                    "SOFTWARE\\tessaly\\LABELCLOUD", "installpath"},
+                                         CaseLookup{"NonAscii", "Software\\Étiquette\\Ärger", "Größe",
+                                                    "software\\éTIQUETTE\\äRGER", "gRÖßE"},
+                                         CaseLookup{"Greek", "Software\\Σύστημα", "Τιμή", "SOFTWARE\\ΣΎΣΤΗΜΑ",
+                                                    "τιμή"}),
+                         TESTS::CaseNameBy<&CaseLookup::label>());
 
 TEST_F(RegistryTest, EmptyNameIsTheDefaultValue)
 {
-    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Doc", "", RegSz, CRegistry::StringData("default")), RegStatus::Ok);
-    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Doc", "@", RegSz, CRegistry::StringData("at")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Doc", "", RegSz, CRegistry::StringData("default")),
+              RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Doc", "@", RegSz, CRegistry::StringData("at")),
+              RegStatus::Ok);
 
     QList<RegValue> values;
     ASSERT_EQ(CRegistry::EnumKey(HKCU, "Software\\Doc", nullptr, &values), RegStatus::Ok);
@@ -129,9 +138,11 @@ TEST_F(RegistryTest, ValuesKeepTypeBytesAndOrder)
         {"Odd", 0x12345, QByteArray("x")},
     };
     for (const Case& c : cases)
-        ASSERT_EQ(CRegistry::SetValue(HKLM, "Software\\Typed", c.name, c.type, c.data), RegStatus::Ok) << c.name;
+        ASSERT_EQ(CRegistry::SetValue(HKLM, "Software\\Typed", c.name, c.type, c.data), RegStatus::Ok)
+            << c.name;
     // Rewriting the first value keeps its place.
-    ASSERT_EQ(CRegistry::SetValue(HKLM, "Software\\Typed", "text", RegSz, CRegistry::StringData("new")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKLM, "Software\\Typed", "text", RegSz, CRegistry::StringData("new")),
+              RegStatus::Ok);
 
     QList<RegValue> values;
     ASSERT_EQ(CRegistry::EnumKey(HKLM, "Software\\Typed", nullptr, &values), RegStatus::Ok);
@@ -188,9 +199,11 @@ TEST_F(RegistryTest, MissingKeysAndValues)
     EXPECT_FALSE(QFileInfo::exists(MachineHivePath()));
 
     // With the hive present: a missing value in an existing key, a missing child.
-    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Some", "v", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Some", "v", RegSz, CRegistry::StringData("x")),
+              RegStatus::Ok);
     EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\Some", "w", nullptr, nullptr), RegStatus::NotFound);
-    EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\Some\\Child", "v", nullptr, nullptr), RegStatus::NotFound);
+    EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\Some\\Child", "v", nullptr, nullptr),
+              RegStatus::NotFound);
     EXPECT_EQ(CRegistry::DeleteValue(HKCU, "Software\\Some", "w"), RegStatus::NotFound);
     EXPECT_EQ(CRegistry::DeleteKey(HKCU, "Software\\Some\\Child"), RegStatus::NotFound);
     EXPECT_EQ(CRegistry::DeleteValue(HKCU, "Software\\Some", "V"), RegStatus::Ok);
@@ -201,7 +214,8 @@ TEST_F(RegistryTest, MissingKeysAndValues)
 // Manifests written for Windows may end a subkey with one '\\'.
 TEST_F(RegistryTest, OneTrailingBackslashNamesTheSameKey)
 {
-    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep\\", "v", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep\\", "v", RegSz, CRegistry::StringData("x")),
+              RegStatus::Ok);
     EXPECT_EQ(ValueNames(HKCU, "Software\\Keep"), QStringList{"v"});
     EXPECT_TRUE(CRegistry::KeyExists(HKCU, "Software\\Keep\\"));
     EXPECT_EQ(CRegistry::QueryValue(HKCU, "Software\\Keep\\", "v", nullptr, nullptr), RegStatus::Ok);
@@ -212,7 +226,8 @@ TEST_F(RegistryTest, OneTrailingBackslashNamesTheSameKey)
 
 TEST_F(RegistryTest, MalformedPathsAndRootsAreRefused)
 {
-    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep", "v", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKCU, "Software\\Keep", "v", RegSz, CRegistry::StringData("x")),
+              RegStatus::Ok);
     ASSERT_EQ(CRegistry::SetValue(HKCR, ".lbx", "", RegSz, CRegistry::StringData("x")), RegStatus::Ok);
     const QString tooLong(256, 'k');
     const QString longest(255, 'k');
@@ -238,9 +253,10 @@ TEST_F(RegistryTest, MalformedPathsAndRootsAreRefused)
 
 TEST_F(RegistryTest, ClassesRootIsMachineSoftwareClasses)
 {
-    ASSERT_EQ(CRegistry::SetValue(HKLM, "SOFTWARE\\Classes", "", RegSz, CRegistry::StringData("root")), RegStatus::Ok);
+    ASSERT_EQ(CRegistry::SetValue(HKLM, "SOFTWARE\\Classes", "", RegSz, CRegistry::StringData("root")),
+              RegStatus::Ok);
     ASSERT_EQ(CRegistry::SetValue(HKCR, ".lbx", "", RegSz, CRegistry::StringData("LabelCloud.Document")),
-        RegStatus::Ok);
+              RegStatus::Ok);
 
     QByteArray data;
     ASSERT_EQ(CRegistry::QueryValue(HKLM, "Software\\classes\\.LBX", "", nullptr, &data), RegStatus::Ok);
@@ -259,7 +275,10 @@ struct HiveCase {
     const char* machineHive;
 };
 
-void PrintTo(const HiveCase& c, std::ostream* os) { *os << c.scope; }
+void PrintTo(const HiveCase& c, std::ostream* os)
+{
+    *os << c.scope;
+}
 
 class RegistryHiveTest : public RegistryTest, public testing::WithParamInterface<HiveCase> {};
 
@@ -280,9 +299,11 @@ TEST_P(RegistryHiveTest, RootsLiveInTheirHiveFiles)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scopes, RegistryHiveTest,
-    testing::Values(HiveCase{"user", "home/.config/norvex/registry/user.db", "home/.local/share/norvex/registry/machine.db"},
-        HiveCase{"machine", "home/.config/norvex/registry/user.db", "var/lib/norvex/registry/machine.db"}),
-    TESTS::CaseNameBy<&HiveCase::scope>());
+                         testing::Values(HiveCase{"user", "home/.config/norvex/registry/user.db",
+                                                  "home/.local/share/norvex/registry/machine.db"},
+                                         HiveCase{"machine", "home/.config/norvex/registry/user.db",
+                                                  "var/lib/norvex/registry/machine.db"}),
+                         TESTS::CaseNameBy<&HiveCase::scope>());
 
 TEST_F(RegistryTest, DamagedHiveFailsAndIsLeftAsItWas)
 {
@@ -314,7 +335,8 @@ TEST_F(RegistryTest, WriteProtectedHiveCanStillBeRead)
         GTEST_SKIP() << "root ignores file permissions";
     // What another user meets in root's machine hive: nothing there is writable.
     QProcess writer;
-    writer.start(QStringLiteral(NORVEX_REG_WRITER), {QStringLiteral("Software\\X"), QStringLiteral("p"), "1"});
+    writer.start(QStringLiteral(NORVEX_REG_WRITER),
+                 {QStringLiteral("Software\\X"), QStringLiteral("p"), "1"});
     ASSERT_TRUE(writer.waitForFinished(-1));
     ASSERT_EQ(writer.exitCode(), 0);
     const QString hive = UserHivePath();
@@ -351,7 +373,8 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
     for (int i = 0; i < 2; ++i) {
         writers[i].setProcessChannelMode(QProcess::ForwardedChannels);
         writers[i].start(QStringLiteral(NORVEX_REG_WRITER),
-            {QStringLiteral("Software\\Race"), QString::fromLatin1(prefixes[i]), QString::number(kPerProcess)});
+                         {QStringLiteral("Software\\Race"), QString::fromLatin1(prefixes[i]),
+                          QString::number(kPerProcess)});
     }
     for (QProcess& w : writers) {
         ASSERT_TRUE(w.waitForFinished(-1));
@@ -373,8 +396,8 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
         // Each writer also added one subkey per value; all of them are there too.
         QStringList subkeys;
         ASSERT_EQ(CRegistry::EnumKey(HKCU, QStringLiteral("Software\\Race\\%1").arg(QLatin1String(prefix)),
-                      &subkeys, nullptr),
-            RegStatus::Ok);
+                                     &subkeys, nullptr),
+                  RegStatus::Ok);
         EXPECT_EQ(subkeys.size(), kPerProcess);
     }
 }

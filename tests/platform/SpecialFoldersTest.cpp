@@ -1,19 +1,18 @@
-#include "platform/SpecialFolders.h"
-
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace PLATFORM;
@@ -52,12 +51,12 @@ TEST_P(SpecialFoldersTest, FoldersFollowScopeInsideSandbox)
     EXPECT_EQ(UserHivePath(), root + "/home/.config/norvex/registry/user.db");
 }
 
-INSTANTIATE_TEST_SUITE_P(Scopes, SpecialFoldersTest,
-    testing::Values(
-        ScopeCase{"user", "/home/.local/opt/", "/home/.local/share/applications/", "/home/.config/autostart/",
-            "/home/.local/share/norvex/registry/machine.db"},
-        ScopeCase{"machine", "/opt/", "/usr/local/share/applications/", "/etc/xdg/autostart/",
-            "/var/lib/norvex/registry/machine.db"}),
+INSTANTIATE_TEST_SUITE_P(
+    Scopes, SpecialFoldersTest,
+    testing::Values(ScopeCase{"user", "/home/.local/opt/", "/home/.local/share/applications/",
+                              "/home/.config/autostart/", "/home/.local/share/norvex/registry/machine.db"},
+                    ScopeCase{"machine", "/opt/", "/usr/local/share/applications/", "/etc/xdg/autostart/",
+                              "/var/lib/norvex/registry/machine.db"}),
     TESTS::CaseNameBy<&ScopeCase::scope>());
 
 TEST(TempFolderTest, PrivateFolderInsideSandbox)
@@ -80,7 +79,8 @@ TEST(TempFolderTest, RefusesPlantedLink)
     ASSERT_TRUE(QDir(path).removeRecursively());
     QDir().mkpath(TESTS::SandboxPath("elsewhere"));
     ASSERT_EQ(symlink(QFile::encodeName(TESTS::SandboxPath("elsewhere")).constData(),
-                  QFile::encodeName(path).constData()), 0);
+                      QFile::encodeName(path).constData()),
+              0);
     EXPECT_TRUE(TempFolder().isEmpty());
 }
 
@@ -102,7 +102,10 @@ std::string CaseName(const ResolveCase& c)
         + xdg[int(c.xdg)] + (c.userDirs ? "UserDirs" : "NoUserDirs");
 }
 
-void PrintTo(const ResolveCase& c, std::ostream* os) { *os << CaseName(c); }
+void PrintTo(const ResolveCase& c, std::ostream* os)
+{
+    *os << CaseName(c);
+}
 
 std::vector<ResolveCase> AllResolveCases()
 {
@@ -131,11 +134,13 @@ TEST_P(ResolveSpecialFoldersTest, FollowsScopeSandboxXdgAndUserDirs)
         env.xdgConfigHome = base + "config";
         env.xdgDataHome = base + "data/";
         env.xdgDesktopDir = base + "desk";
-        env.xdgRuntimeDir = c.xdg == Xdg::Set ? QStringLiteral("/run/user/1000") : QStringLiteral("run/user/1000");
+        env.xdgRuntimeDir =
+            c.xdg == Xdg::Set ? QStringLiteral("/run/user/1000") : QStringLiteral("run/user/1000");
     }
     if (c.userDirs)
-        env.userDirs = QStringLiteral("# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
-                                      "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+        env.userDirs = QStringLiteral(
+            "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
+            "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
 
     // What counts: the sandbox moves everything and ignores the rest; outside
     // it only absolute XDG values count, and an XDG desktop value beats the file.
@@ -150,8 +155,8 @@ TEST_P(ResolveSpecialFoldersTest, FollowsScopeSandboxXdgAndUserDirs)
     else if (!c.sandbox && c.userDirs)
         desktop = QStringLiteral("/home/ann/Schreibtisch/");
     const QString temp = c.sandbox ? QStringLiteral("/sb/tmp/norvex-1000/")
-                         : xdgCounts ? QStringLiteral("/run/user/1000/norvex/")
-                                     : QStringLiteral("/var/tmp/norvex-1000/");
+        : xdgCounts                ? QStringLiteral("/run/user/1000/norvex/")
+                                   : QStringLiteral("/var/tmp/norvex-1000/");
     const bool machine = c.scope == Scope::Machine;
 
     const SpecialFolderSet f = ResolveSpecialFolders(env);
@@ -172,7 +177,9 @@ TEST_P(ResolveSpecialFoldersTest, FollowsScopeSandboxXdgAndUserDirs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Combinations, ResolveSpecialFoldersTest, testing::ValuesIn(AllResolveCases()),
-    [](const testing::TestParamInfo<ResolveCase>& param) { return CaseName(param.param); });
+                         [](const testing::TestParamInfo<ResolveCase>& param) {
+                             return CaseName(param.param);
+                         });
 
 TEST(ResolveSpecialFoldersOddsTest, ScopeTemporaryFolderAndUserDirsForms)
 {

@@ -1,6 +1,6 @@
-#include "platform/SystemLanguage.h"
-
 #include "support/CaseName.h"
+
+#include "platform/SystemLanguage.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,10 @@ struct LocaleCase {
     quint16 langId;
 };
 
-void PrintTo(const LocaleCase& c, std::ostream* os) { *os << '"' << c.locale << '"'; }
+void PrintTo(const LocaleCase& c, std::ostream* os)
+{
+    *os << '"' << c.locale << '"';
+}
 
 class LocaleMapping : public testing::TestWithParam<LocaleCase> {};
 
@@ -27,16 +30,17 @@ TEST_P(LocaleMapping, GivesWindowsLanguageId)
     EXPECT_EQ(LanguageIdForLocale(QString::fromUtf8(GetParam().locale)), GetParam().langId);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, LocaleMapping,
+INSTANTIATE_TEST_SUITE_P(
+    Locales, LocaleMapping,
     testing::Values(
         // Chinese keeps its territory: it decides Traditional against Simplified.
         LocaleCase{"zh_TW", 0x0404}, LocaleCase{"zh_TW.UTF-8", 0x0404}, LocaleCase{"zh_TW.Big5", 0x0404},
-        LocaleCase{"zh_CN", 0x0804}, LocaleCase{"zh_CN.UTF-8@xyz", 0x0804}, LocaleCase{"zh_CN.GB18030", 0x0804},
-        LocaleCase{"zh", 0x0804}, LocaleCase{"zh.UTF-8", 0x0804}, LocaleCase{"zh_HK.UTF-8", 0x0C04},
-        LocaleCase{"zh_SG", 0x1004}, LocaleCase{"zh_MO", 0x1404}, LocaleCase{"zh_US", 0x0804},
-        LocaleCase{"zh-TW", 0x0404}, LocaleCase{"zh_tw", 0x0404}, LocaleCase{"ZH_TW", 0x0404},
-        LocaleCase{"zh_Hant", 0x0404}, LocaleCase{"zh_Hans", 0x0804}, LocaleCase{"zh_Hant_HK", 0x0C04},
-        LocaleCase{"zh-Hant-TW", 0x0404}, LocaleCase{"zh_Hans_SG", 0x1004},
+        LocaleCase{"zh_CN", 0x0804}, LocaleCase{"zh_CN.UTF-8@xyz", 0x0804},
+        LocaleCase{"zh_CN.GB18030", 0x0804}, LocaleCase{"zh", 0x0804}, LocaleCase{"zh.UTF-8", 0x0804},
+        LocaleCase{"zh_HK.UTF-8", 0x0C04}, LocaleCase{"zh_SG", 0x1004}, LocaleCase{"zh_MO", 0x1404},
+        LocaleCase{"zh_US", 0x0804}, LocaleCase{"zh-TW", 0x0404}, LocaleCase{"zh_tw", 0x0404},
+        LocaleCase{"ZH_TW", 0x0404}, LocaleCase{"zh_Hant", 0x0404}, LocaleCase{"zh_Hans", 0x0804},
+        LocaleCase{"zh_Hant_HK", 0x0C04}, LocaleCase{"zh-Hant-TW", 0x0404}, LocaleCase{"zh_Hans_SG", 0x1004},
         // English (United States) is the full id; other languages give their primary id.
         LocaleCase{"en_US", 0x0409}, LocaleCase{"en_US.UTF-8", 0x0409}, LocaleCase{"en_GB.UTF-8", 0x0009},
         LocaleCase{"en", 0x0009}, LocaleCase{"de", 0x0007}, LocaleCase{"de_DE.UTF-8@euro", 0x0007},
@@ -60,7 +64,10 @@ struct EnvCase {
     quint16 langId;
 };
 
-void PrintTo(const EnvCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EnvCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LocaleEnvironment : public testing::TestWithParam<EnvCase> {
 protected:
@@ -88,13 +95,13 @@ TEST_P(LocaleEnvironment, FirstNonEmptyVariableWins)
 }
 
 INSTANTIATE_TEST_SUITE_P(Precedence, LocaleEnvironment,
-    testing::Values(EnvCase{"AllWins", "zh_TW.UTF-8", "de_DE", "zh_CN", 0x0404},
-        EnvCase{"MessagesOverLang", nullptr, "zh_HK", "zh_CN.UTF-8", 0x0C04},
-        EnvCase{"EmptyAllSkipped", "", "zh_SG", "de_DE", 0x1004},
-        EnvCase{"EmptyAllAndMessagesSkipped", "", "", "zh_MO.UTF-8", 0x1404},
-        EnvCase{"LangOnly", nullptr, nullptr, "de_DE.UTF-8", 0x0007},
-        EnvCase{"AllIsC", "C", "zh_TW", "zh_TW", 0x0409},
-        EnvCase{"NothingSet", nullptr, nullptr, nullptr, 0x0409}),
-    TESTS::CaseName());
+                         testing::Values(EnvCase{"AllWins", "zh_TW.UTF-8", "de_DE", "zh_CN", 0x0404},
+                                         EnvCase{"MessagesOverLang", nullptr, "zh_HK", "zh_CN.UTF-8", 0x0C04},
+                                         EnvCase{"EmptyAllSkipped", "", "zh_SG", "de_DE", 0x1004},
+                                         EnvCase{"EmptyAllAndMessagesSkipped", "", "", "zh_MO.UTF-8", 0x1404},
+                                         EnvCase{"LangOnly", nullptr, nullptr, "de_DE.UTF-8", 0x0007},
+                                         EnvCase{"AllIsC", "C", "zh_TW", "zh_TW", 0x0409},
+                                         EnvCase{"NothingSet", nullptr, nullptr, nullptr, 0x0409}),
+                         TESTS::CaseName());
 
 }  // namespace

@@ -1,17 +1,17 @@
 // The private temporary folder and its files, inside the sandbox.
-#include "platform/TempFiles.h"
-
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "platform/TempFiles.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QThread>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -21,7 +21,10 @@ using TESTS::SandboxPath;
 using TESTS::SandboxRoot;
 using TESTS::WriteFileBytes;
 
-bool IsDir(const QString& path) { return QFileInfo(path).isDir(); }
+bool IsDir(const QString& path)
+{
+    return QFileInfo(path).isDir();
+}
 
 using TESTS::Listing;
 
@@ -49,7 +52,8 @@ TEST(TempFiles, NewNameUsesThreeCharactersOfThePrefixAndReservesAnEmptyFile)
         EXPECT_NE(first, second);
         const QFileInfo info(first);
         EXPECT_EQ(info.path() + '/', GetTempDirectory());
-        EXPECT_TRUE(QRegularExpression("^" + c.head + "[A-Za-z0-9]{6}\\.tmp$").match(info.fileName()).hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression("^" + c.head + "[A-Za-z0-9]{6}\\.tmp$").match(info.fileName()).hasMatch())
             << info.fileName().toStdString();
         EXPECT_TRUE(info.isFile());
         EXPECT_EQ(info.size(), 0);
@@ -74,7 +78,6 @@ TEST(TempFiles, NoNameWhenTheTemporaryFolderIsUnusable)
     EXPECT_EQ(TESTS::ReadFileBytes(tmp), "not a folder");
 }
 
-
 // A later run removes what a killed run left, and nothing in use or not ours.
 TEST(TempFiles, StaleFilesGoFilesInUseAndOthersStay)
 {
@@ -87,10 +90,10 @@ TEST(TempFiles, StaleFilesGoFilesInUseAndOthersStay)
         bool removed;
     };
     const Entry entries[] = {
-        {"CABa1B2c3.tmp", true},   // a killed run's package copy
-        {"UNx9Y8z7.tmp", true},    // two-letter prefixes exist too
-        {"notes.txt", false},      // not a temporary file name of ours
-        {"CABsh.tmp", false},      // not the six-character form
+        {"CABa1B2c3.tmp", true},  // a killed run's package copy
+        {"UNx9Y8z7.tmp", true},   // two-letter prefixes exist too
+        {"notes.txt", false},     // not a temporary file name of ours
+        {"CABsh.tmp", false},     // not the six-character form
         {"CAB123456.tmp.part", false},
     };
     for (const Entry& e : entries)

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <xcb/xcb.h>
 
 using namespace PLATFORM;
 
@@ -27,7 +27,8 @@ public:
     MarkerWindow(std::int32_t label, int depth = 0)
     {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(NORVEX_MARKER_WINDOW), {QString::number(label), QString::number(depth)});
+        process_.start(QStringLiteral(NORVEX_MARKER_WINDOW),
+                       {QString::number(label), QString::number(depth)});
         while (!process_.canReadLine() && process_.state() != QProcess::NotRunning)
             process_.waitForReadyRead(kWait);
         id_ = process_.readLine().trimmed().toUInt();
@@ -49,10 +50,7 @@ private:
 
 class WindowMarkersTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under Xvfb";
-    }
+    void SetUp() override { ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under Xvfb"; }
 };
 
 TEST_F(WindowMarkersTest, FindsTheWindowWithTheMatchingLabelOnly)
@@ -100,8 +98,9 @@ void PublishClientList(const std::vector<xcb_window_t>& clients)
     ASSERT_NE(atom, nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     xcb_generic_error_t* error = xcb_request_check(
-        c, xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_WINDOW, 32,
-                                       static_cast<uint32_t>(clients.size()), clients.data()));
+        c,
+        xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_WINDOW, 32,
+                                    static_cast<uint32_t>(clients.size()), clients.data()));
     EXPECT_EQ(error, nullptr);
     std::free(error);
     std::free(atom);

@@ -7,8 +7,8 @@
 
 namespace TESTS {
 
-ProcessResult RunProcess(const QString& program, const QStringList& arguments,
-                         const QStringList& environment, int timeoutMs)
+ProcessResult RunProcess(const QString& program, const QStringList& arguments, const QStringList& environment,
+                         int timeoutMs)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment) {

@@ -36,15 +36,21 @@ void CleanupSandbox()
     if (g_root.isEmpty() || std::getenv("NORVEX_KEEP_SANDBOX"))
         return;
     // Make read-only folders left by permission tests removable again.
-    const std::string cmd = "chmod -R u+rwx '" + g_root.toStdString() + "' 2>/dev/null; rm -rf '"
-        + g_root.toStdString() + "'";
+    const std::string cmd =
+        "chmod -R u+rwx '" + g_root.toStdString() + "' 2>/dev/null; rm -rf '" + g_root.toStdString() + "'";
     if (std::system(cmd.c_str()) != 0)
         std::fprintf(stderr, "sandbox %s not removed\n", qPrintable(g_root));
 }
 
-QString SandboxRoot() { return g_root; }
+QString SandboxRoot()
+{
+    return g_root;
+}
 
-QString SandboxPath(const QString& rel) { return g_root + '/' + rel; }
+QString SandboxPath(const QString& rel)
+{
+    return g_root + '/' + rel;
+}
 
 QString FixturePath(const QString& rel)
 {
@@ -58,7 +64,10 @@ QString CopyFixture(const QString& rel, const QString& target)
     return path;
 }
 
-QString TestDataPath(const QString& rel) { return QStringLiteral(NORVEX_TEST_DATA_DIR "/") + rel; }
+QString TestDataPath(const QString& rel)
+{
+    return QStringLiteral(NORVEX_TEST_DATA_DIR "/") + rel;
+}
 
 QByteArray ReadFileBytes(const QString& path)
 {

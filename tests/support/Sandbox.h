@@ -37,7 +37,10 @@ QStringList Listing(const QString& folder);
 
 // Readable QString values in GoogleTest failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QByteArray& b, std::ostream* os)
 {
     *os << "QByteArray(" << b.size() << " bytes: " << b.left(64).toHex(' ').toStdString()

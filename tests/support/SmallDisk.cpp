@@ -24,19 +24,26 @@ bool MountSmallDisk(const QString& folder, qint64 sizeBytes, QString* why)
     static bool privateNamespace = false;
     if (!privateNamespace) {
         if (::unshare(CLONE_NEWNS) != 0)
-            return fail(QStringLiteral("no private mount namespace: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            return fail(QStringLiteral("no private mount namespace: ")
+                        + QString::fromLocal8Bit(std::strerror(errno)));
         // Mounts made from here on stay inside this process's namespace.
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return fail(QStringLiteral("cannot make the mounts private: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            return fail(QStringLiteral("cannot make the mounts private: ")
+                        + QString::fromLocal8Bit(std::strerror(errno)));
         privateNamespace = true;
     }
     QDir().mkpath(folder);
     const QByteArray options = "size=" + QByteArray::number(sizeBytes) + ",mode=0755";
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0)
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                options.constData())
+        != 0)
         return fail(QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(std::strerror(errno)));
     return true;
 }
 
-void UnmountSmallDisk(const QString& folder) { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); }
+void UnmountSmallDisk(const QString& folder)
+{
+    ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+}
 
 }  // namespace TESTS

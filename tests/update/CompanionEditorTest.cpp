@@ -1,21 +1,21 @@
-#include "update/CompanionEditor.h"
-
 #include "UpdateTestSupport.h"
+
+#include "support/CaseName.h"
+#include "support/Process.h"
+
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
-#include "support/CaseName.h"
-#include "support/Process.h"
+#include "update/CompanionEditor.h"
 
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 #include <unistd.h>
-
-#include <optional>
 
 using namespace UPDATETEST;
 using PLATFORM::RegRoot;
@@ -26,8 +26,8 @@ const QString kKey = QString::fromUtf16(kCompanionKey);
 const QString kQuestion = QStringLiteral(
     u"如果需要在本程序中直接编辑标签，则需要安装 QuenbyTessaly 标签编辑程序。\r\n\r\n"
     u"是否安装 QuenbyTessaly ，实现标签编辑功能？");
-const QString kNotInstalled =
-    QStringLiteral(u"QuenbyTessaly 标签编辑程序 未能正常安装。您可以随时重新运行此安装程序，安装标签编辑功能 ！");
+const QString kNotInstalled = QStringLiteral(
+    u"QuenbyTessaly 标签编辑程序 未能正常安装。您可以随时重新运行此安装程序，安装标签编辑功能 ！");
 
 // The probe: the manifest's wish and what the companion recorded.
 struct ProbeCase {
@@ -39,8 +39,8 @@ struct ProbeCase {
 
 void PrintTo(const ProbeCase& c, std::ostream* os)
 {
-    *os << "tessaly " << c.tessaly << ", InstallPath " << (c.installPath ? *c.installPath : "(none)") << ", Version "
-        << (c.version ? *c.version : "(none)");
+    *os << "tessaly " << c.tessaly << ", InstallPath " << (c.installPath ? *c.installPath : "(none)")
+        << ", Version " << (c.version ? *c.version : "(none)");
 }
 
 class CompanionProbeTest : public testing::TestWithParam<ProbeCase> {};
@@ -61,8 +61,10 @@ TEST_P(CompanionProbeTest, ComparesTheRecordedVersionAsText)
     EXPECT_EQ(CCompanionEditor(engine, messageBox, window).NeedCompanionEditor(), c.needed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Registry, CompanionProbeTest,
-    testing::Values(ProbeCase{0, std::nullopt, std::nullopt, false}, ProbeCase{0, "/opt/Tessaly/", "1.0", false},
+INSTANTIATE_TEST_SUITE_P(
+    Registry, CompanionProbeTest,
+    testing::Values(
+        ProbeCase{0, std::nullopt, std::nullopt, false}, ProbeCase{0, "/opt/Tessaly/", "1.0", false},
         ProbeCase{1, std::nullopt, std::nullopt, true}, ProbeCase{1, "", "5.21.1625.36", true},
         ProbeCase{1, "/opt/Tessaly/", std::nullopt, true}, ProbeCase{1, "/opt/Tessaly/", "", true},
         ProbeCase{1, "/opt/Tessaly/", "5.21.1625.36", false}, ProbeCase{1, "/opt/Tessaly/", "5.3", false},
@@ -78,8 +80,8 @@ protected:
     void MakePackage(bool records, bool withInstaller = true)
     {
         const QString package = TESTS::SandboxPath("companion-test.cab");
-        ASSERT_TRUE(MakeCompanionPackage(QStringLiteral(NORVEX_PACK_EXE), QStringLiteral(NORVEX_REG_EXE), package,
-                                         seenPackage, companionPackage, records, withInstaller));
+        ASSERT_TRUE(MakeCompanionPackage(QStringLiteral(NORVEX_PACK_EXE), QStringLiteral(NORVEX_REG_EXE),
+                                         package, seenPackage, companionPackage, records, withInstaller));
         engine.PackagePath = package;
         engine.Manifest.info.tessaly = 1;
     }
@@ -130,9 +132,13 @@ struct QuestionCase {
     bool result;
 };
 
-void PrintTo(const QuestionCase& c, std::ostream* os) { *os << (c.answer == MessageAnswer::Yes ? "Yes" : "No"); }
+void PrintTo(const QuestionCase& c, std::ostream* os)
+{
+    *os << (c.answer == MessageAnswer::Yes ? "Yes" : "No");
+}
 
-class CompanionQuestionTest : public CompanionInstallTest, public testing::WithParamInterface<QuestionCase> {};
+class CompanionQuestionTest : public CompanionInstallTest,
+                              public testing::WithParamInterface<QuestionCase> {};
 
 TEST_P(CompanionQuestionTest, AsksFirst)
 {
@@ -149,7 +155,8 @@ TEST_P(CompanionQuestionTest, AsksFirst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, CompanionQuestionTest,
-    testing::Values(QuestionCase{MessageAnswer::No, false}, QuestionCase{MessageAnswer::Yes, true}));
+                         testing::Values(QuestionCase{MessageAnswer::No, false},
+                                         QuestionCase{MessageAnswer::Yes, true}));
 
 // Whatever went wrong, the user is warned and no file stays behind.
 struct FailureCase {
@@ -160,7 +167,10 @@ struct FailureCase {
     QStringList events;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CompanionFailureTest : public CompanionInstallTest, public testing::WithParamInterface<FailureCase> {};
 
@@ -182,10 +192,11 @@ TEST_P(CompanionFailureTest, WarnsAndCleansUp)
     EXPECT_TRUE(TempEntries().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, CompanionFailureTest,
+INSTANTIATE_TEST_SUITE_P(
+    Failures, CompanionFailureTest,
     testing::Values(FailureCase{"RecordsNothing", false, true, true, {"hide", "run", "show"}},
-        FailureCase{"StartRefused", true, true, false, {"hide", "run", "show"}},
-        FailureCase{"NoInstallerInPackage", true, false, true, {}}),
+                    FailureCase{"StartRefused", true, true, false, {"hide", "run", "show"}},
+                    FailureCase{"NoInstallerInPackage", true, false, true, {}}),
     TESTS::CaseName());
 
 }  // namespace

@@ -1,7 +1,8 @@
-#include "update/HttpDownload.h"
-
 #include "UpdateTestSupport.h"
+
 #include "support/CaseName.h"
+
+#include "update/HttpDownload.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -9,12 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include <optional>
 
 using namespace UPDATETEST;
 
@@ -45,7 +45,10 @@ void SetModificationTime(const QString& path, qint64 seconds)
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
-QString Query(const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); }
+QString Query(const QString& text)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
+}
 
 class HttpDownloadTest : public testing::Test {
 protected:
@@ -66,7 +69,10 @@ struct DateCase {
     std::optional<HttpDate> fields;
 };
 
-void PrintTo(const DateCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const DateCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
 
 class ParseHttpDateTest : public testing::TestWithParam<DateCase> {};
 
@@ -75,18 +81,18 @@ TEST_P(ParseHttpDateTest, ReadsFieldsFromFixedPositions)
     EXPECT_EQ(ParseHttpDate(QString::fromUtf8(GetParam().text)), GetParam().fields);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, ParseHttpDateTest,
+INSTANTIATE_TEST_SUITE_P(
+    Values, ParseHttpDateTest,
     testing::Values(DateCase{"Wed, 09 Jun 2021 10:18:14 GMT", HttpDate{2021, 6, 9, 10, 18, 14}},
-        DateCase{"Sun, 06 Nov 1994 08:49:37 GMT", HttpDate{1994, 11, 6, 8, 49, 37}},
-        DateCase{"Fri,   31 dec 1999\t23:59:59", HttpDate{1999, 12, 31, 23, 59, 59}},
-        // No blank after the year: 2000, and the clock comes from the year's digits.
-        DateCase{"Wed, 09 Jun 2021", HttpDate{2000, 6, 9, 20, 1, 0}},
-        DateCase{"Wed, 09 Xyz 2021 10:18:14 GMT", HttpDate{2021, 1, 9, 10, 18, 14}},
-        DateCase{"Wed, 9 Jun 2021 10:18:14 GMT", HttpDate{2021, 1, 9, 10, 18, 14}},
-        DateCase{"Wed, 09 Jun 1800 10:18:14 GMT", HttpDate{1800, 6, 9, 10, 18, 14}},
-        DateCase{"Wed, ", HttpDate{2000, 1, 0, 0, 0, 0}},
-        DateCase{"Wed Jun  9 10:18:14 2021", std::nullopt},
-        DateCase{"", std::nullopt}));
+                    DateCase{"Sun, 06 Nov 1994 08:49:37 GMT", HttpDate{1994, 11, 6, 8, 49, 37}},
+                    DateCase{"Fri,   31 dec 1999\t23:59:59", HttpDate{1999, 12, 31, 23, 59, 59}},
+                    // No blank after the year: 2000, and the clock comes from the year's digits.
+                    DateCase{"Wed, 09 Jun 2021", HttpDate{2000, 6, 9, 20, 1, 0}},
+                    DateCase{"Wed, 09 Xyz 2021 10:18:14 GMT", HttpDate{2021, 1, 9, 10, 18, 14}},
+                    DateCase{"Wed, 9 Jun 2021 10:18:14 GMT", HttpDate{2021, 1, 9, 10, 18, 14}},
+                    DateCase{"Wed, 09 Jun 1800 10:18:14 GMT", HttpDate{1800, 6, 9, 10, 18, 14}},
+                    DateCase{"Wed, ", HttpDate{2000, 1, 0, 0, 0, 0}},
+                    DateCase{"Wed Jun  9 10:18:14 2021", std::nullopt}, DateCase{"", std::nullopt}));
 
 // The Last-Modified value as the stored file's time; no value when the
 // download fails, kNoTime when the file keeps the time of its writing.
@@ -96,7 +102,10 @@ struct LastModifiedCase {
     std::optional<qint64> time;
 };
 
-void PrintTo(const LastModifiedCase& c, std::ostream* os) { *os << '"' << c.header << '"'; }
+void PrintTo(const LastModifiedCase& c, std::ostream* os)
+{
+    *os << '"' << c.header << '"';
+}
 
 class LastModifiedTest : public HttpDownloadTest, public testing::WithParamInterface<LastModifiedCase> {};
 
@@ -118,16 +127,17 @@ TEST_P(LastModifiedTest, GivesTheFileItsTimeOrFails)
         EXPECT_EQ(ModificationTime(target), *GetParam().time);
 }
 
-INSTANTIATE_TEST_SUITE_P(Headers, LastModifiedTest,
+INSTANTIATE_TEST_SUITE_P(
+    Headers, LastModifiedTest,
     testing::Values(LastModifiedCase{"Wed, 09 Jun 2021 10:18:14 GMT", kJune2021},
-        LastModifiedCase{"Wed, 09 Jun 2021", 960580860},           // 2000-06-09 20:01:00
-        LastModifiedCase{"Wed, 31 Feb 2021 10:18:14 GMT", 1614766694},  // runs on to 3 March
-        LastModifiedCase{"Wed Jun  9 10:18:14 2021", kNoTime},     // no comma: no date
-        LastModifiedCase{"Wed, 09 Jun 1800 10:18:14 GMT", std::nullopt},
-        LastModifiedCase{"Wed, 09 Jun 3001 10:18:14 GMT", std::nullopt},
-        LastModifiedCase{"Wed, 00 Jun 2021 10:18:14 GMT", std::nullopt},
-        LastModifiedCase{"Wed, 09 Jun 2021 24:00:00 GMT", std::nullopt},
-        LastModifiedCase{"Wed, 09 Jun 2021 10:60:00 GMT", std::nullopt}));
+                    LastModifiedCase{"Wed, 09 Jun 2021", 960580860},                // 2000-06-09 20:01:00
+                    LastModifiedCase{"Wed, 31 Feb 2021 10:18:14 GMT", 1614766694},  // runs on to 3 March
+                    LastModifiedCase{"Wed Jun  9 10:18:14 2021", kNoTime},          // no comma: no date
+                    LastModifiedCase{"Wed, 09 Jun 1800 10:18:14 GMT", std::nullopt},
+                    LastModifiedCase{"Wed, 09 Jun 3001 10:18:14 GMT", std::nullopt},
+                    LastModifiedCase{"Wed, 00 Jun 2021 10:18:14 GMT", std::nullopt},
+                    LastModifiedCase{"Wed, 09 Jun 2021 24:00:00 GMT", std::nullopt},
+                    LastModifiedCase{"Wed, 09 Jun 2021 10:60:00 GMT", std::nullopt}));
 
 TEST_F(HttpDownloadTest, StoresTheBodyAndShowsProgress)
 {
@@ -237,7 +247,10 @@ struct RequestCase {
     bool ok;
 };
 
-void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RequestCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RequestTest : public HttpDownloadTest, public testing::WithParamInterface<RequestCase> {};
 
@@ -249,20 +262,20 @@ TEST_P(RequestTest, StoresOnlyACompleteBody)
     const QString url = path.startsWith('/') ? server.Url(path) : path;
     EXPECT_EQ(HttpDownloadFile(url, target, "x", nullptr, "t"), GetParam().ok);
     if (GetParam().ok)
-        EXPECT_EQ(TESTS::ReadFileBytes(target), QStringLiteral("/hops/10") == path ? "arrived\n" : "complete body");
+        EXPECT_EQ(TESTS::ReadFileBytes(target),
+                  QStringLiteral("/hops/10") == path ? "arrived\n" : "complete body");
     else
         EXPECT_TRUE(FolderEntries(folder).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, RequestTest,
-    testing::Values(RequestCase{"Plain", "/f.bin", true},
-        RequestCase{"NoContentLength", "/f.bin?nolen=1", true},
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RequestTest,
+    testing::Values(
+        RequestCase{"Plain", "/f.bin", true}, RequestCase{"NoContentLength", "/f.bin?nolen=1", true},
         RequestCase{"Redirect", "/redirect?to=%2Ff.bin", true},
         RequestCase{"PermanentRedirect", "/redirect?code=301&to=%2Ff.bin", true},
-        RequestCase{"TenRedirects", "/hops/10", true},
-        RequestCase{"ElevenRedirects", "/hops/11", false},
-        RequestCase{"NotFound", "/status/404", false},
-        RequestCase{"NoContent", "/status/204", false},
+        RequestCase{"TenRedirects", "/hops/10", true}, RequestCase{"ElevenRedirects", "/hops/11", false},
+        RequestCase{"NotFound", "/status/404", false}, RequestCase{"NoContent", "/status/204", false},
         RequestCase{"ServerError", "/status/500", false},
         RequestCase{"RedirectWithoutLocation", "/status/302", false},
         RequestCase{"BodyCutShort", "/f.bin?len=100", false},
@@ -329,12 +342,13 @@ TEST_P(TlsTest, VerifiesPeerAndHost)
 }
 
 INSTANTIATE_TEST_SUITE_P(Certificates, TlsTest,
-    testing::Values(TlsCase{"good", true, true}, TlsCase{"good", false, false},
-        TlsCase{"selfsigned", true, false}, TlsCase{"expired", true, false},
-        TlsCase{"wrongname", true, false}),
-    [](const testing::TestParamInfo<TlsCase>& row) {
-        return std::string(row.param.certificate) + (row.param.trustTestAuthority ? "Trusted" : "Untrusted");
-    });
+                         testing::Values(TlsCase{"good", true, true}, TlsCase{"good", false, false},
+                                         TlsCase{"selfsigned", true, false}, TlsCase{"expired", true, false},
+                                         TlsCase{"wrongname", true, false}),
+                         [](const testing::TestParamInfo<TlsCase>& row) {
+                             return std::string(row.param.certificate)
+                                 + (row.param.trustTestAuthority ? "Trusted" : "Untrusted");
+                         });
 
 TEST_F(HttpDownloadTest, RedirectFromHttpsToHttpIsRefused)
 {

@@ -1,12 +1,13 @@
 // Shared pieces of the update tests: the local HTTP/HTTPS server (a Python
 // program started per test), the test authority and certificates made with
-// openssl, a package carrying a real companion installer, and recorders for the progress display, message boxes and the
-// wizard window.
+// openssl, a package carrying a real companion installer, and recorders for the progress display, message
+// boxes and the wizard window.
 #pragma once
 
-#include "app/MessageBox.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
+
+#include "app/MessageBox.h"
 #include "update/DownloadProgress.h"
 #include "update/HttpDownload.h"
 #include "update/WizardWindow.h"
@@ -92,14 +93,20 @@ public:
 
     int Port() const { return m_port; }
     // path starts with '/'.
-    QString Url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
+    QString Url(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
     QString TlsUrl(const QString& certificate, const QString& path) const
     {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(m_tlsPorts.at(certificate)).arg(path);
     }
 
     // A file below the served root.
-    void Serve(const QString& path, const QByteArray& bytes) const { TESTS::WriteFileBytes(Root() + path, bytes); }
+    void Serve(const QString& path, const QByteArray& bytes) const
+    {
+        TESTS::WriteFileBytes(Root() + path, bytes);
+    }
 
     // What the server saw, read over a plain socket so as not to depend on
     // the code under test.
@@ -240,20 +247,23 @@ inline bool MakeCompanionPackage(const QString& packer, const QString& reg, cons
                         "sleep 1\n";
     if (records)
         script += "'" + reg.toUtf8() + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value InstallPath --data '"
-                  + TESTS::SandboxPath("opt/Tessaly/").toUtf8() + "'\n'" + reg.toUtf8()
-                  + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value Version --data 5.21.1625.36\n";
+            + TESTS::SandboxPath("opt/Tessaly/").toUtf8() + "'\n'" + reg.toUtf8()
+            + "' add 'HKCU\\Software\\Tessaly\\Tessaly' --value Version --data 5.21.1625.36\n";
     TESTS::WriteFileBytes(source + "/companion.sh", script);
     TESTS::WriteFileBytes(source + "/companion.cab", companionCab);
-    QByteArray files = "<file name=\"tessaly_Setup.cab\" path=\"$intallpath$\" pack=\"companion.cab\" action=\"nodw\"/>";
+    QByteArray files =
+        "<file name=\"tessaly_Setup.cab\" path=\"$intallpath$\" pack=\"companion.cab\" action=\"nodw\"/>";
     if (withInstaller)
-        files += "<file name=\"tessaly_vl.exe\" path=\"$intallpath$\" pack=\"companion.sh\" action=\"nodw\"/>";
-    TESTS::WriteFileBytes(source + "/Install.xml",
+        files +=
+            "<file name=\"tessaly_vl.exe\" path=\"$intallpath$\" pack=\"companion.sh\" action=\"nodw\"/>";
+    TESTS::WriteFileBytes(
+        source + "/Install.xml",
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<install>"
         "<version prog=\"Label Print\" clsid=\"5C7E0D52-3A4F-4B8E-9F11-2B6C0E4D7A19\" ver=\"1.0\"/>"
         "<info><prog>LabelPrint</prog><tessaly>1</tessaly></info><files>"
             + files + "</files></install>\n");
-    const TESTS::ProcessResult packed = TESTS::RunProcess(packer,
-        {"build", "--manifest", source + "/Install.xml", "--source", source, "-o", packagePath});
+    const TESTS::ProcessResult packed = TESTS::RunProcess(
+        packer, {"build", "--manifest", source + "/Install.xml", "--source", source, "-o", packagePath});
     EXPECT_EQ(packed.exitCode, 0) << packed.err.toStdString();
     return packed.exitCode == 0;
 }
@@ -261,15 +271,16 @@ inline bool MakeCompanionPackage(const QString& packer, const QString& reg, cons
 // Every test talks to 127.0.0.1 directly unless it sets a proxy itself.
 inline void ClearProxyEnvironment()
 {
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
-                             "no_proxy", "NO_PROXY", kTestCaFileVariable})
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY", kTestCaFileVariable})
         unsetenv(name);
 }
 
 // Names in a folder, hidden ones included.
 inline QStringList FolderEntries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot);
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs
+                                  | QDir::NoDotAndDotDot);
 }
 
 }  // namespace UPDATETEST

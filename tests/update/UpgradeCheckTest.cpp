@@ -1,11 +1,12 @@
-#include "update/UpgradeCheck.h"
-
 #include "UpdateTestSupport.h"
+
+#include "support/CaseName.h"
+
 #include "app/MessageTable.h"
 #include "common/MD5Encode.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
-#include "support/CaseName.h"
+#include "update/UpgradeCheck.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -26,7 +27,10 @@ struct VersionCase {
     bool newer;
 };
 
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << '"' << c.candidate << "\" over \"" << c.current << '"'; }
+void PrintTo(const VersionCase& c, std::ostream* os)
+{
+    *os << '"' << c.candidate << "\" over \"" << c.current << '"';
+}
 
 class IsNewerVersionTest : public testing::TestWithParam<VersionCase> {};
 
@@ -35,14 +39,17 @@ TEST_P(IsNewerVersionTest, ComparesCodeUnits)
     EXPECT_EQ(IsNewerVersion(GetParam().candidate, GetParam().current), GetParam().newer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, IsNewerVersionTest,
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IsNewerVersionTest,
     testing::Values(VersionCase{"6.32.1909", "6.32.1908", true}, VersionCase{"6.32.1908", "6.32.1908", false},
-        VersionCase{"6.32.1907", "6.32.1908", false}, VersionCase{"6.4", "6.32", true},
-        VersionCase{"6.10", "6.9", false}, VersionCase{"6.32.1", "6.32", true}, VersionCase{"6.32", "6.32.1", false},
-        VersionCase{"6.32.1908a", "6.32.1908A", true}, VersionCase{"6.32.1908A", "6.32.1908a", false},
-        VersionCase{"", "", false}, VersionCase{"1", "", true}));
+                    VersionCase{"6.32.1907", "6.32.1908", false}, VersionCase{"6.4", "6.32", true},
+                    VersionCase{"6.10", "6.9", false}, VersionCase{"6.32.1", "6.32", true},
+                    VersionCase{"6.32", "6.32.1", false}, VersionCase{"6.32.1908a", "6.32.1908A", true},
+                    VersionCase{"6.32.1908A", "6.32.1908a", false}, VersionCase{"", "", false},
+                    VersionCase{"1", "", true}));
 
-const QString kInstallerFailed = QStringLiteral(u"下载新版本的安装程序出现意外的错误，将继续安装本版本的程序！");
+const QString kInstallerFailed =
+    QStringLiteral(u"下载新版本的安装程序出现意外的错误，将继续安装本版本的程序！");
 
 class UpgradeCheckTest : public testing::Test {
 protected:
@@ -63,8 +70,9 @@ protected:
     QByteArray Descriptor(const QString& version, const QString& md5 = QString(),
                           const QString& path = "/new/setup.run") const
     {
-        return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<upgrade><version>%1</version>"
-                              "<url>%2</url><info>更快的打印|新的模板|</info><md5>%3</md5></upgrade>\n")
+        return QStringLiteral(
+                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<upgrade><version>%1</version>"
+                   "<url>%2</url><info>更快的打印|新的模板|</info><md5>%3</md5></upgrade>\n")
             .arg(version, server.Url(path), md5)
             .toUtf8();
     }
@@ -100,7 +108,10 @@ struct UrlCase {
     int requests;
 };
 
-void PrintTo(const UrlCase& c, std::ostream* os) { *os << '"' << c.url << '"'; }
+void PrintTo(const UrlCase& c, std::ostream* os)
+{
+    *os << '"' << c.url << '"';
+}
 
 class UpgradeUrlTest : public UpgradeCheckTest, public testing::WithParamInterface<UrlCase> {};
 
@@ -117,7 +128,8 @@ TEST_P(UpgradeUrlTest, ShortUrlMakesNoRequest)
 }
 
 INSTANTIATE_TEST_SUITE_P(Urls, UpgradeUrlTest,
-    testing::Values(UrlCase{"", 0}, UrlCase{"http://a.b", 0}, UrlCase{"http://a.bc", 1}));
+                         testing::Values(UrlCase{"", 0}, UrlCase{"http://a.b", 0},
+                                         UrlCase{"http://a.bc", 1}));
 
 // Descriptors that offer nothing: no question, nothing left behind.
 class NothingOfferedTest : public UpgradeCheckTest, public testing::WithParamInterface<const char*> {};
@@ -125,7 +137,8 @@ class NothingOfferedTest : public UpgradeCheckTest, public testing::WithParamInt
 TEST_P(NothingOfferedTest, AsksNothing)
 {
     const QString version = QString::fromUtf8(GetParam());
-    server.Serve("/upgrade.xml", version == "broken" ? QByteArray("<upgrade><version>") : Descriptor(version));
+    server.Serve("/upgrade.xml",
+                 version == "broken" ? QByteArray("<upgrade><version>") : Descriptor(version));
     EXPECT_FALSE(check.CheckForUpgrade(&progress));
     EXPECT_EQ(server.RequestCount("/upgrade.xml"), 1);
     EXPECT_TRUE(messageBox.shown.empty());
@@ -135,7 +148,7 @@ TEST_P(NothingOfferedTest, AsksNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Descriptors, NothingOfferedTest,
-    testing::Values("6.32.1908", "6.32.1907", "6.32.190", "6.100", "", "broken"));
+                         testing::Values("6.32.1908", "6.32.1907", "6.32.190", "6.100", "", "broken"));
 
 TEST_F(UpgradeCheckTest, MissingDescriptorAsksNothing)
 {
@@ -166,7 +179,8 @@ TEST_F(UpgradeCheckTest, NoLeavesNothing)
 TEST_F(UpgradeCheckTest, YesStartsTheNewInstallerAndClosesTheWizard)
 {
     // The digest is compared without regard to letter case.
-    server.Serve("/upgrade.xml", Descriptor("6.32.1909", GetMD5OfBuffer(installer.constData(), installer.size())));
+    server.Serve("/upgrade.xml",
+                 Descriptor("6.32.1909", GetMD5OfBuffer(installer.constData(), installer.size())));
     messageBox.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(check.CheckForUpgrade(&progress));
 
@@ -195,7 +209,10 @@ struct InstallerFailure {
     bool startWorks;
 };
 
-void PrintTo(const InstallerFailure& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const InstallerFailure& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class InstallerFailureTest : public UpgradeCheckTest, public testing::WithParamInterface<InstallerFailure> {};
 
@@ -220,11 +237,13 @@ TEST_P(InstallerFailureTest, ReportsAndContinues)
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, InstallerFailureTest,
-    testing::Values(InstallerFailure{"DigestMismatch", "00112233445566778899aabbccddeeff", "/new/setup.run", false, true},
-        InstallerFailure{"Cancelled", "", "/new/setup.run", true, true},
-        InstallerFailure{"NotFound", "", "/new/missing.run", false, true},
-        InstallerFailure{"StartFails", "", "/new/setup.run", false, false}),
-    TESTS::CaseName());
+                         testing::Values(InstallerFailure{"DigestMismatch",
+                                                          "00112233445566778899aabbccddeeff",
+                                                          "/new/setup.run", false, true},
+                                         InstallerFailure{"Cancelled", "", "/new/setup.run", true, true},
+                                         InstallerFailure{"NotFound", "", "/new/missing.run", false, true},
+                                         InstallerFailure{"StartFails", "", "/new/setup.run", false, false}),
+                         TESTS::CaseName());
 
 TEST_F(UpgradeCheckTest, WithoutProgressDisplayDownloadsPlainly)
 {

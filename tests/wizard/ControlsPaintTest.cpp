@@ -3,8 +3,8 @@
 // and the pointer tracking that decides the hovered state.
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
-#include "wizard/WidgetTestSupport.h"
 
+#include "wizard/WidgetTestSupport.h"
 #include "wizard/controls/ButtonST.h"
 #include "wizard/controls/CheckButtonST.h"
 #include "wizard/controls/FloatEdit.h"
@@ -52,11 +52,21 @@ std::unique_ptr<CButtonST> MakeControl(Kind kind)
 {
     std::unique_ptr<CButtonST> control;
     switch (kind) {
-    case Kind::Button: control = std::make_unique<CButtonST>(); break;
-    case Kind::Check: control = std::make_unique<CONTROL::CCheckButtonST>(); break;
-    case Kind::Link: control = std::make_unique<CONTROL::CLinkButtonST>(); break;
-    case Kind::Label: control = std::make_unique<CONTROL::CTextButtonST>(); break;
-    case Kind::Progress: control = std::make_unique<CONTROL::CProGressButtonST>(); break;
+    case Kind::Button:
+        control = std::make_unique<CButtonST>();
+        break;
+    case Kind::Check:
+        control = std::make_unique<CONTROL::CCheckButtonST>();
+        break;
+    case Kind::Link:
+        control = std::make_unique<CONTROL::CLinkButtonST>();
+        break;
+    case Kind::Label:
+        control = std::make_unique<CONTROL::CTextButtonST>();
+        break;
+    case Kind::Progress:
+        control = std::make_unique<CONTROL::CProGressButtonST>();
+        break;
     }
     control->setFont(TestFont());
     control->resize(140, 40);
@@ -114,13 +124,16 @@ struct PaintCase {
     const char* name;
     Kind kind;
     State state;
-    QColor background;         // at (3, 3) for buttons, right of the caption otherwise
-    std::optional<QColor> border;  // on all four edges (buttons) or the square's left side
+    QColor background;              // at (3, 3) for buttons, right of the caption otherwise
+    std::optional<QColor> border;   // on all four edges (buttons) or the square's left side
     std::optional<QColor> caption;  // inside the caption's first glyph; none: not drawn
-    int underlineRow = -1;     // link underline row, -1: none
+    int underlineRow = -1;          // link underline row, -1: none
 };
 
-void PrintTo(const PaintCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PaintCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ControlPaint : public testing::TestWithParam<PaintCase> {
 protected:
@@ -166,7 +179,8 @@ TEST_P(ControlPaint, ColoursAtKnownPixels)
     if (c.caption) {
         EXPECT_PIXEL(image, origin.x() + glyph / 2, origin.y() + metrics.ascent() - 2, *c.caption);
         // The block's left edge is where the caption starts.
-        EXPECT_NE(Rgb(image.pixel(origin.x() + 1, origin.y() + metrics.ascent() - 2)), Rgb(c.background.rgb()));
+        EXPECT_NE(Rgb(image.pixel(origin.x() + 1, origin.y() + metrics.ascent() - 2)),
+                  Rgb(c.background.rgb()));
     } else {
         // Nothing but the background where the caption would be.
         EXPECT_PIXEL(image, origin.x() + glyph / 2, origin.y() + metrics.ascent() - 2, c.background);
@@ -187,24 +201,58 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PaintCase{"ButtonNormal", Kind::Button, {}, kNormalBack, kNormalBorder, kNormalText, -1},
         PaintCase{"ButtonHovered", Kind::Button, {.hovered = true}, kHoverBack, kAccent, kActiveText, -1},
-        PaintCase{"ButtonPressed", Kind::Button, {.pressed = true, .hovered = true}, kPressedBack, kAccent,
-                  kActiveText, -1},
-        PaintCase{"ButtonDisabledWhileHovered", Kind::Button, {.disabled = true, .hovered = true}, kNormalBack,
-                  kDisabledBorder, kDisabledText, -1},
-        PaintCase{"ButtonDisabledWhilePressed", Kind::Button, {.disabled = true, .pressed = true}, kNormalBack,
-                  kDisabledBorder, kDisabledText, -1},
+        PaintCase{"ButtonPressed",
+                  Kind::Button,
+                  {.pressed = true, .hovered = true},
+                  kPressedBack,
+                  kAccent,
+                  kActiveText,
+                  -1},
+        PaintCase{"ButtonDisabledWhileHovered",
+                  Kind::Button,
+                  {.disabled = true, .hovered = true},
+                  kNormalBack,
+                  kDisabledBorder,
+                  kDisabledText,
+                  -1},
+        PaintCase{"ButtonDisabledWhilePressed",
+                  Kind::Button,
+                  {.disabled = true, .pressed = true},
+                  kNormalBack,
+                  kDisabledBorder,
+                  kDisabledText,
+                  -1},
         PaintCase{"CheckUnchecked", Kind::Check, {}, kNormalBack, kNormalBorder, kNormalText, -1},
-        PaintCase{"CheckHoveredUnchecked", Kind::Check, {.hovered = true}, kNormalBack, kAccent, kActiveText, -1},
-        PaintCase{"CheckHoveredChecked", Kind::Check, {.hovered = true, .checked = true}, kNormalBack,
-                  kNormalBorder, kActiveText, -1},
-        PaintCase{"CheckChecked", Kind::Check, {.checked = true}, kNormalBack, kNormalBorder, kActiveText, -1},
+        PaintCase{
+            "CheckHoveredUnchecked", Kind::Check, {.hovered = true}, kNormalBack, kAccent, kActiveText, -1},
+        PaintCase{"CheckHoveredChecked",
+                  Kind::Check,
+                  {.hovered = true, .checked = true},
+                  kNormalBack,
+                  kNormalBorder,
+                  kActiveText,
+                  -1},
+        PaintCase{
+            "CheckChecked", Kind::Check, {.checked = true}, kNormalBack, kNormalBorder, kActiveText, -1},
         PaintCase{"LinkNormal", Kind::Link, {}, kNormalBack, {}, kAccent, -1},
         PaintCase{"LinkHovered", Kind::Link, {.hovered = true}, kNormalBack, {}, kAccent, 38},
-        PaintCase{"LinkPressed", Kind::Link, {.pressed = true, .hovered = true}, kNormalBack, {}, kAccent, 39},
-        PaintCase{"LinkDisabled", Kind::Link, {.disabled = true, .hovered = true}, kNormalBack, {}, kDisabledText, -1},
+        PaintCase{
+            "LinkPressed", Kind::Link, {.pressed = true, .hovered = true}, kNormalBack, {}, kAccent, 39},
+        PaintCase{"LinkDisabled",
+                  Kind::Link,
+                  {.disabled = true, .hovered = true},
+                  kNormalBack,
+                  {},
+                  kDisabledText,
+                  -1},
         PaintCase{"LabelNormal", Kind::Label, {}, kNormalBack, {}, kNormalText, -1},
-        PaintCase{"LabelIgnoresStates", Kind::Label, {.pressed = true, .hovered = true}, kNormalBack, {},
-                  kNormalText, -1},
+        PaintCase{"LabelIgnoresStates",
+                  Kind::Label,
+                  {.pressed = true, .hovered = true},
+                  kNormalBack,
+                  {},
+                  kNormalText,
+                  -1},
         PaintCase{"ProgressShowsNoText", Kind::Progress, {}, kNormalBack, {}, {}, -1}),
     TESTS::CaseName());
 
@@ -244,7 +292,8 @@ TEST(ControlPaintCells, ShowTextOffDrawsOnlyBackgroundAndFrame)
         const QImage image = Render(*control);
         for (int y = 3; y < control->height() - 3; ++y)
             for (int x = control->height() - 2; x < control->width() - 1; ++x)
-                ASSERT_EQ(Rgb(image.pixel(x, y)), Rgb(kNormalBack.rgb())) << int(kind) << " at " << x << "," << y;
+                ASSERT_EQ(Rgb(image.pixel(x, y)), Rgb(kNormalBack.rgb()))
+                    << int(kind) << " at " << x << "," << y;
         if (box) {
             // Neither caption nor mark in the square.
             for (int y = 3; y < control->height() - 2; ++y)
@@ -328,7 +377,8 @@ TEST(ControlText, FittedWidthsPerClass)
     const struct {
         Kind kind;
         int extra;  // added to the caption width; the check box adds its height + 2
-    } cases[] = {{Kind::Button, 0}, {Kind::Check, 25 + 2}, {Kind::Link, 4}, {Kind::Label, 0}, {Kind::Progress, 0}};
+    } cases[] = {
+        {Kind::Button, 0}, {Kind::Check, 25 + 2}, {Kind::Link, 4}, {Kind::Label, 0}, {Kind::Progress, 0}};
     for (const auto& c : cases) {
         auto control = MakeControl(c.kind);
         control->setGeometry(10, 20, 300, 25);
@@ -363,7 +413,7 @@ TEST(ControlMembers, EveryChangeAsksForARepaint)
     } counter(&paints);
     bar.installEventFilter(&counter);
     const std::function<void()> changes[] = {
-        [&] { bar.position = 40; },      [&] { bar.range = 50; },       [&] { bar.accent = Qt::red; },
+        [&] { bar.position = 40; },           [&] { bar.range = 50; },  [&] { bar.accent = Qt::red; },
         [&] { bar.normalBorder = Qt::blue; }, [&] { bar.hovered = 1; }, [&] { bar.showText = false; },
     };
     for (const auto& change : changes) {
@@ -375,14 +425,26 @@ TEST(ControlMembers, EveryChangeAsksForARepaint)
 }
 
 // Pointer tracking, step by step: the events a control sees and its hovered flag after each.
-enum class Pointer { Enter, MoveInside, Press, MoveOutsidePressed, MoveInsidePressed, Release, Leave, FocusOut };
+enum class Pointer {
+    Enter,
+    MoveInside,
+    Press,
+    MoveOutsidePressed,
+    MoveInsidePressed,
+    Release,
+    Leave,
+    FocusOut
+};
 
 struct TrackingCase {
     const char* name;
     std::vector<std::pair<Pointer, int>> steps;  // event, hovered afterwards
 };
 
-void PrintTo(const TrackingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TrackingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 void Send(CButtonST& control, Pointer event)
 {
@@ -398,11 +460,21 @@ void Send(CButtonST& control, Pointer event)
         QApplication::sendEvent(&control, &e);
         break;
     }
-    case Pointer::MoveInside: mouse(QEvent::MouseMove, inside, Qt::NoButton, Qt::NoButton); break;
-    case Pointer::Press: mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton); break;
-    case Pointer::MoveOutsidePressed: mouse(QEvent::MouseMove, outside, Qt::NoButton, Qt::LeftButton); break;
-    case Pointer::MoveInsidePressed: mouse(QEvent::MouseMove, inside, Qt::NoButton, Qt::LeftButton); break;
-    case Pointer::Release: mouse(QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton); break;
+    case Pointer::MoveInside:
+        mouse(QEvent::MouseMove, inside, Qt::NoButton, Qt::NoButton);
+        break;
+    case Pointer::Press:
+        mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+        break;
+    case Pointer::MoveOutsidePressed:
+        mouse(QEvent::MouseMove, outside, Qt::NoButton, Qt::LeftButton);
+        break;
+    case Pointer::MoveInsidePressed:
+        mouse(QEvent::MouseMove, inside, Qt::NoButton, Qt::LeftButton);
+        break;
+    case Pointer::Release:
+        mouse(QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+        break;
     case Pointer::Leave: {
         QEvent e(QEvent::Leave);
         QApplication::sendEvent(&control, &e);
@@ -433,19 +505,25 @@ TEST_P(PointerTracking, HoveredFollowsThePointer)
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, PointerTracking,
-    testing::Values(
-        TrackingCase{"MoveOverAndLeave", {{Pointer::MoveInside, 1}, {Pointer::MoveInside, 1}, {Pointer::Leave, 0}}},
-        TrackingCase{"EnterCountsAsSeenOver", {{Pointer::Enter, 1}, {Pointer::Leave, 0}, {Pointer::Enter, 1}}},
-        TrackingCase{"PressWithoutHoverIsIgnored", {{Pointer::Press, 0}, {Pointer::MoveInsidePressed, 0}}},
-        TrackingCase{"DraggedOutWhilePressed",
-                     {{Pointer::MoveInside, 1},
-                      {Pointer::Press, 1},
-                      {Pointer::MoveOutsidePressed, 0},
-                      {Pointer::MoveInsidePressed, 0},
-                      {Pointer::Release, 0},
-                      {Pointer::MoveInside, 1}}},
-        TrackingCase{"FocusLossEndsHover", {{Pointer::MoveInside, 1}, {Pointer::FocusOut, 0}, {Pointer::MoveInside, 0},
-                                            {Pointer::Leave, 0}, {Pointer::MoveInside, 1}}}),
+    testing::Values(TrackingCase{"MoveOverAndLeave",
+                                 {{Pointer::MoveInside, 1}, {Pointer::MoveInside, 1}, {Pointer::Leave, 0}}},
+                    TrackingCase{"EnterCountsAsSeenOver",
+                                 {{Pointer::Enter, 1}, {Pointer::Leave, 0}, {Pointer::Enter, 1}}},
+                    TrackingCase{"PressWithoutHoverIsIgnored",
+                                 {{Pointer::Press, 0}, {Pointer::MoveInsidePressed, 0}}},
+                    TrackingCase{"DraggedOutWhilePressed",
+                                 {{Pointer::MoveInside, 1},
+                                  {Pointer::Press, 1},
+                                  {Pointer::MoveOutsidePressed, 0},
+                                  {Pointer::MoveInsidePressed, 0},
+                                  {Pointer::Release, 0},
+                                  {Pointer::MoveInside, 1}}},
+                    TrackingCase{"FocusLossEndsHover",
+                                 {{Pointer::MoveInside, 1},
+                                  {Pointer::FocusOut, 0},
+                                  {Pointer::MoveInside, 0},
+                                  {Pointer::Leave, 0},
+                                  {Pointer::MoveInside, 1}}}),
     TESTS::CaseName());
 
 TEST(CheckBoxClick, MarkChangesOnButtonDownBeforeTheClickArrives)
@@ -480,8 +558,8 @@ TEST(FloatEditPaint, FrameInTheBorderColourAroundTheTextArea)
     edit.setPalette(palette);
     edit.borderColour = QColor(10, 200, 30);
     const QImage image = Render(edit);
-    for (const QPoint p : {QPoint(0, 0), QPoint(119, 0), QPoint(0, 25), QPoint(119, 25), QPoint(60, 0), QPoint(60, 25),
-                           QPoint(0, 13), QPoint(119, 13)})
+    for (const QPoint p : {QPoint(0, 0), QPoint(119, 0), QPoint(0, 25), QPoint(119, 25), QPoint(60, 0),
+                           QPoint(60, 25), QPoint(0, 13), QPoint(119, 13)})
         EXPECT_PIXEL(image, p.x(), p.y(), QColor(10, 200, 30));
     EXPECT_PIXEL(image, 1, 1, kNormalBack);
     EXPECT_PIXEL(image, 118, 24, kNormalBack);

@@ -2,9 +2,10 @@
 // server, clicked through with xdotool: the location page's online box
 // ticked against the local test server offering a newer version, Yes to the
 // question, and the newer installer takes over from the old wizard.
-#include "platform/SpecialFolders.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
+
+#include "platform/SpecialFolders.h"
 #include "update/UpdateTestSupport.h"
 
 #include <QDir>
@@ -94,14 +95,16 @@ QString MakeInstaller(const QString& url)
     const QString installer = TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup"));
     QDir().mkpath(QFileInfo(installer).path());
     const TESTS::ProcessResult built = TESTS::RunProcess(
-        pack, {QStringLiteral("build"), QStringLiteral("--manifest"), folder + QStringLiteral("/Install.xml"),
-               QStringLiteral("--source"), QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
-               QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"), QStringLiteral("1"),
-               QStringLiteral("-o"), package});
+        pack,
+        {QStringLiteral("build"), QStringLiteral("--manifest"), folder + QStringLiteral("/Install.xml"),
+         QStringLiteral("--source"), QStringLiteral(SAMPLE_PAYLOAD), QStringLiteral("--template"),
+         QStringLiteral(NORVEX_SETUP_EXE), QStringLiteral("--level"), QStringLiteral("1"),
+         QStringLiteral("-o"), package});
     EXPECT_EQ(built.exitCode, 0) << built.err.toStdString();
     const TESTS::ProcessResult attached = TESTS::RunProcess(
-        pack, {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
-               QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
+        pack,
+        {QStringLiteral("attach"), QStringLiteral("--template"), QStringLiteral(NORVEX_SETUP_EXE),
+         QStringLiteral("--package"), package, QStringLiteral("-o"), installer});
     EXPECT_EQ(attached.exitCode, 0) << attached.err.toStdString();
     QFile::setPermissions(installer, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return installer;
@@ -129,7 +132,8 @@ TEST_F(OnlineUpgradeX11, NewerInstallerTakesOverFromTheWizard)
 {
     UPDATETEST::CTestServer server;
     const QString marker = TESTS::SandboxPath(QStringLiteral("newer-installer-ran"));
-    server.Serve(QStringLiteral("/new/LabelPrintSetup"), "#!/bin/sh\necho \"$0\" > '" + marker.toUtf8() + "'\n");
+    server.Serve(QStringLiteral("/new/LabelPrintSetup"),
+                 "#!/bin/sh\necho \"$0\" > '" + marker.toUtf8() + "'\n");
     server.Serve(QStringLiteral("/upgrade.xml"),
                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<upgrade><version>1.0.1</version><url>"
                      + server.Url(QStringLiteral("/new/LabelPrintSetup")).toUtf8()

@@ -2,12 +2,13 @@
 // progress window, the location page's upgrade check against the local test
 // server, and the finish page's companion editor from a real package.
 #include "WizardTestSupport.h"
-#include "update/UpdateTestSupport.h"
+
+#include "support/CaseName.h"
 
 #include "engine/RegistryHelpers.h"
 #include "platform/TempFiles.h"
-#include "support/CaseName.h"
 #include "update/CompanionEditor.h"
+#include "update/UpdateTestSupport.h"
 #include "wizard/DownloadProgressDialog.h"
 
 #include <QElapsedTimer>
@@ -20,10 +21,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <limits>
 #include <ostream>
+
+#include <unistd.h>
 
 using namespace UPDATETEST;
 using PLATFORM::RegRoot;
@@ -128,7 +129,10 @@ struct BarCase {
     int value;
 };
 
-void PrintTo(const BarCase& c, std::ostream* os) { *os << c.done << " of " << c.total; }
+void PrintTo(const BarCase& c, std::ostream* os)
+{
+    *os << c.done << " of " << c.total;
+}
 
 class ProgressBarTest : public DownloadProgressDialogTest, public testing::WithParamInterface<BarCase> {};
 
@@ -144,11 +148,13 @@ TEST_P(ProgressBarTest, ScalesSizesBeyondTheBarsRange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ProgressBarTest,
-    testing::Values(BarCase{0, 0, 0, 0}, BarCase{4096, 0, 0, 0}, BarCase{50, 100, 100, 50},
-        BarCase{300, 100, 100, 100}, BarCase{kGiB, std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), int(kGiB)},
-        BarCase{3 * kGiB, 5 * kGiB, int(5 * kGiB / 4), int(3 * kGiB / 4)},
-        BarCase{5 * kGiB, 5 * kGiB, int(5 * kGiB / 4), int(5 * kGiB / 4)},
-        BarCase{kGiB, 40 * kGiB, int(40 * kGiB / 32), int(kGiB / 32)}));
+                         testing::Values(BarCase{0, 0, 0, 0}, BarCase{4096, 0, 0, 0},
+                                         BarCase{50, 100, 100, 50}, BarCase{300, 100, 100, 100},
+                                         BarCase{kGiB, std::numeric_limits<int>::max(),
+                                                 std::numeric_limits<int>::max(), int(kGiB)},
+                                         BarCase{3 * kGiB, 5 * kGiB, int(5 * kGiB / 4), int(3 * kGiB / 4)},
+                                         BarCase{5 * kGiB, 5 * kGiB, int(5 * kGiB / 4), int(5 * kGiB / 4)},
+                                         BarCase{kGiB, 40 * kGiB, int(40 * kGiB / 32), int(kGiB / 32)}));
 
 // A display that remembers what its window showed, and presses Cancel once
 // pressAt bytes have arrived.
@@ -179,8 +185,8 @@ TEST_F(DownloadProgressDialogTest, ShowsARealDownloadToItsEnd)
     CTestServer server;
     CWatchedProgressDialog watched(&owner);
     const QString target = TESTS::SandboxPath("dl/descriptor.xml");
-    ASSERT_TRUE(HttpDownloadFile(server.Url("/gen/d?size=300000"), target, QStringLiteral(u"升级程序"), &watched,
-                                 QStringLiteral(u"下载文件")));
+    ASSERT_TRUE(HttpDownloadFile(server.Url("/gen/d?size=300000"), target, QStringLiteral(u"升级程序"),
+                                 &watched, QStringLiteral(u"下载文件")));
     EXPECT_EQ(QFileInfo(target).size(), 300000);
     ASSERT_FALSE(watched.labels.isEmpty());
     EXPECT_EQ(watched.labels.first(), QStringLiteral(u"下载文件\n"));
@@ -195,8 +201,8 @@ TEST_F(DownloadProgressDialogTest, CancelButtonStopsARealDownload)
     CWatchedProgressDialog watched(&owner);
     watched.pressAt = 1000000;
     const QString target = TESTS::SandboxPath("dl/setup.run");
-    EXPECT_FALSE(HttpDownloadFile(server.Url("/gen/big?size=5000000&slow=20"), target, QStringLiteral(u"下载"),
-                                  &watched, QStringLiteral(u"下载新版本安装程序")));
+    EXPECT_FALSE(HttpDownloadFile(server.Url("/gen/big?size=5000000&slow=20"), target,
+                                  QStringLiteral(u"下载"), &watched, QStringLiteral(u"下载新版本安装程序")));
     EXPECT_FALSE(QFile::exists(target));
     // Cancelled once, part-way through.
     EXPECT_TRUE(watched.labels.contains(QStringLiteral(u"用户中止下载操作...")));
@@ -239,8 +245,9 @@ protected:
 
     QByteArray Descriptor(const QString& version) const
     {
-        return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<upgrade><version>%1</version>"
-                              "<url>%2</url><info>更快的打印|新的模板</info></upgrade>\n")
+        return QStringLiteral(
+                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<upgrade><version>%1</version>"
+                   "<url>%2</url><info>更快的打印|新的模板</info></upgrade>\n")
             .arg(version, server.Url("/new/setup.run"))
             .toUtf8();
     }
@@ -263,7 +270,10 @@ struct UpgradeCase {
     bool handsOver;
 };
 
-void PrintTo(const UpgradeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UpgradeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LocationPageUpgradeTest : public OnlineWizardTest, public testing::WithParamInterface<UpgradeCase> {};
 
@@ -275,7 +285,8 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
     if (c.answer)
         dlg.WidgetMessageBox().AnswerNext(*c.answer);
     dlg.ShowPage(RunMode::Install, 1);
-    EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(), QStringLiteral(u"联机查找最新版本"));
+    EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(),
+              QStringLiteral(u"联机查找最新版本"));
     TESTS::Click(dlg, "firstOption_1009");
     TESTS::Click(dlg, "primaryButton_1");
 
@@ -283,9 +294,10 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
     const auto& boxes = dlg.WidgetMessageBox().Shown();
     if (c.answer) {
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, QStringLiteral(u"发现 %1 版本程序，当前版本 6.32.1908，是否安装最新版本？\n\n"
-                                                u"更新内容：\n更快的打印\n新的模板")
-                                     .arg(QString::fromLatin1(c.offered)));
+        EXPECT_EQ(boxes[0].text,
+                  QStringLiteral(u"发现 %1 版本程序，当前版本 6.32.1908，是否安装最新版本？\n\n"
+                                 u"更新内容：\n更快的打印\n新的模板")
+                      .arg(QString::fromLatin1(c.offered)));
         EXPECT_EQ(boxes[0].icon, MessageIcon::Question);
         EXPECT_EQ(boxes[0].buttons, MessageButtons::YesNo);
         EXPECT_EQ(boxes[0].caption, QStringLiteral("LabelCloudSetup"));
@@ -306,7 +318,8 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
         ASSERT_EQ(left.size(), 1);
         const QFileInfo downloaded(GetTempDirectory() + left[0]);
         EXPECT_EQ(TESTS::ReadFileBytes(downloaded.filePath()), installer);
-        EXPECT_EQ(downloaded.permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther), QFile::ExeOwner);
+        EXPECT_EQ(downloaded.permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther),
+                  QFile::ExeOwner);
         EXPECT_FALSE(QFileInfo::exists(engine.InstallFolder));
     } else {
         EXPECT_TRUE(dlg.isVisible());
@@ -318,10 +331,10 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
 }
 
 INSTANTIATE_TEST_SUITE_P(Offers, LocationPageUpgradeTest,
-    testing::Values(UpgradeCase{"SameVersion", "6.32.1908", std::nullopt, false},
-        UpgradeCase{"NewerDeclined", "6.32.1909", MessageAnswer::No, false},
-        UpgradeCase{"NewerAccepted", "6.32.1909", MessageAnswer::Yes, true}),
-    TESTS::CaseName());
+                         testing::Values(UpgradeCase{"SameVersion", "6.32.1908", std::nullopt, false},
+                                         UpgradeCase{"NewerDeclined", "6.32.1909", MessageAnswer::No, false},
+                                         UpgradeCase{"NewerAccepted", "6.32.1909", MessageAnswer::Yes, true}),
+                         TESTS::CaseName());
 
 TEST_F(OnlineWizardTest, UntickedOnlineBoxAsksNobody)
 {
@@ -342,7 +355,10 @@ struct CompanionCase {
     bool installs;
 };
 
-void PrintTo(const CompanionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CompanionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FinishPageCompanionTest : public OnlineWizardTest, public testing::WithParamInterface<CompanionCase> {};
 
@@ -368,7 +384,8 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
 
     dlg.ShowPage(RunMode::Install, 5);
     ASSERT_TRUE(TESTS::Control(dlg, "firstOption_1009")->isVisible());
-    EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(), QStringLiteral(u"安装标签编辑程序"));
+    EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(),
+              QStringLiteral(u"安装标签编辑程序"));
     if (!c.ticked)
         TESTS::Click(dlg, "firstOption_1009");
     if (c.answer)
@@ -397,9 +414,9 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
 }
 
 INSTANTIATE_TEST_SUITE_P(Choices, FinishPageCompanionTest,
-    testing::Values(CompanionCase{"Ticked", true, std::nullopt, true},
-        CompanionCase{"UntickedThenYes", false, MessageAnswer::Yes, true},
-        CompanionCase{"Declined", false, MessageAnswer::No, false}),
-    TESTS::CaseName());
+                         testing::Values(CompanionCase{"Ticked", true, std::nullopt, true},
+                                         CompanionCase{"UntickedThenYes", false, MessageAnswer::Yes, true},
+                                         CompanionCase{"Declined", false, MessageAnswer::No, false}),
+                         TESTS::CaseName());
 
 }  // namespace

@@ -31,11 +31,11 @@ const QString kUninstallKey =
     QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelPrint");
 
 // Points in the window (client coordinates) of the controls clicked below.
-const QPoint kPairPrimary(158, 542);   // primary button beside the secondary one
-const QPoint kLonePrimary(234, 542);   // primary button alone
-const QPoint kLicenceBox(31, 464);     // second option box
+const QPoint kPairPrimary(158, 542);  // primary button beside the secondary one
+const QPoint kLonePrimary(234, 542);  // primary button alone
+const QPoint kLicenceBox(31, 464);    // second option box
 const QPoint kCloseButton(451, 20);
-const QPoint kBackground(10, 300);     // left of every control
+const QPoint kBackground(10, 300);  // left of every control
 
 QString Xdotool(const QStringList& arguments)
 {
@@ -148,7 +148,8 @@ TEST_F(WizardEndToEndX11, InstallsAndRemovesTheSampleProductByClicks)
     // The installation runs with its pauses; the shortcut page follows it.
     ASSERT_TRUE(WaitFor([&] {
         return QFileInfo::exists(installFolder + QStringLiteral("uninstall.xml"))
-               && !RegQueryString(RegRoot::LocalMachine, kUninstallKey, QStringLiteral("UninstallString")).isEmpty();
+            && !RegQueryString(RegRoot::LocalMachine, kUninstallKey, QStringLiteral("UninstallString"))
+                    .isEmpty();
     }));
     QThread::msleep(2000);
     ClickAt(window, kLonePrimary);
@@ -159,8 +160,10 @@ TEST_F(WizardEndToEndX11, InstallsAndRemovesTheSampleProductByClicks)
 
     EXPECT_TRUE(QFileInfo(installFolder + QStringLiteral("LabelPrint")).isExecutable());
     EXPECT_TRUE(QFileInfo(installFolder + QStringLiteral("uninstall.exe")).isExecutable());
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")), installFolder);
-    EXPECT_EQ(RegQueryString(RegRoot::ClassesRoot, QStringLiteral(".tlp"), QString()), QStringLiteral("Tessaly.LabelPrint"));
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")),
+              installFolder);
+    EXPECT_EQ(RegQueryString(RegRoot::ClassesRoot, QStringLiteral(".tlp"), QString()),
+              QStringLiteral("Tessaly.LabelPrint"));
     EXPECT_TRUE(QFileInfo::exists(menuFolder + QStringLiteral("Tessaly Label Print.desktop")));
     EXPECT_TRUE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
 
@@ -179,8 +182,9 @@ TEST_F(WizardEndToEndX11, InstallsAndRemovesTheSampleProductByClicks)
     ClickAt(window, kPairPrimary);
     ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(installFolder); }));
     ASSERT_TRUE(WaitFor([&] {
-        return RegQueryString(RegRoot::LocalMachine, kUninstallKey, QStringLiteral("UninstallString")).isEmpty()
-               && !QFileInfo::exists(menuFolder);
+        return RegQueryString(RegRoot::LocalMachine, kUninstallKey, QStringLiteral("UninstallString"))
+                   .isEmpty()
+            && !QFileInfo::exists(menuFolder);
     }));
     QThread::msleep(1500);
     ClickAt(window, kLonePrimary);
@@ -192,9 +196,11 @@ TEST_F(WizardEndToEndX11, InstallsAndRemovesTheSampleProductByClicks)
 
     EXPECT_TRUE(RegQueryString(RegRoot::CurrentUser, kProductKey, QStringLiteral("InstallPath")).isEmpty());
     EXPECT_TRUE(RegQueryString(RegRoot::ClassesRoot, QStringLiteral(".tlp"), QString()).isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
+    EXPECT_FALSE(
+        QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
     // The user's data stays: the box was not ticked.
-    EXPECT_TRUE(QFileInfo::exists(PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/Templates/sample.tlp")));
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::AppDataFolder()
+                                  + QStringLiteral("Tessaly/LabelPrint/Templates/sample.tlp")));
 }
 
 TEST_F(WizardEndToEndX11, DraggingTheBackgroundMovesTheWindowAndAControlDoesNot)

@@ -1,7 +1,6 @@
 // The pages of every run mode as the wizard shows them, and every transition
 // between them, driven by clicks on a real engine in the sandbox.
 #include "support/CaseName.h"
-#include "wizard/WizardTestSupport.h"
 
 #include "app/ConsoleMessageBox.h"
 #include "app/TextFormat.h"
@@ -9,6 +8,7 @@
 #include "app/WorkProcedures.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
+#include "wizard/WizardTestSupport.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -64,7 +64,11 @@ struct ModeTable {
     std::function<std::vector<PageRow>()> rows;
 };
 
-void PrintTo(const ModeTable& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const ModeTable& t, std::ostream* os)
+{
+    *os << t.name;
+}
+// clang-format off
 
 std::vector<PageRow> ShortcutAndFinishRows(RunMode mode, int shortcutPage, const QString& finished)
 {
@@ -134,6 +138,7 @@ std::vector<PageRow> RemovalRows(RunMode m)
         {5, T(1613, {M(m), kProduct}), {}, {}, {}, -1, {}, -1, false, false, false, false, T(1202), {}, true},
     };
 }
+// clang-format on
 
 class PageTable : public WizardTest, public testing::WithParamInterface<ModeTable> {};
 
@@ -150,14 +155,16 @@ TEST_P(PageTable, EachPageShowsWhatItsRowSays)
         EXPECT_EQ(Text("description_1002"), row.description);
         EXPECT_TRUE(Shown("description_1002"));
         // The ready pages add the room the run needs below their text.
-        const bool ready = table.mode == RunMode::Install ? row.page == 2
-                                                          : (table.mode == RunMode::Upgrade || table.mode == RunMode::Repair) && row.page == 0;
+        const bool ready = table.mode == RunMode::Install
+            ? row.page == 2
+            : (table.mode == RunMode::Upgrade || table.mode == RunMode::Repair) && row.page == 0;
         const QString space = SpaceNeededLine(engine);
         if (ready) {
             EXPECT_FALSE(space.isEmpty());
         }
         const QString overallLine = ready ? row.overallLine + u'\n' + space : row.overallLine;
-        for (const auto& [name, text] : {std::pair{"stepLine_1003", row.stepLine}, std::pair{"overallLine_1004", overallLine}}) {
+        for (const auto& [name, text] :
+             {std::pair{"stepLine_1003", row.stepLine}, std::pair{"overallLine_1004", overallLine}}) {
             EXPECT_EQ(Text(name), text) << name;
             EXPECT_EQ(Shown(name), !text.isEmpty()) << name;
         }
@@ -165,13 +172,15 @@ TEST_P(PageTable, EachPageShowsWhatItsRowSays)
             const char* name;
             QString text;
             int checked;
-        } boxes[] = {{"firstOption_1009", row.first, row.firstChecked}, {"secondOption_1010", row.second, row.secondChecked}};
+        } boxes[] = {{"firstOption_1009", row.first, row.firstChecked},
+                     {"secondOption_1010", row.second, row.secondChecked}};
         for (const auto& box : boxes) {
             EXPECT_EQ(Shown(box.name), !box.text.isEmpty()) << box.name;
             if (box.text.isEmpty())
                 continue;
             EXPECT_EQ(Text(box.name), box.text) << box.name;
-            EXPECT_EQ(int(TESTS::Control<CONTROL::CCheckButtonST>(dlg, box.name)->checked), box.checked) << box.name;
+            EXPECT_EQ(int(TESTS::Control<CONTROL::CCheckButtonST>(dlg, box.name)->checked), box.checked)
+                << box.name;
         }
         for (const char* name : {"licenceLink_1011", "privacyLink_1012", "conjunctionLabel_1013"})
             EXPECT_EQ(Shown(name), row.links) << name;
@@ -180,7 +189,8 @@ TEST_P(PageTable, EachPageShowsWhatItsRowSays)
         if (row.folder) {
             EXPECT_EQ(TESTS::Control<QLineEdit>(dlg, "folderBox_1017")->text(), engine.InstallFolder);
         }
-        for (const auto& [name, shown] : {std::pair{"stepBar_1000", row.stepBar}, std::pair{"overallBar_1001", row.overallBar}}) {
+        for (const auto& [name, shown] :
+             {std::pair{"stepBar_1000", row.stepBar}, std::pair{"overallBar_1001", row.overallBar}}) {
             EXPECT_EQ(Shown(name), shown) << name;
             EXPECT_EQ(TESTS::Control<CONTROL::CProGressButtonST>(dlg, name)->position.Get(), 0) << name;
         }
@@ -195,19 +205,23 @@ TEST_P(PageTable, EachPageShowsWhatItsRowSays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, PageTable,
-    testing::Values(ModeTable{"Install", RunMode::Install, InstallRows},
-                    ModeTable{"Upgrade", RunMode::Upgrade, UpgradeRows},
-                    ModeTable{"Repair", RunMode::Repair, RepairRows},
-                    ModeTable{"Uninstall", RunMode::Uninstall, [] { return RemovalRows(RunMode::Uninstall); }},
-                    ModeTable{"DoUninstall", RunMode::DoUninstall, [] { return RemovalRows(RunMode::DoUninstall); }}),
-    TESTS::CaseName());
+INSTANTIATE_TEST_SUITE_P(Modes, PageTable,
+                         testing::Values(ModeTable{"Install", RunMode::Install, InstallRows},
+                                         ModeTable{"Upgrade", RunMode::Upgrade, UpgradeRows},
+                                         ModeTable{"Repair", RunMode::Repair, RepairRows},
+                                         ModeTable{"Uninstall", RunMode::Uninstall,
+                                                   [] { return RemovalRows(RunMode::Uninstall); }},
+                                         ModeTable{"DoUninstall", RunMode::DoUninstall,
+                                                   [] { return RemovalRows(RunMode::DoUninstall); }}),
+                         TESTS::CaseName());
 
 TEST_F(WizardTest, OpensOnTheFirstPageOfTheRunMode)
 {
-    const std::pair<RunMode, int> cases[] = {{RunMode::Install, 0}, {RunMode::Upgrade, 0}, {RunMode::Repair, 0},
-                                             {RunMode::Uninstall, 0}, {RunMode::DoUninstall, 1}};
+    const std::pair<RunMode, int> cases[] = {{RunMode::Install, 0},
+                                             {RunMode::Upgrade, 0},
+                                             {RunMode::Repair, 0},
+                                             {RunMode::Uninstall, 0},
+                                             {RunMode::DoUninstall, 1}};
     for (const auto& [mode, page] : cases) {
         EXPECT_EQ(Open(mode).Page(), page) << int(mode);
         wizard.reset();
@@ -219,7 +233,10 @@ TEST_F(WizardTest, OnlineSearchBoxOnlyForAnUpgradeAddress)
     const struct {
         const char* url;
         bool shown;
-    } cases[] = {{"http://127.0.0.1:8765/upgrade.xml", true}, {"http://a.b", false}, {"http://a.bc", true}, {"", false}};
+    } cases[] = {{"http://127.0.0.1:8765/upgrade.xml", true},
+                 {"http://a.b", false},
+                 {"http://a.bc", true},
+                 {"", false}};
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(RunMode::Install);
         engine.Manifest.info.url = QString::fromLatin1(c.url);
@@ -272,7 +289,8 @@ TEST_F(WizardTest, InstallRunsThroughEveryPage)
     EXPECT_EQ(dlg.Page(), 4);
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
-    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")), engine.InstallFolder);
+    EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")),
+              engine.InstallFolder);
     EXPECT_TRUE(TESTS::Control(dlg, "closeButton_1006")->isEnabled());
     EXPECT_EQ(TESTS::Control<CONTROL::CProGressButtonST>(dlg, "overallBar_1001")->position.Get(), 0);
 
@@ -338,11 +356,11 @@ TEST_F(WizardTest, SecondaryAndCloseButtonsCloseWithTheCancelResult)
         int page;
         const char* button;
     } cases[] = {
-        {RunMode::Install, 0, "secondaryButton_2"},   {RunMode::Upgrade, 0, "secondaryButton_2"},
-        {RunMode::Repair, 0, "secondaryButton_2"},    {RunMode::Uninstall, 0, "secondaryButton_2"},
+        {RunMode::Install, 0, "secondaryButton_2"},     {RunMode::Upgrade, 0, "secondaryButton_2"},
+        {RunMode::Repair, 0, "secondaryButton_2"},      {RunMode::Uninstall, 0, "secondaryButton_2"},
         {RunMode::DoUninstall, 1, "secondaryButton_2"}, {RunMode::Install, 1, "closeButton_1006"},
-        {RunMode::Install, 4, "closeButton_1006"},    {RunMode::Upgrade, 3, "closeButton_1006"},
-        {RunMode::DoUninstall, 3, "closeButton_1006"}, {RunMode::DoUninstall, 5, "closeButton_1006"},
+        {RunMode::Install, 4, "closeButton_1006"},      {RunMode::Upgrade, 3, "closeButton_1006"},
+        {RunMode::DoUninstall, 3, "closeButton_1006"},  {RunMode::DoUninstall, 5, "closeButton_1006"},
     };
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(c.mode);
@@ -361,8 +379,9 @@ TEST_F(WizardTest, EscapeOutsideTheProceduresFollowsTheSecondaryTable)
         int page;
         int pageAfter;  // -1: closed with the cancel result
     } cases[] = {
-        {RunMode::Install, 0, -1}, {RunMode::Install, 1, 0}, {RunMode::Install, 2, 1}, {RunMode::Install, 4, 4},
-        {RunMode::Install, 5, 5},  {RunMode::Upgrade, 2, 2}, {RunMode::Repair, 3, 3},  {RunMode::DoUninstall, 3, 3},
+        {RunMode::Install, 0, -1}, {RunMode::Install, 1, 0},     {RunMode::Install, 2, 1},
+        {RunMode::Install, 4, 4},  {RunMode::Install, 5, 5},     {RunMode::Upgrade, 2, 2},
+        {RunMode::Repair, 3, 3},   {RunMode::DoUninstall, 3, 3},
     };
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(c.mode);
@@ -400,14 +419,16 @@ TEST_F(WizardTest, LinksOpenThePublishersPagesOverHttps)
          "https://www.tessaly.com/about/index.aspx?sign=privacy"},
         {kLangChineseTaiwan, "https://www.tessaly.com/about/index.aspx?sign=license",
          "https://www.tessaly.com/about/index.aspx?sign=privacy"},
-        {kLangEnglishUs, "https://www.tessaly.com/tessaly/eula/eula.html", "https://www.tessaly.com/tessaly/eula/eups.html"},
+        {kLangEnglishUs, "https://www.tessaly.com/tessaly/eula/eula.html",
+         "https://www.tessaly.com/tessaly/eula/eups.html"},
     };
     for (const auto& c : cases) {
         SetSystemLanguageId(c.lang);
         CTestWizard& dlg = Open(RunMode::Install);
         Click(dlg, "licenceLink_1011");
         Click(dlg, "privacyLink_1012");
-        EXPECT_EQ(dlg.openedLinks, (QStringList{QString::fromLatin1(c.licence), QString::fromLatin1(c.privacy)}));
+        EXPECT_EQ(dlg.openedLinks,
+                  (QStringList{QString::fromLatin1(c.licence), QString::fromLatin1(c.privacy)}));
         EXPECT_EQ(dlg.Page(), 0);
         wizard.reset();
     }
@@ -447,7 +468,8 @@ TEST_P(CancelDuringFiles, YesStopsTheInstallationNoLetsItFinish)
     SetPumpMessagesHook([&] {
         if (++pumps == 2) {
             stepLineAtCancel = Text("stepLine_1003");
-            QCoreApplication::postEvent(&dlg, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QCoreApplication::postEvent(&dlg,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         }
     });
     Boxes().AnswerNext(yes ? MessageAnswer::Yes : MessageAnswer::No);
@@ -486,7 +508,8 @@ TEST_F(WizardTest, ButtonsAreOffWhileTheInstallationRuns)
     dlg.ShowPage(RunMode::Install, 2);
     std::vector<std::string> seen;
     SetPumpMessagesHook([&] {
-        seen.push_back(std::to_string(dlg.Page()) + (TESTS::Control(dlg, "secondaryButton_2")->isEnabled() ? "+" : "-")
+        seen.push_back(std::to_string(dlg.Page())
+                       + (TESTS::Control(dlg, "secondaryButton_2")->isEnabled() ? "+" : "-")
                        + (TESTS::Control(dlg, "closeButton_1006")->isEnabled() ? "+" : "-")
                        + (Shown("primaryButton_1") ? "P" : ""));
     });
@@ -506,7 +529,8 @@ TEST_F(WizardTest, UpgradeAndRepairRunThroughTheirPages)
         EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
         Click(dlg, "primaryButton_1");
         EXPECT_EQ(dlg.Page(), 3);
-        EXPECT_TRUE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Cloud.desktop")));
+        EXPECT_TRUE(
+            QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Cloud.desktop")));
         Click(dlg, "primaryButton_1");
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
         EXPECT_EQ(started.size(), 1u);
@@ -537,8 +561,8 @@ TEST_F(WizardTest, RemovalChoiceBoxesActAsOnePair)
     CTestWizard& dlg = Open(RunMode::Uninstall);
     auto* repair = TESTS::Control<CONTROL::CCheckButtonST>(dlg, "firstOption_1009");
     auto* remove = TESTS::Control<CONTROL::CCheckButtonST>(dlg, "secondOption_1010");
-    const char* clicks[] = {"firstOption_1009", "firstOption_1009", "secondOption_1010", "firstOption_1009",
-                            "secondOption_1010", "secondOption_1010"};
+    const char* clicks[] = {"firstOption_1009", "firstOption_1009",  "secondOption_1010",
+                            "firstOption_1009", "secondOption_1010", "secondOption_1010"};
     for (const char* name : clicks) {
         Click(dlg, name);
         EXPECT_EQ(int(repair->checked) + int(remove->checked), 1) << name;
@@ -582,8 +606,9 @@ TEST_F(WizardTest, RemovalHandsOverToACopy)
     ASSERT_EQ(started.size(), 1u);
     EXPECT_TRUE(started[0].first.startsWith(PLATFORM::TempFolder() + QStringLiteral("UN")));
     EXPECT_EQ(TESTS::ReadFileBytes(started[0].first), "#!/bin/sh\nexit 0\n");
-    EXPECT_EQ(started[0].second,
-              (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + QStringLiteral("uninstall.xml")}));
+    EXPECT_EQ(
+        started[0].second,
+        (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + QStringLiteral("uninstall.xml")}));
 }
 
 class RemovalFromTheCopy : public WizardTest {
@@ -636,7 +661,8 @@ TEST_F(RemovalFromTheCopy, RemovesAndKeepsTheUserDataUnlessTicked)
         Click(dlg, "primaryButton_1");
         EXPECT_EQ(dlg.Page(), 3);
         EXPECT_FALSE(QFileInfo::exists(installFolder));
-        EXPECT_TRUE(RegQueryString(RegRoot::CurrentUser, removal->ProductKey, QStringLiteral("InstallPath")).isEmpty());
+        EXPECT_TRUE(RegQueryString(RegRoot::CurrentUser, removal->ProductKey, QStringLiteral("InstallPath"))
+                        .isEmpty());
         if (!userData) {
             Click(dlg, "primaryButton_1");
             EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -664,8 +690,9 @@ TEST_F(RemovalFromTheCopy, EscapeDoesNotCloseTheWindowHalfWayThroughTheRemoval)
 {
     InstallFirst();
     CTestWizard& dlg = OpenCopy();
-    SetPumpMessagesHook(
-        [&] { QCoreApplication::postEvent(&dlg, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier)); });
+    SetPumpMessagesHook([&] {
+        QCoreApplication::postEvent(&dlg, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
     Click(dlg, "primaryButton_1");
     SetPumpMessagesHook({});
     EXPECT_TRUE(dlg.isVisible());
@@ -709,7 +736,8 @@ TEST(WidgetMessageBoxTest, ShowsAQuestionCaptionedWithTheApplicationName)
     TESTS::WidgetApplication();
     QWidget owner;
     owner.show();
-    CWidgetMessageBox box(&owner, CWidgetMessageBox::ApplicationNameOf(QStringLiteral("/opt/x/uninstall.exe")));
+    CWidgetMessageBox box(&owner,
+                          CWidgetMessageBox::ApplicationNameOf(QStringLiteral("/opt/x/uninstall.exe")));
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer::singleShot(0, [&] {
@@ -720,17 +748,20 @@ TEST(WidgetMessageBoxTest, ShowsAQuestionCaptionedWithTheApplicationName)
         EXPECT_EQ(shown->parentWidget(), &owner);
         shown->button(QMessageBox::Yes)->click();
     });
-    EXPECT_EQ(box.Show(QStringLiteral("<b>really?</b>"), QString(), MessageIcon::Question, MessageButtons::YesNo),
-              MessageAnswer::Yes);
+    EXPECT_EQ(
+        box.Show(QStringLiteral("<b>really?</b>"), QString(), MessageIcon::Question, MessageButtons::YesNo),
+        MessageAnswer::Yes);
     EXPECT_EQ(title, QStringLiteral("uninstall"));
     EXPECT_EQ(icon, QMessageBox::Question);
     // A queued answer is recorded without a box.
     box.AnswerNext(MessageAnswer::No);
-    EXPECT_EQ(box.Show(QStringLiteral("t"), QStringLiteral("出错"), MessageIcon::Warning, MessageButtons::YesNo),
-              MessageAnswer::No);
+    EXPECT_EQ(
+        box.Show(QStringLiteral("t"), QStringLiteral("出错"), MessageIcon::Warning, MessageButtons::YesNo),
+        MessageAnswer::No);
     ASSERT_EQ(box.Shown().size(), 2u);
     EXPECT_EQ(box.Shown()[1].caption, QStringLiteral("出错"));
-    EXPECT_EQ(CWidgetMessageBox::ApplicationNameOf(QStringLiteral("/d/LabelPrintSetup")), QStringLiteral("LabelPrintSetup"));
+    EXPECT_EQ(CWidgetMessageBox::ApplicationNameOf(QStringLiteral("/d/LabelPrintSetup")),
+              QStringLiteral("LabelPrintSetup"));
 }
 
 }  // namespace

@@ -4,15 +4,15 @@
 // start) recorded instead of reaching the desktop.
 #pragma once
 
-#include "platform/ProgramStarter.h"
 #include "support/Sandbox.h"
-#include "wizard/WidgetTestSupport.h"
 
-#include "engine/InstallEngine.h"
 #include "app/MessageTable.h"
 #include "common/Clock.h"
 #include "common/PumpMessages.h"
+#include "engine/InstallEngine.h"
+#include "platform/ProgramStarter.h"
 #include "wizard/NorvexSetupDlg.h"
+#include "wizard/WidgetTestSupport.h"
 
 #include <QAbstractButton>
 #include <QLabel>

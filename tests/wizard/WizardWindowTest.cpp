@@ -1,10 +1,10 @@
 // The wizard as a window: template geometry, names, fonts, caption, look and
 // the two layout routines.
 #include "support/CaseName.h"
-#include "wizard/WizardTestSupport.h"
 
 #include "app/TextFormat.h"
 #include "wizard/DialogTemplate.h"
+#include "wizard/WizardTestSupport.h"
 
 #include <QFontInfo>
 #include <QImage>
@@ -23,14 +23,14 @@ struct RectCase {
 // The template's rectangles in pixels (7/4 px per unit across, 15/8 px down,
 // each edge rounded half away from zero).
 const RectCase kTemplateRects[] = {
-    {"titleLine_1005", QRect(21, 28, 424, 77)},      {"description_1002", QRect(21, 107, 424, 148)},
-    {"stepLine_1003", QRect(21, 261, 424, 22)},      {"stepBar_1000", QRect(21, 287, 424, 21)},
-    {"firstOption_1009", QRect(21, 414, 420, 25)},   {"overallLine_1004", QRect(21, 360, 424, 23)},
-    {"overallBar_1001", QRect(21, 386, 424, 21)},    {"secondOption_1010", QRect(21, 452, 420, 24)},
-    {"primaryButton_1", QRect(88, 521, 138, 43)},    {"secondaryButton_2", QRect(240, 521, 138, 43)},
-    {"closeButton_1006", QRect(436, 4, 30, 32)},     {"licenceLink_1011", QRect(21, 486, 88, 24)},
-    {"privacyLink_1012", QRect(116, 486, 87, 24)},   {"conjunctionLabel_1013", QRect(219, 486, 87, 24)},
-    {"folderBox_1017", QRect(21, 225, 387, 28)},     {"browseButton_1018", QRect(410, 225, 35, 26)},
+    {"titleLine_1005", QRect(21, 28, 424, 77)},    {"description_1002", QRect(21, 107, 424, 148)},
+    {"stepLine_1003", QRect(21, 261, 424, 22)},    {"stepBar_1000", QRect(21, 287, 424, 21)},
+    {"firstOption_1009", QRect(21, 414, 420, 25)}, {"overallLine_1004", QRect(21, 360, 424, 23)},
+    {"overallBar_1001", QRect(21, 386, 424, 21)},  {"secondOption_1010", QRect(21, 452, 420, 24)},
+    {"primaryButton_1", QRect(88, 521, 138, 43)},  {"secondaryButton_2", QRect(240, 521, 138, 43)},
+    {"closeButton_1006", QRect(436, 4, 30, 32)},   {"licenceLink_1011", QRect(21, 486, 88, 24)},
+    {"privacyLink_1012", QRect(116, 486, 87, 24)}, {"conjunctionLabel_1013", QRect(219, 486, 87, 24)},
+    {"folderBox_1017", QRect(21, 225, 387, 28)},   {"browseButton_1018", QRect(410, 225, 35, 26)},
 };
 
 TEST(DialogTemplate, MapsUnitsToPixelsAsWindowsDoes)
@@ -75,7 +75,8 @@ TEST_F(WizardTest, FontsFollowTheSystemLanguage)
     } cases[] = {
         {kLangEnglishUs, {}},
         {0x040C, {}},
-        {kLangChinesePrc, {QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC")}},
+        {kLangChinesePrc,
+         {QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC")}},
         {kLangChineseTaiwan,
          {QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK TC")}},
     };
@@ -112,7 +113,8 @@ TEST_F(WizardTest, TitleLineAndCaptionCarryTheProductTitle)
         EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.caption));
         EXPECT_EQ(Text("titleLine_1005"), QStringLiteral("Tessaly Label Cloud & Print"));
         // One "&", shown as it is written.
-        EXPECT_TRUE(Text("description_1002").startsWith(ModeTitle(RunMode::Install, engine.Manifest.version.prog, false)));
+        EXPECT_TRUE(Text("description_1002")
+                        .startsWith(ModeTitle(RunMode::Install, engine.Manifest.version.prog, false)));
         wizard.reset();
     }
 }
@@ -143,7 +145,10 @@ struct ButtonLayoutCase {
     std::optional<int> secondaryX;  // none: hidden
 };
 
-void PrintTo(const ButtonLayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ButtonLayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ButtonLayout : public WizardTest, public testing::WithParamInterface<ButtonLayoutCase> {};
 
@@ -152,8 +157,8 @@ TEST_P(ButtonLayout, CentresTheButtonsShown)
     CTestWizard& dlg = Open(RunMode::Install);
     const ButtonLayoutCase& c = GetParam();
     dlg.LayoutButtons(c.primary, c.secondary);
-    for (const auto& [name, x, caption] :
-         {std::tuple{"primaryButton_1", c.primaryX, c.primary}, std::tuple{"secondaryButton_2", c.secondaryX, c.secondary}}) {
+    for (const auto& [name, x, caption] : {std::tuple{"primaryButton_1", c.primaryX, c.primary},
+                                           std::tuple{"secondaryButton_2", c.secondaryX, c.secondary}}) {
         QWidget* button = TESTS::Control(dlg, name);
         EXPECT_EQ(button->isVisible(), x.has_value()) << name;
         if (x) {
@@ -166,16 +171,16 @@ TEST_P(ButtonLayout, CentresTheButtonsShown)
 // W 469, buttons 138 wide, gap 14: the pair starts at (469 - 14 - 276) / 2 = 89.
 INSTANTIATE_TEST_SUITE_P(
     Captions, ButtonLayout,
-    testing::Values(ButtonLayoutCase{"Both", QStringLiteral("继续"), QStringLiteral("取消"), 89, 89 + 138 + 14},
-                    ButtonLayoutCase{"PrimaryOnly", QStringLiteral("完成"), std::nullopt, 165, std::nullopt},
-                    ButtonLayoutCase{"SecondaryOnly", std::nullopt, QStringLiteral("取消"), std::nullopt, 165},
-                    ButtonLayoutCase{"Neither", std::nullopt, std::nullopt, std::nullopt, std::nullopt}),
+    testing::Values(
+        ButtonLayoutCase{"Both", QStringLiteral("继续"), QStringLiteral("取消"), 89, 89 + 138 + 14},
+        ButtonLayoutCase{"PrimaryOnly", QStringLiteral("完成"), std::nullopt, 165, std::nullopt},
+        ButtonLayoutCase{"SecondaryOnly", std::nullopt, QStringLiteral("取消"), std::nullopt, 165},
+        ButtonLayoutCase{"Neither", std::nullopt, std::nullopt, std::nullopt, std::nullopt}),
     TESTS::CaseName());
 
 TEST_F(WizardTest, LicenceLineFollowsTheFittedBox)
 {
-    for (const QString& title : {QStringLiteral("Tessaly Label Cloud & Print"),
-                                 QStringLiteral("T"),
+    for (const QString& title : {QStringLiteral("Tessaly Label Cloud & Print"), QStringLiteral("T"),
                                  QStringLiteral("Tessaly Label Cloud & Print Professional")}) {
         SCOPED_TRACE(title.toStdString());
         CTestWizard& dlg = Open(RunMode::Install);
@@ -191,12 +196,15 @@ TEST_F(WizardTest, LicenceLineFollowsTheFittedBox)
             const char* name;
             const char* text;
             int extra;
-        } line[] = {{"licenceLink_1011", "许可条款", 4}, {"conjunctionLabel_1013", " 和 ", 0}, {"privacyLink_1012", "隐私声明", 4}};
+        } line[] = {{"licenceLink_1011", "许可条款", 4},
+                    {"conjunctionLabel_1013", " 和 ", 0},
+                    {"privacyLink_1012", "隐私声明", 4}};
         for (const auto& l : line) {
             QWidget* control = TESTS::Control(dlg, l.name);
             EXPECT_EQ(Text(l.name), QString::fromUtf8(l.text));
             EXPECT_EQ(control->geometry(),
-                      QRect(x, r0.y() + (r0.height() - 24) / 2, metrics.horizontalAdvance(QString::fromUtf8(l.text)) + l.extra, 24))
+                      QRect(x, r0.y() + (r0.height() - 24) / 2,
+                            metrics.horizontalAdvance(QString::fromUtf8(l.text)) + l.extra, 24))
                 << l.name;
             x += control->width();
         }
@@ -207,11 +215,13 @@ TEST_F(WizardTest, LicenceLineFollowsTheFittedBox)
 TEST_F(WizardTest, LongTitleShrinksToFitItsLine)
 {
     LoadSampleProduct(engine, RunMode::Install);
-    engine.Manifest.version.prog = QStringLiteral("Tessaly Label Cloud & Print Professional Edition for Teams");
+    engine.Manifest.version.prog =
+        QStringLiteral("Tessaly Label Cloud & Print Professional Edition for Teams");
     CTestWizard dlg(engine);
     auto* title = TESTS::Control<QLabel>(dlg, "titleLine_1005");
-    const QRect needed = QFontMetrics(title->font()).boundingRect(QRect(0, 0, title->width(), 100000),
-                                                                   Qt::TextWordWrap, title->text());
+    const QRect needed =
+        QFontMetrics(title->font())
+            .boundingRect(QRect(0, 0, title->width(), 100000), Qt::TextWordWrap, title->text());
     EXPECT_LE(needed.height(), title->height());
     EXPECT_LT(title->font().pixelSize(), 36);
 }

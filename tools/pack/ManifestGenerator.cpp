@@ -6,13 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <vector>
+
 #include <dirent.h>
 #include <sys/stat.h>
-#include <vector>
 
 namespace {
 
@@ -36,7 +36,12 @@ bool LooksExecutable(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(4);
-    return head.startsWith("#!") || head == QByteArray("\x7f" "ELF", 4);
+    return head.startsWith("#!")
+        || head
+        == QByteArray(
+               "\x7f"
+               "ELF",
+               4);
 }
 
 // Control characters are shown as \xNN so that a name cannot drive the
@@ -71,8 +76,7 @@ bool ListFolder(const QByteArray& path, std::vector<QByteArray>& names)
 }
 
 // Walks folder (relative below root) in name order, files before subfolders.
-void Walk(const QByteArray& root, const QString& folder, std::vector<FoundFile>& files,
-          QStringList& problems)
+void Walk(const QByteArray& root, const QString& folder, std::vector<FoundFile>& files, QStringList& problems)
 {
     const QByteArray folderPath = folder.isEmpty() ? root : root + '/' + folder.toUtf8();
     std::vector<QByteArray> names;
@@ -122,7 +126,10 @@ void Walk(const QByteArray& root, const QString& folder, std::vector<FoundFile>&
         Walk(root, subfolder, files, problems);
 }
 
-QString Backslashed(QString path) { return path.replace(u'/', u'\\'); }
+QString Backslashed(QString path)
+{
+    return path.replace(u'/', u'\\');
+}
 
 }  // namespace
 
@@ -163,9 +170,8 @@ bool CManifestGenerator::Generate(const ManifestInitOptions& options, CInstallIn
     problems.clear();
     warnings.clear();
     const std::pair<const char*, const QString*> texts[] = {
-        {"--prog", &options.prog},       {"--title", &options.title},
-        {"--version", &options.version}, {"--company", &options.company},
-        {"--help-url", &options.helpUrl}, {"--main", &options.mainPath},
+        {"--prog", &options.prog},       {"--title", &options.title},      {"--version", &options.version},
+        {"--company", &options.company}, {"--help-url", &options.helpUrl}, {"--main", &options.mainPath},
     };
     for (const auto& [option, value] : texts) {
         if (const QString problem = TextProblem(*value); !problem.isEmpty())
@@ -215,11 +221,14 @@ bool CManifestGenerator::Generate(const ManifestInitOptions& options, CInstallIn
         if (programs.size() == 1)
             mainPath = programs.first();
         else if (programs.isEmpty())
-            warnings << QStringLiteral("no program at the top of %1, so no main-program link; "
-                                       "name one with --main").arg(options.sourceFolder);
+            warnings << QStringLiteral(
+                            "no program at the top of %1, so no main-program link; "
+                            "name one with --main")
+                            .arg(options.sourceFolder);
         else
-            warnings << QStringLiteral("several programs at the top of %1 (%2), so no "
-                                       "main-program link; name one with --main")
+            warnings << QStringLiteral(
+                            "several programs at the top of %1 (%2), so no "
+                            "main-program link; name one with --main")
                             .arg(options.sourceFolder, programs.join(QStringLiteral(", ")));
     }
     if (!problems.isEmpty())

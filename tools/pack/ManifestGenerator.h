@@ -29,8 +29,8 @@ public:
     // option, one line each, and manifest is not to be used. warnings gets
     // what the user should know but does not stop the manifest (no main
     // program found).
-    static bool Generate(const ManifestInitOptions& options, CInstallInfo& manifest,
-                         QStringList& problems, QStringList& warnings);
+    static bool Generate(const ManifestInitOptions& options, CInstallInfo& manifest, QStringList& problems,
+                         QStringList& warnings);
 
     // Why one path component cannot be a name in a manifest (empty, ".",
     // "..", holding '/' or '\', a control character, a path macro, or bytes

@@ -17,13 +17,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <deque>
 #include <future>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,7 +37,7 @@ struct FileEntry {
     QString path;
     QString pack;
     QString action;
-    QString source;        // file to read
+    QString source;  // file to read
     bool isTemplate = false;
     qint64 size = 0;
     qint64 mtime = 0;
@@ -78,7 +79,10 @@ int CollectFileEntries(void* context, BASE::CXmlNode root)
 
 // Names become paths below their folder at installation, by the installer's
 // own rule.
-bool IsUsableName(const QString& name) { return !RelativeFileName(name).isEmpty(); }
+bool IsUsableName(const QString& name)
+{
+    return !RelativeFileName(name).isEmpty();
+}
 
 bool StatFile(const QString& path, qint64& size, qint64& mtime)
 {
@@ -101,8 +105,7 @@ bool ReadFile(const QString& path, qint64 limit, QByteArray& bytes)
 
 }  // namespace
 
-bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
-                            PackageBuildSummary* summary)
+bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error, PackageBuildSummary* summary)
 {
     if (options.level < 0 || options.level > 9)
         return Fail(error, QStringLiteral("compression level must be 0 to 9"));
@@ -111,8 +114,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
     QByteArray manifest;
     qint64 manifestSize = 0;
     qint64 manifestTime = 0;
-    if (!StatFile(options.manifestPath, manifestSize, manifestTime) ||
-        !ReadFile(options.manifestPath, -1, manifest))
+    if (!StatFile(options.manifestPath, manifestSize, manifestTime)
+        || !ReadFile(options.manifestPath, -1, manifest))
         return Fail(error, QStringLiteral("cannot read manifest %1").arg(options.manifestPath));
     if (manifest.startsWith("\xFF\xFE") || manifest.startsWith("\xFE\xFF"))
         return Fail(error, QStringLiteral("manifest %1 is not UTF-8").arg(options.manifestPath));
@@ -127,8 +130,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
     CInstallInfo info;
     std::vector<FileEntry> entries;
     BASE::CXmlFileBase reader;
-    if (!info.Load(options.manifestPath) ||
-        !reader.Load(options.manifestPath, CollectFileEntries, &entries))
+    if (!info.Load(options.manifestPath) || !reader.Load(options.manifestPath, CollectFileEntries, &entries))
         return Fail(error, QStringLiteral("manifest %1 cannot be read").arg(options.manifestPath));
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
         char* end = nullptr;
@@ -154,20 +156,25 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
 
         const QString pack = entry.pack.isEmpty() ? entry.name : entry.pack;
         entry.pack = pack;
-        entry.isTemplate = !options.templatePath.isEmpty() &&
-                           (pack == templateName || pack == options.templatePath);
+        entry.isTemplate =
+            !options.templatePath.isEmpty() && (pack == templateName || pack == options.templatePath);
         entry.source = entry.isTemplate
-                           ? options.templatePath
-                           : QDir(options.sourceFolder).filePath(QString(pack).replace(u'\\', u'/'));
+            ? options.templatePath
+            : QDir(options.sourceFolder).filePath(QString(pack).replace(u'\\', u'/'));
         if (!StatFile(entry.source, entry.size, entry.mtime))
             missing << entry.source;
     }
     if (!unusable.isEmpty())
-        return Fail(error, QStringLiteral("unusable file names in the manifest: %1").arg(unusable.join(QStringLiteral(", "))));
+        return Fail(error,
+                    QStringLiteral("unusable file names in the manifest: %1")
+                        .arg(unusable.join(QStringLiteral(", "))));
     if (!duplicates.isEmpty())
-        return Fail(error, QStringLiteral("duplicate file names in the manifest: %1").arg(duplicates.join(QStringLiteral(", "))));
+        return Fail(error,
+                    QStringLiteral("duplicate file names in the manifest: %1")
+                        .arg(duplicates.join(QStringLiteral(", "))));
     if (!missing.isEmpty())
-        return Fail(error, QStringLiteral("missing source files: %1").arg(missing.join(QStringLiteral(", "))));
+        return Fail(error,
+                    QStringLiteral("missing source files: %1").arg(missing.join(QStringLiteral(", "))));
 
     qint64 total = 0;
     for (const FileEntry& entry : entries)
@@ -197,8 +204,8 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error,
         {"InstallData", QString()},
     };
     for (const auto& [id, value] : configRows) {
-        if (!writer.AddConfig(QString::fromLatin1(id), value.isNull() ? QStringLiteral("") : value,
-                              0, &writeError))
+        if (!writer.AddConfig(QString::fromLatin1(id), value.isNull() ? QStringLiteral("") : value, 0,
+                              &writeError))
             return abandon(writeError);
     }
 

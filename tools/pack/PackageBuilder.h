@@ -21,9 +21,9 @@ struct PackageBuildOptions {
 
 // What a finished build packed.
 struct PackageBuildSummary {
-    int files = 0;             // file rows, the manifest row not counted
-    qint64 payloadBytes = 0;   // their sizes before compression
-    qint64 packageBytes = 0;   // size of the package written
+    int files = 0;            // file rows, the manifest row not counted
+    qint64 payloadBytes = 0;  // their sizes before compression
+    qint64 packageBytes = 0;  // size of the package written
 };
 
 class CPackageBuilder {

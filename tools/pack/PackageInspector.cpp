@@ -1,9 +1,9 @@
 #include "pack/PackageInspector.h"
 
-#include "database/PackageResources.h"
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
 #include "database/CppSQLite3Exception.h"
+#include "database/PackageResources.h"
 #include "manifest/InstallInfo.h"
 #include "platform/ExecutableResources.h"
 
@@ -33,8 +33,7 @@ bool Fail(QString* error, const QString& text)
 
 bool IsTimeText(const QString& text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
+    static const QRegularExpression pattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
     return pattern.match(text).hasMatch();
 }
 
@@ -50,8 +49,7 @@ bool RestoreBytes(const PackageRowInfo& row, QByteArray& bytes)
     bytes = QByteArray(qsizetype(row.length), Qt::Uninitialized);
     uLongf size = uLongf(row.length);
     const int rc = uncompress(reinterpret_cast<Bytef*>(bytes.data()), &size,
-                              reinterpret_cast<const Bytef*>(row.data.constData()),
-                              uLong(row.data.size()));
+                              reinterpret_cast<const Bytef*>(row.data.constData()), uLong(row.data.size()));
     return rc == Z_OK && qint64(size) == row.length;
 }
 
@@ -66,20 +64,20 @@ bool CPackageInspector::Open(const QString& path, QString* error)
         return Fail(error, QStringLiteral("%1: no such file").arg(path));
     PLATFORM::CExecutableResources resources;
     const QString type = PACKAGE_RESOURCES::ResourceType();
-    if (resources.Open(path) &&
-        (resources.Find(type, PACKAGE_RESOURCES::kPackageId, PACKAGE_RESOURCES::kAttachedLanguage) ||
-         resources.Find(type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage))) {
+    if (resources.Open(path)
+        && (resources.Find(type, PACKAGE_RESOURCES::kPackageId, PACKAGE_RESOURCES::kAttachedLanguage)
+            || resources.Find(type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage))) {
         m_isInstaller = true;
         const PLATFORM::ResourceEntry* package =
             resources.Find(type, PACKAGE_RESOURCES::kPackageId, PACKAGE_RESOURCES::kAttachedLanguage);
         if (!package)
             return Fail(error, QStringLiteral("%1: installer without an attached package").arg(path));
-        if (const PLATFORM::ResourceEntry* digest = resources.Find(
-                type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage)) {
+        if (const PLATFORM::ResourceEntry* digest =
+                resources.Find(type, PACKAGE_RESOURCES::kDigestId, PACKAGE_RESOURCES::kAttachedLanguage)) {
             m_hasAttachedDigest = digest->size <= 1024 && resources.Load(*digest, m_attachedDigest);
         }
-        m_extracted = std::make_unique<QTemporaryFile>(QDir::tempPath() +
-                                                       QStringLiteral("/norvex-pack-XXXXXX.cab"));
+        m_extracted =
+            std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/norvex-pack-XXXXXX.cab"));
         if (!m_extracted->open())
             return Fail(error, QStringLiteral("cannot create a temporary file"));
         m_extracted->close();
@@ -134,10 +132,14 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
     }
     if (row.len != row.data.size())
         problems << QStringLiteral("%1: len is %2 but the data has %3 bytes")
-                        .arg(name).arg(row.len).arg(row.data.size());
+                        .arg(name)
+                        .arg(row.len)
+                        .arg(row.data.size());
     if (row.mode == 0 && row.length != row.data.size())
         problems << QStringLiteral("%1: stored, but length is %2 and the data has %3 bytes")
-                        .arg(name).arg(row.length).arg(row.data.size());
+                        .arg(name)
+                        .arg(row.length)
+                        .arg(row.data.size());
     if (!IsTimeText(row.time))
         problems << QStringLiteral("%1: time \"%2\" is not YYYY-MM-DD HH:MM:SS").arg(name, row.time);
     QByteArray bytes;
@@ -148,10 +150,10 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
     } else {
         const QString digest = GetMD5OfBuffer(bytes.constData(), size_t(bytes.size()));
         if (row.md5 != digest) {
-            problems << (row.md5.compare(digest, Qt::CaseInsensitive) == 0
-                             ? QStringLiteral("%1: md5 text is not upper case").arg(name)
-                             : QStringLiteral("%1: md5 mismatch (stored %2, data %3)")
-                                   .arg(name, row.md5, digest));
+            problems
+                << (row.md5.compare(digest, Qt::CaseInsensitive) == 0
+                        ? QStringLiteral("%1: md5 text is not upper case").arg(name)
+                        : QStringLiteral("%1: md5 mismatch (stored %2, data %3)").arg(name, row.md5, digest));
         }
     }
     return problems;

@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <libdeflate.h>
-
 #include <ctime>
 #include <memory>
+
+#include <libdeflate.h>
 
 void PackBytes(const QByteArray& content, int level, PackageRow& row)
 {
@@ -82,8 +82,7 @@ bool CPackageWriter::Run(const QString& sql, const DATABASE::SqlParams& params, 
     return false;
 }
 
-bool CPackageWriter::AddConfig(const QString& id, const QString& strValue, int intValue,
-                               QString* error)
+bool CPackageWriter::AddConfig(const QString& id, const QString& strValue, int intValue, QString* error)
 {
     return Run(QStringLiteral("insert into config(ID, strValue, intValue) values(?, ?, ?);"),
                {id, strValue, intValue}, error);

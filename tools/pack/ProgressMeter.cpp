@@ -1,6 +1,7 @@
 #include "pack/ProgressMeter.h"
 
 #include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -86,9 +87,8 @@ QString CProgressMeter::SizeText(qint64 bytes)
 
 QString CProgressMeter::StatusText(qint64 done, qint64 total, double seconds)
 {
-    QString text = QStringLiteral("%1% %2 of %3")
-                       .arg(Percent(done, total))
-                       .arg(SizeText(done), SizeText(total));
+    QString text =
+        QStringLiteral("%1% %2 of %3").arg(Percent(done, total)).arg(SizeText(done), SizeText(total));
     // Too early a rate says nothing.
     if (seconds >= 0.05 && done > 0) {
         const double rate = double(done) / seconds;

@@ -1,7 +1,7 @@
 // norvex-pack: writes a manifest for a folder, builds packages, attaches them
 // to the installer's template and lists or verifies packages and installers.
-#include "database/PackageResources.h"
 #include "common/MD5Encode.h"
+#include "database/PackageResources.h"
 #include "pack/ManifestGenerator.h"
 #include "pack/PackageBuilder.h"
 #include "pack/PackageInspector.h"
@@ -35,7 +35,8 @@ const char kMainUsage[] =
     "  verify   check every row of a package or installer\n"
     "\n"
     "Run 'norvex-pack COMMAND --help' for the options of a command.\n"
-    "The template is the --template EXE given, else " NORVEX_TEMPLATE_RELATIVE "\n"
+    "The template is the --template EXE given, else " NORVEX_TEMPLATE_RELATIVE
+    "\n"
     "beside the folder of norvex-pack.\n";
 
 const char kInitUsage[] =
@@ -160,8 +161,8 @@ QString DefaultTemplatePath()
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (self.isEmpty())
         return {};
-    const QString path = QDir::cleanPath(QFileInfo(self).absolutePath() + QStringLiteral("/") +
-                                         QStringLiteral(NORVEX_TEMPLATE_RELATIVE));
+    const QString path = QDir::cleanPath(QFileInfo(self).absolutePath() + QStringLiteral("/")
+                                         + QStringLiteral(NORVEX_TEMPLATE_RELATIVE));
     return QFileInfo(path).isFile() ? path : QString();
 }
 
@@ -196,10 +197,11 @@ int RunInit(const QStringList& arguments)
     QString outputPath = Option(parsed, QStringLiteral("-o"));
     if (outputPath.isEmpty())
         outputPath = Option(parsed, QStringLiteral("--output"));
-    if (options.sourceFolder.isEmpty() || parsed.options.count(QStringLiteral("--prog")) == 0 ||
-        parsed.options.count(QStringLiteral("--title")) == 0 ||
-        parsed.options.count(QStringLiteral("--version")) == 0 || outputPath.isEmpty())
-        return UsageError(command, QStringLiteral("--source, --prog, --title, --version and -o are required"));
+    if (options.sourceFolder.isEmpty() || parsed.options.count(QStringLiteral("--prog")) == 0
+        || parsed.options.count(QStringLiteral("--title")) == 0
+        || parsed.options.count(QStringLiteral("--version")) == 0 || outputPath.isEmpty())
+        return UsageError(command,
+                          QStringLiteral("--source, --prog, --title, --version and -o are required"));
     if (!QFileInfo(options.sourceFolder).isDir())
         return Error(command, QStringLiteral("source folder %1 does not exist").arg(options.sourceFolder));
 
@@ -218,8 +220,10 @@ int RunInit(const QStringList& arguments)
     if (!manifest.Save(outputPath, QStringLiteral("install"), WriteManifest, &manifest))
         return Error(command, QStringLiteral("cannot write %1").arg(outputPath));
     if (!parsed.quiet)
-        Print(stderr, QStringLiteral("norvex-pack init: %1 files listed in %2\n")
-                          .arg(manifest.files.size() - 1).arg(outputPath));
+        Print(stderr,
+              QStringLiteral("norvex-pack init: %1 files listed in %2\n")
+                  .arg(manifest.files.size() - 1)
+                  .arg(outputPath));
     return kOk;
 }
 
@@ -227,9 +231,9 @@ int RunBuild(const QStringList& arguments)
 {
     const QString command = QStringLiteral("build");
     const ParsedArguments parsed = ParseArguments(
-        arguments, {QStringLiteral("--manifest"), QStringLiteral("--source"),
-                    QStringLiteral("--template"), QStringLiteral("--level"), QStringLiteral("-o"),
-                    QStringLiteral("--output")},
+        arguments,
+        {QStringLiteral("--manifest"), QStringLiteral("--source"), QStringLiteral("--template"),
+         QStringLiteral("--level"), QStringLiteral("-o"), QStringLiteral("--output")},
         true);
     if (parsed.help) {
         Print(stdout, QString::fromUtf8(kBuildUsage));
@@ -284,9 +288,9 @@ QString TemplateOption(const ParsedArguments& parsed)
 int RunAttach(const QStringList& arguments)
 {
     const QString command = QStringLiteral("attach");
-    const ParsedArguments parsed = ParseArguments(
-        arguments, {QStringLiteral("--template"), QStringLiteral("--package"), QStringLiteral("-o"),
-                    QStringLiteral("--output")});
+    const ParsedArguments parsed = ParseArguments(arguments,
+                                                  {QStringLiteral("--template"), QStringLiteral("--package"),
+                                                   QStringLiteral("-o"), QStringLiteral("--output")});
     if (parsed.help) {
         Print(stdout, QString::fromUtf8(kAttachUsage));
         return kOk;
@@ -321,8 +325,10 @@ int RunAttach(const QStringList& arguments)
     for (const PackageRowInfo& row : rows)
         hasManifest = hasManifest || row.name == u"Install.xml";
     if (!hasManifest)
-        Print(stderr, QStringLiteral("norvex-pack attach: warning: %1 has no Install.xml row; the "
-                                     "installer will not start\n").arg(packagePath));
+        Print(stderr,
+              QStringLiteral("norvex-pack attach: warning: %1 has no Install.xml row; the "
+                             "installer will not start\n")
+                  .arg(packagePath));
 
     const QString digest = GetMD5OfFile(packagePath).toLower();
     if (digest.isEmpty())
@@ -364,9 +370,13 @@ int RunList(const QStringList& arguments, bool verify)
         if (!inspector.ReadRows(rows, &error))
             return Error(command, QStringLiteral("%1: not a package (%2)").arg(path, error));
         for (const PackageRowInfo& row : rows) {
-            Print(stdout, QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                              .arg(row.name).arg(row.mode).arg(row.length).arg(row.len)
-                              .arg(row.time, row.md5));
+            Print(stdout,
+                  QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                      .arg(row.name)
+                      .arg(row.mode)
+                      .arg(row.length)
+                      .arg(row.len)
+                      .arg(row.time, row.md5));
         }
         return kOk;
     }

@@ -8,7 +8,8 @@ namespace REGTOOL {
 
 bool HasControlCharacters(const QString& text)
 {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
 }
 
 namespace {
@@ -87,16 +88,26 @@ QString RootName(PLATFORM::RegRoot root)
 QString TypeName(quint32 type)
 {
     switch (type) {
-    case 0: return QStringLiteral("REG_NONE");
-    case 1: return QStringLiteral("REG_SZ");
-    case 2: return QStringLiteral("REG_EXPAND_SZ");
-    case 3: return QStringLiteral("REG_BINARY");
-    case 4: return QStringLiteral("REG_DWORD");
-    case 5: return QStringLiteral("REG_DWORD_BIG_ENDIAN");
-    case 6: return QStringLiteral("REG_LINK");
-    case 7: return QStringLiteral("REG_MULTI_SZ");
-    case 11: return QStringLiteral("REG_QWORD");
-    default: return QStringLiteral("0x%1").arg(type, 0, 16);
+    case 0:
+        return QStringLiteral("REG_NONE");
+    case 1:
+        return QStringLiteral("REG_SZ");
+    case 2:
+        return QStringLiteral("REG_EXPAND_SZ");
+    case 3:
+        return QStringLiteral("REG_BINARY");
+    case 4:
+        return QStringLiteral("REG_DWORD");
+    case 5:
+        return QStringLiteral("REG_DWORD_BIG_ENDIAN");
+    case 6:
+        return QStringLiteral("REG_LINK");
+    case 7:
+        return QStringLiteral("REG_MULTI_SZ");
+    case 11:
+        return QStringLiteral("REG_QWORD");
+    default:
+        return QStringLiteral("0x%1").arg(type, 0, 16);
     }
 }
 
@@ -119,7 +130,8 @@ QString ExportValueLine(const RegValue& v)
         return name + '=' + Quoted(DataText(v.data));
     if (v.type == PLATFORM::RegDword && v.data.size() == 4)
         return name + QStringLiteral("=dword:%1").arg(Dword(v.data), 8, 16, QLatin1Char('0'));
-    const QString kind = v.type == PLATFORM::RegBinary ? QStringLiteral("hex") : QStringLiteral("hex(%1)").arg(v.type, 0, 16);
+    const QString kind =
+        v.type == PLATFORM::RegBinary ? QStringLiteral("hex") : QStringLiteral("hex(%1)").arg(v.type, 0, 16);
     return HexList(name + '=' + kind + ':', v.data);
 }
 

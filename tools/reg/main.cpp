@@ -73,9 +73,10 @@ bool ParseKey(const QString& text, Key& key)
         const char* text;
         RegRoot root;
     };
-    static const Name names[] = {{"HKCU", RegRoot::CurrentUser}, {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
+    static const Name names[] = {
+        {"HKCU", RegRoot::CurrentUser},  {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
         {"HKLM", RegRoot::LocalMachine}, {"HKEY_LOCAL_MACHINE", RegRoot::LocalMachine},
-        {"HKCR", RegRoot::ClassesRoot}, {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot}};
+        {"HKCR", RegRoot::ClassesRoot},  {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot}};
     const QString rootText = text.section('\\', 0, 0);
     QString path = text.section('\\', 1);
     while (path.endsWith('\\'))
@@ -90,7 +91,10 @@ bool ParseKey(const QString& text, Key& key)
     return false;
 }
 
-QString Join(const QString& path, const QString& name) { return path.isEmpty() ? name : path + '\\' + name; }
+QString Join(const QString& path, const QString& name)
+{
+    return path.isEmpty() ? name : path + '\\' + name;
+}
 
 // The key's path as stored (each component in the case it was created with);
 // as given when some part is missing.
@@ -105,7 +109,7 @@ QString StoredPath(RegRoot root, const QString& path)
             return path;
         const QString folded = part.toCaseFolded();
         auto it = std::find_if(subkeys.cbegin(), subkeys.cend(),
-            [&folded](const QString& s) { return s.toCaseFolded() == folded; });
+                               [&folded](const QString& s) { return s.toCaseFolded() == folded; });
         if (it == subkeys.cend())
             return path;
         stored = Join(stored, *it);
@@ -126,9 +130,9 @@ int StatusExit(RegStatus status, const Key& key, const std::optional<QString>& v
         return kExitOk;
     case RegStatus::NotFound:
         if (value && CRegistry::KeyExists(key.root, key.path)) {
-            return Error(kExitMissing, QStringLiteral("value not found: %1 in %2")
-                                           .arg(value->isEmpty() ? QStringLiteral("(Default)") : *value,
-                                               key.display));
+            return Error(kExitMissing,
+                         QStringLiteral("value not found: %1 in %2")
+                             .arg(value->isEmpty() ? QStringLiteral("(Default)") : *value, key.display));
         }
         return Error(kExitMissing, QStringLiteral("key not found: %1").arg(key.display));
     case RegStatus::Invalid:
@@ -175,7 +179,7 @@ int Query(const Key& key, const std::optional<QString>& value)
     for (const RegValue& v : values) {
         out += QStringLiteral("    %1    %2    %3\n")
                    .arg(v.name.isEmpty() ? QStringLiteral("(Default)") : v.name, REGTOOL::TypeName(v.type),
-                       REGTOOL::ListingData(v));
+                        REGTOOL::ListingData(v));
     }
     if (!subkeys.isEmpty()) {
         out += '\n';
@@ -190,8 +194,9 @@ bool ParseDword(const QString& text, quint32& value)
 {
     bool ok = false;
     const QString t = text.trimmed();
-    const qulonglong n = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? t.mid(2).toULongLong(&ok, 16)
-                                                                                  : t.toULongLong(&ok, 10);
+    const qulonglong n = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+        ? t.mid(2).toULongLong(&ok, 16)
+        : t.toULongLong(&ok, 10);
     if (!ok || n > 0xFFFFFFFFull || t.startsWith('+'))
         return false;
     value = quint32(n);
@@ -199,7 +204,7 @@ bool ParseDword(const QString& text, quint32& value)
 }
 
 int Add(const Key& key, const std::optional<QString>& value, const std::optional<QString>& type,
-    const std::optional<QString>& data)
+        const std::optional<QString>& data)
 {
     if (!data) {
         if (value || type)
@@ -214,13 +219,15 @@ int Add(const Key& key, const std::optional<QString>& value, const std::optional
     } else if (typeName == QLatin1String("REG_DWORD")) {
         quint32 n = 0;
         if (!ParseDword(*data, n))
-            return UsageError(QStringLiteral("REG_DWORD data must be a number from 0 to 4294967295: %1").arg(*data));
+            return UsageError(
+                QStringLiteral("REG_DWORD data must be a number from 0 to 4294967295: %1").arg(*data));
         regType = RegDword;
         bytes = CRegistry::DwordData(n);
     } else {
         return UsageError(QStringLiteral("unsupported type: %1 (REG_SZ or REG_DWORD)").arg(*type));
     }
-    return StatusExit(CRegistry::SetValue(key.root, key.path, value.value_or(QString()), regType, bytes), key, {});
+    return StatusExit(CRegistry::SetValue(key.root, key.path, value.value_or(QString()), regType, bytes), key,
+                      {});
 }
 
 int Delete(const Key& key, const std::optional<QString>& value)
@@ -245,8 +252,9 @@ bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& st
     for (const RegValue& v : values) {
         // A name the text form cannot hold is left out and said, never written raw.
         if (REGTOOL::HasControlCharacters(v.name)) {
-            Error(kExitFailed, QStringLiteral("value with control characters in its name left out of %1")
-                                   .arg(FullName(key, path)));
+            Error(kExitFailed,
+                  QStringLiteral("value with control characters in its name left out of %1")
+                      .arg(FullName(key, path)));
             g_exportSkipped = true;
             continue;
         }
@@ -255,8 +263,9 @@ bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& st
     out += '\n';
     for (const QString& s : subkeys) {
         if (REGTOOL::HasControlCharacters(s)) {
-            Error(kExitFailed, QStringLiteral("subkey with control characters in its name left out of %1")
-                                   .arg(FullName(key, path)));
+            Error(kExitFailed,
+                  QStringLiteral("subkey with control characters in its name left out of %1")
+                      .arg(FullName(key, path)));
             g_exportSkipped = true;
             continue;
         }

@@ -83,7 +83,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const Language languages[] = {{kLangChinesePrc, "zh_CN"}, {kLangChineseTaiwan, "zh_TW"}, {kLangEnglishUs, "en_US"}};
+    const Language languages[] = {
+        {kLangChinesePrc, "zh_CN"}, {kLangChineseTaiwan, "zh_TW"}, {kLangEnglishUs, "en_US"}};
     const ModePages modes[] = {{RunMode::Install, "install", 6},
                                {RunMode::Upgrade, "upgrade", 4},
                                {RunMode::Repair, "repair", 4},
@@ -116,7 +117,8 @@ int main(int argc, char** argv)
                                          .arg(output, QLatin1String(language.name), QLatin1String(m.name))
                                          .arg(page);
                 if (!shot.save(file)) {
-                    std::fprintf(stderr, "norvex-wizard-screenshots: cannot write %s\n", QFile::encodeName(file).constData());
+                    std::fprintf(stderr, "norvex-wizard-screenshots: cannot write %s\n",
+                                 QFile::encodeName(file).constData());
                     return 1;
                 }
                 ++written;

@@ -112,8 +112,8 @@ void CButtonST::DrawItem(QPainter& painter)
         return;
     const QSize extent = TextExtent(text());
     const int offset = state == DrawState::Pressed ? 1 : 0;
-    DrawOpaqueText(painter, (width() - extent.width()) / 2 + offset, (height() - extent.height()) / 2 + offset,
-                   text(), caption, back);
+    DrawOpaqueText(painter, (width() - extent.width()) / 2 + offset,
+                   (height() - extent.height()) / 2 + offset, text(), caption, back);
 }
 
 void CButtonST::paintEvent(QPaintEvent*)

@@ -6,9 +6,7 @@
 
 namespace CONTROL {
 
-CCheckButtonST::CCheckButtonST(QWidget* parent) : CButtonST(parent), checked(this, 0)
-{
-}
+CCheckButtonST::CCheckButtonST(QWidget* parent) : CButtonST(parent), checked(this, 0) {}
 
 CCheckButtonST::~CCheckButtonST() = default;
 

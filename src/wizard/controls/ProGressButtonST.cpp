@@ -44,7 +44,8 @@ void CProGressButtonST::DrawItem(QPainter& painter)
     painter.fillRect(rect(), normalBackground.Get());
     const int right = FillRight();
     if (right > kInset)
-        painter.fillRect(QRect(QPoint(kInset, kInset), QPoint(right - 1, height() - kInset - 1)), accent.Get());
+        painter.fillRect(QRect(QPoint(kInset, kInset), QPoint(right - 1, height() - kInset - 1)),
+                         accent.Get());
     DrawFrame(painter, rect(), normalBorder);
 }
 

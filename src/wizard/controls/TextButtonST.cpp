@@ -4,9 +4,7 @@
 
 namespace CONTROL {
 
-CTextButtonST::CTextButtonST(QWidget* parent) : CButtonST(parent)
-{
-}
+CTextButtonST::CTextButtonST(QWidget* parent) : CButtonST(parent) {}
 
 CTextButtonST::~CTextButtonST() = default;
 

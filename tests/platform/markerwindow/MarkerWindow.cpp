@@ -6,18 +6,18 @@
 //
 // DEPTH > 0 puts the labelled window that many levels below an unlabelled
 // top-level window, the way a reparenting window manager frames a client.
-#include <xcb/xcb.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <xcb/xcb.h>
 
 namespace {
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* r =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
     const xcb_atom_t atom = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     std::free(r);
     return atom;
@@ -26,8 +26,8 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name)
 xcb_window_t NewWindow(xcb_connection_t* c, xcb_window_t parent, xcb_visualid_t visual)
 {
     const xcb_window_t w = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, 0, 0, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
-                      0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, 0, 0, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      visual, 0, nullptr);
     xcb_map_window(c, w);
     return w;
 }
@@ -57,7 +57,8 @@ int main(int argc, char** argv)
     const xcb_atom_t protocols = Atom(c, "WM_PROTOCOLS");
     const xcb_atom_t deleteWindow = Atom(c, "WM_DELETE_WINDOW");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom(c, "NorvexLabel"), XCB_ATOM_CARDINAL, 32, 1, &label);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom(c, "NorvexLabel"), XCB_ATOM_CARDINAL, 32, 1,
+                        &label);
 
     // A round trip makes sure the server has applied everything above.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));

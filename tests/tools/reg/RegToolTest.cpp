@@ -1,14 +1,14 @@
-#include "platform/Registry.h"
-
-#include "platform/SpecialFolders.h"
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 
-#include <gtest/gtest.h>
+#include "platform/Registry.h"
+#include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ostream>
@@ -66,9 +66,9 @@ TEST_F(RegToolTest, AddQueryExportDeleteRoundTrip)
     // The store sees what the tool wrote, in its byte forms.
     QByteArray data;
     quint32 type = 0;
-    ASSERT_EQ(CRegistry::QueryValue(RegRoot::CurrentUser, "Software\\Tessaly\\LabelCloud", "EstimatedSize", &type,
-                  &data),
-        RegStatus::Ok);
+    ASSERT_EQ(CRegistry::QueryValue(RegRoot::CurrentUser, "Software\\Tessaly\\LabelCloud", "EstimatedSize",
+                                    &type, &data),
+              RegStatus::Ok);
     EXPECT_EQ(type, quint32(RegDword));
     EXPECT_EQ(data, CRegistry::DwordData(23783));
     ASSERT_EQ(CRegistry::QueryValue(RegRoot::ClassesRoot, ".LBX", "", &type, &data), RegStatus::Ok);
@@ -98,33 +98,33 @@ TEST_F(RegToolTest, AddQueryExportDeleteRoundTrip)
     Result r = RunTool({"query", "hkcu\\software\\tessaly\\LABELCLOUD"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\n"
-                       "    InstallPath    REG_SZ    /opt/Tessaly/Label \"Cloud\" & 模板\\\n"
-                       "    (Default)    REG_SZ    défaut\n"
-                       "    EstimatedSize    REG_DWORD    0x5ce7\n"
-                       "    Flags    REG_DWORD    0xabcd\n"
-                       "    Empty    REG_SZ    \n"
-                       "\n"
-                       "HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub\n"));
+              QStringLiteral("HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\n"
+                             "    InstallPath    REG_SZ    /opt/Tessaly/Label \"Cloud\" & 模板\\\n"
+                             "    (Default)    REG_SZ    défaut\n"
+                             "    EstimatedSize    REG_DWORD    0x5ce7\n"
+                             "    Flags    REG_DWORD    0xabcd\n"
+                             "    Empty    REG_SZ    \n"
+                             "\n"
+                             "HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub\n"));
 
     r = RunTool({"export", "HKCU\\SOFTWARE\\tessaly"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
-        QStringLiteral("Windows Registry Editor Version 5.00\n"
-                       "\n"
-                       "[HKEY_CURRENT_USER\\Software\\Tessaly]\n"
-                       "\n"
-                       "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud]\n"
-                       "\"InstallPath\"=\"/opt/Tessaly/Label \\\"Cloud\\\" & 模板\\\\\"\n"
-                       "@=\"défaut\"\n"
-                       "\"EstimatedSize\"=dword:00005ce7\n"
-                       "\"Flags\"=dword:0000abcd\n"
-                       "\"Empty\"=\"\"\n"
-                       "\n"
-                       "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub]\n"
-                       "\n"
-                       "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub\\Deeper]\n"
-                       "\n"));
+              QStringLiteral("Windows Registry Editor Version 5.00\n"
+                             "\n"
+                             "[HKEY_CURRENT_USER\\Software\\Tessaly]\n"
+                             "\n"
+                             "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud]\n"
+                             "\"InstallPath\"=\"/opt/Tessaly/Label \\\"Cloud\\\" & 模板\\\\\"\n"
+                             "@=\"défaut\"\n"
+                             "\"EstimatedSize\"=dword:00005ce7\n"
+                             "\"Flags\"=dword:0000abcd\n"
+                             "\"Empty\"=\"\"\n"
+                             "\n"
+                             "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub]\n"
+                             "\n"
+                             "[HKEY_CURRENT_USER\\Software\\Tessaly\\LabelCloud\\Sub\\Deeper]\n"
+                             "\n"));
 
     ExpectRun({"delete", key, "--value", "flags"});
     EXPECT_EQ(RunTool({"query", key, "--value", "Flags"}).code, 1);
@@ -152,18 +152,22 @@ TEST_F(RegToolTest, ExportWritesOtherDataInHexForms)
         {"NoTerminator", RegSz, QByteArray("a\0b\0", 4)},
         {"Zero", RegSz, QByteArray("a\0\0\0b\0\0\0", 8)},
         {"Lines", RegSz, CRegistry::StringData("one\ntwo")},
-        {"Escape", RegSz, CRegistry::StringData("a\x1b" "b")},
+        {"Escape", RegSz,
+         CRegistry::StringData("a\x1b"
+                               "b")},
         {"Short", RegDword, QByteArray("\1\2\3", 3)},
         {"Expand", RegExpandSz, CRegistry::StringData("%A%")},
         {"Big", RegQword, QByteArray("\1\0\0\0\0\0\0\0", 8)},
         {"Odd\"Name\\", 0x20000, QByteArray()},
     };
     for (const Seed& s : seeds)
-        ASSERT_EQ(CRegistry::SetValue(RegRoot::LocalMachine, key, s.name, s.type, s.data), RegStatus::Ok) << s.name;
+        ASSERT_EQ(CRegistry::SetValue(RegRoot::LocalMachine, key, s.name, s.type, s.data), RegStatus::Ok)
+            << s.name;
 
     const Result r = RunTool({"export", "HKLM\\Software\\Forms"});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
+    EXPECT_EQ(
+        r.out,
         QStringLiteral("Windows Registry Editor Version 5.00\n"
                        "\n"
                        "[HKEY_LOCAL_MACHINE\\Software\\Forms]\n"
@@ -186,13 +190,17 @@ struct ErrorCase {
     int code;
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ErrorCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class RegToolErrorTest : public RegToolTest, public testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(RegToolErrorTest, FailsWithOneLineAndLeavesTheStoreAlone)
 {
-    ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Keep", "v", RegSz, CRegistry::StringData("x")),
+    ASSERT_EQ(
+        CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Keep", "v", RegSz, CRegistry::StringData("x")),
         RegStatus::Ok);
     QStringList args;
     for (const std::string& a : GetParam().args)
@@ -214,19 +222,23 @@ TEST_P(RegToolErrorTest, FailsWithOneLineAndLeavesTheStoreAlone)
     EXPECT_EQ(subkeys, QStringList{"Keep"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegToolErrorTest,
-    testing::Values(ErrorCase{"NoArguments", {}, 2},
-        ErrorCase{"UnknownCommand", {"frob", "HKCU\\Software"}, 2},
-        ErrorCase{"NoKey", {"query"}, 2},
-        ErrorCase{"UnknownRoot", {"query", "HKXX\\Software"}, 2},
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegToolErrorTest,
+    testing::Values(
+        ErrorCase{"NoArguments", {}, 2}, ErrorCase{"UnknownCommand", {"frob", "HKCU\\Software"}, 2},
+        ErrorCase{"NoKey", {"query"}, 2}, ErrorCase{"UnknownRoot", {"query", "HKXX\\Software"}, 2},
         ErrorCase{"UnknownOption", {"query", "HKCU\\Software", "--verbose"}, 2},
         ErrorCase{"OptionWithoutArgument", {"query", "HKCU\\Software", "--value"}, 2},
         ErrorCase{"TwoKeys", {"query", "HKCU\\Software", "HKCU\\Other"}, 2},
         ErrorCase{"AddValueWithoutData", {"add", "HKCU\\Software\\New", "--value", "v"}, 2},
-        ErrorCase{"DwordNotANumber", {"add", "HKCU\\Software\\New", "--type", "REG_DWORD", "--data", "many"}, 2},
-        ErrorCase{"DwordTooLarge", {"add", "HKCU\\Software\\New", "--type", "REG_DWORD", "--data", "4294967296"}, 2},
+        ErrorCase{
+            "DwordNotANumber", {"add", "HKCU\\Software\\New", "--type", "REG_DWORD", "--data", "many"}, 2},
+        ErrorCase{"DwordTooLarge",
+                  {"add", "HKCU\\Software\\New", "--type", "REG_DWORD", "--data", "4294967296"},
+                  2},
         ErrorCase{"DwordNegative", {"add", "HKCU\\Software\\New", "--type", "REG_DWORD", "--data", "-1"}, 2},
-        ErrorCase{"UnsupportedType", {"add", "HKCU\\Software\\New", "--type", "REG_BINARY", "--data", "00"}, 2},
+        ErrorCase{
+            "UnsupportedType", {"add", "HKCU\\Software\\New", "--type", "REG_BINARY", "--data", "00"}, 2},
         ErrorCase{"DataOutsideAdd", {"delete", "HKCU\\Software\\Keep", "--data", "x"}, 2},
         ErrorCase{"MalformedKey", {"add", "HKCU\\Software\\\\New", "--data", "x"}, 2},
         ErrorCase{"LongKeyName", {"add", "HKCU\\Software\\" + std::string(256, 'k'), "--data", "x"}, 2},
@@ -248,9 +260,9 @@ TEST_F(RegToolTest, DamagedHiveIsReportedAndKept)
 {
     const QByteArray junk(4096, 'J');
     TESTS::WriteFileBytes(UserHivePath(), junk);
-    for (const QStringList& args : {QStringList{"add", "HKCU\\Software\\X", "--data", "x"},
-             QStringList{"query", "HKCU\\Software\\X"}, QStringList{"delete", "HKCU\\Software\\X"},
-             QStringList{"export", "HKCU\\Software"}}) {
+    for (const QStringList& args :
+         {QStringList{"add", "HKCU\\Software\\X", "--data", "x"}, QStringList{"query", "HKCU\\Software\\X"},
+          QStringList{"delete", "HKCU\\Software\\X"}, QStringList{"export", "HKCU\\Software"}}) {
         const Result r = RunTool(args);
         EXPECT_EQ(r.code, 3) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("norvex-reg: ") + UserHivePath())) << r.err.toStdString();
@@ -261,8 +273,9 @@ TEST_F(RegToolTest, DamagedHiveIsReportedAndKept)
 TEST_F(RegToolTest, HiveThatIsAFolderIsAFailureNotAMissingKey)
 {
     ASSERT_TRUE(QDir().mkpath(UserHivePath()));
-    for (const QStringList& args : {QStringList{"query", "HKCU\\Software"},
-             QStringList{"query", "HKCU\\Software", "--value", "v"}, QStringList{"export", "HKCU\\Software"}}) {
+    for (const QStringList& args :
+         {QStringList{"query", "HKCU\\Software"}, QStringList{"query", "HKCU\\Software", "--value", "v"},
+          QStringList{"export", "HKCU\\Software"}}) {
         const Result r = RunTool(args);
         EXPECT_EQ(r.code, 3) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("norvex-reg: ") + UserHivePath())) << r.err.toStdString();
@@ -275,19 +288,20 @@ TEST_F(RegToolTest, ExportLeavesOutNamesWithControlCharacters)
 {
     const QString injected = QStringLiteral("Bad\n[HKEY_LOCAL_MACHINE\\Evil]");
     ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject\\" + injected, "v", RegSz,
-                  CRegistry::StringData("x")),
-        RegStatus::Ok);
+                                  CRegistry::StringData("x")),
+              RegStatus::Ok);
     ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject", "w\n\"x\"=\"y", RegSz,
-                  CRegistry::StringData("x")),
-        RegStatus::Ok);
+                                  CRegistry::StringData("x")),
+              RegStatus::Ok);
     ASSERT_EQ(CRegistry::SetValue(RegRoot::CurrentUser, "Software\\Inject", "good", RegSz,
-                  CRegistry::StringData("ok")),
-        RegStatus::Ok);
+                                  CRegistry::StringData("ok")),
+              RegStatus::Ok);
     const Result r = RunTool({"export", "HKCU\\Software\\Inject"});
     EXPECT_EQ(r.code, 3) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("Windows Registry Editor Version 5.00\n\n"
-                                    "[HKEY_CURRENT_USER\\Software\\Inject]\n"
-                                    "\"good\"=\"ok\"\n\n"));
+    EXPECT_EQ(r.out,
+              QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\Inject]\n"
+                             "\"good\"=\"ok\"\n\n"));
     EXPECT_EQ(r.err.count(QStringLiteral("left out")), 2) << r.err.toStdString();
 }
 
@@ -310,7 +324,8 @@ TEST_F(RegToolTest, HelpAndScope)
     EXPECT_NE(hives[0], hives[1]);
     for (const char* scope : scopes) {
         setenv("NORVEX_SCOPE", scope, 1);
-        EXPECT_EQ(RunTool({"query", "HKLM\\Software\\Scoped", "--value", "Scope"}).out, QString::fromUtf8(scope) + '\n');
+        EXPECT_EQ(RunTool({"query", "HKLM\\Software\\Scoped", "--value", "Scope"}).out,
+                  QString::fromUtf8(scope) + '\n');
     }
     EXPECT_FALSE(QFileInfo::exists(UserHivePath()));
 }
