@@ -209,6 +209,17 @@ void CNorvexSetupApp::Startup()
     }
     }
 
+    // A killed run of this product is undone first, so the installation it
+    // interrupted is found as it was before.
+    // The removal copy runs beside its first stage, which has done this.
+    bool interrupted = false;
+    const QStringList notRestored =
+        engine.Mode == RunMode::DoUninstall ? QStringList() : engine.RecoverInterruptedRun(&interrupted);
+    if (interrupted)
+        m_messageBox->Show(InterruptedRunText(engine.Manifest.version.prog, notRestored), QString(),
+                           notRestored.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+                           MessageButtons::Ok);
+
     engine.DetectPreviousInstall();
     engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
                          .arg(RunModeName(engine.Mode), engine.ModulePath,

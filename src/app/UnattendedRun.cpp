@@ -51,12 +51,15 @@ int CUnattendedRun::Run(const QString& pathArgument)
         // from; an upgrade or repair stays where the product is.
         if (m_engine.Mode == RunMode::Install && !pathArgument.isEmpty())
             m_engine.InstallFolder = FolderFromArgument(pathArgument);
+        // The room the run needs, as the wizard's ready page shows it.
+        if (const QString space = SpaceNeededLine(m_engine); !space.isEmpty())
+            view.WriteLine(space);
         if (!procedures.CheckRunningProgram())
             return kFailure;
         result = m_engine.Mode == RunMode::Install ? procedures.Install()
             : m_engine.Mode == RunMode::Upgrade    ? procedures.Upgrade()
                                                    : procedures.Repair();
-        if (result == ProcedureResult::Failed)
+        if (result == ProcedureResult::Failed || result == ProcedureResult::NotStarted)
             return kFailure;
         // The shortcut page's defaults: both boxes ticked. A run with a failed
         // step still finishes, but is no success.

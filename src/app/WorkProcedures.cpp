@@ -81,6 +81,51 @@ QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder,
         .arg(folder);
 }
 
+// Sizes as people read them: "512 B", "3.4 MB", "1.2 GB" (units of 1024).
+QString SizeText(qint64 bytes, bool exact = false)
+{
+    if (exact || bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(units[unit]));
+}
+
+QString NoSpaceText(const QString& folder, qint64 needed, qint64 free)
+{
+    // Figures that round alike would read as enough.
+    const bool exact = SizeText(needed) == SizeText(free);
+    return InLanguage(QStringLiteral("文件夹“%1”所在的磁盘空间不足：需要 %2，可用 %3。"
+                                     "请释放一些空间或选择其他文件夹后重试。"),
+                      QStringLiteral("資料夾「%1」所在的磁碟空間不足：需要 %2，可用 %3。"
+                                     "請釋放一些空間或選擇其他資料夾後重試。"),
+                      QStringLiteral("There is not enough free space for the folder \"%1\": %2 needed, %3 "
+                                     "free. Free some space or choose another folder, then try again."))
+        .arg(folder, SizeText(needed, exact), SizeText(free, exact));
+}
+
+QString FolderNotWritableText(const QString& folder, const QString& reason)
+{
+    return InLanguage(QStringLiteral("无法在文件夹“%1”中安装：%2。请选择其他文件夹后重试。"),
+                      QStringLiteral("無法在資料夾「%1」中安裝：%2。請選擇其他資料夾後重試。"),
+                      QStringLiteral("The product cannot be installed in the folder \"%1\": %2. Choose "
+                                     "another folder, then try again."))
+        .arg(folder, reason);
+}
+
+QString RollbackIncompleteText(const QStringList& problems)
+{
+    return InLanguage(QStringLiteral("已撤销的更改中有以下几项无法恢复，请手动处理："),
+                      QStringLiteral("已撤銷的變更中有以下幾項無法復原，請手動處理："),
+                      QStringLiteral("Some changes could not be undone; please see to them yourself:"))
+        + u'\n' + problems.join(u'\n');
+}
+
 // The steps whose failures leave a product that cannot be repaired or removed.
 QString RegistryStepName()
 {
@@ -109,6 +154,36 @@ QString StepIncompleteText(const QString& step, const QString& reason)
 }
 
 }  // namespace
+
+QString SpaceNeededLine(CInstallEngine& engine)
+{
+    std::vector<CInstallEngine::SpaceNeed> needs;
+    if (!engine.MeasureSpace(needs))
+        return {};
+    QStringList parts;
+    for (const CInstallEngine::SpaceNeed& need : needs) {
+        if (needs.size() == 1)
+            parts << InLanguage(QStringLiteral("需要 %1 / 可用 %2"), QStringLiteral("需要 %1 / 可用 %2"),
+                                QStringLiteral("Needed %1 / free %2"))
+                         .arg(SizeText(need.needed), SizeText(need.free));
+        else
+            parts << InLanguage(QStringLiteral("“%1”：需要 %2 / 可用 %3"),
+                                QStringLiteral("「%1」：需要 %2 / 可用 %3"),
+                                QStringLiteral("\"%1\": needed %2 / free %3"))
+                         .arg(need.folder, SizeText(need.needed), SizeText(need.free));
+    }
+    return parts.join(InLanguage(QStringLiteral("；"), QStringLiteral("；"), QStringLiteral("; ")));
+}
+
+QString InterruptedRunText(const QString& product, const QStringList& problems)
+{
+    const QString text = InLanguage(QStringLiteral("%1 上次的安装没有完成，它所做的更改已经撤销。"),
+                                    QStringLiteral("%1 上次的安裝沒有完成，它所做的變更已經撤銷。"),
+                                    QStringLiteral("The last installation of %1 did not finish; its changes "
+                                                   "have been undone."))
+                             .arg(product);
+    return problems.isEmpty() ? text : text + u'\n' + RollbackIncompleteText(problems);
+}
 
 QString SecondInstanceText()
 {
@@ -159,13 +234,42 @@ void CWorkProcedures::LogStart(const QString& procedure, const QString& folder)
         QStringLiteral("%1 %2, folder %3").arg(procedure, m_engine.Manifest.version.prog, folder));
 }
 
+bool CWorkProcedures::CheckBeforeWriting()
+{
+    // A package that cannot be measured is not checked here: the file step
+    // meets the same fault and reports it.
+    std::vector<CInstallEngine::SpaceNeed> needs;
+    m_engine.MeasureSpace(needs);
+    for (const CInstallEngine::SpaceNeed& need : needs) {
+        if (need.needed <= need.free)
+            continue;
+        m_engine.Log.Failed(QStringLiteral("not enough space for %1: %2 bytes needed, %3 free")
+                                .arg(need.folder)
+                                .arg(need.needed)
+                                .arg(need.free));
+        m_messageBox.Show(NoSpaceText(need.folder, need.needed, need.free), QString(), MessageIcon::Warning,
+                          MessageButtons::Ok);
+        return false;
+    }
+    if (!m_engine.ProbeInstallFolder()) {
+        m_messageBox.Show(FolderNotWritableText(m_engine.InstallFolder, m_engine.LastError().cause),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
 ProcedureResult CWorkProcedures::FileStepFailed()
 {
-    // Nothing is undone; the buttons stay disabled because the view closes.
-    // The reason goes on the line after the message, so a user can act on it.
+    // What the run changed is undone; the buttons stay disabled because the
+    // view closes. The reason goes on the line after the message, so a user
+    // can act on it, and what could not be put back after that.
     QString text = FormatMessage(1106);
     if (m_engine.LastError().IsSet())
         text += u'\n' + m_engine.LastError().Text();
+    const QStringList problems = m_engine.RollBackChanges();
+    if (!problems.isEmpty())
+        text += u'\n' + RollbackIncompleteText(problems);
     m_messageBox.Show(text, QString(), MessageIcon::Warning, MessageButtons::Ok);
     m_view.Close(true);
     return ProcedureResult::Failed;
@@ -173,6 +277,8 @@ ProcedureResult CWorkProcedures::FileStepFailed()
 
 ProcedureResult CWorkProcedures::Install()
 {
+    if (!CheckBeforeWriting())
+        return ProcedureResult::NotStarted;
     LogStart(QStringLiteral("install"), m_engine.InstallFolder);
     const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
     return DeploySteps(RunMode::Install, 3, FormatMessage(1312),
@@ -184,6 +290,8 @@ ProcedureResult CWorkProcedures::Install()
 
 ProcedureResult CWorkProcedures::Upgrade()
 {
+    if (!CheckBeforeWriting())
+        return ProcedureResult::NotStarted;
     LogStart(QStringLiteral("upgrade"), m_engine.InstallFolder);
     // The step line keeps its text; the steps go to the overall line.
     const QString stepLine = FormatMessage(1405);
@@ -211,6 +319,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
     // pause of their own so the first line is seen.
     Step(lines[0].step, lines[0].overall, 40);
     Pause(1000);
+    m_engine.BeginChanges();
     if (!m_engine.DeployFiles(&progress))
         return FileStepFailed();
 
@@ -225,6 +334,9 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
 
     Step(lines[3].step, lines[3].overall, 100);
     Checked(failures, RegistrationStepName(), [&] { m_engine.RegisterUninstall(); });
+    // The run has ended: what was kept for undoing it goes. A failed
+    // registration step is said, not undone.
+    m_engine.CommitChanges();
     Pause(500);
 
     m_view.EnableCancelButtons(true);
@@ -252,6 +364,8 @@ ProcedureResult CWorkProcedures::Finish(const StepFailures& failures, RunMode mo
 
 ProcedureResult CWorkProcedures::Repair()
 {
+    if (!CheckBeforeWriting())
+        return ProcedureResult::NotStarted;
     LogStart(QStringLiteral("repair"), m_engine.InstallFolder);
     // No pauses, no pumping between steps and no new status texts. The
     // overall bar is hidden on this page; its positions only tell a console
@@ -269,6 +383,7 @@ ProcedureResult CWorkProcedures::Repair()
     m_view.EnableCancelButtons(false);
     m_view.Repaint();
 
+    m_engine.BeginChanges();
     if (!m_engine.DeployFiles(&progress))
         return FileStepFailed();
     step(70);
@@ -281,6 +396,9 @@ ProcedureResult CWorkProcedures::Repair()
     m_engine.CreateShortcuts(false, false);
     step(100);
     Checked(failures, RegistrationStepName(), [&] { m_engine.RegisterUninstall(); });
+    // The run has ended: what was kept for undoing it goes. A failed
+    // registration step is said, not undone.
+    m_engine.CommitChanges();
 
     m_view.EnableCancelButtons(true);
     return Finish(failures, RunMode::Repair, 2);

@@ -23,8 +23,16 @@ QString SecondInstanceText();
 // Said for a shortcut left out because its target holds control characters.
 QString ShortcutSkippedText(const QString& link);
 
+// "needed / free" for the file systems the run writes to, in the system's
+// language; empty when the package cannot be measured.
+QString SpaceNeededLine(CInstallEngine& engine);
+// Said when start-up undid what a killed run had left (problems: what could
+// not be put back).
+QString InterruptedRunText(const QString& product, const QStringList& problems);
+
 enum class ProcedureResult {
     Completed,   // every step ran; the view shows the next page
+    NotStarted,  // a check before the first write failed; told, nothing written, view unchanged
     Failed,      // the file step failed or was cancelled; 1106 shown, view closed
     Incomplete,  // ran to its end, but a step failed or removal kept the folder (reported)
 };
@@ -84,6 +92,9 @@ private:
     void Step(const QString& stepLine, const QString& overallLine, int overall);
     // The log line that opens a procedure.
     void LogStart(const QString& procedure, const QString& folder);
+    // Room on the disks and a writable installation folder; false after
+    // telling the user why.
+    bool CheckBeforeWriting();
     ProcedureResult FileStepFailed();
     // Steps that failed but let the run go on: the step's name and the reason.
     using StepFailures = std::vector<std::pair<QString, QString>>;

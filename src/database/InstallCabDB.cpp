@@ -625,6 +625,35 @@ void CInstallCabDB::CloseKeepingError()
         m_lastError = error;
 }
 
+bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, qint64>& lengths)
+{
+    m_failure.Clear();
+    lengths.clear();
+    const QString reading = QStringLiteral("cannot read the package");
+    if (!OpenPackage(packagePath)) {
+        m_failure = {reading, packagePath, GetLastError()};
+        return false;
+    }
+    DATABASE::CppSQLite3Query query;
+    bool result = Query(QStringLiteral("select name, length from files order by rowid;"), query);
+    try {
+        for (; result && !query.IsEof(); query.NextRow()) {
+            const QString name = query.GetTextField(0);
+            if (!lengths.contains(name))
+                lengths.insert(name, std::max<qint64>(query.GetInt64Field(1), 0));
+        }
+        query.Finalize();
+    } catch (const DATABASE::CppSQLite3Exception& e) {
+        m_lastError = e.ErrorMessage();
+        result = false;
+    }
+    if (!result)
+        m_failure = {reading, packagePath, GetLastError()};
+    query = DATABASE::CppSQLite3Query();
+    CloseKeepingError();
+    return result;
+}
+
 bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
                                 bool pump, int* outLength)
 {

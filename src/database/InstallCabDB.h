@@ -5,6 +5,7 @@
 #include "common/Failure.h"
 #include "database/SQLiteDBBase.h"
 
+#include <QHash>
 #include <QString>
 
 class CInstallCabDB : public DATABASE::CSQLiteDBBase {
@@ -23,6 +24,11 @@ public:
     // read. True when the file was written completely with a matching digest.
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
                      int* outLength);
+
+    // The uncompressed length of every entry of the package at packagePath,
+    // by name (the first row of a name counts, as for ExtractFile). False,
+    // with the reason in ExtractFailure, when the package cannot be read.
+    bool ReadEntryLengths(const QString& packagePath, QHash<QString, qint64>& lengths);
 
     // The package is the size bytes from offset on of the file at packagePath
     // (size -1: to its end), as for a package attached to an executable.

@@ -15,6 +15,26 @@ const QString kNoDeploy = QStringLiteral("nodw");
 
 }  // namespace
 
+QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure) const
+{
+    // Manifests written for Windows (drive paths, no macro) do not map
+    // to a place here; neither may a name climb out of its folder.
+    // A name written on Windows may hold '\\': a path below the folder.
+    const QString folder = ExpandPathMacros(file.path);
+    const QString name = RelativeFileName(file.name);
+    if (!folder.startsWith(u'/')) {
+        failure = {QStringLiteral("cannot install %1 into").arg(file.name), folder,
+                   QStringLiteral("not an absolute path")};
+        return {};
+    }
+    if (name.isEmpty()) {
+        failure = {QStringLiteral("cannot install"), file.name,
+                   QStringLiteral("not a file name below its folder")};
+        return {};
+    }
+    return WithOneSlash(folder) + name;
+}
+
 bool CInstallEngine::DeployFiles(CStepProgress* progress)
 {
     const int count = static_cast<int>(Manifest.files.size());
@@ -32,6 +52,24 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     // Only a folder this installation made may later be removed whole.
     if (Mode == RunMode::Install)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();
+
+    // Everything the step may create or replace is noted, and the notes
+    // reach the disk in one go, before the first write.
+    Changes.NoteFolders(InstallFolder);
+    for (const CInstFileInfo& file : Manifest.files) {
+        if (file.action == kNoDeploy)
+            continue;
+        CFailure ignored;
+        const QString target = FileTarget(file, ignored);
+        if (target.isEmpty())
+            break;  // the step stops there
+        Changes.NoteFolders(target.left(target.lastIndexOf(u'/')));
+        Changes.NoteFile(target);
+    }
+    CFailure failure;
+    if (!Changes.Flush(&failure))
+        return Fail(failure);
+
     if (!CreateFolders(WithOneSlash(InstallFolder)))
         return false;
     ShowStepPosition(progress, 10);
@@ -41,20 +79,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     for (const CInstFileInfo& file : Manifest.files) {
         if (file.action == kNoDeploy)
             continue;
-        // Manifests written for Windows (drive paths, no macro) do not map
-        // to a place here; neither may a name climb out of its folder.
-        // A name written on Windows may hold '\\': a path below the folder.
-        const QString folder = ExpandPathMacros(file.path);
-        const QString name = RelativeFileName(file.name);
-        if (!folder.startsWith(u'/'))
-            return Fail({QStringLiteral("cannot install %1 into").arg(file.name), folder,
-                         QStringLiteral("not an absolute path")});
-        if (name.isEmpty())
-            return Fail({QStringLiteral("cannot install"), file.name,
-                         QStringLiteral("not a file name below its folder")});
-        const QString target = WithOneSlash(folder) + name;
+        const QString target = FileTarget(file, failure);
+        if (target.isEmpty())
+            return Fail(failure);
         if (!CreateFolders(target))
             return false;
+        if (!Changes.KeepAside(target, &failure))
+            return Fail(failure);
         int length = 0;
         if (!ExtractPackageFile(file.name, target, true, &length))
             return false;

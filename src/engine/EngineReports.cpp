@@ -57,6 +57,9 @@ bool CInstallEngine::Fail(const CFailure& failure)
 bool CInstallEngine::CreateFolders(const QString& path)
 {
     CFailure failure;
+    Changes.NoteFolders(path.left(path.lastIndexOf(u'/') + 1));
+    if (!Changes.Flush(&failure))
+        return Fail(failure);
     if (CreateDirectoryTree(path, &failure))
         return true;
     return Fail(failure);
@@ -80,6 +83,10 @@ bool CInstallEngine::SetRegistryString(RegRoot root, const QString& subkey, cons
 bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const QString& name, quint32 type,
                                       const QByteArray& data)
 {
+    CFailure failure;
+    Changes.NoteValue(root, subkey, name);
+    if (!Changes.Flush(&failure))
+        return Fail(failure);
     const RegStatus status = CRegistry::SetValue(root, subkey, name, type, data);
     if (status == RegStatus::Ok) {
         Log.RegistryWritten(KeyName(root, subkey), name);
@@ -92,6 +99,10 @@ bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const
 
 bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
 {
+    CFailure failure;
+    Changes.NoteTree(root, subkey);
+    if (!Changes.Flush(&failure))
+        return Fail(failure);
     const RegStatus status = CRegistry::DeleteKey(root, subkey);
     if (status == RegStatus::Ok) {
         Log.RegistryDeleted(KeyName(root, subkey));
@@ -101,4 +112,58 @@ bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
         return true;
     return Fail(
         {QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
+}
+
+void CInstallEngine::BeginChanges()
+{
+    Changes.Begin(JournalPath());
+}
+
+QString CInstallEngine::JournalPath() const
+{
+    if (!IsSingleName(Manifest.info.prog))
+        return {};
+    // ".../norvex/registry/machine.db" -> ".../norvex/journal/<prog>.journal"
+    const QString hive = CRegistry::HivePath(RegRoot::LocalMachine);
+    const QString state = hive.left(hive.lastIndexOf(u'/', hive.lastIndexOf(u'/') - 1));
+    return state + QStringLiteral("/journal/") + Manifest.info.prog + QStringLiteral(".journal");
+}
+
+QStringList CInstallEngine::CommitChanges()
+{
+    const QStringList problems = Changes.Commit();
+    for (const QString& problem : problems)
+        Log.Failed(problem);
+    return problems;
+}
+
+QStringList CInstallEngine::RollBackChanges()
+{
+    Log.Write(QStringLiteral("rolling back"));
+    const QStringList problems = Changes.Undo();
+    for (const QString& line : Changes.Undone())
+        Log.Write(QStringLiteral("undo: ") + line);
+    for (const QString& problem : problems)
+        Log.Failed(problem);
+    // The folder is gone again (or was never ours).
+    InstallFolderCreated = false;
+    return problems;
+}
+
+QStringList CInstallEngine::RecoverInterruptedRun(bool* found)
+{
+    const QString journal = JournalPath();
+    if (found)
+        *found = false;
+    if (journal.isEmpty())
+        return {};
+    QStringList undone;
+    const QStringList problems = CRollback::Recover(journal, found, &undone);
+    if (found && *found)
+        Log.Write(QStringLiteral("finishing an interrupted run from ") + journal);
+    for (const QString& line : undone)
+        Log.Write(QStringLiteral("undo: ") + line);
+    for (const QString& problem : problems)
+        Log.Failed(problem);
+    return problems;
 }

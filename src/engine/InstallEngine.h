@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "engine/Rollback.h"
 #include "engine/RunLog.h"
 #include "engine/RunMode.h"
 #include "manifest/InstallInfo.h"
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class CStepProgress;
 
@@ -102,6 +104,44 @@ public:
     // false when the guard refuses or an installed file could not be deleted.
     virtual bool RemoveInstalledFiles(const QString& path);
 
+    // Checks before the first write (engine/Preflight.cpp).
+    // What the file step will put on one file system: the folder it is
+    // named by (InstallFolder, AppDataFolder, or a file's own folder) and
+    // the bytes needed and free there.
+    struct SpaceNeed {
+        QString folder;
+        qint64 needed = 0;
+        qint64 free = 0;
+    };
+    // The bytes the deployed files (their package lengths, in whole blocks)
+    // and uninstall.xml will take on each file system, InstallFolder's
+    // first. Files they replace are kept until the run has succeeded, so
+    // they free nothing meanwhile. False, with the last error, when the
+    // package cannot be read.
+    virtual bool MeasureSpace(std::vector<SpaceNeed>& needs);
+    // Whether InstallFolder can be created and takes a new file: the missing
+    // folders are made, a probe file created and removed, then the folders
+    // made are removed again. False, with the folder and the reason as the
+    // last error, otherwise.
+    virtual bool ProbeInstallFolder();
+
+    // Undoing a run that did not finish (engine/Rollback.*). Begin before
+    // the first change; the file, registry, shortcut and registration steps
+    // note what they change. Commit once the run has succeeded; RollBack
+    // after a failed or cancelled file step. Both return what they could not
+    // do (also in the log).
+    void BeginChanges();
+    QStringList CommitChanges();
+    QStringList RollBackChanges();
+    // What a killed run of this product left noted in its journal is undone
+    // (or its commit finished). found: there was such a journal. Returns
+    // what could not be put back.
+    QStringList RecoverInterruptedRun(bool* found);
+    // The product's journal, beside the registry store's hives; empty
+    // without a plain product name.
+    QString JournalPath() const;
+    CRollback Changes;
+
     // Whether removal may take the installation folder whole: the
     // installation created it, or it is the product's default folder.
     bool OwnsInstallFolder(const QString& path) const;
@@ -150,6 +190,9 @@ public:
     CRunLog Log;
 
 protected:
+    // Where a file entry goes, or empty with the reason when its folder is
+    // not absolute or its name climbs out of it.
+    QString FileTarget(const CInstFileInfo& file, CFailure& failure) const;
     // The folder chain up to the last '/', a failure recorded.
     bool CreateFolders(const QString& path);
     // DeleteDirectoryTree, logged when something was there.

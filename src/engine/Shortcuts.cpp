@@ -116,6 +116,10 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
     const QString folder = QFileInfo(PLATFORM::DesktopEntryPath(file)).absolutePath();
     const bool onDesktop = QDir::cleanPath(folder) == QDir::cleanPath(PLATFORM::DesktopFolder());
     CFailure failure;
+    const QString path = PLATFORM::DesktopEntryPath(file);
+    Changes.NoteFile(path);
+    if (!Changes.Flush(&failure) || !Changes.KeepAside(path, &failure))
+        return Fail(failure);
     if (!PLATFORM::WriteDesktopEntry(file, entry, onDesktop, &failure))
         return Fail(failure);
     Log.DesktopEntryWritten(PLATFORM::DesktopEntryPath(file));

@@ -22,8 +22,19 @@ const int kStepPause = 300;
 bool CInstallEngine::RegisterUninstall()
 {
     const QString manifestPath = InstallFolder + QStringLiteral("uninstall.xml");
+    // The previous uninstall.xml and entry come back if the run is undone.
+    Changes.NoteFile(manifestPath);
+    if (IsSingleName(Manifest.info.prog)) {
+        for (const char* name : {"DisplayName", "UninstallString", "DisplayIcon", "Publisher", "HelpLink",
+                                 "DisplayVersion", "InstallLocation", "EstimatedSize"})
+            Changes.NoteValue(RegRoot::LocalMachine, UninstallKeyPath(Manifest.info.prog),
+                              QString::fromLatin1(name));
+    }
     CFailure saveFailure;
-    if (Manifest.SaveFile(manifestPath, QStringLiteral("install"), WriteManifest, &Manifest, &saveFailure))
+    if (!Changes.Flush(&saveFailure) || !Changes.KeepAside(manifestPath, &saveFailure))
+        Fail(saveFailure);
+    else if (Manifest.SaveFile(manifestPath, QStringLiteral("install"), WriteManifest, &Manifest,
+                               &saveFailure))
         Log.FileWritten(manifestPath, QFileInfo(manifestPath).size());
     else
         Fail(saveFailure);

@@ -2,6 +2,7 @@
 // what the buttons, option boxes, links and folder picker do on it.
 #include "app/MessageTable.h"
 #include "app/TextFormat.h"
+#include "app/WorkProcedures.h"
 #include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"
@@ -59,6 +60,11 @@ CNorvexSetupDlg::PageContent CNorvexSetupDlg::ContentOf(RunMode mode, int page)
     const QString finish = GetTextString(1202);
 
     PageContent c;
+    // The ready pages tell the room the run needs below their own text.
+    auto withSpaceLine = [&](const QString& text) {
+        const QString space = SpaceNeededLine(*m_engine);
+        return space.isEmpty() ? text : text + u'\n' + space;
+    };
     auto shortcutPage = [&] {
         c.description = FormatMessage(1320, {m, p});
         c.first = {true, GetTextString(1318), true, true};
@@ -93,7 +99,7 @@ CNorvexSetupDlg::PageContent CNorvexSetupDlg::ContentOf(RunMode mode, int page)
             break;
         case 2:
             c.description = FormatMessage(1309, {m, p});
-            c.overallLine = GetTextString(1310);
+            c.overallLine = withSpaceLine(GetTextString(1310));
             c.primary = next;
             c.secondary = cancel;
             break;
@@ -114,7 +120,7 @@ CNorvexSetupDlg::PageContent CNorvexSetupDlg::ContentOf(RunMode mode, int page)
         switch (page) {
         case 0:
             c.description = FormatMessage(1402, {m, p, pv, v});
-            c.overallLine = GetTextString(1403);
+            c.overallLine = withSpaceLine(GetTextString(1403));
             c.primary = next;
             c.secondary = cancel;
             break;
@@ -136,7 +142,7 @@ CNorvexSetupDlg::PageContent CNorvexSetupDlg::ContentOf(RunMode mode, int page)
         switch (page) {
         case 0:
             c.description = FormatMessage(1503, {m, p, v});
-            c.overallLine = GetTextString(1502);
+            c.overallLine = withSpaceLine(GetTextString(1502));
             c.primary = next;
             c.secondary = cancel;
             break;

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using PLATFORM::RegRoot;
@@ -353,6 +355,58 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"RepairDamaged", RunMode::Repair, true, kNotADatabase},
                     FailureCase{"RepairCancelled", RunMode::Repair, false, "cancelled"}),
     TESTS::CaseName());
+
+// A file that cannot be put back is named after 1106 and its reason, with
+// where the previous file is kept; the other files come back.
+TEST_F(WorkProceduresTest, RollbackThatCannotRestoreAFileSaysWhich)
+{
+    Installed();
+    const QString program = engine.InstallFolder + QStringLiteral("LabelCloud");
+    const QString readme = engine.InstallFolder + QStringLiteral("doc/readme.txt");
+    TESTS::WriteFileBytes(readme, "edited");
+    engine.Mode = RunMode::Upgrade;
+    // Once the new program is in place, something puts a folder there that
+    // no rename can replace, and the user cancels.
+    SetPumpMessagesHook([&] {
+        const QStringList kept =
+            QDir(engine.InstallFolder).entryList({QStringLiteral(".nvxkeep*")}, QDir::Files | QDir::Hidden);
+        struct stat now {};
+        struct stat before {};
+        if (kept.isEmpty() || ::stat(QFile::encodeName(program).constData(), &now) != 0
+            || S_ISDIR(now.st_mode)
+            || ::stat(QFile::encodeName(engine.InstallFolder + kept[0]).constData(), &before) != 0
+            || now.st_ino == before.st_ino)
+            return;  // the new program is not in place yet
+        QFile::remove(program);
+        QDir().mkpath(program + QStringLiteral("/in-the-way"));
+        SetCancelFlag(true);
+    });
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Upgrade(), ProcedureResult::Failed);
+    SetPumpMessagesHook(nullptr);
+    const QStringList lines = QString::fromStdString(view.log[view.log.size() - 2]).split(u'\n');
+    ASSERT_EQ(lines.size(), 4) << view.log[view.log.size() - 2];
+    EXPECT_EQ(lines[2], QStringLiteral("已撤销的更改中有以下几项无法恢复，请手动处理："));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("cannot restore ") + program
+                                    + QStringLiteral(" (the previous file is kept as ") + engine.InstallFolder
+                                    + QStringLiteral(".nvxkeep")))
+        << lines[3].toStdString();
+    EXPECT_EQ(TESTS::ReadFileBytes(readme), "edited");
+}
+
+// A check before the first write that fails tells why and leaves the view
+// on its page, so the user can pick another folder.
+TEST_F(WorkProceduresTest, InstallFolderThatCannotBeMadeStopsBeforeAnything)
+{
+    const QString blocker = TESTS::SandboxPath(QStringLiteral("blocker"));
+    TESTS::WriteFileBytes(blocker, "a file");
+    engine.InstallFolder = blocker + QStringLiteral("/LabelCloud/");
+    EXPECT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::NotStarted);
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{("warning 无法在文件夹“" + engine.InstallFolder
+                                         + "”中安装：Not a directory。请选择其他文件夹后重试。")
+                                            .toStdString()}));
+    EXPECT_EQ(Effects(), "");
+}
 
 TEST_F(WorkProceduresTest, InstallResetsAnEarlierCancel)
 {

@@ -1,7 +1,9 @@
 // Unattended installs that fail, with real installers: the target is a
 // folder, the install folder is read-only, an entry is damaged or missing,
 // the disk is full. Standard error carries text 1106 and, on the next line,
-// what failed, the path and the cause; the log has the same reason.
+// what failed, the path and the cause; the log has the same reason before
+// the rollback. The
+// checks before the first write find the last two: their own message then.
 #include "SampleRuns.h"
 
 #include "support/CaseName.h"
@@ -13,6 +15,7 @@
 #include "platform/SpecialFolders.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -36,6 +39,7 @@ struct Plan {
     QString reason;       // the exact line after 1106, when known in full
     QString reasonStart;  // else its start
     QString reasonEnd;    // and its end
+    QString message;      // the start of the one message of a check before writing
 };
 
 void ChangePackage(const QString& package, const QString& sql)
@@ -100,8 +104,8 @@ Plan ReadOnlyInstallFolder()
         plan.program =
             E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
         plan.more = {folder};
-        plan.reason =
-            QStringLiteral("cannot write ") + folder + QStringLiteral("/LabelPrint: Permission denied");
+        plan.message =
+            QStringLiteral("无法在文件夹“") + folder + QStringLiteral("/”中安装：Permission denied。");
         return plan;
     }
     // Root writes anywhere: the installer runs as nobody, in a sandbox of its own.
@@ -128,7 +132,7 @@ Plan ReadOnlyInstallFolder()
     plan.environment = {QStringLiteral("NORVEX_ROOT=") + root,
                         QStringLiteral("HOME=") + root + QStringLiteral("/home")};
     plan.logPath = root + QStringLiteral("/run.log");
-    plan.reason = QStringLiteral("cannot write ") + folder + QStringLiteral("/LabelPrint: Permission denied");
+    plan.message = QStringLiteral("无法在文件夹“") + folder + QStringLiteral("/”中安装：Permission denied。");
     return plan;
 }
 
@@ -141,9 +145,8 @@ Plan FullDisk()
     plan.program =
         E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
     plan.more = {disk + QStringLiteral("/LabelPrint")};
-    // Which file no longer fits depends on the build; it lies on the small disk.
-    plan.reasonStart = QStringLiteral("cannot write ") + disk + QStringLiteral("/LabelPrint/");
-    plan.reasonEnd = QStringLiteral(": No space left on device");
+    plan.message =
+        QStringLiteral("文件夹“") + disk + QStringLiteral("/LabelPrint/”所在的磁盘空间不足：需要 ");
     return plan;
 }
 
@@ -175,6 +178,14 @@ TEST_P(FailureReasonTest, StandardErrorAndTheLogNameThePathAndTheCause)
         plan.environment);
     EXPECT_EQ(r.exitCode, 1) << E2E::Show(r);
     const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
+    if (!plan.message.isEmpty()) {
+        ASSERT_EQ(err.size(), 1) << E2E::Show(r);
+        EXPECT_TRUE(err[0].startsWith(plan.message)) << E2E::Show(r);
+        const QString log = QString::fromUtf8(TESTS::ReadFileBytes(plan.logPath));
+        EXPECT_TRUE(log.contains(QStringLiteral(" failed: "))) << log.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral(" end: failure, exit code 1, "))) << log.toStdString();
+        return;
+    }
     ASSERT_GE(err.size(), 2) << E2E::Show(r);
     EXPECT_EQ(err[err.size() - 2], QString::fromUtf16(GetText(1106)));
     const QString reason = err.last();
@@ -187,9 +198,11 @@ TEST_P(FailureReasonTest, StandardErrorAndTheLogNameThePathAndTheCause)
 
     const QStringList log =
         QString::fromUtf8(TESTS::ReadFileBytes(plan.logPath)).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_GE(log.size(), 2);
-    EXPECT_TRUE(log[log.size() - 2].endsWith(QStringLiteral(" failed: ") + reason))
-        << log.join(u'\n').toStdString();
+    ASSERT_GE(log.size(), 3);
+    // The failure, then what undoing the run did.
+    const qsizetype failed = log.indexOf(QRegularExpression(QStringLiteral(".* rolling back$"))) - 1;
+    ASSERT_GE(failed, 0) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[failed].endsWith(QStringLiteral(" failed: ") + reason)) << log.join(u'\n').toStdString();
     EXPECT_TRUE(log.last().contains(QStringLiteral(" end: failure, exit code 1, ")))
         << log.last().toStdString();
 }

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -91,8 +92,12 @@ TEST_F(UnattendedRunTest, InstallsTheSampleProduct)
     const RunResult r = Install(installer);
     ASSERT_FALSE(r.out.isEmpty());
     EXPECT_EQ(r.out.first(), ModeLine(1301));
-    // One line per step, ending at 100 %.
-    EXPECT_EQ(r.out.size(), 6) << Show(r);
+    // The room needed and free, then one line per step, ending at 100 %.
+    EXPECT_EQ(r.out.size(), 7) << Show(r);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^需要 [0-9.]+ [KMGT]B / 可用 [0-9.]+ [KMGT]?B$"))
+                    .match(r.out[1])
+                    .hasMatch())
+        << Show(r);
     EXPECT_TRUE(r.out.last().startsWith(QStringLiteral("100% | 正在创建卸载信息 ...")));
     EXPECT_FALSE(r.err.contains(QString::fromUtf16(GetText(1106))));
 

@@ -1,0 +1,141 @@
+// Checks before the first write: room on every file system the run writes
+// to, and an installation folder that can be made and written.
+#include "common/FileHelpers.h"
+#include "database/InstallCabDB.h"
+#include "engine/InstallEngine.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kNoDeploy = QStringLiteral("nodw");
+
+QString NoSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QString ParentOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// The file system a folder is or will be on: that of its nearest existing folder.
+struct FileSystem {
+    dev_t device = 0;
+    qint64 block = 4096;
+    qint64 free = 0;
+};
+
+bool FileSystemOf(const QString& folder, FileSystem& fs)
+{
+    QString path = NoSlash(folder);
+    struct stat st {};
+    while (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (path == QLatin1String("/"))
+            return false;
+        path = ParentOf(path);
+    }
+    struct statvfs vfs {};
+    if (::statvfs(QFile::encodeName(path).constData(), &vfs) != 0)
+        return false;
+    fs.device = st.st_dev;
+    fs.block = vfs.f_frsize > 0 ? qint64(vfs.f_frsize) : 4096;
+    fs.free = qint64(vfs.f_bavail) * fs.block;
+    return true;
+}
+
+}  // namespace
+
+bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
+{
+    needs.clear();
+    QHash<QString, qint64> lengths;
+    CInstallCabDB package;
+    package.SetPackageRange(PackageOffset, PackageSize);
+    if (!package.ReadEntryLengths(PackagePath, lengths))
+        return Fail(package.ExtractFailure());
+
+    QHash<dev_t, size_t> byDevice;
+    QHash<QString, FileSystem> byFolder;  // most files share their folder
+    auto add = [&](const QString& named, const QString& folder, qint64 bytes) {
+        auto known = byFolder.constFind(folder);
+        if (known == byFolder.constEnd()) {
+            FileSystem found;
+            if (!FileSystemOf(folder, found))
+                return;
+            known = byFolder.insert(folder, found);
+        }
+        const FileSystem& fs = *known;
+        auto found = byDevice.find(fs.device);
+        if (found == byDevice.end()) {
+            found = byDevice.insert(fs.device, needs.size());
+            needs.push_back({named, 0, fs.free});
+        }
+        // Files take whole blocks.
+        needs[*found].needed += (bytes + fs.block - 1) / fs.block * fs.block;
+    };
+    // uninstall.xml is the manifest written back.
+    add(InstallFolder, InstallFolder, lengths.value(QStringLiteral("Install.xml"), 0));
+    for (const CInstFileInfo& file : Manifest.files) {
+        if (file.action == kNoDeploy)
+            continue;
+        CFailure ignored;
+        const QString target = FileTarget(file, ignored);
+        if (target.isEmpty())
+            break;  // the file step stops there
+        const QString folder = target.left(target.lastIndexOf(u'/') + 1);
+        const QString named = folder.startsWith(InstallFolder) ? InstallFolder
+            : folder.startsWith(AppDataFolder)                 ? AppDataFolder
+                                                               : folder;
+        add(named, folder, lengths.value(file.name, 0));
+    }
+    return true;
+}
+
+bool CInstallEngine::ProbeInstallFolder()
+{
+    if (!InstallFolder.startsWith(u'/'))
+        return Fail(
+            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+    QStringList made;
+    auto undo = [&] {
+        for (auto it = made.crbegin(); it != made.crend(); ++it)
+            ::rmdir(QFile::encodeName(*it).constData());
+    };
+    QStringList missing;
+    struct stat st {};
+    for (QString path = NoSlash(InstallFolder);
+         path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentOf(path))
+        missing.prepend(path);
+    for (const QString& path : missing) {
+        if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0) {
+            const int error = errno;
+            undo();
+            return Fail(CFailure::FromErrno(QStringLiteral("cannot create the folder"), path, error));
+        }
+        made << path;
+    }
+    QByteArray probe = QFile::encodeName(WithOneSlash(InstallFolder)) + ".nvxprobeXXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        undo();
+        return Fail(CFailure::FromErrno(QStringLiteral("cannot write into"), InstallFolder, error));
+    }
+    ::close(fd);
+    ::unlink(probe.constData());
+    undo();
+    return true;
+}

@@ -1,0 +1,586 @@
+#include "engine/Rollback.h"
+
+#include "platform/FileWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using PLATFORM::CRegistry;
+using PLATFORM::RegRoot;
+using PLATFORM::RegStatus;
+
+namespace {
+
+const QByteArray kHeader = "norvex-rollback 1";
+const QByteArray kCommitLine = "commit";
+
+QByteArray Native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString NoSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QString FolderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+bool Exists(const QString& path, struct stat* st = nullptr)
+{
+    struct stat local {};
+    return ::lstat(Native(path).constData(), st ? st : &local) == 0;
+}
+
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(Native(a).constData(), &sa) == 0 && ::lstat(Native(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+QString RootName(RegRoot root)
+{
+    switch (root) {
+    case RegRoot::CurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case RegRoot::LocalMachine:
+        return QStringLiteral("HKEY_LOCAL_MACHINE");
+    case RegRoot::ClassesRoot:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    }
+    return {};
+}
+
+QString KeyText(RegRoot root, const QString& key)
+{
+    return RootName(root) + u'\\' + key;
+}
+
+QString RegistryCause(RegStatus status)
+{
+    return status == RegStatus::Failed ? CRegistry::LastError() : QStringLiteral("not a valid key");
+}
+
+// The temporary files a killed writer left in a folder it was filling.
+void RemoveWriterLeftovers(const QString& folder)
+{
+    const QDir dir(folder);
+    const QStringList parts =
+        dir.entryList({QStringLiteral(".nvx??????.part")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : parts)
+        ::unlink(Native(dir.filePath(name)).constData());
+}
+
+void SyncFolder(const QString& folder)
+{
+    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QByteArray Field(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding();
+}
+QString Unfield(const QByteArray& field)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(field));
+}
+
+}  // namespace
+
+void CRollback::Reset()
+{
+    m_active = false;
+    m_journalPath.clear();
+    m_notes.clear();
+    m_flushed = 0;
+    m_journalText.clear();
+    m_journalFolders.clear();
+    m_ids.clear();
+    m_files.clear();
+}
+
+void CRollback::RemoveJournal()
+{
+    if (m_journalPath.isEmpty() || m_journalText.isEmpty())
+        return;
+    ::unlink(Native(m_journalPath).constData());
+    for (auto it = m_journalFolders.crbegin(); it != m_journalFolders.crend(); ++it)
+        ::rmdir(Native(*it).constData());
+}
+
+void CRollback::Begin(const QString& journalPath)
+{
+    Reset();
+    m_undone.clear();
+    m_active = true;
+    m_journalPath = journalPath;
+}
+
+bool CRollback::Noted(const QString& id)
+{
+    if (m_ids.contains(id))
+        return true;
+    m_ids.insert(id);
+    return false;
+}
+
+void CRollback::Add(Note note)
+{
+    m_notes.push_back(std::move(note));
+}
+
+void CRollback::NoteFolders(const QString& folder)
+{
+    if (!m_active)
+        return;
+    QStringList missing;
+    // A folder noted already had its missing parents noted with it.
+    for (QString path = NoSlash(folder);
+         path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path);
+         path = FolderOf(path))
+        missing.prepend(path);
+    for (const QString& path : missing) {
+        if (!Noted(QStringLiteral("D|") + path))
+            Add({Kind::Folder, path});
+    }
+}
+
+void CRollback::NoteFile(const QString& path)
+{
+    if (!m_active || Noted(QStringLiteral("F|") + path))
+        return;
+    struct stat st {};
+    if (!Exists(path, &st)) {
+        m_files.insert(path, m_notes.size());
+        Add({Kind::NewFile, path});
+        return;
+    }
+    // A folder or device there is refused by the writer; nothing to keep.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return;
+    const QString folder = FolderOf(path);
+    QString aside;
+    do {
+        aside = folder
+            + QStringLiteral("/.nvxkeep%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+    } while (Exists(aside));
+    Note note{Kind::KeptFile, path};
+    note.aside = aside;
+    m_files.insert(path, m_notes.size());
+    Add(std::move(note));
+}
+
+void CRollback::NoteKey(RegRoot root, const QString& key)
+{
+    if (!m_active)
+        return;
+    // HKCR's keys live below this machine key, which its first write makes.
+    if (root == RegRoot::ClassesRoot)
+        NoteKey(RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Classes"));
+    QStringList missing;
+    QString path = key;
+    while (!path.isEmpty() && !CRegistry::KeyExists(root, path)) {
+        missing.prepend(path);
+        const qsizetype at = path.lastIndexOf(u'\\');
+        path = at < 0 ? QString() : path.left(at);
+    }
+    for (const QString& k : missing) {
+        if (Noted(QStringLiteral("K|%1|").arg(int(root)) + k.toLower()))
+            continue;
+        Note note{Kind::NewKey, k};
+        note.root = root;
+        Add(std::move(note));
+    }
+}
+
+void CRollback::NoteValue(RegRoot root, const QString& key, const QString& name)
+{
+    if (!m_active)
+        return;
+    NoteKey(root, key);
+    if (Noted(QStringLiteral("V|%1|").arg(int(root)) + key.toLower() + u'|' + name.toLower()))
+        return;
+    Note note{Kind::Value, key};
+    note.root = root;
+    note.name = name;
+    note.existed = CRegistry::QueryValue(root, key, name, &note.type, &note.data) == RegStatus::Ok;
+    Add(std::move(note));
+}
+
+void CRollback::NoteTree(RegRoot root, const QString& key)
+{
+    if (!m_active || key.isEmpty() || !CRegistry::KeyExists(root, key))
+        return;
+    if (!Noted(QStringLiteral("T|%1|").arg(int(root)) + key.toLower())) {
+        Note note{Kind::TreeKey, key};
+        note.root = root;
+        Add(std::move(note));
+    }
+    QStringList subkeys;
+    QList<PLATFORM::RegValue> values;
+    if (CRegistry::EnumKey(root, key, &subkeys, &values) != RegStatus::Ok)
+        return;
+    for (const PLATFORM::RegValue& value : values) {
+        if (Noted(QStringLiteral("V|%1|").arg(int(root)) + key.toLower() + u'|' + value.name.toLower()))
+            continue;
+        Note note{Kind::Value, key};
+        note.root = root;
+        note.name = value.name;
+        note.existed = true;
+        note.type = value.type;
+        note.data = value.data;
+        Add(std::move(note));
+    }
+    for (const QString& subkey : subkeys)
+        NoteTree(root, key + u'\\' + subkey);
+}
+
+QString CRollback::Line(const Note& note)
+{
+    QByteArray line;
+    switch (note.kind) {
+    case Kind::Folder:
+        line = "D " + Field(note.path);
+        break;
+    case Kind::NewFile:
+        line = "F " + Field(note.path);
+        break;
+    case Kind::KeptFile:
+        line = "K " + Field(note.path) + ' ' + Field(note.aside);
+        break;
+    case Kind::NewKey:
+        line = "N " + QByteArray::number(int(note.root)) + ' ' + Field(note.path);
+        break;
+    case Kind::TreeKey:
+        line = "T " + QByteArray::number(int(note.root)) + ' ' + Field(note.path);
+        break;
+    case Kind::Value:
+        line = "V " + QByteArray::number(int(note.root)) + ' ' + Field(note.path) + ' ' + Field(note.name)
+            + ' '
+            + (note.existed
+                   ? QByteArray::number(note.type) + ' ' + (note.data.isEmpty() ? "-" : note.data.toHex())
+                   : QByteArray("none"));
+        break;
+    }
+    return QString::fromLatin1(line + '\n');
+}
+
+bool CRollback::Parse(const QString& text, Note& note)
+{
+    const QList<QByteArray> f = text.toLatin1().split(' ');
+    auto root = [&](const QByteArray& field, RegRoot& out) {
+        bool ok = false;
+        const int value = field.toInt(&ok);
+        if (!ok || value < 0 || value > int(RegRoot::ClassesRoot))
+            return false;
+        out = RegRoot(value);
+        return true;
+    };
+    if (f.size() == 2 && f[0] == "D")
+        note = {Kind::Folder, Unfield(f[1])};
+    else if (f.size() == 2 && f[0] == "F")
+        note = {Kind::NewFile, Unfield(f[1])};
+    else if (f.size() == 3 && f[0] == "K") {
+        note = {Kind::KeptFile, Unfield(f[1])};
+        note.aside = Unfield(f[2]);
+    } else if (f.size() == 3 && (f[0] == "N" || f[0] == "T")) {
+        note = {f[0] == "N" ? Kind::NewKey : Kind::TreeKey, Unfield(f[2])};
+        if (!root(f[1], note.root))
+            return false;
+    } else if ((f.size() == 5 && f[4] == "none") || f.size() == 6) {
+        if (f[0] != "V")
+            return false;
+        note = {Kind::Value, Unfield(f[2])};
+        note.name = Unfield(f[3]);
+        if (!root(f[1], note.root))
+            return false;
+        note.existed = f.size() == 6;
+        if (note.existed) {
+            note.type = f[4].toUInt();
+            note.data = f[5] == "-" ? QByteArray() : QByteArray::fromHex(f[5]);
+        }
+    } else {
+        return false;
+    }
+    // Only absolute paths and real keys: a damaged journal must not aim anywhere else.
+    const bool file = note.kind == Kind::Folder || note.kind == Kind::NewFile || note.kind == Kind::KeptFile;
+    if (file)
+        return note.path.startsWith(u'/') && !note.path.contains(QStringLiteral("/../"))
+            && (note.kind != Kind::KeptFile || FolderOf(note.aside) == FolderOf(note.path));
+    return !note.path.isEmpty();
+}
+
+bool CRollback::WriteJournal(const QString& text, CFailure* failure)
+{
+    const QString folder = FolderOf(m_journalPath);
+    for (QString path = folder; path.size() > 1 && !Exists(path); path = FolderOf(path))
+        m_journalFolders.prepend(path);
+    if (!QDir().mkpath(folder)) {
+        if (failure)
+            *failure = {QStringLiteral("cannot create the folder of the journal"), folder, ErrnoText(errno)};
+        return false;
+    }
+    PLATFORM::FileWriteOptions options;
+    options.durable = true;
+    options.exactMode = 0600;
+    if (!PLATFORM::WriteFileInPlace(m_journalPath, text.toUtf8(), options, failure))
+        return false;
+    // The journal's name must survive a power loss as well as its bytes.
+    SyncFolder(folder);
+    return true;
+}
+
+bool CRollback::Flush(CFailure* failure)
+{
+    if (!m_active || m_flushed == m_notes.size())
+        return true;
+    QString text = m_journalText.isEmpty() ? QString::fromLatin1(kHeader + '\n') : m_journalText;
+    for (size_t i = m_flushed; i < m_notes.size(); ++i)
+        text += Line(m_notes[i]);
+    if (!m_journalPath.isEmpty() && !WriteJournal(text, failure))
+        return false;
+    m_journalText = text;
+    m_flushed = m_notes.size();
+    return true;
+}
+
+bool CRollback::KeepAside(const QString& path, CFailure* failure)
+{
+    if (!m_active)
+        return true;
+    const auto found = m_files.constFind(path);
+    if (found != m_files.constEnd()) {
+        Note& note = m_notes[*found];
+        if (note.kind != Kind::KeptFile || note.kept)
+            return true;
+        const QByteArray from = Native(path);
+        const QByteArray to = Native(note.aside);
+        if (::link(from.constData(), to.constData()) == 0) {
+            note.kept = true;
+            return true;
+        }
+        if (errno == ENOENT) {
+            // Gone since it was noted: what comes now is this run's own file.
+            note.kind = Kind::NewFile;
+            return true;
+        }
+        // A file system without hard links: the file itself moves aside.
+        if (::rename(from.constData(), to.constData()) == 0) {
+            note.kept = true;
+            return true;
+        }
+        if (failure)
+            *failure =
+                CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, errno);
+        return false;
+    }
+    return true;
+}
+
+QStringList CRollback::DeleteKept(const std::vector<Note>& notes)
+{
+    QStringList problems;
+    for (const Note& note : notes) {
+        if (note.kind != Kind::KeptFile)
+            continue;
+        if (::unlink(Native(note.aside).constData()) != 0 && errno != ENOENT)
+            problems << CFailure::FromErrno(QStringLiteral("cannot delete the previous file"), note.aside,
+                                            errno)
+                            .Text();
+    }
+    return problems;
+}
+
+QStringList CRollback::Commit()
+{
+    if (!m_active)
+        return {};
+    const bool anyKept =
+        std::any_of(m_notes.begin(), m_notes.end(), [](const Note& n) { return n.kind == Kind::KeptFile; });
+    QStringList problems;
+    // Once the kept files start to go there is no way back: the journal says
+    // so first, and a run killed now finishes the commit next time.
+    if (anyKept && !m_journalPath.isEmpty() && !m_journalText.isEmpty()) {
+        CFailure failure;
+        if (!WriteJournal(m_journalText + QString::fromLatin1(kCommitLine + '\n'), &failure))
+            problems << failure.Text();
+    }
+    problems << DeleteKept(m_notes);
+    RemoveJournal();
+    Reset();
+    return problems;
+}
+
+QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStringList& undone)
+{
+    QStringList problems;
+    if (recovering) {
+        QSet<QString> folders;
+        for (const Note& note : notes) {
+            if (note.kind == Kind::NewFile || note.kind == Kind::KeptFile)
+                folders.insert(FolderOf(note.path));
+        }
+        for (const QString& folder : folders)
+            RemoveWriterLeftovers(folder);
+    }
+    for (auto it = notes.rbegin(); it != notes.rend(); ++it) {
+        Note& note = *it;
+        switch (note.kind) {
+        case Kind::NewFile: {
+            struct stat st {};
+            if (!Exists(note.path, &st) || S_ISDIR(st.st_mode))
+                break;
+            if (::unlink(Native(note.path).constData()) == 0)
+                undone << QStringLiteral("removed %1").arg(note.path);
+            else if (errno != ENOENT)
+                problems << CFailure::FromErrno(QStringLiteral("cannot remove"), note.path, errno).Text();
+            break;
+        }
+        case Kind::KeptFile:
+            // Not kept yet (or already put back by an earlier attempt): the
+            // file at its name was never replaced.
+            if (!(note.kept || (recovering && Exists(note.aside))))
+                break;
+            if (SameFile(note.aside, note.path)) {
+                // Never replaced: the second name is all there is to undo.
+                ::unlink(Native(note.aside).constData());
+                note.kept = false;
+                break;
+            }
+            if (::rename(Native(note.aside).constData(), Native(note.path).constData()) == 0) {
+                note.kept = false;
+                undone << QStringLiteral("restored %1").arg(note.path);
+            } else {
+                problems << CFailure::FromErrno(
+                                QStringLiteral("cannot restore %1 (the previous file is kept as %2)")
+                                    .arg(note.path, note.aside),
+                                note.path, errno)
+                                .Text();
+            }
+            break;
+        case Kind::Folder:
+            if (!Exists(note.path))
+                break;
+            // A folder that holds something this run did not put there stays.
+            if (::rmdir(Native(note.path).constData()) == 0)
+                undone << QStringLiteral("removed %1").arg(note.path);
+            else if (errno != ENOTEMPTY && errno != EEXIST && errno != ENOENT)
+                problems << CFailure::FromErrno(QStringLiteral("cannot remove the folder"), note.path, errno)
+                                .Text();
+            break;
+        case Kind::Value: {
+            const RegStatus status = note.existed
+                ? CRegistry::SetValue(note.root, note.path, note.name, note.type, note.data)
+                : CRegistry::DeleteValue(note.root, note.path, note.name);
+            const QString value = note.name.isEmpty() ? QStringLiteral("@") : note.name;
+            if (status == RegStatus::Ok)
+                undone
+                    << QStringLiteral("registry restored %1 [%2]").arg(KeyText(note.root, note.path), value);
+            else if (status != RegStatus::NotFound)
+                problems << CFailure{QStringLiteral("cannot restore the registry value %1 of").arg(value),
+                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                .Text();
+            break;
+        }
+        case Kind::NewKey: {
+            QStringList subkeys;
+            QList<PLATFORM::RegValue> values;
+            if (CRegistry::EnumKey(note.root, note.path, &subkeys, &values) != RegStatus::Ok
+                || !subkeys.isEmpty() || !values.isEmpty())
+                break;
+            const RegStatus status = CRegistry::DeleteKey(note.root, note.path);
+            if (status == RegStatus::Ok)
+                undone << QStringLiteral("registry deleted %1").arg(KeyText(note.root, note.path));
+            else if (status != RegStatus::NotFound)
+                problems << CFailure{QStringLiteral("cannot delete the registry key"),
+                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                .Text();
+            break;
+        }
+        case Kind::TreeKey: {
+            const RegStatus status = CRegistry::CreateKey(note.root, note.path);
+            if (status != RegStatus::Ok)
+                problems << CFailure{QStringLiteral("cannot restore the registry key"),
+                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                .Text();
+            break;
+        }
+        }
+    }
+    return problems;
+}
+
+QStringList CRollback::Undo()
+{
+    if (!m_active)
+        return {};
+    m_undone.clear();
+    const QStringList problems = UndoNotes(m_notes, false, m_undone);
+    // What could not be put back stays in the journal for the next run.
+    if (problems.isEmpty())
+        RemoveJournal();
+    Reset();
+    return problems;
+}
+
+QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringList* undone)
+{
+    if (found)
+        *found = false;
+    QFile file(journalPath);
+    if (!file.exists())
+        return {};
+    if (found)
+        *found = true;
+    if (!file.open(QIODevice::ReadOnly))
+        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()};
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    std::vector<Note> notes;
+    bool committed = false;
+    bool sound = !lines.isEmpty() && lines.first() == kHeader;
+    for (qsizetype i = 1; sound && i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            continue;
+        if (lines[i] == kCommitLine) {
+            committed = true;
+            continue;
+        }
+        Note note{Kind::Folder, {}};
+        sound = Parse(QString::fromLatin1(lines[i]), note);
+        notes.push_back(std::move(note));
+    }
+    if (!sound)
+        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
+                    .Text()};
+    QStringList done;
+    const QStringList problems = committed ? DeleteKept(notes) : UndoNotes(notes, true, done);
+    if (undone)
+        *undone = done;
+    if (problems.isEmpty()) {
+        ::unlink(Native(journalPath).constData());
+        ::rmdir(Native(FolderOf(journalPath)).constData());  // only when empty
+    }
+    return problems;
+}

@@ -1,0 +1,102 @@
+// Undoing a run that did not finish: before a change, what was there is noted
+// (a file kept aside under a new name in its own folder, a value's old data, a
+// key tree's content, the folders and keys about to be made), and the notes go
+// to a journal on disk in batches, each batch before the changes it covers. A
+// failed or cancelled run undoes its changes in reverse; a killed run leaves
+// the journal, from which the next run undoes them. Only what the notes say
+// the run made is ever deleted.
+#pragma once
+
+#include "common/Failure.h"
+#include "platform/Registry.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class CRollback {
+public:
+    CRollback() = default;
+    CRollback(const CRollback&) = delete;
+    CRollback& operator=(const CRollback&) = delete;
+
+    // Starts noting; the journal goes to journalPath (empty: notes kept in
+    // memory only). Earlier notes are dropped.
+    void Begin(const QString& journalPath);
+    bool Active() const { return m_active; }
+
+    // Each note records the state before the change; a second note of the
+    // same thing changes nothing. Notes reach the journal with Flush.
+    // A folder path (with or without '/'): every missing folder of it.
+    void NoteFolders(const QString& folder);
+    // A file about to be written: new, or an existing one to keep aside.
+    void NoteFile(const QString& path);
+    void NoteValue(PLATFORM::RegRoot root, const QString& key, const QString& name);
+    // The key and every missing key above it.
+    void NoteKey(PLATFORM::RegRoot root, const QString& key);
+    // A key tree about to be deleted, with all its keys and values.
+    void NoteTree(PLATFORM::RegRoot root, const QString& key);
+
+    // Writes the notes taken so far to the journal and flushes it to the disk.
+    // False, with the reason, when the journal cannot be written: the caller
+    // then must not make the change.
+    bool Flush(CFailure* failure);
+    // Keeps a noted existing file under its new name (a second link to it, or
+    // the file renamed when the file system has no links) before it is
+    // replaced. True when there was nothing to keep.
+    bool KeepAside(const QString& path, CFailure* failure);
+
+    // The run succeeded: the kept files and the journal go. Things that could
+    // not be deleted are returned (they do no harm).
+    QStringList Commit();
+    // Undoes every change in reverse order; returns what could not be put
+    // back ("cannot restore <path>: <cause>"), empty when all was.
+    QStringList Undo();
+    // One line per change undone, for the run's log.
+    const QStringList& Undone() const { return m_undone; }
+
+    // A journal a killed run left at journalPath: its changes are undone (or
+    // its commit finished) and the journal deleted when that went through.
+    // found tells whether there was one; the result is what could not be
+    // put back.
+    static QStringList Recover(const QString& journalPath, bool* found, QStringList* undone = nullptr);
+
+private:
+    enum class Kind { Folder, NewFile, KeptFile, Value, NewKey, TreeKey };
+    struct Note {
+        Note(Kind k, const QString& p) : kind(k), path(p) {}
+        Kind kind;
+        QString path;   // file or folder path, or the registry key
+        QString aside;  // KeptFile: the name it is kept under
+        PLATFORM::RegRoot root = PLATFORM::RegRoot::CurrentUser;
+        QString name;  // Value: the value name
+        bool existed = false;
+        quint32 type = 0;
+        QByteArray data;
+        bool kept = false;  // KeptFile: the aside name exists now
+    };
+
+    bool Noted(const QString& id);
+    void Add(Note note);
+    static QString Line(const Note& note);
+    static bool Parse(const QString& line, Note& note);
+    static QStringList UndoNotes(std::vector<Note>& notes, bool recovering, QStringList& undone);
+    static QStringList DeleteKept(const std::vector<Note>& notes);
+    bool WriteJournal(const QString& text, CFailure* failure);
+    // The journal goes, and the folders made for it when they are empty.
+    void RemoveJournal();
+    void Reset();
+
+    bool m_active = false;
+    QString m_journalPath;
+    std::vector<Note> m_notes;
+    size_t m_flushed = 0;  // notes already in the journal
+    QString m_journalText;
+    QStringList m_journalFolders;  // made for the journal, outermost first
+    QSet<QString> m_ids;
+    QHash<QString, size_t> m_files;  // file path -> its note
+    QStringList m_undone;
+};

@@ -1,0 +1,212 @@
+// Undoing the registry and file changes of a run, in the same run and from
+// the journal a killed run leaves: values overwritten, keys made, a key tree
+// deleted and rebuilt, the uninstall entry; a commit interrupted halfway; a
+// damaged journal, which changes nothing.
+#include "EngineTestSupport.h"
+
+#include "common/FileHelpers.h"
+
+#include <QFile>
+
+#include <functional>
+#include <tuple>
+
+using namespace ENGINETEST;
+using PLATFORM::CRegistry;
+using PLATFORM::RegRoot;
+
+namespace {
+
+// Every key and value of both hives, one line each.
+void DumpKey(RegRoot root, const QString& key, QStringList& lines)
+{
+    QStringList subkeys;
+    QList<PLATFORM::RegValue> values;
+    if (CRegistry::EnumKey(root, key, &subkeys, &values) != PLATFORM::RegStatus::Ok)
+        return;
+    lines << QStringLiteral("%1 %2").arg(int(root)).arg(key);
+    for (const PLATFORM::RegValue& v : values)
+        lines << QStringLiteral("%1 %2 [%3] %4 %5")
+                     .arg(int(root))
+                     .arg(key, v.name)
+                     .arg(v.type)
+                     .arg(QString::fromLatin1(v.data.toHex()));
+    for (const QString& subkey : subkeys)
+        DumpKey(root, key.isEmpty() ? subkey : key + u'\\' + subkey, lines);
+}
+
+QString Registry()
+{
+    QStringList lines;
+    DumpKey(RegRoot::CurrentUser, QString(), lines);
+    DumpKey(RegRoot::LocalMachine, QString(), lines);
+    return lines.join(u'\n');
+}
+
+CInstRegInfo Key(const QString& subkey, const QString& action,
+                 std::vector<std::pair<QString, QString>> values)
+{
+    CInstRegInfo key;
+    key.rootkey = QStringLiteral("HKCU");
+    key.subkey = subkey;
+    key.action = action;
+    for (const auto& [name, data] : values) {
+        CInstRegKeyInfo value;
+        value.name = name;
+        value.data = data;
+        key.values.push_back(value);
+    }
+    return key;
+}
+
+QString UninstallKey()
+{
+    return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LabelCloud");
+}
+
+struct RegistryCase {
+    const char* name;
+    std::function<void()> before;  // what the machine held before the run
+    std::function<void(CInstallInfo&)> manifest;
+};
+
+const RegistryCase kRegistryCases[] = {
+    {"NewKeysAndValues", [] {}, [](CInstallInfo&) {}},
+    {"OverwrittenValues",
+     [] {
+         CRegistry::SetValue(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud"),
+                             QStringLiteral("Version"), PLATFORM::RegSz, Sz(QStringLiteral("6.0")));
+         CRegistry::SetValue(RegRoot::CurrentUser, QStringLiteral("Software\\Tessaly\\LabelCloud\\Settings"),
+                             QStringLiteral("Theme"), PLATFORM::RegDword, CRegistry::DwordData(7));
+         CRegistry::SetValue(RegRoot::LocalMachine, UninstallKey(), QStringLiteral("DisplayVersion"),
+                             PLATFORM::RegSz, Sz(QStringLiteral("6.0")));
+     },
+     [](CInstallInfo&) {}},
+    {"DeletedTreeRebuilt",
+     [] {
+         const QString tree = QStringLiteral("Software\\Old");
+         CRegistry::SetValue(RegRoot::CurrentUser, tree, QString(), PLATFORM::RegSz,
+                             Sz(QStringLiteral("default")));
+         CRegistry::SetValue(RegRoot::CurrentUser, tree + QStringLiteral("\\Deep\\Deeper"),
+                             QStringLiteral("kept"), PLATFORM::RegBinary, QByteArray("\x00\x01\x02", 3));
+         CRegistry::CreateKey(RegRoot::CurrentUser, tree + QStringLiteral("\\Empty"));
+     },
+     [](CInstallInfo& m) {
+         m.registry.push_back(Key(QStringLiteral("Software\\Old"), QStringLiteral("del"), {}));
+         m.registry.push_back(Key(QStringLiteral("Software\\Old\\Deep"), QString(),
+                                  {{QStringLiteral("new"), QStringLiteral("x")}}));
+     }},
+};
+
+enum class Ending { InTheRun, FromTheJournal };
+
+class RegistryRollbackTest : public EngineTest,
+                             public testing::WithParamInterface<std::tuple<RegistryCase, Ending>> {};
+
+TEST_P(RegistryRollbackTest, PutsEveryValueAndKeyBack)
+{
+    const auto& [c, ending] = GetParam();
+    c.before();
+    c.manifest(engine.Manifest);
+    const QString before = Registry();
+
+    engine.BeginChanges();
+    ASSERT_TRUE(engine.DeployRegistry());
+    ASSERT_TRUE(engine.RegisterUninstall());
+    ASSERT_NE(Registry(), before);
+    if (ending == Ending::InTheRun) {
+        EXPECT_EQ(engine.RollBackChanges(), QStringList());
+    } else {
+        // The run is gone without a word; the next one finds its journal.
+        ASSERT_TRUE(QFile::exists(engine.JournalPath()));
+        CInstallEngine next;
+        next.Manifest = SampleManifest();
+        bool found = false;
+        EXPECT_EQ(next.RecoverInterruptedRun(&found), QStringList());
+        EXPECT_TRUE(found);
+    }
+    EXPECT_EQ(Registry(), before);
+    EXPECT_FALSE(QFile::exists(engine.JournalPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RegistryRollbackTest,
+                         testing::Combine(testing::ValuesIn(kRegistryCases),
+                                          testing::Values(Ending::InTheRun, Ending::FromTheJournal)),
+                         [](const testing::TestParamInfo<std::tuple<RegistryCase, Ending>>& param) {
+                             return std::string(std::get<0>(param.param).name)
+                                 + (std::get<1>(param.param) == Ending::InTheRun ? "InTheRun"
+                                                                                 : "FromTheJournal");
+                         });
+
+class FileRollbackTest : public EngineTest {};
+
+// Killed after the journal's commit line: the new files stay, the kept ones go.
+TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
+{
+    const QString file = TESTS::SandboxPath(QStringLiteral("app/program"));
+    TESTS::WriteFileBytes(file, "old");
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    CRollback changes;
+    changes.Begin(journal);
+    changes.NoteFile(file);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    TESTS::WriteFileBytes(file, "new");
+    QFile j(journal);
+    ASSERT_TRUE(j.open(QIODevice::Append));
+    j.write("commit\n");
+    j.close();
+
+    bool found = false;
+    EXPECT_EQ(CRollback::Recover(journal, &found), QStringList());
+    EXPECT_TRUE(found);
+    EXPECT_EQ(TESTS::ReadFileBytes(file), "new");
+    EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("app"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"program"});
+    EXPECT_FALSE(QFile::exists(journal));
+}
+
+// A journal that names a relative path is not followed, nor deleted.
+TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
+{
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("victim")), "mine");
+    TESTS::WriteFileBytes(
+        journal,
+        "norvex-rollback 1\nF "
+            + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
+            + "\nF victim\n");
+    bool found = false;
+    const QStringList problems = CRollback::Recover(journal, &found);
+    EXPECT_TRUE(found);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0],
+              QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
+    EXPECT_TRUE(QFile::exists(TESTS::SandboxPath(QStringLiteral("victim"))));
+    EXPECT_TRUE(QFile::exists(journal));
+}
+
+// A kept file that cannot be put back is named, with where it is kept.
+TEST_F(FileRollbackTest, WhatCannotBeRestoredIsNamed)
+{
+    const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
+    const QString file = folder + QStringLiteral("/program");
+    TESTS::WriteFileBytes(file, "old");
+    CRollback changes;
+    changes.Begin(QString());
+    changes.NoteFile(file);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    // Something took the file's place that no rename can replace.
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
+    const QStringList problems = changes.Undo();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("cannot restore ") + file
+                                       + QStringLiteral(" (the previous file is kept as ") + folder
+                                       + QStringLiteral("/.nvxkeep")))
+        << problems[0].toStdString();
+    EXPECT_TRUE(QFile::exists(file + QStringLiteral("/inside")));
+}
+
+}  // namespace
