@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,8 +29,10 @@ void PlaceFromTemplate(QWidget& control, int id, const char* role)
     control.setGeometry(WIZARD::TemplateRect(id));
     control.setObjectName(QString::fromLatin1(role) + u'_' + QString::number(id));
     const WIZARD::DialogItem* item = WIZARD::TemplateItem(id);
-    if (auto* button = qobject_cast<QAbstractButton*>(&control))
+    if (auto* button = qobject_cast<QAbstractButton*>(&control)) {
         button->setText(QString::fromUtf16(item->text));
+        button->setShortcut(QKeySequence());
+    }
 }
 
 }  // namespace

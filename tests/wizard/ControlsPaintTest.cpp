@@ -548,6 +548,16 @@ TEST(CheckBoxClick, MarkChangesOnButtonDownBeforeTheClickArrives)
     EXPECT_EQ(int(box.checked), 1);
 }
 
+TEST(ControlText, AnAmpersandInACaptionMakesNoShortcut)
+{
+    TESTS::WidgetApplication();
+    // Product titles such as "Label Cloud & Print" reach check box captions.
+    CONTROL::CCheckButtonST box;
+    box.SetText(QStringLiteral("Label Cloud & Print"), false);
+    EXPECT_TRUE(box.shortcut().isEmpty());
+    EXPECT_EQ(box.text(), QStringLiteral("Label Cloud & Print"));
+}
+
 TEST(FloatEditPaint, FrameInTheBorderColourAroundTheTextArea)
 {
     TESTS::WidgetApplication();

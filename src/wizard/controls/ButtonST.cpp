@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -33,6 +34,8 @@ CButtonST::~CButtonST() = default;
 void CButtonST::SetText(const QString& text, bool fit)
 {
     setText(text);
+    // The caption is painted as it stands; an "&" in it names no shortcut.
+    setShortcut(QKeySequence());
     if (fit) {
         const QFontMetrics metrics(captionFont ? *captionFont : QWidget::font());
         resize(FittedWidth(metrics.horizontalAdvance(text)), height());
