@@ -178,9 +178,10 @@ TEST_F(UpgradeCheckTest, NoLeavesNothing)
 
 TEST_F(UpgradeCheckTest, YesStartsTheNewInstallerAndClosesTheWizard)
 {
-    // The digest is compared without regard to letter case.
+    // The digest is compared without regard to letter case: ours is written
+    // in upper case, the descriptor's here in lower case.
     server.Serve("/upgrade.xml",
-                 Descriptor("6.32.1909", GetMD5OfBuffer(installer.constData(), installer.size())));
+                 Descriptor("6.32.1909", GetMD5OfBuffer(installer.constData(), installer.size()).toLower()));
     messageBox.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(check.CheckForUpgrade(&progress));
 
