@@ -11,7 +11,8 @@
 #     package with unzip -q into an empty folder;
 #   - norvex-pack build with zip -9 -r, and the sizes of what they make;
 #   - GetMD5OfFile with md5sum on a 256 MiB file;
-#   - the peak memory of the install and of extracting the largest entry.
+#   - the peak memory of the install and of extracting the largest entry;
+#   - the start-up of an installer with a 15 MB package (bench/startup.sh).
 # NORVEX_BENCH_REPS pairs of each (default 5). The ratios are medians of the
 # paired wall-time ratios; they are the last lines of the output, after the
 # load average before and after the runs.
@@ -161,6 +162,9 @@ for ((i = 1; i <= 3; i++)); do
   [ "$kib" -gt "$entry_peak" ] && entry_peak=$kib
 done
 rm -rf "$runs"
+# Start-up of an installer carrying a 15 MB package, up to the wizard and up to
+# its first page painted.
+startup_out=$(bash bench/startup.sh)
 load_after=$(loadavg)
 
 echo "runs, wall ms: install $(ms_list "${inst[@]}") | unzip $(ms_list "${inst_u[@]}")"
@@ -171,6 +175,7 @@ echo "runs, wall ms: md5 ours $(ms_list "${md[@]}") | md5sum $(ms_list "${md_s[@
 echo "CPU ratios (median): install $(paired 2 'inst[@]' 'inst_u[@]'), repair $(paired 2 'rep[@]' 'rep_u[@]'), extract $(paired 2 'ext[@]' 'ext_u[@]'), pack $(paired 2 'pk[@]' 'pk_z[@]'), md5 $(paired 2 'md[@]' 'md_s[@]')"
 echo "sizes: norvex-pack $pack_bytes bytes, zip -9 $zip_bytes bytes; largest file $largest_name $largest_bytes bytes"
 echo "peak memory: install ${install_peak} KiB, extracting $largest_name ${entry_peak} KiB"
+grep -v '^ratio' <<<"$startup_out"
 echo "load average before: $load_before; after: $load_after"
 echo "install ratio ours/unzip: $(paired 1 'inst[@]' 'inst_u[@]') (target <= 1.0)"
 echo "repair ratio ours/unzip -o: $(paired 1 'rep[@]' 'rep_u[@]') (target <= 1.2)"
@@ -178,4 +183,5 @@ echo "extract ratio ExtractPackageFile/unzip: $(paired 1 'ext[@]' 'ext_u[@]') (t
 echo "pack ratio norvex-pack/zip -9: $(paired 1 'pk[@]' 'pk_z[@]') (target <= 1.0)"
 echo "package size ratio norvex-pack/zip -9: $(awk -v a="$pack_bytes" -v b="$zip_bytes" 'BEGIN { printf "%.3f", a / b }') (target <= 1.0)"
 echo "md5 ratio ours/md5sum: $(paired 1 'md[@]' 'md_s[@]') (target <= 1.25)"
+grep '^ratio' <<<"$startup_out"
 echo "peak memory / largest file: install $(ratio "$((install_peak * 1024))" "$largest_bytes"), one entry $(ratio "$((entry_peak * 1024))" "$largest_bytes") (target <= 2.5)"
