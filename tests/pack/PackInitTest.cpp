@@ -23,10 +23,10 @@ namespace {
 
 const QString kPackExe = QStringLiteral(NORVEX_PACK_EXE);
 const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
-const QByteArray kElf(
+const char kElfBytes[] =
     "\x7f"
-    "ELF\x02\x01\x01 a program",
-    20);
+    "ELF\x02\x01\x01 a program";
+const QByteArray kElf(kElfBytes, sizeof kElfBytes - 1);
 
 using TESTS::ProcessResult;
 
