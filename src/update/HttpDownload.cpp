@@ -1,6 +1,7 @@
 #include "update/HttpDownload.h"
 
 #include "app/TextFormat.h"
+#include "common/DecimalText.h"
 #include "update/DownloadProgress.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
@@ -42,31 +42,6 @@ QStringView TrimLeft(QStringView text)
     while (i < text.size() && IsBlank(text[i]))
         ++i;
     return text.mid(i);
-}
-
-// Like the C library's strtoll: leading blanks, a sign, digits; the first
-// other character ends it; no digits give 0. Saturates instead of overflowing.
-qint64 ToInteger(QStringView text)
-{
-    text = TrimLeft(text);
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        const int digit = text[i].unicode() - u'0';
-        value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
-    }
-    return negative ? -value : value;
-}
-
-int ToInt(QStringView text)
-{
-    const qint64 v = ToInteger(text);
-    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
 }
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
@@ -195,7 +170,7 @@ bool CTransfer::OnHeader(const QByteArray& raw)
     const QByteArray line = raw.trimmed();
     if (line.startsWith("HTTP/")) {
         const int space = line.indexOf(' ');
-        m_status = space < 0 ? 0 : ToInt(QString::fromLatin1(line.mid(space + 1)));
+        m_status = space < 0 ? 0 : ReadDecimal(QString::fromLatin1(line.mid(space + 1)));
         m_lastModified.clear();
         m_contentLength.clear();
         m_location.clear();
@@ -248,7 +223,7 @@ bool CTransfer::OnHeadersDone()
             }
         }
     }
-    m_expected = m_hasContentLength ? ToInteger(QString::fromLatin1(m_contentLength)) : 0;
+    m_expected = m_hasContentLength ? ReadDecimal64(QString::fromLatin1(m_contentLength)) : 0;
 
     if (IsUpToDate()) {
         m_stop = Stop::UpToDate;
@@ -431,7 +406,7 @@ std::optional<HttpDate> ParseHttpDate(const QString& value)
         return std::nullopt;
     HttpDate date;
     QStringView text = TrimLeft(QStringView(value).mid(comma + 1));
-    date.day = ToInt(text.left(2));
+    date.day = ReadDecimal(text.left(2));
 
     static const QString months = QStringLiteral("jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec");
     const qsizetype found = months.indexOf(text.mid(3, 3).toString().toLower());
@@ -448,12 +423,12 @@ std::optional<HttpDate> ParseHttpDate(const QString& value)
     if (blank < 0) {
         date.year = 2000;
     } else {
-        date.year = ToInt(text.left(blank));
+        date.year = ReadDecimal(text.left(blank));
         text = TrimLeft(text.mid(blank + 1));
     }
-    date.hour = ToInt(text.left(2));
-    date.minute = ToInt(text.mid(3, 2));
-    date.second = ToInt(text.mid(6, 2));
+    date.hour = ReadDecimal(text.left(2));
+    date.minute = ReadDecimal(text.mid(3, 2));
+    date.second = ReadDecimal(text.mid(6, 2));
     return date;
 }
 
