@@ -2,17 +2,16 @@
 
 #include "app/TextFormat.h"
 #include "common/DecimalText.h"
+#include "platform/FileWriter.h"
 #include "update/DownloadProgress.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <ctime>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -67,29 +66,7 @@ QString UserAgent()
     return name.isEmpty() ? QStringLiteral("NorvexSetup") : name;
 }
 
-bool WriteAll(int fd, const char* data, size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        length -= size_t(n);
-    }
-    return true;
-}
-
-mode_t CreatedFileMode()
-{
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// One download: the response being read, the temporary file and the display.
+// One download: the response being read, the file being written and the display.
 class CTransfer {
 public:
     CTransfer(const QString& targetPath, const QString& displayName, CDownloadProgress* progress,
@@ -104,10 +81,6 @@ public:
     {
         if (m_progressStarted)
             m_progress->Stop();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_tempName.isEmpty())
-            ::unlink(m_tempName.constData());
     }
 
     bool Run(const QString& url);
@@ -135,7 +108,7 @@ private:
     bool OnBody(const char* data, size_t length);
     bool PollCancel();
     bool IsUpToDate() const;
-    bool OpenTemporary();
+    bool OpenFile();
     bool Finish();
     QString ProgressLine() const
     {
@@ -160,8 +133,8 @@ private:
     std::optional<qint64> m_serverTime;
     qint64 m_expected = 0;
     qint64 m_received = 0;
-    int m_fd = -1;
-    QByteArray m_tempName;
+    // The body goes to a temporary file beside the target until it is complete.
+    std::unique_ptr<PLATFORM::CFileWriter> m_file;
     bool m_progressStarted = false;
 };
 
@@ -229,7 +202,7 @@ bool CTransfer::OnHeadersDone()
         m_stop = Stop::UpToDate;
         return false;
     }
-    if (!OpenTemporary()) {
+    if (!OpenFile()) {
         m_stop = Stop::Failed;
         return false;
     }
@@ -249,9 +222,9 @@ bool CTransfer::OnHeadersDone()
 
 bool CTransfer::OnBody(const char* data, size_t length)
 {
-    if (m_stop != Stop::None || m_fd < 0)
+    if (m_stop != Stop::None || !m_file)
         return false;
-    if (!WriteAll(m_fd, data, length)) {
+    if (!m_file->Write(data, length)) {
         m_stop = Stop::Failed;
         return false;
     }
@@ -291,17 +264,14 @@ bool CTransfer::IsUpToDate() const
     return same;
 }
 
-bool CTransfer::OpenTemporary()
+bool CTransfer::OpenFile()
 {
-    const QFileInfo target(m_target);
-    if (m_target.isEmpty() || target.fileName().isEmpty() || target.isDir())
-        return false;
-    QByteArray name = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
-    m_fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    m_tempName = name;
-    return true;
+    PLATFORM::FileWriteOptions options;
+    options.plainMode = true;
+    if (m_serverTime)
+        options.modified = time_t(*m_serverTime);
+    m_file = std::make_unique<PLATFORM::CFileWriter>(m_target, options);
+    return m_file->Open();
 }
 
 bool CTransfer::Finish()
@@ -309,22 +279,7 @@ bool CTransfer::Finish()
     // Compared without sign, as a negative length would be.
     if (quint64(m_received) < quint64(m_expected))
         return false;
-    bool ok = ::fchmod(m_fd, CreatedFileMode()) == 0;
-    if (ok && m_serverTime) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = time_t(*m_serverTime);
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ok = ::futimens(m_fd, times) == 0;
-    }
-    // close() can report a deferred write error.
-    if (::close(m_fd) != 0)
-        ok = false;
-    m_fd = -1;
-    if (ok)
-        ok = ::rename(m_tempName.constData(), QFile::encodeName(m_target).constData()) == 0;
-    if (ok)
-        m_tempName.clear();
-    return ok;
+    return m_file->Commit();
 }
 
 bool CTransfer::Run(const QString& startUrl)
@@ -389,7 +344,7 @@ bool CTransfer::Run(const QString& startUrl)
             continue;
         }
         case Stop::None:
-            if (rc != CURLE_OK || m_fd < 0)
+            if (rc != CURLE_OK || !m_file)
                 return false;
             return Finish();
         }
