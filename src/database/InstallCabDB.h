@@ -3,10 +3,14 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "database/PackageEntry.h"
 #include "database/SQLiteDBBase.h"
 
 #include <QHash>
 #include <QString>
+
+#include <cstdint>
+#include <memory>
 
 class CInstallCabDB : public DATABASE::CSQLiteDBBase {
 public:
@@ -34,22 +38,23 @@ public:
     // (size -1: to its end), as for a package attached to an executable.
     void SetPackageRange(qint64 offset, qint64 size);
 
-    // Compressed entries up to this length are inflated whole in one call, larger
-    // ones piece by piece (both end alike); process-wide, for tests of either way.
-    static void SetWholeInflateLimit(qint64 bytes);
-    static constexpr qint64 kDefaultWholeInflateLimit = 256 * 1024 * 1024;
     // Why the last ExtractFile returned false: the package could not be read
     // (SQLite's message), the entry is missing, its size or digest does not
     // match, its data is damaged, the user cancelled, or the target could not
     // be written (the system's error text).
     const CFailure& ExtractFailure() const { return m_failure; }
 
-private:
     // Opens the package for reading in place (the range set above), read
     // only and untrusted; false (with the reason as the last error) when
     // there is no such file or files and config are not plain tables.
+    // Every reader of a package opens it so; Close ends the reading.
     bool OpenPackage(const QString& packagePath);
+    // The stored data of row `row` of the open package's files table, whose
+    // typeof(data) is dataType. Throws CppSQLite3Exception when it cannot be
+    // fetched.
+    std::unique_ptr<DATABASE::CEntryData> EntryData(int64_t row, const QString& dataType);
 
+private:
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
 

@@ -1,5 +1,6 @@
 #include "manifest/XmlFileBase.h"
 
+#include "common/DecimalText.h"
 #include "platform/FileWriter.h"
 
 #include <QFile>
@@ -282,27 +283,6 @@ bool BuildDocument(const QString& rootName, XmlWriteCallback write, void* contex
     return finish(pugi::xml_node(root.Handle()));
 }
 
-bool ParseDecimal(const QString& text, bool& negative, uint64_t& magnitude)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    magnitude = 0;
-    bool overflow = false;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        magnitude = magnitude * 10 + (text[i].unicode() - u'0');
-        if (magnitude > std::numeric_limits<uint32_t>::max()) {
-            overflow = true;
-            magnitude = uint64_t(std::numeric_limits<uint32_t>::max()) + 1;
-        }
-    }
-    return !overflow;
-}
-
 }  // namespace
 
 bool CXmlFileBase::Load(const QString& path, XmlReadCallback read, void* context)
@@ -389,15 +369,7 @@ bool CXmlFileBase::GetChildInt(CXmlNode node, const QString& name, int32_t& valu
     QString text;
     if (!GetChildText(node, name, text))
         return false;
-    bool negative;
-    uint64_t magnitude;
-    ParseDecimal(text, negative, magnitude);
-    constexpr uint64_t maxPositive = uint64_t(std::numeric_limits<int32_t>::max());
-    if (negative)
-        value =
-            magnitude > maxPositive + 1 ? std::numeric_limits<int32_t>::min() : int32_t(-int64_t(magnitude));
-    else
-        value = magnitude > maxPositive ? std::numeric_limits<int32_t>::max() : int32_t(magnitude);
+    value = ReadDecimal(text);
     return true;
 }
 
@@ -406,12 +378,13 @@ bool CXmlFileBase::GetChildUInt(CXmlNode node, const QString& name, uint32_t& va
     QString text;
     if (!GetChildText(node, name, text))
         return false;
-    bool negative;
-    uint64_t magnitude;
-    if (!ParseDecimal(text, negative, magnitude))
+    // wcstoul with a 32-bit result: too large saturates, a negative value
+    // wraps modulo 2^32.
+    const DecimalParts parts = ReadDecimalParts(text);
+    if (parts.magnitude > std::numeric_limits<uint32_t>::max())
         value = std::numeric_limits<uint32_t>::max();
     else
-        value = negative ? uint32_t(0u - uint32_t(magnitude)) : uint32_t(magnitude);
+        value = parts.negative ? uint32_t(0u - uint32_t(parts.magnitude)) : uint32_t(parts.magnitude);
     return true;
 }
 

@@ -138,6 +138,8 @@ bool CFileWriter::Commit()
     mode_t mode;
     if (m_options.exactMode) {
         mode = *m_options.exactMode;
+    } else if (m_options.plainMode) {
+        mode = 0666 & ~ProcessUmask();
     } else {
         // Read back, so content written by name (SQLite) counts as well.
         unsigned char head[4] = {};

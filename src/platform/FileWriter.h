@@ -27,6 +27,9 @@ mode_t ModeForContent(const unsigned char* head, size_t size);
 struct FileWriteOptions {
     // This exact mode (umask not applied) instead of the run-bit rule.
     std::optional<mode_t> exactMode;
+    // 0666 less the umask whatever the content, as open() creates a file: for
+    // downloads, which are checked before anything may run them.
+    bool plainMode = false;
     // Access and modification time of the new file; now when not given.
     std::optional<time_t> modified;
     // Flushes the file to the disk before the rename: for files whose loss

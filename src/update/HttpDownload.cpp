@@ -1,18 +1,17 @@
 #include "update/HttpDownload.h"
 
 #include "app/TextFormat.h"
+#include "common/DecimalText.h"
+#include "platform/FileWriter.h"
 #include "update/DownloadProgress.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <ctime>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -44,31 +43,6 @@ QStringView TrimLeft(QStringView text)
     return text.mid(i);
 }
 
-// Like the C library's strtoll: leading blanks, a sign, digits; the first
-// other character ends it; no digits give 0. Saturates instead of overflowing.
-qint64 ToInteger(QStringView text)
-{
-    text = TrimLeft(text);
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        const int digit = text[i].unicode() - u'0';
-        value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
-    }
-    return negative ? -value : value;
-}
-
-int ToInt(QStringView text)
-{
-    const qint64 v = ToInteger(text);
-    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
-}
-
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
 qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
 {
@@ -92,29 +66,7 @@ QString UserAgent()
     return name.isEmpty() ? QStringLiteral("NorvexSetup") : name;
 }
 
-bool WriteAll(int fd, const char* data, size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        length -= size_t(n);
-    }
-    return true;
-}
-
-mode_t CreatedFileMode()
-{
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// One download: the response being read, the temporary file and the display.
+// One download: the response being read, the file being written and the display.
 class CTransfer {
 public:
     CTransfer(const QString& targetPath, const QString& displayName, CDownloadProgress* progress,
@@ -129,10 +81,6 @@ public:
     {
         if (m_progressStarted)
             m_progress->Stop();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_tempName.isEmpty())
-            ::unlink(m_tempName.constData());
     }
 
     bool Run(const QString& url);
@@ -160,7 +108,7 @@ private:
     bool OnBody(const char* data, size_t length);
     bool PollCancel();
     bool IsUpToDate() const;
-    bool OpenTemporary();
+    bool OpenFile();
     bool Finish();
     QString ProgressLine() const
     {
@@ -185,8 +133,8 @@ private:
     std::optional<qint64> m_serverTime;
     qint64 m_expected = 0;
     qint64 m_received = 0;
-    int m_fd = -1;
-    QByteArray m_tempName;
+    // The body goes to a temporary file beside the target until it is complete.
+    std::unique_ptr<PLATFORM::CFileWriter> m_file;
     bool m_progressStarted = false;
 };
 
@@ -195,7 +143,7 @@ bool CTransfer::OnHeader(const QByteArray& raw)
     const QByteArray line = raw.trimmed();
     if (line.startsWith("HTTP/")) {
         const int space = line.indexOf(' ');
-        m_status = space < 0 ? 0 : ToInt(QString::fromLatin1(line.mid(space + 1)));
+        m_status = space < 0 ? 0 : ReadDecimal(QString::fromLatin1(line.mid(space + 1)));
         m_lastModified.clear();
         m_contentLength.clear();
         m_location.clear();
@@ -248,13 +196,13 @@ bool CTransfer::OnHeadersDone()
             }
         }
     }
-    m_expected = m_hasContentLength ? ToInteger(QString::fromLatin1(m_contentLength)) : 0;
+    m_expected = m_hasContentLength ? ReadDecimal64(QString::fromLatin1(m_contentLength)) : 0;
 
     if (IsUpToDate()) {
         m_stop = Stop::UpToDate;
         return false;
     }
-    if (!OpenTemporary()) {
+    if (!OpenFile()) {
         m_stop = Stop::Failed;
         return false;
     }
@@ -274,9 +222,9 @@ bool CTransfer::OnHeadersDone()
 
 bool CTransfer::OnBody(const char* data, size_t length)
 {
-    if (m_stop != Stop::None || m_fd < 0)
+    if (m_stop != Stop::None || !m_file)
         return false;
-    if (!WriteAll(m_fd, data, length)) {
+    if (!m_file->Write(data, length)) {
         m_stop = Stop::Failed;
         return false;
     }
@@ -316,17 +264,14 @@ bool CTransfer::IsUpToDate() const
     return same;
 }
 
-bool CTransfer::OpenTemporary()
+bool CTransfer::OpenFile()
 {
-    const QFileInfo target(m_target);
-    if (m_target.isEmpty() || target.fileName().isEmpty() || target.isDir())
-        return false;
-    QByteArray name = QFile::encodeName(target.path()) + "/.nvxXXXXXX.part";
-    m_fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    m_tempName = name;
-    return true;
+    PLATFORM::FileWriteOptions options;
+    options.plainMode = true;
+    if (m_serverTime)
+        options.modified = time_t(*m_serverTime);
+    m_file = std::make_unique<PLATFORM::CFileWriter>(m_target, options);
+    return m_file->Open();
 }
 
 bool CTransfer::Finish()
@@ -334,22 +279,7 @@ bool CTransfer::Finish()
     // Compared without sign, as a negative length would be.
     if (quint64(m_received) < quint64(m_expected))
         return false;
-    bool ok = ::fchmod(m_fd, CreatedFileMode()) == 0;
-    if (ok && m_serverTime) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = time_t(*m_serverTime);
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ok = ::futimens(m_fd, times) == 0;
-    }
-    // close() can report a deferred write error.
-    if (::close(m_fd) != 0)
-        ok = false;
-    m_fd = -1;
-    if (ok)
-        ok = ::rename(m_tempName.constData(), QFile::encodeName(m_target).constData()) == 0;
-    if (ok)
-        m_tempName.clear();
-    return ok;
+    return m_file->Commit();
 }
 
 bool CTransfer::Run(const QString& startUrl)
@@ -414,7 +344,7 @@ bool CTransfer::Run(const QString& startUrl)
             continue;
         }
         case Stop::None:
-            if (rc != CURLE_OK || m_fd < 0)
+            if (rc != CURLE_OK || !m_file)
                 return false;
             return Finish();
         }
@@ -431,7 +361,7 @@ std::optional<HttpDate> ParseHttpDate(const QString& value)
         return std::nullopt;
     HttpDate date;
     QStringView text = TrimLeft(QStringView(value).mid(comma + 1));
-    date.day = ToInt(text.left(2));
+    date.day = ReadDecimal(text.left(2));
 
     static const QString months = QStringLiteral("jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec");
     const qsizetype found = months.indexOf(text.mid(3, 3).toString().toLower());
@@ -448,12 +378,12 @@ std::optional<HttpDate> ParseHttpDate(const QString& value)
     if (blank < 0) {
         date.year = 2000;
     } else {
-        date.year = ToInt(text.left(blank));
+        date.year = ReadDecimal(text.left(blank));
         text = TrimLeft(text.mid(blank + 1));
     }
-    date.hour = ToInt(text.left(2));
-    date.minute = ToInt(text.mid(3, 2));
-    date.second = ToInt(text.mid(6, 2));
+    date.hour = ReadDecimal(text.left(2));
+    date.minute = ReadDecimal(text.mid(3, 2));
+    date.second = ReadDecimal(text.mid(6, 2));
     return date;
 }
 

@@ -238,11 +238,11 @@ protected:
     {
         ExtractTest::SetUp();
         if (std::get<1>(GetParam()))
-            CInstallCabDB::SetWholeInflateLimit(0);
+            DATABASE::CEntryData::SetWholeInflateLimit(0);
     }
     void TearDown() override
     {
-        CInstallCabDB::SetWholeInflateLimit(CInstallCabDB::kDefaultWholeInflateLimit);
+        DATABASE::CEntryData::SetWholeInflateLimit(DATABASE::CEntryData::kDefaultWholeInflateLimit);
         ExtractTest::TearDown();
     }
 };

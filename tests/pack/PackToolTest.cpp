@@ -7,6 +7,7 @@
 
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
+#include "database/PackageResources.h"
 #include "platform/ExecutableResources.h"
 
 #include <QDir>
@@ -337,6 +338,71 @@ INSTANTIATE_TEST_SUITE_P(
                                "where name='LabelCloud';",
                                nullptr, "LabelCloud: more than one row"}),
     TESTS::CaseName());
+
+// Packages whose tables run code of their own: the packer opens them as the
+// installer does and refuses them at once instead of running an endless query.
+struct HostileCase {
+    const char* name;
+    QStringList sql;  // run against a copy of the built sample
+    bool attached;    // inside an installer rather than alone
+    const char* command;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PackRefusesHostile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(PackRefusesHostile, PromptlyWithOneLine)
+{
+    const HostileCase& c = GetParam();
+    const QString package = BuildSample(QStringLiteral("p.cab"));
+    DATABASE::CppSQLite3DB db;
+    ASSERT_TRUE(db.Open(package, true));
+    for (const QString& statement : c.sql)
+        db.Execute(statement);
+    db.Close();
+    QString input = package;
+    if (c.attached) {
+        // Attached directly: the packer's attach refuses such packages.
+        input = TESTS::SandboxPath(QStringLiteral("setup"));
+        std::vector<PLATFORM::ResourceSource> resources(2);
+        resources[0] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kPackageId, 0, {}, package};
+        resources[1] = {PACKAGE_RESOURCES::ResourceType(),
+                        PACKAGE_RESOURCES::kDigestId,
+                        0,
+                        GetMD5OfFile(package).toLower().toLatin1(),
+                        {}};
+        QString error;
+        ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(kSetupExe, resources, input, &error))
+            << error.toStdString();
+    }
+    // A hang fails here when the time-out ends it, long before CTest's own.
+    const ProcessResult r = TESTS::RunProcess(kPackExe, {QString::fromLatin1(c.command), input}, {}, 60000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("files or config is not a table")))
+        << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+}
+
+const QStringList kEndlessFiles = {
+    QStringLiteral("alter table files rename to stored;"),
+    QStringLiteral("create view files as with recursive r(n) as (select 1 union all select n+1 from r) "
+                   "select s.* from r join stored s on s.name='never';")};
+const QStringList kConfigView = {
+    QStringLiteral("drop table config;"),
+    QStringLiteral("create view config as select 1 as ID, 2 as strValue, 3 as intValue;")};
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackRefusesHostile,
+                         testing::Values(HostileCase{"ListEndlessFiles", kEndlessFiles, false, "list"},
+                                         HostileCase{"VerifyEndlessFiles", kEndlessFiles, false, "verify"},
+                                         HostileCase{"VerifyAttachedEndlessFiles", kEndlessFiles, true,
+                                                     "verify"},
+                                         HostileCase{"ListAttachedEndlessFiles", kEndlessFiles, true, "list"},
+                                         HostileCase{"VerifyConfigView", kConfigView, false, "verify"}),
+                         TESTS::CaseName());
 
 TEST(PackAttach, InstallerListsAndVerifiesAndCatchesADamagedPackage)
 {

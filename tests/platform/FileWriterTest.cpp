@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,17 +161,24 @@ struct ModeCase {
     QByteArray content;
     std::optional<mode_t> exactMode;
     mode_t expected;  // before the umask when not exact
+    bool plainMode = false;
 };
+
+void PrintTo(const ModeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FileWriterModeTest : public testing::TestWithParam<ModeCase> {};
 
-TEST_P(FileWriterModeTest, RunBitRuleOrExactMode)
+TEST_P(FileWriterModeTest, RunBitRuleOrPlainOrExactMode)
 {
     const ModeCase& c = GetParam();
     const QString target = TESTS::SandboxPath(QStringLiteral("out/file"));
     QDir().mkpath(TESTS::SandboxPath(QStringLiteral("out")));
     FileWriteOptions options;
     options.exactMode = c.exactMode;
+    options.plainMode = c.plainMode;
     ASSERT_TRUE(WriteFileInPlace(target, c.content, options));
     const mode_t expected = c.exactMode ? c.expected : (c.expected & ~Umask());
     EXPECT_EQ(ModeOf(target) & 07777, expected);
@@ -197,6 +206,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileWriterModeTest,
                                                   std::nullopt, 0644},
                                          ModeCase{"Empty", QByteArray(), std::nullopt, 0644},
                                          ModeCase{"Text", "hello", std::nullopt, 0644},
+                                         ModeCase{"PlainForAnElf",
+                                                  QByteArray("\x7F"
+                                                             "ELF\x02\x01",
+                                                             6),
+                                                  std::nullopt, 0666, true},
+                                         ModeCase{"PlainForAScript", "#!/bin/sh\n", std::nullopt, 0666, true},
+                                         ModeCase{"ExactBeatsPlain", "data", mode_t(0600), 0600, true},
                                          ModeCase{"ExactForAScript", "#!/bin/sh\n", mode_t(0644), 0644},
                                          ModeCase{"ExactRunnable", "[Desktop Entry]\n", mode_t(0755), 0755}),
                          TESTS::CaseName());

@@ -161,6 +161,25 @@ TEST_F(HttpDownloadTest, StoresTheBodyAndShowsProgress)
         EXPECT_LE(done, 200000);
 }
 
+TEST_F(HttpDownloadTest, DownloadedProgramGetsNoRunBitAndReplacesALink)
+{
+    CTestServer server;
+    const QByteArray program = QByteArray::fromHex("7f454c46020101");
+    server.Serve("/f.bin", program);
+    const QString elsewhere = folder + "/elsewhere";
+    TESTS::WriteFileBytes(elsewhere, "not to be written through");
+    ASSERT_TRUE(QFile::link(elsewhere, target));
+    ASSERT_TRUE(HttpDownloadFile(server.Url("/f.bin"), target, "x", nullptr, "t"));
+    EXPECT_EQ(TESTS::ReadFileBytes(target), program);
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(TESTS::ReadFileBytes(elsewhere), "not to be written through");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask);
+}
+
 TEST_F(HttpDownloadTest, WithoutContentLengthCountsAgainstZero)
 {
     CTestServer server;

@@ -1,8 +1,8 @@
 #include "pack/PackageInspector.h"
 
 #include "common/MD5Encode.h"
-#include "database/CppSQLite3DB.h"
 #include "database/CppSQLite3Exception.h"
+#include "database/InstallCabDB.h"
 #include "database/PackageResources.h"
 #include "manifest/InstallInfo.h"
 #include "platform/ExecutableResources.h"
@@ -15,14 +15,9 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
-
-#include <sqlite3.h>
-#include <zlib.h>
+#include <memory>
 
 namespace {
-
-// Deflate never does better than about 1032:1.
-constexpr qint64 kMaxInflateRatio = 1032;
 
 bool Fail(QString* error, const QString& text)
 {
@@ -35,22 +30,6 @@ bool IsTimeText(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
     return pattern.match(text).hasMatch();
-}
-
-// The original bytes of a row; false when they cannot be restored.
-bool RestoreBytes(const PackageRowInfo& row, QByteArray& bytes)
-{
-    if (row.mode == 0) {
-        bytes = row.data;
-        return true;
-    }
-    if (row.length < 0 || row.length > (row.data.size() + 1) * kMaxInflateRatio)
-        return false;
-    bytes = QByteArray(qsizetype(row.length), Qt::Uninitialized);
-    uLongf size = uLongf(row.length);
-    const int rc = uncompress(reinterpret_cast<Bytef*>(bytes.data()), &size,
-                              reinterpret_cast<const Bytef*>(row.data.constData()), uLong(row.data.size()));
-    return rc == Z_OK && qint64(size) == row.length;
 }
 
 }  // namespace
@@ -90,39 +69,49 @@ bool CPackageInspector::Open(const QString& path, QString* error)
     return true;
 }
 
-bool CPackageInspector::ReadRows(std::vector<PackageRowInfo>& rows, QString* error) const
+bool CPackageInspector::OpenPackage(CInstallCabDB& db, QString* error) const
+{
+    return db.OpenPackage(m_packagePath) || Fail(error, db.GetLastError());
+}
+
+bool CPackageInspector::ReadRows(CInstallCabDB& db, std::vector<PackageRowInfo>& rows, QString* error)
 {
     rows.clear();
-    DATABASE::CppSQLite3DB db;
+    DATABASE::CppSQLite3Query query;
+    if (!db.Query(QStringLiteral("select id, rowid, name, mode, length, len, time, md5, typeof(data) "
+                                 "from files order by id;"),
+                  query))
+        return Fail(error, db.GetLastError());
     try {
-        if (!db.OpenWithFlags(m_packagePath, SQLITE_OPEN_READONLY))
-            return Fail(error, QStringLiteral("cannot open"));
-        DATABASE::CppSQLite3Query query = db.ExecuteQuery(
-            QStringLiteral("select id, name, mode, length, len, time, md5, data from files order by id;"));
         for (; !query.IsEof(); query.NextRow()) {
             PackageRowInfo row;
             row.id = query.GetInt64Field(0);
-            row.name = query.GetTextField(1);
-            row.mode = query.GetIntField(2);
-            row.length = query.GetInt64Field(3);
-            row.len = query.GetInt64Field(4);
-            row.time = query.GetTextField(5);
-            row.md5 = query.GetTextField(6);
-            int size = 0;
-            const unsigned char* data = query.GetBlobField(7, size);
-            row.data = QByteArray(reinterpret_cast<const char*>(data), data ? size : 0);
+            row.row = query.GetInt64Field(1);
+            row.name = query.GetTextField(2);
+            row.mode = query.GetIntField(3);
+            row.length = query.GetInt64Field(4);
+            row.len = query.GetInt64Field(5);
+            row.time = query.GetTextField(6);
+            row.md5 = query.GetTextField(7);
+            row.dataType = query.GetTextField(8);
             rows.push_back(std::move(row));
         }
         query.Finalize();
-        db.Close();
     } catch (const DATABASE::CppSQLite3Exception& e) {
-        db.Close();
         return Fail(error, e.ErrorMessage());
     }
     return true;
 }
 
-QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
+bool CPackageInspector::ReadRows(std::vector<PackageRowInfo>& rows, QString* error) const
+{
+    CInstallCabDB db;
+    const bool ok = OpenPackage(db, error) && ReadRows(db, rows, error);
+    db.Close();
+    return ok;
+}
+
+QStringList CPackageInspector::CheckRow(CInstallCabDB& db, const PackageRowInfo& row, QByteArray* bytes)
 {
     QStringList problems;
     const QString name = row.name.isEmpty() ? QStringLiteral("row %1").arg(row.id) : row.name;
@@ -130,31 +119,60 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
         problems << QStringLiteral("%1: unknown mode %2").arg(name).arg(row.mode);
         return problems;
     }
-    if (row.len != row.data.size())
-        problems << QStringLiteral("%1: len is %2 but the data has %3 bytes")
-                        .arg(name)
-                        .arg(row.len)
-                        .arg(row.data.size());
-    if (row.mode == 0 && row.length != row.data.size())
-        problems << QStringLiteral("%1: stored, but length is %2 and the data has %3 bytes")
-                        .arg(name)
-                        .arg(row.length)
-                        .arg(row.data.size());
-    if (!IsTimeText(row.time))
-        problems << QStringLiteral("%1: time \"%2\" is not YYYY-MM-DD HH:MM:SS").arg(name, row.time);
-    QByteArray bytes;
-    if (!RestoreBytes(row, bytes)) {
-        problems << QStringLiteral("%1: data does not inflate to %2 bytes").arg(name).arg(row.length);
-    } else if (row.mode == 0 && row.length != row.data.size()) {
-        // Already reported; its digest says nothing more.
-    } else {
-        const QString digest = GetMD5OfBuffer(bytes.constData(), size_t(bytes.size()));
-        if (row.md5 != digest) {
+    const bool compressed = row.mode == 1;
+    try {
+        const std::unique_ptr<DATABASE::CEntryData> data = db.EntryData(row.row, row.dataType);
+        if (row.len != data->Size())
+            problems << QStringLiteral("%1: len is %2 but the data has %3 bytes")
+                            .arg(name)
+                            .arg(row.len)
+                            .arg(data->Size());
+        if (!compressed && row.length != data->Size())
+            problems << QStringLiteral("%1: stored, but length is %2 and the data has %3 bytes")
+                            .arg(name)
+                            .arg(row.length)
+                            .arg(data->Size());
+        if (!IsTimeText(row.time))
+            problems << QStringLiteral("%1: time \"%2\" is not YYYY-MM-DD HH:MM:SS").arg(name, row.time);
+
+        // Only the manifest's bytes are kept; the others are checked and dropped.
+        QString digest;
+        const DATABASE::EntryCheck check = data->Restore(
+            compressed, row.length, row.md5,
+            [bytes](const unsigned char* chunk, size_t count) {
+                if (bytes)
+                    bytes->append(reinterpret_cast<const char*>(chunk), qsizetype(count));
+                return true;
+            },
+            &digest);
+        if (bytes && check != DATABASE::EntryCheck::Ok && check != DATABASE::EntryCheck::DigestMismatch)
+            bytes->clear();
+        switch (check) {
+        case DATABASE::EntryCheck::Ok:
+        case DATABASE::EntryCheck::Stopped:
+            break;
+        case DATABASE::EntryCheck::DigestMismatch:
             problems
                 << (row.md5.compare(digest, Qt::CaseInsensitive) == 0
                         ? QStringLiteral("%1: md5 text is not upper case").arg(name)
                         : QStringLiteral("%1: md5 mismatch (stored %2, data %3)").arg(name, row.md5, digest));
+            break;
+        case DATABASE::EntryCheck::SizeMismatch:
+        case DATABASE::EntryCheck::Damaged:
+            // A stored entry's wrong length is reported above.
+            if (compressed)
+                problems << QStringLiteral("%1: data does not inflate to %2 bytes").arg(name).arg(row.length);
+            else if (check == DATABASE::EntryCheck::Damaged)
+                problems << QStringLiteral("%1: %2").arg(name, DATABASE::EntryCheckReason(check));
+            break;
+        case DATABASE::EntryCheck::OutOfMemory:
+            problems << QStringLiteral("%1: %2").arg(name, DATABASE::EntryCheckReason(check));
+            break;
         }
+    } catch (const DATABASE::CppSQLite3Exception& e) {
+        problems << QStringLiteral("%1: data cannot be read (%2)").arg(name, e.ErrorMessage());
+        if (bytes)
+            bytes->clear();
     }
     return problems;
 }
@@ -162,9 +180,11 @@ QStringList CPackageInspector::CheckRow(const PackageRowInfo& row)
 QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>& progress) const
 {
     QStringList problems;
+    CInstallCabDB db;
     std::vector<PackageRowInfo> rows;
     QString error;
-    if (!ReadRows(rows, &error)) {
+    if (!OpenPackage(db, &error) || !ReadRows(db, rows, &error)) {
+        db.Close();
         problems << QStringLiteral("package cannot be read: %1").arg(error);
         AppendDigestProblems(problems);
         return problems;
@@ -180,26 +200,28 @@ QStringList CPackageInspector::Verify(const std::function<void(qint64, qint64)>&
         progress(0, total);
 
     QSet<QString> names;
-    const PackageRowInfo* manifestRow = nullptr;
+    bool hasManifest = false;
+    QByteArray manifest;
     for (const PackageRowInfo& row : rows) {
         if (names.contains(row.name))
             problems << QStringLiteral("%1: more than one row with this name").arg(row.name);
         names.insert(row.name);
-        if (row.name == u"Install.xml" && !manifestRow)
-            manifestRow = &row;
-        problems << CheckRow(row);
+        // The first row of a name is the one the installer reads.
+        const bool isManifest = row.name == u"Install.xml" && !hasManifest;
+        hasManifest = hasManifest || isManifest;
+        problems << CheckRow(db, row, isManifest ? &manifest : nullptr);
         done += work(row);
         if (progress)
             progress(done, total);
     }
+    db.Close();
 
-    if (!manifestRow) {
+    if (!hasManifest) {
         problems << QStringLiteral("Install.xml: no such row");
     } else {
-        QByteArray bytes;
         CInstallInfo info;
         QStringDecoder decoder(QStringDecoder::Utf8);
-        const QString text = RestoreBytes(*manifestRow, bytes) ? QString(decoder(bytes)) : QString();
+        const QString text = decoder(manifest);
         if (text.isEmpty() || decoder.hasError() || !info.LoadXml(text)) {
             problems << QStringLiteral("Install.xml: not a readable manifest");
         } else {

@@ -1,5 +1,7 @@
 // norvex-pack list and verify: reads the rows of a package, or of the package
-// attached to an installer, and checks every row and the attached digest.
+// attached to an installer, and checks every row and the attached digest. The
+// package is opened and its entries restored as the installer does, one entry
+// at a time.
 #pragma once
 
 #include <QByteArray>
@@ -10,17 +12,19 @@
 #include <memory>
 #include <vector>
 
+class CInstallCabDB;
 class QTemporaryFile;
 
 struct PackageRowInfo {
     qint64 id = 0;
+    qint64 row = 0;  // SQLite's rowid, by which the data is read
     QString name;
     int mode = 0;
     qint64 length = 0;
     qint64 len = 0;
     QString time;
     QString md5;
-    QByteArray data;
+    QString dataType;  // typeof(data)
 };
 
 class CPackageInspector {
@@ -35,17 +39,19 @@ public:
     bool Open(const QString& path, QString* error);
 
     bool IsInstaller() const { return m_isInstaller; }
-    // Rows in id order, with their data.
+    // Rows in id order, without their data.
     bool ReadRows(std::vector<PackageRowInfo>& rows, QString* error) const;
     // Everything wrong with the package (and the installer's digest text), one
     // line each; empty when all is sound. progress, when set, hears the file
     // bytes (lengths) checked so far of their total after each row.
     QStringList Verify(const std::function<void(qint64 done, qint64 total)>& progress = {}) const;
 
-    // The problems of one row; empty when it is sound.
-    static QStringList CheckRow(const PackageRowInfo& row);
-
 private:
+    bool OpenPackage(CInstallCabDB& db, QString* error) const;
+    static bool ReadRows(CInstallCabDB& db, std::vector<PackageRowInfo>& rows, QString* error);
+    // The problems of one row; empty when it is sound. bytes (may be null)
+    // receives the restored bytes, empty unless all of them came out.
+    static QStringList CheckRow(CInstallCabDB& db, const PackageRowInfo& row, QByteArray* bytes);
     void AppendDigestProblems(QStringList& problems) const;
 
     QString m_packagePath;
