@@ -308,6 +308,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
     CViewStepProgress progress(m_view);
 
     m_view.ShowPage(mode, page);
+    // Only the user's cancel of an earlier run goes; a signal's stays.
     SetCancelFlag(false);
     m_view.SetStatusText(StatusLine::Step, firstStepLine);
     m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));
