@@ -106,11 +106,15 @@ QString WhyNotRemovable(const QString& folder)
 
 const QString kCannotRemove = QStringLiteral("cannot remove the installation folder");
 
-// Deletes the file (or link) at path; true when nothing is left there.
-bool DeleteFile(const QString& path)
+// Deletes the file (or link) at path: 0 when nothing is left there, else the
+// unlink's error, taken before the checks after it can change errno.
+int DeleteFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    return ::unlink(native.constData()) == 0 || (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink());
+    if (::unlink(native.constData()) == 0)
+        return 0;
+    const int error = errno;
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink() ? error : 0;
 }
 
 // True when path lies strictly below folder, compared without resolving links.
@@ -181,12 +185,12 @@ bool CInstallEngine::RemoveInstalledFiles(const QString& path)
         if (QFileInfo(file).isDir() && !QFileInfo(file).isSymLink())
             continue;
         const bool existed = QFileInfo::exists(file) || QFileInfo(file).isSymLink();
-        if (DeleteFile(file)) {
+        if (const int error = DeleteFile(file); error == 0) {
             if (existed)
                 Log.Removed(file);
         } else {
             all = false;
-            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, errno));
+            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, error));
         }
         if (!parents.contains(parent))
             parents << parent;
