@@ -1,4 +1,5 @@
-// Removal from a folder the installation did not make: a file that cannot be
+// Removal from a folder the installation did not make: only the product's
+// files go, with the folders that this left empty, and a file that cannot be
 // deleted is reported with the reason its deletion met.
 #include "EngineTestSupport.h"
 
@@ -19,6 +20,27 @@ protected:
         TESTS::WriteFileBytes(engine.InstallFolder + QStringLiteral("uninstall.xml"), "<install/>");
     }
 };
+
+TEST_F(RemoveInstalledFilesTest, EmptyFoldersTheUserHadStay)
+{
+    // A product file two levels down, and one beside a folder of the user's.
+    engine.Manifest.files.push_back(
+        FileEntry(QStringLiteral("lib\\plugins\\a.so"), QStringLiteral("$intallpath$\\")));
+    engine.Manifest.files.push_back(
+        FileEntry(QStringLiteral("share\\b.dat"), QStringLiteral("$intallpath$\\")));
+    const QString folder = engine.InstallFolder;
+    for (const char* file :
+         {"LabelCloud", "uninstall.exe", "doc/readme.txt", "lib/plugins/a.so", "share/b.dat"})
+        TESTS::WriteFileBytes(folder + QString::fromLatin1(file), "product");
+    TESTS::WriteFileBytes(folder + QStringLiteral("notes.txt"), "mine");
+    for (const char* mine : {"empty", "photos/2019", "share/mine"})
+        ASSERT_TRUE(QDir().mkpath(folder + QString::fromLatin1(mine)));
+
+    EXPECT_TRUE(engine.RemoveInstalledFiles(folder));
+    EXPECT_EQ(engine.KeptReason, CInstallEngine::FolderKept::OtherFiles);
+    EXPECT_EQ(TESTS::Listing(folder),
+              (QStringList{"empty", "notes.txt", "photos", "photos/2019", "share", "share/mine"}));
+}
 
 struct UndeletableCase {
     const char* label;
