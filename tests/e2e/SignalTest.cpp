@@ -192,6 +192,23 @@ TEST(KilledRunTest, NextRunRemovesItsTemporaryFiles)
     EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList()) << Show(next);
 }
 
+// Under a file-size limit that a payload file exceeds (the installed
+// uninstall.exe is the installer itself, far larger), the write fails with its
+// reason: no death by SIGXFSZ, nothing left behind, no temporary file either.
+TEST(FileSizeLimitTest, IsAWriteFailureWithItsReason)
+{
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QStringList before = SandboxListing();
+    const RunResult r = RunProgram(QStringLiteral("prlimit"),
+                                   {QStringLiteral("--fsize=262144"), installer, QStringLiteral("-silent")});
+    EXPECT_EQ(r.exitCode, 1) << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
+        << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": File too large"))) << Show(r);
+    EXPECT_EQ(SandboxListing(), before);
+}
+
 // Whatever its product, a second unattended installer says so and fails.
 TEST(SecondInstanceTest, UnattendedSecondRunExits2WithAMessage)
 {
