@@ -59,13 +59,14 @@ QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder,
                                          "or in use). Delete it yourself if you no longer need it."))
             .arg(folder);
     case Kept::OtherFiles:
-        return InLanguage(QStringLiteral("文件夹“%1”在安装前已有其他文件，因此保留了该文件夹，"
-                                         "只删除了 %2 安装的文件。"),
-                          QStringLiteral("資料夾「%1」在安裝前已有其他檔案，因此保留了該資料夾，"
-                                         "只刪除了 %2 安裝的檔案。"),
-                          QStringLiteral("The folder \"%1\" already held other files before the "
-                                         "installation, so it was kept; only the files %2 installed "
-                                         "were removed."))
+        // Only the product's files and the folders they left empty go, so
+        // the folder may stay empty: it was there, not necessarily with files.
+        return InLanguage(QStringLiteral("文件夹“%1”在安装前就已存在，因此保留了该文件夹，"
+                                         "只删除了 %2 安装的内容。"),
+                          QStringLiteral("資料夾「%1」在安裝前就已存在，因此保留了該資料夾，"
+                                         "只刪除了 %2 安裝的內容。"),
+                          QStringLiteral("The folder \"%1\" was there before the installation, so "
+                                         "it was kept; only what %2 installed was removed."))
             .arg(folder, product);
     case Kept::NotOurs:
     case Kept::No:
@@ -308,6 +309,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
     CViewStepProgress progress(m_view);
 
     m_view.ShowPage(mode, page);
+    // Only the user's cancel of an earlier run goes; a signal's stays.
     SetCancelFlag(false);
     m_view.SetStatusText(StatusLine::Step, firstStepLine);
     m_view.SetStatusText(StatusLine::Overall, FormatMessage(1313));

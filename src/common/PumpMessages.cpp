@@ -6,14 +6,20 @@
 #include <csignal>
 #include <utility>
 
+#include <signal.h>
+
 namespace {
 
-// Set from signal handlers too, so only a sig_atomic_t will do.
+// The user's cancel; a new run clears it.
 volatile std::sig_atomic_t g_cancel = 0;
+// Set from the signal handlers, so only a sig_atomic_t will do. Kept apart
+// from the user's cancel so that no new run clears it: a signal that came
+// during start-up or the checks must still stop the run.
+volatile std::sig_atomic_t g_signalled = 0;
 
 extern "C" void OnCancelSignal(int)
 {
-    g_cancel = 1;
+    g_signalled = 1;
 }
 
 std::function<void()>& PumpHook()
@@ -29,9 +35,9 @@ int PumpMessages()
     if (PumpHook())
         PumpHook()();
     // Without an application object there is no event queue to empty.
-    if (!g_cancel && QCoreApplication::instance())
+    if (!GetCancelFlag() && QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return g_cancel ? 1 : 0;
+    return GetCancelFlag() ? 1 : 0;
 }
 
 void SetCancelFlag(bool cancel)
@@ -41,7 +47,7 @@ void SetCancelFlag(bool cancel)
 
 bool GetCancelFlag()
 {
-    return g_cancel != 0;
+    return g_cancel != 0 || g_signalled != 0;
 }
 
 void InstallCancelSignalHandlers()
@@ -51,8 +57,15 @@ void InstallCancelSignalHandlers()
     sigemptyset(&action.sa_mask);
     // Restarted calls: a signal must not turn a read or write into a failure.
     action.sa_flags = SA_RESTART;
-    for (int number : {SIGINT, SIGTERM, SIGHUP})
+    sigset_t cancelSignals;
+    sigemptyset(&cancelSignals);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(number, &action, nullptr);
+        sigaddset(&cancelSignals, number);
+    }
+    // A mask inherited from the parent would hold them back for good; one
+    // already pending arrives now.
+    sigprocmask(SIG_UNBLOCK, &cancelSignals, nullptr);
     // A file-size limit is then an ordinary write error instead of death.
     std::signal(SIGXFSZ, SIG_IGN);
 }

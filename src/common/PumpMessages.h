@@ -5,15 +5,18 @@
 #include <functional>
 
 // Processes pending Qt events when a QCoreApplication exists (nothing otherwise);
-// nonzero when the user has asked to cancel.
+// nonzero when the user has asked to cancel or a cancel signal came.
 int PumpMessages();
 
+// Sets or clears the user's cancel. A cancel that a signal set stays.
 void SetCancelFlag(bool cancel);
+// True after the user's cancel or a cancel signal.
 bool GetCancelFlag();
 
-// SIGINT, SIGTERM and SIGHUP set the cancel flag, so the run stops at the next
-// chunk and cleans up; SIGXFSZ is ignored, so an exceeded file-size limit is a
-// write error. Called once at the start of the program.
+// SIGINT, SIGTERM and SIGHUP set the cancel flag for good (also when they came
+// before the run began), so the run stops at the next chunk and cleans up;
+// they are unblocked too. SIGXFSZ is ignored, so an exceeded file-size limit
+// is a write error. Called once at the start of the program.
 void InstallCancelSignalHandlers();
 
 // Called at the start of every PumpMessages call; empty to remove. Lets tests

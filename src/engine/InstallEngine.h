@@ -71,8 +71,8 @@ public:
     // Shortcuts (engine/Shortcuts.cpp). A menu entry per link in the menu
     // folder named after version.prog; the "mainprog" link also on the
     // desktop, in Quick Launch (only when that folder exists) and, with
-    // autostart 1, in Startup with "-autostart". Sets mainprogPath. False
-    // only when the menu folder cannot be created.
+    // autostart 1, in Startup with "-autostart". Sets mainprogPath whatever
+    // else fails. False only when the menu folder cannot be created.
     virtual bool CreateShortcuts(bool desktop, bool quickLaunch);
     // Deletes the menu folder named after info.prog and the main program's
     // extra copies. Always true.

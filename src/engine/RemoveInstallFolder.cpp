@@ -7,7 +7,6 @@
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -106,11 +105,15 @@ QString WhyNotRemovable(const QString& folder)
 
 const QString kCannotRemove = QStringLiteral("cannot remove the installation folder");
 
-// Deletes the file (or link) at path; true when nothing is left there.
-bool DeleteFile(const QString& path)
+// Deletes the file (or link) at path: 0 when nothing is left there, else the
+// unlink's error, taken before the checks after it can change errno.
+int DeleteFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    return ::unlink(native.constData()) == 0 || (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink());
+    if (::unlink(native.constData()) == 0)
+        return 0;
+    const int error = errno;
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink() ? error : 0;
 }
 
 // True when path lies strictly below folder, compared without resolving links.
@@ -169,7 +172,10 @@ bool CInstallEngine::RemoveInstalledFiles(const QString& path)
     InstallFolder = savedFolder;
 
     bool all = true;
-    QStringList parents;
+    // The folders this removal may leave empty: those of the files it deleted
+    // and theirs up to the installation folder. Empty folders the user had
+    // before stay.
+    QStringList emptied;
     for (const QString& file : files) {
         // A link on the way would lead out of the folder: leave such entries.
         const QString parent = QFileInfo(file).path();
@@ -180,30 +186,22 @@ bool CInstallEngine::RemoveInstalledFiles(const QString& path)
             continue;
         if (QFileInfo(file).isDir() && !QFileInfo(file).isSymLink())
             continue;
-        const bool existed = QFileInfo::exists(file) || QFileInfo(file).isSymLink();
-        if (DeleteFile(file)) {
-            if (existed)
-                Log.Removed(file);
-        } else {
+        if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
+            continue;
+        if (const int error = DeleteFile(file); error != 0) {
             all = false;
-            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, errno));
+            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, error));
+            continue;
         }
-        if (!parents.contains(parent))
-            parents << parent;
+        Log.Removed(file);
+        for (QString p = parent; IsBelow(p, folder) && !emptied.contains(p); p = QFileInfo(p).path())
+            emptied << p;
     }
 
-    // Then the folders below it that are left empty, deepest first.
-    QStringList folders;
-    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString sub = it.next();
-        if (!QFileInfo(sub).isSymLink())
-            folders << sub;
-    }
-    std::sort(folders.begin(), folders.end(),
+    // Deepest first, so a folder's emptied children go before it.
+    std::sort(emptied.begin(), emptied.end(),
               [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
-    for (const QString& sub : folders)
+    for (const QString& sub : emptied)
         ::rmdir(QFile::encodeName(sub).constData());  // only succeeds when empty
     KeptReason = all ? FolderKept::OtherFiles : FolderKept::NotDeleted;
     return all;

@@ -30,6 +30,12 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
         ShortcutFailures << LastError().Text();
         return false;
     };
+    // The main program is known whatever becomes of the menu folder or of
+    // its link file: starting the product needs only the target.
+    for (const CInstShortcutInfo& link : Manifest.shortcut) {
+        if (link.type == kMainProgram)
+            Manifest.mainprogPath = ExpandPathMacros(link.path);
+    }
     const QString name = MenuFolderName(Manifest);
     if (!IsSingleName(name)) {
         Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
@@ -46,9 +52,6 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
         const QString target = ExpandPathMacros(link.path);
-        // The main program is known even when its link cannot be written.
-        if (link.type == kMainProgram)
-            Manifest.mainprogPath = target;
         // The link name is a file name; anything else would write elsewhere.
         if (!IsSingleName(link.lnk))
             continue;

@@ -43,16 +43,19 @@ TEST(SafeRemoval, FolderThatHeldFilesKeepsThem)
     const QString folder = TESTS::SandboxPath(QStringLiteral("home/Documents/"));
     TESTS::WriteFileBytes(folder + QStringLiteral("thesis.txt"), "years of work");
     TESTS::WriteFileBytes(folder + QStringLiteral("doc/notes.txt"), "mine too");
+    // Empty folders of the user's are the user's too.
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("photos/2019")));
     const RunResult installed = RunProgram(SampleInstaller(), {QStringLiteral("-silent"), folder});
     ASSERT_EQ(installed.exitCode, 0) << Show(installed);
     ASSERT_TRUE(QFileInfo::exists(folder + QStringLiteral("LabelPrint")));
 
     const RunResult removed = Uninstall(folder);
     EXPECT_EQ(removed.exitCode, 0) << Show(removed);
-    EXPECT_TRUE(removed.err.contains(QStringLiteral("已有其他文件"))) << Show(removed);
+    EXPECT_TRUE(removed.err.contains(QStringLiteral("在安装前就已存在"))) << Show(removed);
     EXPECT_TRUE(removed.err.contains(QDir::cleanPath(folder))) << Show(removed);
     EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("thesis.txt")), "years of work");
     EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("doc/notes.txt")), "mine too");
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("photos/2019")).isDir());
     for (const char* gone : {"LabelPrint", "doc/README.txt", "uninstall.exe", "uninstall.xml"})
         EXPECT_FALSE(QFileInfo::exists(folder + QString::fromLatin1(gone))) << gone;
 }

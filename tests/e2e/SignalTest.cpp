@@ -20,6 +20,9 @@
 
 #include <csignal>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace {
 
 using E2E::RunProgram;
@@ -76,6 +79,17 @@ QStringList FilesBelow(const QString& folder)
     return files;
 }
 
+// Every entry in the sandbox except the private temporary folder that each
+// run makes and the folders above it; that folder must hold no file.
+QStringList SandboxListing()
+{
+    EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList());
+    const QString temp = QDir(TESTS::SandboxRoot()).relativeFilePath(QDir::cleanPath(PLATFORM::TempFolder()));
+    QStringList entries = TESTS::Listing(TESTS::SandboxRoot());
+    entries.removeIf([&](const QString& e) { return e == temp || temp.startsWith(e + u'/'); });
+    return entries;
+}
+
 // Starts an unattended install and waits until its file step has begun.
 bool StartInstall(QProcess& run, const QString& installer, const QString& installFolder)
 {
@@ -126,6 +140,44 @@ INSTANTIATE_TEST_SUITE_P(Cases, CancelSignalTest,
                                          SignalCase{"HangUp", SIGHUP}),
                          TESTS::CaseName());
 
+// A signal that came before the file step still stops the run. Pending and
+// blocked when the installer starts, it arrives as start-up installs the
+// handlers: no timing is involved.
+class EarlySignalTest : public testing::TestWithParam<SignalCase> {};
+
+TEST_P(EarlySignalTest, StopsTheRunBeforeAnythingIsWritten)
+{
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QStringList before = SandboxListing();
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+    env.remove(QStringLiteral("DISPLAY"));
+    run.setProcessEnvironment(env);
+    const int signal = GetParam().signal;
+    run.setChildProcessModifier([signal] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, signal);
+        ::sigprocmask(SIG_BLOCK, &set, nullptr);
+        ::kill(::getpid(), signal);
+    });
+    run.start(installer, {QStringLiteral("-silent")});
+    ASSERT_TRUE(run.waitForFinished(300000));
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
+        << err.toStdString();
+    EXPECT_EQ(SandboxListing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EarlySignalTest,
+                         testing::Values(SignalCase{"Interrupt", SIGINT}, SignalCase{"Terminate", SIGTERM},
+                                         SignalCase{"HangUp", SIGHUP}),
+                         TESTS::CaseName());
+
 TEST(KilledRunTest, NextRunRemovesItsTemporaryFiles)
 {
     const QString installer = BigInstaller();
@@ -138,6 +190,23 @@ TEST(KilledRunTest, NextRunRemovesItsTemporaryFiles)
 
     const RunResult next = RunProgram(QStringLiteral(NORVEX_SETUP_EXE), {QStringLiteral("-silent")});
     EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList()) << Show(next);
+}
+
+// Under a file-size limit that a payload file exceeds (the installed
+// uninstall.exe is the installer itself, far larger), the write fails with its
+// reason: no death by SIGXFSZ, nothing left behind, no temporary file either.
+TEST(FileSizeLimitTest, IsAWriteFailureWithItsReason)
+{
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    const QStringList before = SandboxListing();
+    const RunResult r = RunProgram(QStringLiteral("prlimit"),
+                                   {QStringLiteral("--fsize=262144"), installer, QStringLiteral("-silent")});
+    EXPECT_EQ(r.exitCode, 1) << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
+        << Show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": File too large"))) << Show(r);
+    EXPECT_EQ(SandboxListing(), before);
 }
 
 // Whatever its product, a second unattended installer says so and fails.

@@ -189,15 +189,68 @@ TEST_F(ShortcutsTest, LinkNamesThatLeaveTheFolderAreSkipped)
               QStringList{QDir(TESTS::SandboxRoot()).relativeFilePath(MenuFolder() + "ok.desktop")});
 }
 
-TEST_F(ShortcutsTest, MenuFolderThatCannotBeCreatedWritesNothing)
+// Starting the product needs only the main program's target, so it is known
+// whatever becomes of the menu folder or of the main program's entry.
+struct MainProgramCase {
+    const char* label;
+    void (*prepare)(CInstallEngine& engine);
+    bool menuFolder;  // whether the menu folder can be made (the result)
+};
+
+void PrintTo(const MainProgramCase& c, std::ostream* os)
 {
-    // A file where the menu folder chain needs a folder.
-    const QString menus = PLATFORM::ProgramsMenuFolder();
-    TESTS::WriteFileBytes(menus.chopped(1), "in the way");
-    EXPECT_FALSE(engine.CreateShortcuts(true, true));
-    EXPECT_EQ(Written(), QStringList{});
-    EXPECT_EQ(engine.Manifest.mainprogPath, QString());
+    *os << c.label;
 }
+
+void SetMainLinkName(CInstallEngine& engine, const QString& lnk)
+{
+    for (CInstShortcutInfo& link : engine.Manifest.shortcut) {
+        if (link.type == QLatin1String("mainprog"))
+            link.lnk = lnk;
+    }
+}
+
+const MainProgramCase kMainProgramCases[] = {
+    {"link_name_climbs_out",
+     [](CInstallEngine& engine) { SetMainLinkName(engine, QStringLiteral("../../escape.lnk")); }, true},
+    {"link_name_empty", [](CInstallEngine& engine) { SetMainLinkName(engine, QString()); }, true},
+    {"link_file_place_is_a_folder",
+     [](CInstallEngine& engine) {
+         QDir().mkpath(PLATFORM::ProgramsMenuFolder() + engine.Manifest.version.prog + u'/' + kMainEntry);
+     },
+     true},
+    {"menu_folder_place_is_a_file",
+     [](CInstallEngine& engine) {
+         TESTS::WriteFileBytes(PLATFORM::ProgramsMenuFolder() + engine.Manifest.version.prog, "in the way");
+     },
+     false},
+    {"menu_parent_is_a_file",
+     [](CInstallEngine&) { TESTS::WriteFileBytes(PLATFORM::ProgramsMenuFolder().chopped(1), "in the way"); },
+     false},
+    {"no_plain_menu_folder_name",
+     [](CInstallEngine& engine) {
+         engine.Manifest.version.prog = QStringLiteral("..");
+         engine.Manifest.info.prog = QStringLiteral("a/b");
+     },
+     false},
+};
+
+class MainProgramTest : public ShortcutsTest, public testing::WithParamInterface<MainProgramCase> {};
+
+TEST_P(MainProgramTest, IsKnownWhateverBecomesOfItsEntry)
+{
+    GetParam().prepare(engine);
+    EXPECT_EQ(engine.CreateShortcuts(false, false), GetParam().menuFolder);
+    EXPECT_EQ(engine.Manifest.mainprogPath, engine.InstallFolder + QStringLiteral("LabelCloud"));
+    // No menu entry for the main program; without a menu folder, no entry at all.
+    EXPECT_FALSE(QFileInfo(MenuFolder() + kMainEntry).isFile());
+    if (!GetParam().menuFolder) {
+        EXPECT_EQ(Written(), QStringList{});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MainProgramTest, testing::ValuesIn(kMainProgramCases),
+                         TESTS::CaseNameBy<&MainProgramCase::label>());
 
 TEST_F(ShortcutsTest, RemovalDeletesMenuFolderAndCopiesAndToleratesMissingOnes)
 {

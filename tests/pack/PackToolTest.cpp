@@ -10,6 +10,7 @@
 #include "database/PackageResources.h"
 #include "platform/ExecutableResources.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -233,6 +234,72 @@ INSTANTIATE_TEST_SUITE_P(
         BadManifestCase{"Utf16Manifest", QByteArray("\xFF\xFE<\0i\0/\0>\0", 10), "is not UTF-8"},
         BadManifestCase{"InvalidUtf8", "<install><version prog=\"\xC3\x28\"/></install>", "is not UTF-8"},
         BadManifestCase{"NotXml", "<install><files>", "cannot be read"}),
+    TESTS::CaseName());
+
+// Names from manifests written on Windows: '\' separates folders, as the
+// installer reads them, and the source is found by the same path; empty, "."
+// and ".." components are refused, and so are two names for one installed path.
+struct PackNameCase {
+    const char* name;
+    const char* names;    // the manifest's file names, separated by '|'
+    const char* refused;  // in the one-line error; null when the package is built
+};
+
+void PrintTo(const PackNameCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PackBuildNames : public testing::TestWithParam<PackNameCase> {};
+
+TEST_P(PackBuildNames, FollowTheInstallersPathRule)
+{
+    const QString source = TESTS::SandboxPath(QStringLiteral("src"));
+    TESTS::WriteFileBytes(source + QStringLiteral("/bin/a.dll"), "library a");
+    TESTS::WriteFileBytes(source + QStringLiteral("/bin/sub/b.dll"), "library b");
+    TESTS::WriteFileBytes(source + QStringLiteral("/a.dll"), "top a");
+    const QStringList names = QString::fromUtf8(GetParam().names).split(u'|');
+    QByteArray manifest = "<install><files>";
+    for (const QString& name : names)
+        manifest += "<file name=\"" + name.toUtf8() + "\" path=\"$intallpath$\\\"/>";
+    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("Install.xml")), manifest + "</files></install>");
+
+    const QString out = TESTS::SandboxPath(QStringLiteral("p.cab"));
+    const ProcessResult r = Pack({QStringLiteral("build"), QStringLiteral("--manifest"),
+                                  TESTS::SandboxPath(QStringLiteral("Install.xml")),
+                                  QStringLiteral("--source"), source, QStringLiteral("-o"), out});
+    if (GetParam().refused) {
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(GetParam().refused))) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+        return;
+    }
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject package = Inspect(out);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        // The row keeps the name as written; its bytes come from the path.
+        const QByteArray bytes = TESTS::ReadFileBytes(source + u'/' + QString(name).replace(u'\\', u'/'));
+        EXPECT_EQ(
+            RowNamed(package, name)[QStringLiteral("content_md5")].toString(),
+            QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().toUpper()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PackBuildNames,
+    testing::Values(
+        PackNameCase{"Backslash", "bin\\a.dll", nullptr},
+        PackNameCase{"TwoBackslashes", "bin\\sub\\b.dll", nullptr},
+        PackNameCase{"MixedSeparators", "bin/sub\\b.dll|a.dll", nullptr},
+        PackNameCase{"EmptyPart", "bin\\\\a.dll", "unusable file names in the manifest: bin\\\\a.dll"},
+        PackNameCase{"LeadingBackslash", "\\a.dll", "unusable file names in the manifest: \\a.dll"},
+        PackNameCase{"TrailingBackslash", "bin\\", "unusable file names in the manifest: bin\\"},
+        PackNameCase{"DotPart", ".\\a.dll", "unusable file names in the manifest: .\\a.dll"},
+        PackNameCase{"DotDotPart", "bin\\..\\a.dll", "unusable file names in the manifest: bin\\..\\a.dll"},
+        PackNameCase{"ClimbsOut", "..\\a.dll", "unusable file names in the manifest: ..\\a.dll"},
+        PackNameCase{"SamePathTwice", "bin\\a.dll|bin/a.dll",
+                     "duplicate file names in the manifest: bin/a.dll"}),
     TESTS::CaseName());
 
 TEST(PackBuild, PackNamingTheTemplatePacksItsOwnBytes)

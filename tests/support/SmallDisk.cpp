@@ -41,6 +41,18 @@ bool MountSmallDisk(const QString& folder, qint64 sizeBytes, QString* why)
     return true;
 }
 
+bool MakeSmallDiskReadOnly(const QString& folder, QString* why)
+{
+    if (::mount(nullptr, QFile::encodeName(folder).constData(), nullptr,
+                MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
+        == 0)
+        return true;
+    if (why)
+        *why = QStringLiteral("cannot make the tmpfs read-only: ")
+            + QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
 void UnmountSmallDisk(const QString& folder)
 {
     ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);

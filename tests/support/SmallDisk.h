@@ -11,6 +11,10 @@ namespace TESTS {
 // the reason in why, when this cannot be done here (not root, no namespaces).
 bool MountSmallDisk(const QString& folder, qint64 sizeBytes, QString* why);
 
+// Makes the small disk at folder read-only; false, with the reason in why,
+// when it cannot.
+bool MakeSmallDiskReadOnly(const QString& folder, QString* why);
+
 // Unmounts it again (the folder stays).
 void UnmountSmallDisk(const QString& folder);
 

@@ -77,13 +77,6 @@ int CollectFileEntries(void* context, BASE::CXmlNode root)
     return 0;
 }
 
-// Names become paths below their folder at installation, by the installer's
-// own rule.
-bool IsUsableName(const QString& name)
-{
-    return !RelativeFileName(name).isEmpty();
-}
-
 bool StatFile(const QString& path, qint64& size, qint64& mtime)
 {
     struct stat st {};
@@ -148,11 +141,14 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error, 
     QStringList unusable;
     QStringList missing;
     for (FileEntry& entry : entries) {
-        if (!IsUsableName(entry.name))
+        // Names become paths below their folder by the installer's own rule;
+        // so "bin\a.dll" and "bin/a.dll" would install over each other.
+        const QString installedAs = RelativeFileName(entry.name);
+        if (installedAs.isEmpty())
             unusable << (entry.name.isEmpty() ? QStringLiteral("(empty)") : entry.name);
-        else if (seen.contains(entry.name))
+        else if (seen.contains(installedAs))
             duplicates << entry.name;
-        seen.insert(entry.name);
+        seen.insert(installedAs);
 
         const QString pack = entry.pack.isEmpty() ? entry.name : entry.pack;
         entry.pack = pack;
