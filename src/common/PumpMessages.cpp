@@ -60,6 +60,10 @@ void InstallCancelSignalHandlers()
     sigset_t cancelSignals;
     sigemptyset(&cancelSignals);
     for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        // A run started under nohup keeps ignoring hangups, as asked.
+        struct sigaction previous {};
+        if (number == SIGHUP && sigaction(number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         sigaction(number, &action, nullptr);
         sigaddset(&cancelSignals, number);
     }

@@ -97,6 +97,8 @@ bool StartInstall(QProcess& run, const QString& installer, const QString& instal
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
     env.remove(QStringLiteral("DISPLAY"));
     run.setProcessEnvironment(env);
+    // A test runner under nohup would hand its ignored hangups down.
+    run.setChildProcessModifier([] { std::signal(SIGHUP, SIG_DFL); });
     run.start(installer, {QStringLiteral("-silent")});
     if (!run.waitForStarted(60000))
         return false;
@@ -157,6 +159,7 @@ TEST_P(EarlySignalTest, StopsTheRunBeforeAnythingIsWritten)
     run.setProcessEnvironment(env);
     const int signal = GetParam().signal;
     run.setChildProcessModifier([signal] {
+        std::signal(SIGHUP, SIG_DFL);
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, signal);
@@ -177,6 +180,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, EarlySignalTest,
                          testing::Values(SignalCase{"Interrupt", SIGINT}, SignalCase{"Terminate", SIGTERM},
                                          SignalCase{"HangUp", SIGHUP}),
                          TESTS::CaseName());
+
+// Started under nohup, the run keeps ignoring hangups: one pending at start
+// neither stops nor fails it.
+TEST(IgnoredHangUpTest, DoesNotStopTheRun)
+{
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    run.setProcessEnvironment(env);
+    run.setChildProcessModifier([] {
+        std::signal(SIGHUP, SIG_IGN);
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGHUP);
+        ::sigprocmask(SIG_BLOCK, &set, nullptr);
+        ::kill(::getpid(), SIGHUP);
+    });
+    run.start(installer, {QStringLiteral("-silent")});
+    ASSERT_TRUE(run.waitForFinished(300000));
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+}
 
 TEST(KilledRunTest, NextRunRemovesItsTemporaryFiles)
 {
