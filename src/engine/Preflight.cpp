@@ -18,13 +18,6 @@ namespace {
 
 const QString kNoDeploy = QStringLiteral("nodw");
 
-QString NoSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 QString ParentOf(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
@@ -40,7 +33,7 @@ struct FileSystem {
 
 bool FileSystemOf(const QString& folder, FileSystem& fs)
 {
-    QString path = NoSlash(folder);
+    QString path = WithoutFinalSlash(folder);
     struct stat st {};
     while (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         if (path == QLatin1String("/"))
@@ -116,7 +109,7 @@ bool CInstallEngine::ProbeInstallFolder()
     };
     QStringList missing;
     struct stat st {};
-    for (QString path = NoSlash(InstallFolder);
+    for (QString path = WithoutFinalSlash(InstallFolder);
          path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentOf(path))
         missing.prepend(path);
     for (const QString& path : missing) {

@@ -1,5 +1,6 @@
 #include "engine/Rollback.h"
 
+#include "common/FileHelpers.h"
 #include "platform/FileWriter.h"
 
 #include <QDir>
@@ -26,13 +27,6 @@ const QByteArray kCommitLine = "commit";
 QByteArray Native(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-QString NoSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
 }
 
 QString FolderOf(const QString& path)
@@ -156,7 +150,7 @@ void CRollback::NoteFolders(const QString& folder)
         return;
     QStringList missing;
     // A folder noted already had its missing parents noted with it.
-    for (QString path = NoSlash(folder);
+    for (QString path = WithoutFinalSlash(folder);
          path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path);
          path = FolderOf(path))
         missing.prepend(path);

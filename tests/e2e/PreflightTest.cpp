@@ -8,6 +8,7 @@
 #include "support/CaseName.h"
 #include "support/SmallDisk.h"
 
+#include "common/FileHelpers.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
@@ -23,10 +24,6 @@ using E2E::RunProgram;
 using E2E::RunResult;
 using E2E::Show;
 
-QString NoSlash(const QString& folder)
-{
-    return folder.chopped(1);
-}
 QString InstallFolder()
 {
     return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
@@ -55,7 +52,7 @@ QString MountPoint(Disk disk)
     case Disk::None:
         break;
     case Disk::ProgramFiles:
-        return NoSlash(PLATFORM::ProgramFilesFolder());
+        return WithoutFinalSlash(PLATFORM::ProgramFilesFolder());
     case Disk::DataVendorFolder:
         return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly");
     case Disk::Temporary:
