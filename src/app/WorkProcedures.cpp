@@ -239,7 +239,9 @@ bool CWorkProcedures::CheckBeforeWriting()
     // A package that cannot be measured is not checked here: the file step
     // meets the same fault and reports it.
     std::vector<CInstallEngine::SpaceNeed> needs;
-    m_engine.MeasureSpace(needs);
+    CFailure unmeasured;
+    if (!m_engine.MeasureSpace(needs, &unmeasured))
+        m_engine.Log.Write(QStringLiteral("space needed not measured: ") + unmeasured.Text());
     for (const CInstallEngine::SpaceNeed& need : needs) {
         if (need.needed <= need.free)
             continue;
