@@ -138,9 +138,10 @@ public:
     QStringList CommitChanges();
     QStringList RollBackChanges();
     // What a killed run of this product left noted in its journal is undone
-    // (or its commit finished). found: there was such a journal. Returns
-    // what could not be put back.
-    QStringList RecoverInterruptedRun(bool* found);
+    // (or its commit finished). what: whether there was such a journal and
+    // what became of it. Returns what could not be put back or deleted, or
+    // why the journal was not followed.
+    QStringList RecoverInterruptedRun(CRollback::Recovered* what);
     // The product's journal, beside the registry store's hives; empty
     // without a plain product name.
     QString JournalPath() const;

@@ -72,16 +72,6 @@ QString RegistryCause(RegStatus status)
     return status == RegStatus::Failed ? CRegistry::LastError() : QStringLiteral("not a valid key");
 }
 
-// The temporary files a killed writer left in a folder it was filling.
-void RemoveWriterLeftovers(const QString& folder)
-{
-    const QDir dir(folder);
-    const QStringList parts =
-        dir.entryList({QStringLiteral(".nvx??????.part")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : parts)
-        ::unlink(Native(dir.filePath(name)).constData());
-}
-
 void SyncFolder(const QString& folder)
 {
     const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -435,8 +425,9 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
             if (note.kind == Kind::NewFile || note.kind == Kind::KeptFile)
                 folders.insert(FolderOf(note.path));
         }
+        // The temporary files a killed writer left in the folders it was filling.
         for (const QString& folder : folders)
-            RemoveWriterLeftovers(folder);
+            PLATFORM::RemoveStaleWriterFiles(folder);
     }
     for (auto it = notes.rbegin(); it != notes.rend(); ++it) {
         Note& note = *it;
@@ -538,15 +529,22 @@ QStringList CRollback::Undo()
     return problems;
 }
 
-QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringList* undone)
+QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStringList* undone)
 {
-    if (found)
-        *found = false;
+    if (what)
+        *what = Recovered::Nothing;
+    // A journal write killed halfway leaves its temporary file, which would
+    // keep the folder from going.
+    const QString folder = FolderOf(journalPath);
+    const bool swept = PLATFORM::RemoveStaleWriterFiles(folder) > 0;
     QFile file(journalPath);
-    if (!file.exists())
+    if (!file.exists()) {
+        if (swept)
+            ::rmdir(Native(folder).constData());  // only when empty
         return {};
-    if (found)
-        *found = true;
+    }
+    if (what)
+        *what = Recovered::Unreadable;
     if (!file.open(QIODevice::ReadOnly))
         return {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()};
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -568,13 +566,15 @@ QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringL
     if (!sound)
         return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
                     .Text()};
+    if (what)
+        *what = committed ? Recovered::Committed : Recovered::Undone;
     QStringList done;
     const QStringList problems = committed ? DeleteKept(notes) : UndoNotes(notes, true, done);
     if (undone)
         *undone = done;
     if (problems.isEmpty()) {
         ::unlink(Native(journalPath).constData());
-        ::rmdir(Native(FolderOf(journalPath)).constData());  // only when empty
+        ::rmdir(Native(folder).constData());  // only when empty
     }
     return problems;
 }

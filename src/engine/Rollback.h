@@ -58,11 +58,19 @@ public:
     // One line per change undone, for the run's log.
     const QStringList& Undone() const { return m_undone; }
 
+    // What Recover found and did.
+    enum class Recovered {
+        Nothing,     // no journal
+        Undone,      // the killed run's changes were undone
+        Committed,   // the killed run had succeeded; its commit was finished
+        Unreadable,  // a journal that cannot be read or is damaged: nothing touched
+    };
     // A journal a killed run left at journalPath: its changes are undone (or
     // its commit finished) and the journal deleted when that went through.
-    // found tells whether there was one; the result is what could not be
-    // put back.
-    static QStringList Recover(const QString& journalPath, bool* found, QStringList* undone = nullptr);
+    // The writer's temporary files a killed journal write left beside it go
+    // first, whether or not there is a journal. The result is what could not
+    // be put back or deleted, or why the journal was not followed.
+    static QStringList Recover(const QString& journalPath, Recovered* what, QStringList* undone = nullptr);
 
 private:
     enum class Kind { Folder, NewFile, KeptFile, Value, NewKey, TreeKey };

@@ -1,12 +1,15 @@
 // Undoing the registry and file changes of a run, in the same run and from
 // the journal a killed run leaves: values overwritten, keys made, a key tree
 // deleted and rebuilt, the uninstall entry; a commit interrupted halfway; a
-// damaged journal, which changes nothing.
+// damaged journal, which changes nothing; the temporary files of a killed
+// journal write.
 #include "EngineTestSupport.h"
 
 #include "common/FileHelpers.h"
+#include "platform/FileWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <functional>
 #include <tuple>
@@ -121,9 +124,9 @@ TEST_P(RegistryRollbackTest, PutsEveryValueAndKeyBack)
         ASSERT_TRUE(QFile::exists(engine.JournalPath()));
         CInstallEngine next;
         next.Manifest = SampleManifest();
-        bool found = false;
-        EXPECT_EQ(next.RecoverInterruptedRun(&found), QStringList());
-        EXPECT_TRUE(found);
+        CRollback::Recovered what = CRollback::Recovered::Nothing;
+        EXPECT_EQ(next.RecoverInterruptedRun(&what), QStringList());
+        EXPECT_EQ(what, CRollback::Recovered::Undone);
     }
     EXPECT_EQ(Registry(), before);
     EXPECT_FALSE(QFile::exists(engine.JournalPath()));
@@ -157,9 +160,9 @@ TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
     j.write("commit\n");
     j.close();
 
-    bool found = false;
-    EXPECT_EQ(CRollback::Recover(journal, &found), QStringList());
-    EXPECT_TRUE(found);
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_EQ(what, CRollback::Recovered::Committed);
     EXPECT_EQ(TESTS::ReadFileBytes(file), "new");
     EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("app"))).entryList(QDir::Files | QDir::Hidden),
               QStringList{"program"});
@@ -176,9 +179,9 @@ TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
         "norvex-rollback 1\nF "
             + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
             + "\nF victim\n");
-    bool found = false;
-    const QStringList problems = CRollback::Recover(journal, &found);
-    EXPECT_TRUE(found);
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
     ASSERT_EQ(problems.size(), 1);
     EXPECT_EQ(problems[0],
               QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
@@ -208,5 +211,48 @@ TEST_F(FileRollbackTest, WhatCannotBeRestoredIsNamed)
         << problems[0].toStdString();
     EXPECT_TRUE(QFile::exists(file + QStringLiteral("/inside")));
 }
+
+QByteArray Field(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding();
+}
+
+// What a journal write killed halfway leaves beside the journal goes at the
+// next start, journal or not; a live writer's temporary file stays.
+class JournalSweepTest : public EngineTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(JournalSweepTest, KilledWritesLeaveNothingBehind)
+{
+    const bool withJournal = GetParam();
+    const QString folder = TESTS::SandboxPath(QStringLiteral("state"));
+    const QString journal = folder + QStringLiteral("/app.journal");
+    const QString added = TESTS::SandboxPath(QStringLiteral("app/added"));
+    TESTS::WriteFileBytes(folder + QStringLiteral("/.nvxAb12Cd.part"), "norvex-rollback 1\nF ");
+    if (withJournal) {
+        TESTS::WriteFileBytes(journal, "norvex-rollback 1\nF " + Field(added) + '\n');
+        TESTS::WriteFileBytes(added, "the killed run's");
+    }
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_EQ(what, withJournal ? CRollback::Recovered::Undone : CRollback::Recovered::Nothing);
+    EXPECT_FALSE(QFile::exists(added));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    // Another product's run writing its journal there now keeps its file.
+    PLATFORM::CFileWriter writer(folder + QStringLiteral("/other.journal"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(writer.Open());
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_TRUE(QFile::exists(writer.TemporaryPath()));
+    ASSERT_TRUE(writer.Write(QByteArray("norvex-rollback 1\n")));
+    EXPECT_TRUE(writer.Commit());
+    EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("/other.journal")), "norvex-rollback 1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, JournalSweepTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Present" : "NeverWritten";
+                         });
 
 }  // namespace
