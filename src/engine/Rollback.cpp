@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,6 +71,27 @@ QString KeyText(RegRoot root, const QString& key)
 QString RegistryCause(RegStatus status)
 {
     return status == RegStatus::Failed ? CRegistry::LastError() : QStringLiteral("not a valid key");
+}
+
+// An absolute path without "." or ".." components: a journal's paths are
+// followed as they are, so none may lead anywhere else. A NUL would cut the
+// path short when it is handed to the system.
+bool PlainPath(const QString& path)
+{
+    if (!path.startsWith(u'/') || path.contains(QChar(0)))
+        return false;
+    const QStringList parts = path.split(u'/');
+    return std::none_of(parts.begin(), parts.end(), [](const QString& part) {
+        return part == QLatin1String(".") || part == QLatin1String("..");
+    });
+}
+
+// Only the names this class gives kept files, in the folder of their file.
+bool KeptNameOf(const QString& aside, const QString& path)
+{
+    static const QRegularExpression form(QStringLiteral("^\\.nvxkeep[0-9a-f]{8}$"));
+    return PlainPath(aside) && FolderOf(aside) == FolderOf(path)
+        && form.match(aside.mid(aside.lastIndexOf(u'/') + 1)).hasMatch();
 }
 
 void SyncFolder(const QString& folder)
@@ -307,11 +329,11 @@ bool CRollback::Parse(const QString& text, Note& note)
     } else {
         return false;
     }
-    // Only absolute paths and real keys: a damaged journal must not aim anywhere else.
+    // Only plain paths, kept names of our own form and real keys: a damaged
+    // journal must not aim anywhere else.
     const bool file = note.kind == Kind::Folder || note.kind == Kind::NewFile || note.kind == Kind::KeptFile;
     if (file)
-        return note.path.startsWith(u'/') && !note.path.contains(QStringLiteral("/../"))
-            && (note.kind != Kind::KeptFile || FolderOf(note.aside) == FolderOf(note.path));
+        return PlainPath(note.path) && (note.kind != Kind::KeptFile || KeptNameOf(note.aside, note.path));
     return !note.path.isEmpty();
 }
 

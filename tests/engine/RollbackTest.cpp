@@ -1,8 +1,8 @@
 // Undoing the registry and file changes of a run, in the same run and from
 // the journal a killed run leaves: values overwritten, keys made, a key tree
 // deleted and rebuilt, the uninstall entry; a commit interrupted halfway; a
-// damaged journal, which changes nothing; the temporary files of a killed
-// journal write.
+// damaged or hostile journal, which changes nothing; the temporary files of
+// a killed journal write.
 #include "EngineTestSupport.h"
 
 #include "common/FileHelpers.h"
@@ -216,6 +216,87 @@ QByteArray Field(const QString& text)
 {
     return text.toUtf8().toPercentEncoding();
 }
+
+// A journal line that aims outside what a run of ours could have noted. The
+// journal also names a user's file as new, so following any of it deletes
+// that file.
+struct HostileLine {
+    const char* name;
+    QByteArray (*line)();
+};
+
+QString Victim()
+{
+    return TESTS::SandboxPath(QStringLiteral("home/victim"));
+}
+QString Program()
+{
+    return TESTS::SandboxPath(QStringLiteral("app/program"));
+}
+
+void PrintTo(const HostileLine& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HostileJournalTest : public EngineTest, public testing::WithParamInterface<HostileLine> {};
+
+TEST_P(HostileJournalTest, IsTreatedAsDamagedAndChangesNothing)
+{
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    TESTS::WriteFileBytes(Victim(), "mine");
+    TESTS::WriteFileBytes(Program(), "program");
+    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd")), "kept elsewhere");
+    const QByteArray text = "norvex-rollback 1\nF " + Field(Victim()) + '\n' + GetParam().line() + '\n';
+    TESTS::WriteFileBytes(journal, text);
+    const auto before = TESTS::ReadFileBytes(Program());
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
+    EXPECT_EQ(
+        problems,
+        QStringList{QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")});
+    EXPECT_EQ(TESTS::ReadFileBytes(Victim()), "mine");
+    EXPECT_EQ(TESTS::ReadFileBytes(Program()), before);
+    EXPECT_EQ(TESTS::ReadFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd"))),
+              "kept elsewhere");
+    EXPECT_EQ(TESTS::ReadFileBytes(journal), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HostileJournalTest,
+    testing::Values(
+        HostileLine{"KeptUnderAnyName", [] { return "K " + Field(Program()) + ' ' + Field(Victim()); }},
+        HostileLine{"KeptUnderAnotherNameInItsFolder",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/victim")));
+                    }},
+        HostileLine{"KeptInAnotherFolder",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd")));
+                    }},
+        HostileLine{"KeptNameOfAnotherForm",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/.nvxkeep0123ABCD")));
+                    }},
+        HostileLine{"ParentAtTheEnd",
+                    [] { return "F " + Field(TESTS::SandboxPath(QStringLiteral("app/.."))); }},
+        HostileLine{"ParentInside",
+                    [] { return "D " + Field(TESTS::SandboxPath(QStringLiteral("app/../home"))); }},
+        HostileLine{"CurrentFolderInside",
+                    [] { return "F " + Field(TESTS::SandboxPath(QStringLiteral("app/./program"))); }},
+        HostileLine{"KeptFileUnderParent",
+                    [] {
+                        return "K " + Field(TESTS::SandboxPath(QStringLiteral("app/.."))) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/.nvxkeep0123abcd")));
+                    }},
+        HostileLine{"RelativePath", [] { return QByteArray("F victim"); }},
+        HostileLine{"CutShortByANul", [] { return "F " + Field(Program()) + "%00.new"; }}),
+    TESTS::CaseName());
 
 // What a journal write killed halfway leaves beside the journal goes at the
 // next start, journal or not; a live writer's temporary file stays.
