@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,6 +25,9 @@ namespace {
 
 const QByteArray kHeader = "norvex-rollback 1";
 const QByteArray kCommitLine = "commit";
+const QString kKeptPrefix = QStringLiteral(".nvxkeep");
+// Fresh kept names tried when the chosen ones turn out taken.
+constexpr int kKeepAttempts = 8;
 
 QByteArray Native(const QString& path)
 {
@@ -94,6 +98,27 @@ bool KeptNameOf(const QString& aside, const QString& path)
         && form.match(aside.mid(aside.lastIndexOf(u'/') + 1)).hasMatch();
 }
 
+// The file system refuses a second link, so the file itself has to move.
+bool NoHardLinks(int error)
+{
+    return error == EPERM || error == EXDEV || error == EMLINK || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Renames, but never over an existing name; 0 or the error.
+int RenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot be asked: only this run makes kept names in
+    // the folder, and the name is free now.
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 void SyncFolder(const QString& folder)
 {
     const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -124,6 +149,7 @@ void CRollback::Reset()
     m_journalFolders.clear();
     m_ids.clear();
     m_files.clear();
+    m_asides.clear();
 }
 
 void CRollback::RemoveJournal()
@@ -185,16 +211,23 @@ void CRollback::NoteFile(const QString& path)
     // A folder or device there is refused by the writer; nothing to keep.
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
         return;
+    Note note{Kind::KeptFile, path};
+    note.aside = FreshAside(path);
+    m_files.insert(path, m_notes.size());
+    Add(std::move(note));
+}
+
+QString CRollback::FreshAside(const QString& path)
+{
     const QString folder = FolderOf(path);
     QString aside;
     do {
-        aside = folder
-            + QStringLiteral("/.nvxkeep%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
-    } while (Exists(aside));
-    Note note{Kind::KeptFile, path};
-    note.aside = aside;
-    m_files.insert(path, m_notes.size());
-    Add(std::move(note));
+        const quint32 random = m_nameSource ? m_nameSource() : QRandomGenerator::global()->generate();
+        aside = (folder == QLatin1String("/") ? folder : folder + u'/') + kKeptPrefix
+            + QStringLiteral("%1").arg(random, 8, 16, QChar(u'0'));
+    } while (m_asides.contains(aside) || Exists(aside));
+    m_asides.insert(aside);
+    return aside;
 }
 
 void CRollback::NoteKey(RegRoot root, const QString& key)
@@ -371,37 +404,62 @@ bool CRollback::Flush(CFailure* failure)
     return true;
 }
 
+bool CRollback::Rewrite(CFailure* failure)
+{
+    if (m_flushed == 0)
+        return true;
+    QString text = QString::fromLatin1(kHeader + '\n');
+    for (size_t i = 0; i < m_flushed; ++i)
+        text += Line(m_notes[i]);
+    if (!m_journalPath.isEmpty() && !WriteJournal(text, failure))
+        return false;
+    m_journalText = text;
+    return true;
+}
+
 bool CRollback::KeepAside(const QString& path, CFailure* failure)
 {
     if (!m_active)
         return true;
     const auto found = m_files.constFind(path);
-    if (found != m_files.constEnd()) {
-        Note& note = m_notes[*found];
-        if (note.kind != Kind::KeptFile || note.kept)
-            return true;
-        const QByteArray from = Native(path);
+    if (found == m_files.constEnd())
+        return true;
+    const size_t index = *found;
+    Note& note = m_notes[index];
+    if (note.kind != Kind::KeptFile || note.kept)
+        return true;
+    const QByteArray from = Native(path);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
         const QByteArray to = Native(note.aside);
-        if (::link(from.constData(), to.constData()) == 0) {
-            note.kept = true;
-            return true;
-        }
-        if (errno == ENOENT) {
-            // Gone since it was noted: what comes now is this run's own file.
-            note.kind = Kind::NewFile;
-            return true;
-        }
+        error = ::link(from.constData(), to.constData()) == 0 ? 0 : errno;
         // A file system without hard links: the file itself moves aside.
-        if (::rename(from.constData(), to.constData()) == 0) {
+        if (NoHardLinks(error))
+            error = RenameNoReplace(from, to);
+        if (error == 0) {
             note.kept = true;
             return true;
         }
-        if (failure)
-            *failure =
-                CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, errno);
-        return false;
+        if (error == ENOENT && !Exists(path)) {
+            // Gone since it was noted: what comes now is this run's own file,
+            // which a killed run's journal must name as such.
+            m_asides.remove(note.aside);
+            note.aside.clear();
+            note.kind = Kind::NewFile;
+            return index >= m_flushed || Rewrite(failure);
+        }
+        if (error != EEXIST)
+            break;
+        // Something took the name since it was chosen; the journal names the
+        // new one before anything is kept under it.
+        m_asides.remove(note.aside);
+        note.aside = FreshAside(path);
+        if (index < m_flushed && !Rewrite(failure))
+            return false;
     }
-    return true;
+    if (failure)
+        *failure = CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, error);
+    return false;
 }
 
 QStringList CRollback::DeleteKept(const std::vector<Note>& notes)

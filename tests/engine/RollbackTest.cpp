@@ -1,6 +1,7 @@
 // Undoing the registry and file changes of a run, in the same run and from
 // the journal a killed run leaves: values overwritten, keys made, a key tree
-// deleted and rebuilt, the uninstall entry; a commit interrupted halfway; a
+// deleted and rebuilt, the uninstall entry; a commit interrupted halfway;
+// kept names that clash or are taken, a file gone before it was kept; a
 // damaged or hostile journal, which changes nothing; the temporary files of
 // a killed journal write.
 #include "EngineTestSupport.h"
@@ -216,6 +217,134 @@ QByteArray Field(const QString& text)
 {
     return text.toUtf8().toPercentEncoding();
 }
+
+// The name the journal keeps path under; empty when it names none.
+QString KeptNameInJournal(const QString& journal, const QString& path)
+{
+    for (const QByteArray& line : TESTS::ReadFileBytes(journal).split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 3 && f[0] == "K" && f[1] == Field(path))
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(f[2]));
+    }
+    return {};
+}
+
+// A new file under the name, as the run's writer puts it there: the kept
+// link keeps the old bytes.
+void Replace(const QString& path, const QByteArray& bytes)
+{
+    ASSERT_TRUE(QFile::remove(path));
+    TESTS::WriteFileBytes(path, bytes);
+}
+
+void PrintTo(Ending ending, std::ostream* os)
+{
+    *os << (ending == Ending::InTheRun ? "InTheRun" : "FromTheJournal");
+}
+
+// The run's end: undone in the run, or killed and undone by the next run.
+class KeptNameTest : public EngineTest, public testing::WithParamInterface<Ending> {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        changes.Begin(journal);
+    }
+    // Undoes the run as its ending says; what could not be put back.
+    QStringList End()
+    {
+        if (GetParam() == Ending::InTheRun)
+            return changes.Undo();
+        CRollback::Recovered what = CRollback::Recovered::Nothing;
+        const QStringList problems = CRollback::Recover(journal, &what);
+        EXPECT_EQ(what, CRollback::Recovered::Undone);
+        return problems;
+    }
+    QStringList FolderEntries() const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
+
+    const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    CRollback changes;
+};
+
+// Two files of one folder drawn the same kept name: each note gets its own,
+// so neither previous file is lost or put back in the other's place.
+TEST_P(KeptNameTest, NotesOfOneRunNeverShareAName)
+{
+    const QString first = folder + QStringLiteral("/first");
+    const QString second = folder + QStringLiteral("/second");
+    TESTS::WriteFileBytes(first, "first 1.0");
+    TESTS::WriteFileBytes(second, "second 1.0");
+    int draws = 0;
+    changes.SetNameSource([&draws] { return ++draws < 5 ? 0x0badf00du : quint32(draws); });
+    changes.NoteFile(first);
+    changes.NoteFile(second);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_NE(KeptNameInJournal(journal, first), KeptNameInJournal(journal, second));
+    ASSERT_TRUE(changes.KeepAside(first, nullptr));
+    Replace(first, "first 2.0");
+    // Killed here, the second file not yet kept nor replaced.
+    if (GetParam() == Ending::InTheRun) {
+        ASSERT_TRUE(changes.KeepAside(second, nullptr));
+        Replace(second, "second 2.0");
+    }
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(TESTS::ReadFileBytes(first), "first 1.0");
+    EXPECT_EQ(TESTS::ReadFileBytes(second), "second 1.0");
+    EXPECT_EQ(FolderEntries(), (QStringList{"first", "second"}));
+}
+
+// A kept name something else took after it was chosen: the file is kept
+// under a fresh name the journal knows, and what took the name stays.
+TEST_P(KeptNameTest, NameTakenMeanwhileIsNeverOverwritten)
+{
+    const QString program = folder + QStringLiteral("/program");
+    TESTS::WriteFileBytes(program, "old");
+    changes.NoteFile(program);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    const QString taken = KeptNameInJournal(journal, program);
+    ASSERT_FALSE(taken.isEmpty());
+    TESTS::WriteFileBytes(taken, "not the run's");
+
+    ASSERT_TRUE(changes.KeepAside(program, nullptr));
+    const QString kept = KeptNameInJournal(journal, program);
+    EXPECT_NE(kept, taken);
+    EXPECT_EQ(TESTS::ReadFileBytes(kept), "old");
+    EXPECT_EQ(TESTS::ReadFileBytes(taken), "not the run's");
+    Replace(program, "new");
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(TESTS::ReadFileBytes(program), "old");
+    EXPECT_EQ(TESTS::ReadFileBytes(taken), "not the run's");
+    EXPECT_EQ(FolderEntries(), (QStringList{taken.mid(folder.size() + 1), "program"}));
+}
+
+// A noted file deleted before it was kept: the run's file at its name is
+// new, and goes however the run ends.
+TEST_P(KeptNameTest, FileGoneBeforeItWasKeptCountsAsNew)
+{
+    const QString program = folder + QStringLiteral("/program");
+    TESTS::WriteFileBytes(program, "old");
+    changes.NoteFile(program);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(QFile::remove(program));
+
+    ASSERT_TRUE(changes.KeepAside(program, nullptr));
+    EXPECT_EQ(KeptNameInJournal(journal, program), QString());
+    TESTS::WriteFileBytes(program, "new");
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(FolderEntries(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, KeptNameTest, testing::Values(Ending::InTheRun, Ending::FromTheJournal),
+                         [](const testing::TestParamInfo<Ending>& param) {
+                             return param.param == Ending::InTheRun ? "InTheRun" : "FromTheJournal";
+                         });
 
 // A journal line that aims outside what a run of ours could have noted. The
 // journal also names a user's file as new, so following any of it deletes
