@@ -212,12 +212,12 @@ void CNorvexSetupApp::Startup()
     // A killed run of this product is undone first, so the installation it
     // interrupted is found as it was before.
     // The removal copy runs beside its first stage, which has done this.
-    bool interrupted = false;
-    const QStringList notRestored =
-        engine.Mode == RunMode::DoUninstall ? QStringList() : engine.RecoverInterruptedRun(&interrupted);
-    if (interrupted)
-        m_messageBox->Show(InterruptedRunText(engine.Manifest.version.prog, notRestored), QString(),
-                           notRestored.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+    CRollback::Recovered recovered = CRollback::Recovered::Nothing;
+    const QStringList problems =
+        engine.Mode == RunMode::DoUninstall ? QStringList() : engine.RecoverInterruptedRun(&recovered);
+    if (recovered != CRollback::Recovered::Nothing)
+        m_messageBox->Show(InterruptedRunText(engine.Manifest.version.prog, recovered, problems), QString(),
+                           problems.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
                            MessageButtons::Ok);
 
     engine.DetectPreviousInstall();

@@ -176,8 +176,42 @@ QString SpaceNeededLine(CInstallEngine& engine)
     return parts.join(InLanguage(QStringLiteral("；"), QStringLiteral("；"), QStringLiteral("; ")));
 }
 
-QString InterruptedRunText(const QString& product, const QStringList& problems)
+QString InterruptedRunText(const QString& product, CRollback::Recovered recovered,
+                           const QStringList& problems)
 {
+    switch (recovered) {
+    case CRollback::Recovered::Committed: {
+        // The run had succeeded; only the previous files it kept were still there.
+        const QString text =
+            InLanguage(QStringLiteral("%1 上次的安装已经完成，但在清理时中断；清理现已完成。"),
+                       QStringLiteral("%1 上次的安裝已經完成，但在清理時中斷；清理現已完成。"),
+                       QStringLiteral("The last installation of %1 had finished but was stopped while "
+                                      "cleaning up; the cleanup is now done."))
+                .arg(product);
+        if (problems.isEmpty())
+            return text;
+        return text + u'\n'
+            + InLanguage(QStringLiteral("以下旧文件无法删除，如果不再需要，请自行删除："),
+                         QStringLiteral("以下舊檔案無法刪除，如果不再需要，請自行刪除："),
+                         QStringLiteral("These previous files could not be deleted; delete them yourself "
+                                        "if you no longer need them:"))
+            + u'\n' + problems.join(u'\n');
+    }
+    case CRollback::Recovered::Unreadable:
+        return InLanguage(
+                   QStringLiteral("%1 上次的安装没有完成，但它的更改记录无法读取，因此没有撤销任何更改。"
+                                  "请检查安装的程序，必要时重新安装："),
+                   QStringLiteral("%1 上次的安裝沒有完成，但它的變更記錄無法讀取，因此沒有撤銷任何變更。"
+                                  "請檢查安裝的程式，必要時重新安裝："),
+                   QStringLiteral("The last installation of %1 did not finish, and the record of its "
+                                  "changes cannot be read, so nothing was undone. Check the "
+                                  "installed program, and install it again if needed:"))
+                   .arg(product)
+            + u'\n' + problems.join(u'\n');
+    case CRollback::Recovered::Nothing:
+    case CRollback::Recovered::Undone:
+        break;
+    }
     const QString text = InLanguage(QStringLiteral("%1 上次的安装没有完成，它所做的更改已经撤销。"),
                                     QStringLiteral("%1 上次的安裝沒有完成，它所做的變更已經撤銷。"),
                                     QStringLiteral("The last installation of %1 did not finish; its changes "
@@ -240,7 +274,9 @@ bool CWorkProcedures::CheckBeforeWriting()
     // A package that cannot be measured is not checked here: the file step
     // meets the same fault and reports it.
     std::vector<CInstallEngine::SpaceNeed> needs;
-    m_engine.MeasureSpace(needs);
+    CFailure unmeasured;
+    if (!m_engine.MeasureSpace(needs, &unmeasured))
+        m_engine.Log.Write(QStringLiteral("space needed not measured: ") + unmeasured.Text());
     for (const CInstallEngine::SpaceNeed& need : needs) {
         if (need.needed <= need.free)
             continue;

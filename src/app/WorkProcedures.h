@@ -26,9 +26,10 @@ QString ShortcutSkippedText(const QString& link);
 // "needed / free" for the file systems the run writes to, in the system's
 // language; empty when the package cannot be measured.
 QString SpaceNeededLine(CInstallEngine& engine);
-// Said when start-up undid what a killed run had left (problems: what could
-// not be put back).
-QString InterruptedRunText(const QString& product, const QStringList& problems);
+// Said when start-up found the journal of a killed run: what became of it
+// (undone, its cleanup finished, or not followed) and the problems met.
+QString InterruptedRunText(const QString& product, CRollback::Recovered recovered,
+                           const QStringList& problems);
 
 enum class ProcedureResult {
     Completed,   // every step ran; the view shows the next page

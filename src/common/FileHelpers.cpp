@@ -164,6 +164,13 @@ QString WithOneSlash(QString folder)
     return folder + u'/';
 }
 
+QString WithoutFinalSlash(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
 bool FileExists(const QString& path)
 {
     if (path.isEmpty())

@@ -32,6 +32,9 @@ QString RelativeFileName(const QString& name);
 // The folder with exactly one final '/' ("/" for the root): folder values
 // keep that form, and macro expansion and file paths rely on it.
 QString WithOneSlash(QString folder);
+// The counterpart: the path without its final '/'s ("/" for the root), the
+// form of a folder compared or walked upwards component by component.
+QString WithoutFinalSlash(QString path);
 
 // Something exists at the path and it is not a folder. A link answers for its
 // target; a dangling link counts as a file.

@@ -150,17 +150,31 @@ QStringList CInstallEngine::RollBackChanges()
     return problems;
 }
 
-QStringList CInstallEngine::RecoverInterruptedRun(bool* found)
+QStringList CInstallEngine::RecoverInterruptedRun(CRollback::Recovered* what)
 {
     const QString journal = JournalPath();
-    if (found)
-        *found = false;
+    CRollback::Recovered recovered = CRollback::Recovered::Nothing;
+    if (what)
+        *what = recovered;
     if (journal.isEmpty())
         return {};
     QStringList undone;
-    const QStringList problems = CRollback::Recover(journal, found, &undone);
-    if (found && *found)
-        Log.Write(QStringLiteral("finishing an interrupted run from ") + journal);
+    const QStringList problems = CRollback::Recover(journal, &recovered, &undone);
+    if (what)
+        *what = recovered;
+    switch (recovered) {
+    case CRollback::Recovered::Nothing:
+        break;
+    case CRollback::Recovered::Undone:
+        Log.Write(QStringLiteral("undoing an interrupted run from ") + journal);
+        break;
+    case CRollback::Recovered::Committed:
+        Log.Write(QStringLiteral("finishing the cleanup of a run that had succeeded, from ") + journal);
+        break;
+    case CRollback::Recovered::Unreadable:
+        Log.Write(QStringLiteral("not following the journal of an interrupted run: ") + journal);
+        break;
+    }
     for (const QString& line : undone)
         Log.Write(QStringLiteral("undo: ") + line);
     for (const QString& problem : problems)

@@ -9,6 +9,7 @@
 #include "manifest/InstallInfo.h"
 #include "platform/Registry.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -116,9 +117,12 @@ public:
     // The bytes the deployed files (their package lengths, in whole blocks)
     // and uninstall.xml will take on each file system, InstallFolder's
     // first. Files they replace are kept until the run has succeeded, so
-    // they free nothing meanwhile. False, with the last error, when the
-    // package cannot be read.
-    virtual bool MeasureSpace(std::vector<SpaceNeed>& needs);
+    // they free nothing meanwhile. The package is read once a run and the
+    // figures kept while InstallFolder and AppDataFolder stay; the free
+    // space is read each time. False, with the reason in failure (may be
+    // null), when the package cannot be read: no failure of the run, which
+    // meets the same fault in its file step.
+    virtual bool MeasureSpace(std::vector<SpaceNeed>& needs, CFailure* failure = nullptr);
     // Whether InstallFolder can be created and takes a new file: the missing
     // folders are made, a probe file created and removed, then the folders
     // made are removed again. False, with the folder and the reason as the
@@ -134,9 +138,10 @@ public:
     QStringList CommitChanges();
     QStringList RollBackChanges();
     // What a killed run of this product left noted in its journal is undone
-    // (or its commit finished). found: there was such a journal. Returns
-    // what could not be put back.
-    QStringList RecoverInterruptedRun(bool* found);
+    // (or its commit finished). what: whether there was such a journal and
+    // what became of it. Returns what could not be put back or deleted, or
+    // why the journal was not followed.
+    QStringList RecoverInterruptedRun(CRollback::Recovered* what);
     // The product's journal, beside the registry store's hives; empty
     // without a plain product name.
     QString JournalPath() const;
@@ -210,4 +215,19 @@ protected:
 private:
     CFailure m_lastError;
     int m_failureCount = 0;
+    // What MeasureSpace worked out, for the next call.
+    struct MeasuredSpace {
+        bool read = false;  // the package was read, or tried
+        bool readable = false;
+        CFailure readFailure;  // why it could not be
+        QHash<QString, qint64> lengths;
+        bool measured = false;  // the figures below are for these folders
+        QString installFolder;
+        QString appDataFolder;
+        std::vector<SpaceNeed> needs;
+        QStringList existing;  // per need: an existing folder on its file system
+    };
+    MeasuredSpace m_space;
+    // Fills m_space's needs from its lengths for the current folders.
+    void MeasureNeeds();
 };

@@ -18,13 +18,6 @@ namespace {
 
 const QString kNoDeploy = QStringLiteral("nodw");
 
-QString NoSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 QString ParentOf(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
@@ -36,11 +29,12 @@ struct FileSystem {
     dev_t device = 0;
     qint64 block = 4096;
     qint64 free = 0;
+    QString existing;  // that folder
 };
 
 bool FileSystemOf(const QString& folder, FileSystem& fs)
 {
-    QString path = NoSlash(folder);
+    QString path = WithoutFinalSlash(folder);
     struct stat st {};
     while (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         if (path == QLatin1String("/"))
@@ -53,20 +47,56 @@ bool FileSystemOf(const QString& folder, FileSystem& fs)
     fs.device = st.st_dev;
     fs.block = vfs.f_frsize > 0 ? qint64(vfs.f_frsize) : 4096;
     fs.free = qint64(vfs.f_bavail) * fs.block;
+    fs.existing = path;
     return true;
+}
+
+void ReadFreeSpace(const QString& existing, qint64& free)
+{
+    struct statvfs vfs {};
+    if (::statvfs(QFile::encodeName(existing).constData(), &vfs) == 0)
+        free = qint64(vfs.f_bavail) * (vfs.f_frsize > 0 ? qint64(vfs.f_frsize) : 4096);
 }
 
 }  // namespace
 
-bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
+bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs, CFailure* failure)
 {
     needs.clear();
-    QHash<QString, qint64> lengths;
-    CInstallCabDB package;
-    package.SetPackageRange(PackageOffset, PackageSize);
-    if (!package.ReadEntryLengths(PackagePath, lengths))
-        return Fail(package.ExtractFailure());
+    // The ready pages ask on every showing; the package is read once.
+    if (!m_space.read) {
+        CInstallCabDB package;
+        package.SetPackageRange(PackageOffset, PackageSize);
+        m_space.readable = package.ReadEntryLengths(PackagePath, m_space.lengths);
+        if (!m_space.readable)
+            m_space.readFailure = package.ExtractFailure();
+        m_space.read = true;
+    }
+    if (!m_space.readable) {
+        if (failure)
+            *failure = m_space.readFailure;
+        return false;
+    }
+    if (!m_space.measured || m_space.installFolder != InstallFolder
+        || m_space.appDataFolder != AppDataFolder) {
+        MeasureNeeds();
+        m_space.measured = true;
+        m_space.installFolder = InstallFolder;
+        m_space.appDataFolder = AppDataFolder;
+    }
+    // The free space changes while the wizard waits.
+    needs = m_space.needs;
+    for (size_t i = 0; i < needs.size(); ++i)
+        ReadFreeSpace(m_space.existing[qsizetype(i)], needs[i].free);
+    return true;
+}
 
+void CInstallEngine::MeasureNeeds()
+{
+    std::vector<SpaceNeed>& needs = m_space.needs;
+    needs.clear();
+    m_space.existing.clear();
+    const QHash<QString, qint64>& lengths = m_space.lengths;
     QHash<dev_t, size_t> byDevice;
     QHash<QString, FileSystem> byFolder;  // most files share their folder
     auto add = [&](const QString& named, const QString& folder, qint64 bytes) {
@@ -82,6 +112,7 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
         if (found == byDevice.end()) {
             found = byDevice.insert(fs.device, needs.size());
             needs.push_back({named, 0, fs.free});
+            m_space.existing << fs.existing;
         }
         // Files take whole blocks.
         needs[*found].needed += (bytes + fs.block - 1) / fs.block * fs.block;
@@ -101,7 +132,6 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs)
                                                                : folder;
         add(named, folder, lengths.value(file.name, 0));
     }
-    return true;
 }
 
 bool CInstallEngine::ProbeInstallFolder()
@@ -116,7 +146,7 @@ bool CInstallEngine::ProbeInstallFolder()
     };
     QStringList missing;
     struct stat st {};
-    for (QString path = NoSlash(InstallFolder);
+    for (QString path = WithoutFinalSlash(InstallFolder);
          path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentOf(path))
         missing.prepend(path);
     for (const QString& path : missing) {

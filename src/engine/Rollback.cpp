@@ -1,14 +1,17 @@
 #include "engine/Rollback.h"
 
+#include "common/FileHelpers.h"
 #include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,17 +25,13 @@ namespace {
 
 const QByteArray kHeader = "norvex-rollback 1";
 const QByteArray kCommitLine = "commit";
+const QString kKeptPrefix = QStringLiteral(".nvxkeep");
+// Fresh kept names tried when the chosen ones turn out taken.
+constexpr int kKeepAttempts = 8;
 
 QByteArray Native(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-QString NoSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
 }
 
 QString FolderOf(const QString& path)
@@ -78,14 +77,46 @@ QString RegistryCause(RegStatus status)
     return status == RegStatus::Failed ? CRegistry::LastError() : QStringLiteral("not a valid key");
 }
 
-// The temporary files a killed writer left in a folder it was filling.
-void RemoveWriterLeftovers(const QString& folder)
+// An absolute path without "." or ".." components: a journal's paths are
+// followed as they are, so none may lead anywhere else. A NUL would cut the
+// path short when it is handed to the system.
+bool PlainPath(const QString& path)
 {
-    const QDir dir(folder);
-    const QStringList parts =
-        dir.entryList({QStringLiteral(".nvx??????.part")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : parts)
-        ::unlink(Native(dir.filePath(name)).constData());
+    if (!path.startsWith(u'/') || path.contains(QChar(0)))
+        return false;
+    const QStringList parts = path.split(u'/');
+    return std::none_of(parts.begin(), parts.end(), [](const QString& part) {
+        return part == QLatin1String(".") || part == QLatin1String("..");
+    });
+}
+
+// Only the names this class gives kept files, in the folder of their file.
+bool KeptNameOf(const QString& aside, const QString& path)
+{
+    static const QRegularExpression form(QStringLiteral("^\\.nvxkeep[0-9a-f]{8}$"));
+    return PlainPath(aside) && FolderOf(aside) == FolderOf(path)
+        && form.match(aside.mid(aside.lastIndexOf(u'/') + 1)).hasMatch();
+}
+
+// The file system refuses a second link, so the file itself has to move.
+bool NoHardLinks(int error)
+{
+    return error == EPERM || error == EXDEV || error == EMLINK || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Renames, but never over an existing name; 0 or the error.
+int RenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot be asked: only this run makes kept names in
+    // the folder, and the name is free now.
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
 void SyncFolder(const QString& folder)
@@ -118,6 +149,7 @@ void CRollback::Reset()
     m_journalFolders.clear();
     m_ids.clear();
     m_files.clear();
+    m_asides.clear();
 }
 
 void CRollback::RemoveJournal()
@@ -156,7 +188,7 @@ void CRollback::NoteFolders(const QString& folder)
         return;
     QStringList missing;
     // A folder noted already had its missing parents noted with it.
-    for (QString path = NoSlash(folder);
+    for (QString path = WithoutFinalSlash(folder);
          path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path);
          path = FolderOf(path))
         missing.prepend(path);
@@ -179,16 +211,23 @@ void CRollback::NoteFile(const QString& path)
     // A folder or device there is refused by the writer; nothing to keep.
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
         return;
+    Note note{Kind::KeptFile, path};
+    note.aside = FreshAside(path);
+    m_files.insert(path, m_notes.size());
+    Add(std::move(note));
+}
+
+QString CRollback::FreshAside(const QString& path)
+{
     const QString folder = FolderOf(path);
     QString aside;
     do {
-        aside = folder
-            + QStringLiteral("/.nvxkeep%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
-    } while (Exists(aside));
-    Note note{Kind::KeptFile, path};
-    note.aside = aside;
-    m_files.insert(path, m_notes.size());
-    Add(std::move(note));
+        const quint32 random = m_nameSource ? m_nameSource() : QRandomGenerator::global()->generate();
+        aside = (folder == QLatin1String("/") ? folder : folder + u'/') + kKeptPrefix
+            + QStringLiteral("%1").arg(random, 8, 16, QChar(u'0'));
+    } while (m_asides.contains(aside) || Exists(aside));
+    m_asides.insert(aside);
+    return aside;
 }
 
 void CRollback::NoteKey(RegRoot root, const QString& key)
@@ -323,11 +362,11 @@ bool CRollback::Parse(const QString& text, Note& note)
     } else {
         return false;
     }
-    // Only absolute paths and real keys: a damaged journal must not aim anywhere else.
+    // Only plain paths, kept names of our own form and real keys: a damaged
+    // journal must not aim anywhere else.
     const bool file = note.kind == Kind::Folder || note.kind == Kind::NewFile || note.kind == Kind::KeptFile;
     if (file)
-        return note.path.startsWith(u'/') && !note.path.contains(QStringLiteral("/../"))
-            && (note.kind != Kind::KeptFile || FolderOf(note.aside) == FolderOf(note.path));
+        return PlainPath(note.path) && (note.kind != Kind::KeptFile || KeptNameOf(note.aside, note.path));
     return !note.path.isEmpty();
 }
 
@@ -365,37 +404,62 @@ bool CRollback::Flush(CFailure* failure)
     return true;
 }
 
+bool CRollback::Rewrite(CFailure* failure)
+{
+    if (m_flushed == 0)
+        return true;
+    QString text = QString::fromLatin1(kHeader + '\n');
+    for (size_t i = 0; i < m_flushed; ++i)
+        text += Line(m_notes[i]);
+    if (!m_journalPath.isEmpty() && !WriteJournal(text, failure))
+        return false;
+    m_journalText = text;
+    return true;
+}
+
 bool CRollback::KeepAside(const QString& path, CFailure* failure)
 {
     if (!m_active)
         return true;
     const auto found = m_files.constFind(path);
-    if (found != m_files.constEnd()) {
-        Note& note = m_notes[*found];
-        if (note.kind != Kind::KeptFile || note.kept)
-            return true;
-        const QByteArray from = Native(path);
+    if (found == m_files.constEnd())
+        return true;
+    const size_t index = *found;
+    Note& note = m_notes[index];
+    if (note.kind != Kind::KeptFile || note.kept)
+        return true;
+    const QByteArray from = Native(path);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
         const QByteArray to = Native(note.aside);
-        if (::link(from.constData(), to.constData()) == 0) {
-            note.kept = true;
-            return true;
-        }
-        if (errno == ENOENT) {
-            // Gone since it was noted: what comes now is this run's own file.
-            note.kind = Kind::NewFile;
-            return true;
-        }
+        error = ::link(from.constData(), to.constData()) == 0 ? 0 : errno;
         // A file system without hard links: the file itself moves aside.
-        if (::rename(from.constData(), to.constData()) == 0) {
+        if (NoHardLinks(error))
+            error = RenameNoReplace(from, to);
+        if (error == 0) {
             note.kept = true;
             return true;
         }
-        if (failure)
-            *failure =
-                CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, errno);
-        return false;
+        if (error == ENOENT && !Exists(path)) {
+            // Gone since it was noted: what comes now is this run's own file,
+            // which a killed run's journal must name as such.
+            m_asides.remove(note.aside);
+            note.aside.clear();
+            note.kind = Kind::NewFile;
+            return index >= m_flushed || Rewrite(failure);
+        }
+        if (error != EEXIST)
+            break;
+        // Something took the name since it was chosen; the journal names the
+        // new one before anything is kept under it.
+        m_asides.remove(note.aside);
+        note.aside = FreshAside(path);
+        if (index < m_flushed && !Rewrite(failure))
+            return false;
     }
-    return true;
+    if (failure)
+        *failure = CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, error);
+    return false;
 }
 
 QStringList CRollback::DeleteKept(const std::vector<Note>& notes)
@@ -441,8 +505,9 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
             if (note.kind == Kind::NewFile || note.kind == Kind::KeptFile)
                 folders.insert(FolderOf(note.path));
         }
+        // The temporary files a killed writer left in the folders it was filling.
         for (const QString& folder : folders)
-            RemoveWriterLeftovers(folder);
+            PLATFORM::RemoveStaleWriterFiles(folder);
     }
     for (auto it = notes.rbegin(); it != notes.rend(); ++it) {
         Note& note = *it;
@@ -544,15 +609,22 @@ QStringList CRollback::Undo()
     return problems;
 }
 
-QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringList* undone)
+QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStringList* undone)
 {
-    if (found)
-        *found = false;
+    if (what)
+        *what = Recovered::Nothing;
+    // A journal write killed halfway leaves its temporary file, which would
+    // keep the folder from going.
+    const QString folder = FolderOf(journalPath);
+    const bool swept = PLATFORM::RemoveStaleWriterFiles(folder) > 0;
     QFile file(journalPath);
-    if (!file.exists())
+    if (!file.exists()) {
+        if (swept)
+            ::rmdir(Native(folder).constData());  // only when empty
         return {};
-    if (found)
-        *found = true;
+    }
+    if (what)
+        *what = Recovered::Unreadable;
     if (!file.open(QIODevice::ReadOnly))
         return {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()};
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -574,13 +646,15 @@ QStringList CRollback::Recover(const QString& journalPath, bool* found, QStringL
     if (!sound)
         return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
                     .Text()};
+    if (what)
+        *what = committed ? Recovered::Committed : Recovered::Undone;
     QStringList done;
     const QStringList problems = committed ? DeleteKept(notes) : UndoNotes(notes, true, done);
     if (undone)
         *undone = done;
     if (problems.isEmpty()) {
         ::unlink(Native(journalPath).constData());
-        ::rmdir(Native(FolderOf(journalPath)).constData());  // only when empty
+        ::rmdir(Native(folder).constData());  // only when empty
     }
     return problems;
 }

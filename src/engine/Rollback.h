@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class CRollback {
@@ -46,8 +47,14 @@ public:
     bool Flush(CFailure* failure);
     // Keeps a noted existing file under its new name (a second link to it, or
     // the file renamed when the file system has no links) before it is
-    // replaced. True when there was nothing to keep.
+    // replaced. A name taken meanwhile is swapped for a fresh one, and a file
+    // gone meanwhile becomes a new file; the journal says so before the call
+    // returns. Nothing is ever renamed over an existing name. True when there
+    // was nothing to keep.
     bool KeepAside(const QString& path, CFailure* failure);
+    // Where the random part of the kept names comes from; tests make it
+    // repeat itself.
+    void SetNameSource(std::function<quint32()> source) { m_nameSource = std::move(source); }
 
     // The run succeeded: the kept files and the journal go. Things that could
     // not be deleted are returned (they do no harm).
@@ -58,11 +65,19 @@ public:
     // One line per change undone, for the run's log.
     const QStringList& Undone() const { return m_undone; }
 
+    // What Recover found and did.
+    enum class Recovered {
+        Nothing,     // no journal
+        Undone,      // the killed run's changes were undone
+        Committed,   // the killed run had succeeded; its commit was finished
+        Unreadable,  // a journal that cannot be read or is damaged: nothing touched
+    };
     // A journal a killed run left at journalPath: its changes are undone (or
     // its commit finished) and the journal deleted when that went through.
-    // found tells whether there was one; the result is what could not be
-    // put back.
-    static QStringList Recover(const QString& journalPath, bool* found, QStringList* undone = nullptr);
+    // The writer's temporary files a killed journal write left beside it go
+    // first, whether or not there is a journal. The result is what could not
+    // be put back or deleted, or why the journal was not followed.
+    static QStringList Recover(const QString& journalPath, Recovered* what, QStringList* undone = nullptr);
 
 private:
     enum class Kind { Folder, NewFile, KeptFile, Value, NewKey, TreeKey };
@@ -81,6 +96,11 @@ private:
 
     bool Noted(const QString& id);
     void Add(Note note);
+    // A kept name in the file's folder that neither the disk nor another
+    // note of this run uses.
+    QString FreshAside(const QString& path);
+    // The journal written again after a note already in it changed.
+    bool Rewrite(CFailure* failure);
     static QString Line(const Note& note);
     static bool Parse(const QString& line, Note& note);
     static QStringList UndoNotes(std::vector<Note>& notes, bool recovering, QStringList& undone);
@@ -98,5 +118,7 @@ private:
     QStringList m_journalFolders;  // made for the journal, outermost first
     QSet<QString> m_ids;
     QHash<QString, size_t> m_files;  // file path -> its note
+    QSet<QString> m_asides;          // the kept names of the notes
+    std::function<quint32()> m_nameSource;
     QStringList m_undone;
 };

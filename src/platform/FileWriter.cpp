@@ -1,12 +1,16 @@
 #include "platform/FileWriter.h"
 
+#include "platform/TempFiles.h"
+
 #include <QFile>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +18,17 @@ namespace PLATFORM {
 namespace {
 
 const QString kCannotWrite = QStringLiteral("cannot write");
+// A new temporary file's lock is tried again under another name when a sweep
+// took the file between its creation and the lock.
+constexpr int kLockAttempts = 8;
+
+bool SameFile(int fd, const QByteArray& name)
+{
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino
+        && held.st_dev == named.st_dev;
+}
 
 // The umask can only be read by setting it; /proc tells it without that
 // window, in which another thread's new file would get the wrong mask.
@@ -100,14 +115,20 @@ bool CFileWriter::Open()
     }
 
     const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QString() : m_target.left(slash);
-    QByteArray name = QFile::encodeName(folder) + "/.nvxXXXXXX.part";
-    const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
-    if (fd < 0)
-        return Fail(errno);
-    m_fd = fd;
-    m_nativeTemporary = name;
-    m_temporary = QFile::decodeName(name);
-    return true;
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        QByteArray name = QFile::encodeName(folder) + "/.nvxXXXXXX.part";
+        const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
+        if (fd < 0)
+            return Fail(errno);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, name)) {
+            m_fd = fd;
+            m_nativeTemporary = name;
+            m_temporary = QFile::decodeName(name);
+            return true;
+        }
+        ::close(fd);
+    }
+    return Fail(QStringLiteral("its temporary file was taken away repeatedly"));
 }
 
 bool CFileWriter::Write(const void* data, size_t count)
@@ -157,15 +178,23 @@ bool CFileWriter::Commit()
     }
     if (m_options.durable && ::fsync(m_fd) != 0)
         return Fail(errno);
-    // close() can report a deferred write error (a full disk on some file systems).
+    // close() can report a deferred write error (a full disk on some file
+    // systems); a second descriptor keeps the lock until the rename.
     const int fd = m_fd;
-    m_fd = -1;
+    const int hold = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    m_fd = hold;
     if (::close(fd) != 0)
         return Fail(errno);
-    if (::rename(m_nativeTemporary.constData(), QFile::encodeName(m_target).constData()) != 0)
-        return Fail(errno);
+    const int renamed =
+        ::rename(m_nativeTemporary.constData(), QFile::encodeName(m_target).constData()) == 0 ? 0 : errno;
+    if (renamed != 0)
+        return Fail(renamed);
     m_nativeTemporary.clear();
     m_temporary.clear();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
     return true;
 }
 
@@ -180,6 +209,13 @@ void CFileWriter::Abandon()
         m_nativeTemporary.clear();
         m_temporary.clear();
     }
+}
+
+int RemoveStaleWriterFiles(const QString& folder)
+{
+    // Only the names Open makes.
+    static const QRegularExpression ours(QStringLiteral("^\\.nvx[A-Za-z0-9]{6}\\.part$"));
+    return RemoveUnlockedFiles(folder, ours);
 }
 
 bool WriteFileInPlace(const QString& targetPath, const QByteArray& bytes, const FileWriteOptions& options,

@@ -3,7 +3,8 @@
 // are checked; only then is the temporary file renamed over the target. So a
 // reader never sees half a file, a failure leaves the old file as it was and
 // no temporary file behind, and a symbolic link at the target is replaced,
-// never written through.
+// never written through. The temporary file is held locked while its writer
+// lives, so what a killed writer left can be told from a file being written.
 #pragma once
 
 #include "common/Failure.h"
@@ -88,5 +89,9 @@ bool WriteFileInPlace(const QString& targetPath, const QByteArray& bytes,
 // A copy of the file at sourcePath written into place at targetPath.
 bool CopyFileInPlace(const QString& sourcePath, const QString& targetPath,
                      const FileWriteOptions& options = {}, CFailure* failure = nullptr);
+
+// Removes the temporary files that writers killed or cut off by a power loss
+// left in folder; those of live writers stay. How many went.
+int RemoveStaleWriterFiles(const QString& folder);
 
 }  // namespace PLATFORM

@@ -53,18 +53,26 @@ void RemoveStaleTempFiles()
         return;
     // Only names CreateTempFileName makes.
     static const QRegularExpression ours(QStringLiteral("^[^/]{1,3}[A-Za-z0-9]{6}\\.tmp$"));
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (!ours.match(name).hasMatch())
+    RemoveUnlockedFiles(folder, ours);
+}
+
+int RemoveUnlockedFiles(const QString& folder, const QRegularExpression& names)
+{
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    int removed = 0;
+    for (const QString& name : entries) {
+        if (!names.match(name).hasMatch())
             continue;
-        const QByteArray path = QFile::encodeName(folder + name);
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid()
-            && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.constData());
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+            ++removed;
         ::close(fd);
     }
+    return removed;
 }

@@ -1,6 +1,7 @@
 // The private per-user temporary folder and the files created in it.
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 
 // The private per-user temporary folder, ending with '/'; empty when it is
@@ -15,3 +16,8 @@ QString CreateTempFileName(const QString& prefix);
 // Removes the temporary files of runs that ended without cleaning up (killed,
 // power loss): files of that name form whose lock no live process holds.
 void RemoveStaleTempFiles();
+
+// The sweep behind RemoveStaleTempFiles, for any folder whose writers hold a
+// lock on their files while they live: removes this user's regular files in
+// folder whose names match and whose lock is free. How many went.
+int RemoveUnlockedFiles(const QString& folder, const QRegularExpression& names);

@@ -1,6 +1,6 @@
 // Start-up in process: run modes that load a manifest, the package beside a
 // bare template, the start-up messages, nothing left in the temporary folder,
-// and the single-instance check.
+// the single-instance check, and what is said about a killed run's journal.
 #include "StartupSupport.h"
 
 #include "support/CaseName.h"
@@ -257,5 +257,73 @@ TEST_F(Startup, SocketLeftByACrashedRunDoesNotBlockTheNext)
     EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::Ready);
     EXPECT_EQ(runs, 1);
 }
+
+// The journal a killed run left: what start-up says matches what it did.
+struct JournalCase {
+    const char* name;
+    // The journal's lines after its header, given a file of the run and a
+    // kept copy beside it.
+    QByteArray (*lines)(const QString& file, const QString& kept);
+    const char* said;  // the message's start, in the tests' language
+    MessageIcon icon;
+    bool fileStays;
+    bool keptStays;
+};
+
+void PrintTo(const JournalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class StartupJournal : public Startup, public testing::WithParamInterface<JournalCase> {};
+
+TEST_P(StartupJournal, SaysWhatBecameOfIt)
+{
+    const JournalCase& c = GetParam();
+    TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), folder + QStringLiteral("setup.cab"));
+    const QString file = TESTS::SandboxPath(QStringLiteral("opt/LabelCloud/LabelCloud"));
+    const QString kept = TESTS::SandboxPath(QStringLiteral("opt/LabelCloud/.nvxkeep0000abcd"));
+    TESTS::WriteFileBytes(file, "the run's");
+    TESTS::WriteFileBytes(kept, "the previous");
+    CInstallEngine product;
+    product.Manifest.info.prog = QStringLiteral("LabelCloud");
+    const QString journal = product.JournalPath();
+    TESTS::WriteFileBytes(journal, "norvex-rollback 1\n" + c.lines(file, kept));
+
+    CNorvexSetupApp app({module});
+    Run(app);
+    EXPECT_EQ(app.Result(), CNorvexSetupApp::StartupResult::Ready);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QString::fromUtf8(c.said)))
+        << messages.shown[0].text.toStdString();
+    EXPECT_EQ(messages.shown[0].icon, c.icon);
+    EXPECT_EQ(QFile::exists(file), c.fileStays);
+    EXPECT_EQ(QFile::exists(kept), c.keptStays);
+}
+
+QByteArray Field(const QString& path)
+{
+    return path.toUtf8().toPercentEncoding();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupJournal,
+    testing::Values(
+        JournalCase{"Undone", [](const QString& f, const QString&) { return "F " + Field(f) + '\n'; },
+                    "The last installation of Tessaly Label Cloud & Print did not finish; its changes "
+                    "have been undone.",
+                    MessageIcon::Information, false, true},
+        JournalCase{"CommitFinished",
+                    [](const QString& f, const QString& k) {
+                        return "K " + Field(f) + ' ' + Field(k) + "\ncommit\n";
+                    },
+                    "The last installation of Tessaly Label Cloud & Print had finished but was stopped "
+                    "while cleaning up; the cleanup is now done.",
+                    MessageIcon::Information, true, false},
+        JournalCase{"Damaged", [](const QString&, const QString&) { return QByteArray("F relative\n"); },
+                    "The last installation of Tessaly Label Cloud & Print did not finish, and the record "
+                    "of its changes cannot be read, so nothing was undone.",
+                    MessageIcon::Warning, true, true}),
+    TESTS::CaseName());
 
 }  // namespace

@@ -176,6 +176,17 @@ TEST(WithOneSlash, EndsWithExactlyOneSlash)
         EXPECT_EQ(WithOneSlash(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
 }
 
+TEST(WithoutFinalSlash, DropsEveryFinalSlashButTheRoot)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {{"", ""},          {"/", "/"},         {"///", "/"},    {"/opt", "/opt"},
+                 {"/opt/", "/opt"}, {"/opt//", "/opt"}, {"a b/", "a b"}, {"/a//b/", "/a//b"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WithoutFinalSlash(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+}
+
 TEST(FileExists, AnswersForFilesOnly)
 {
     WriteFileBytes(SandboxPath("file.txt"), "x");

@@ -2,16 +2,20 @@
 // room on the installation folder's or the data folder's file system (small
 // tmpfs mounts in a private mount namespace), a read-only or blocked
 // installation folder. Each says what and where, writes nothing and exits 1;
-// with room the run says what it needs on its second line and installs.
+// with room the run says what it needs on its second line and installs. An
+// upgrade or repair keeps the files it replaces until it has succeeded, so it
+// needs the room of the new files beside the installed ones.
 #include "SandboxState.h"
 
 #include "support/CaseName.h"
 #include "support/SmallDisk.h"
 
+#include "common/FileHelpers.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +27,6 @@ using E2E::RunProgram;
 using E2E::RunResult;
 using E2E::Show;
 
-QString NoSlash(const QString& folder)
-{
-    return folder.chopped(1);
-}
 QString InstallFolder()
 {
     return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
@@ -55,7 +55,7 @@ QString MountPoint(Disk disk)
     case Disk::None:
         break;
     case Disk::ProgramFiles:
-        return NoSlash(PLATFORM::ProgramFilesFolder());
+        return WithoutFinalSlash(PLATFORM::ProgramFilesFolder());
     case Disk::DataVendorFolder:
         return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly");
     case Disk::Temporary:
@@ -156,5 +156,65 @@ INSTANTIATE_TEST_SUITE_P(
                               + QStringLiteral("”中安装：Not a directory。");
                       }}),
     TESTS::CaseName());
+
+// An installation on a disk with room for one copy of it and a half.
+enum class SecondRun { Upgrade, Repair };
+
+void PrintTo(SecondRun run, std::ostream* os)
+{
+    *os << (run == SecondRun::Upgrade ? "Upgrade" : "Repair");
+}
+
+class SecondRunShortTest : public testing::TestWithParam<SecondRun> {
+protected:
+    void TearDown() override
+    {
+        if (!m_mounted.isEmpty())
+            TESTS::UnmountSmallDisk(m_mounted);
+    }
+    QString m_mounted;
+};
+
+TEST_P(SecondRunShortTest, SaysWhatIsWrongBeforeWritingAnything)
+{
+    // The removal program copied into the folder is the bulk of it.
+    const qint64 size = QFileInfo(QStringLiteral(NORVEX_SETUP_EXE)).size() * 3 / 2 + (1 << 20);
+    const QString folder = WithoutFinalSlash(PLATFORM::ProgramFilesFolder());
+    QString why;
+    if (!TESTS::MountSmallDisk(folder, size, &why))
+        GTEST_SKIP() << why.toStdString();
+    m_mounted = folder;
+    const RunResult installed = RunProgram(
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup"))),
+        {QStringLiteral("-silent")});
+    ASSERT_EQ(installed.exitCode, 0) << Show(installed);
+    const QString setup = GetParam() == SecondRun::Repair
+        ? TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup"))
+        : E2E::SampleInstaller(QStringLiteral("upgrade"),
+                               [](QByteArray& m) { m.replace("ver=\"1.0.0\"/>", "ver=\"1.0.1\"/>"); });
+    const auto files = E2E::SandboxFiles();
+    const QString registry = E2E::RegistryExport();
+
+    const RunResult r = RunProgram(setup, {QStringLiteral("-silent")});
+    EXPECT_EQ(r.exitCode, 1) << Show(r);
+    ASSERT_GE(r.out.size(), 2) << Show(r);
+    EXPECT_TRUE(r.out[0].endsWith(GetParam() == SecondRun::Repair ? QStringLiteral("修复程序")
+                                                                  : QStringLiteral("升级程序")))
+        << Show(r);
+    EXPECT_TRUE(r.out[1].contains(QStringLiteral("需要 ")) && r.out[1].contains(QStringLiteral(" / 可用 ")))
+        << Show(r);
+    const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(err.size(), 1) << Show(r);
+    EXPECT_TRUE(err[0].startsWith(QStringLiteral("文件夹“") + InstallFolder()
+                                  + QStringLiteral("”所在的磁盘空间不足：需要 ")))
+        << Show(r);
+    EXPECT_EQ(E2E::SandboxFiles(), files) << Show(r);
+    EXPECT_EQ(E2E::RegistryExport(), registry);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SecondRunShortTest, testing::Values(SecondRun::Upgrade, SecondRun::Repair),
+                         [](const testing::TestParamInfo<SecondRun>& param) {
+                             return testing::PrintToString(param.param);
+                         });
 
 }  // namespace

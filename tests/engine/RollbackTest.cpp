@@ -1,12 +1,16 @@
 // Undoing the registry and file changes of a run, in the same run and from
 // the journal a killed run leaves: values overwritten, keys made, a key tree
-// deleted and rebuilt, the uninstall entry; a commit interrupted halfway; a
-// damaged journal, which changes nothing.
+// deleted and rebuilt, the uninstall entry; a commit interrupted halfway;
+// kept names that clash or are taken, a file gone before it was kept; a
+// damaged or hostile journal, which changes nothing; the temporary files of
+// a killed journal write.
 #include "EngineTestSupport.h"
 
 #include "common/FileHelpers.h"
+#include "platform/FileWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <functional>
 #include <tuple>
@@ -121,9 +125,9 @@ TEST_P(RegistryRollbackTest, PutsEveryValueAndKeyBack)
         ASSERT_TRUE(QFile::exists(engine.JournalPath()));
         CInstallEngine next;
         next.Manifest = SampleManifest();
-        bool found = false;
-        EXPECT_EQ(next.RecoverInterruptedRun(&found), QStringList());
-        EXPECT_TRUE(found);
+        CRollback::Recovered what = CRollback::Recovered::Nothing;
+        EXPECT_EQ(next.RecoverInterruptedRun(&what), QStringList());
+        EXPECT_EQ(what, CRollback::Recovered::Undone);
     }
     EXPECT_EQ(Registry(), before);
     EXPECT_FALSE(QFile::exists(engine.JournalPath()));
@@ -157,9 +161,9 @@ TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
     j.write("commit\n");
     j.close();
 
-    bool found = false;
-    EXPECT_EQ(CRollback::Recover(journal, &found), QStringList());
-    EXPECT_TRUE(found);
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_EQ(what, CRollback::Recovered::Committed);
     EXPECT_EQ(TESTS::ReadFileBytes(file), "new");
     EXPECT_EQ(QDir(TESTS::SandboxPath(QStringLiteral("app"))).entryList(QDir::Files | QDir::Hidden),
               QStringList{"program"});
@@ -176,9 +180,9 @@ TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
         "norvex-rollback 1\nF "
             + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
             + "\nF victim\n");
-    bool found = false;
-    const QStringList problems = CRollback::Recover(journal, &found);
-    EXPECT_TRUE(found);
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
     ASSERT_EQ(problems.size(), 1);
     EXPECT_EQ(problems[0],
               QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
@@ -208,5 +212,257 @@ TEST_F(FileRollbackTest, WhatCannotBeRestoredIsNamed)
         << problems[0].toStdString();
     EXPECT_TRUE(QFile::exists(file + QStringLiteral("/inside")));
 }
+
+QByteArray Field(const QString& text)
+{
+    return text.toUtf8().toPercentEncoding();
+}
+
+// The name the journal keeps path under; empty when it names none.
+QString KeptNameInJournal(const QString& journal, const QString& path)
+{
+    for (const QByteArray& line : TESTS::ReadFileBytes(journal).split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 3 && f[0] == "K" && f[1] == Field(path))
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(f[2]));
+    }
+    return {};
+}
+
+// A new file under the name, as the run's writer puts it there: the kept
+// link keeps the old bytes.
+void Replace(const QString& path, const QByteArray& bytes)
+{
+    ASSERT_TRUE(QFile::remove(path));
+    TESTS::WriteFileBytes(path, bytes);
+}
+
+void PrintTo(Ending ending, std::ostream* os)
+{
+    *os << (ending == Ending::InTheRun ? "InTheRun" : "FromTheJournal");
+}
+
+// The run's end: undone in the run, or killed and undone by the next run.
+class KeptNameTest : public EngineTest, public testing::WithParamInterface<Ending> {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        changes.Begin(journal);
+    }
+    // Undoes the run as its ending says; what could not be put back.
+    QStringList End()
+    {
+        if (GetParam() == Ending::InTheRun)
+            return changes.Undo();
+        CRollback::Recovered what = CRollback::Recovered::Nothing;
+        const QStringList problems = CRollback::Recover(journal, &what);
+        EXPECT_EQ(what, CRollback::Recovered::Undone);
+        return problems;
+    }
+    QStringList FolderEntries() const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
+
+    const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    CRollback changes;
+};
+
+// Two files of one folder drawn the same kept name: each note gets its own,
+// so neither previous file is lost or put back in the other's place.
+TEST_P(KeptNameTest, NotesOfOneRunNeverShareAName)
+{
+    const QString first = folder + QStringLiteral("/first");
+    const QString second = folder + QStringLiteral("/second");
+    TESTS::WriteFileBytes(first, "first 1.0");
+    TESTS::WriteFileBytes(second, "second 1.0");
+    int draws = 0;
+    changes.SetNameSource([&draws] { return ++draws < 5 ? 0x0badf00du : quint32(draws); });
+    changes.NoteFile(first);
+    changes.NoteFile(second);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_NE(KeptNameInJournal(journal, first), KeptNameInJournal(journal, second));
+    ASSERT_TRUE(changes.KeepAside(first, nullptr));
+    Replace(first, "first 2.0");
+    // Killed here, the second file not yet kept nor replaced.
+    if (GetParam() == Ending::InTheRun) {
+        ASSERT_TRUE(changes.KeepAside(second, nullptr));
+        Replace(second, "second 2.0");
+    }
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(TESTS::ReadFileBytes(first), "first 1.0");
+    EXPECT_EQ(TESTS::ReadFileBytes(second), "second 1.0");
+    EXPECT_EQ(FolderEntries(), (QStringList{"first", "second"}));
+}
+
+// A kept name something else took after it was chosen: the file is kept
+// under a fresh name the journal knows, and what took the name stays.
+TEST_P(KeptNameTest, NameTakenMeanwhileIsNeverOverwritten)
+{
+    const QString program = folder + QStringLiteral("/program");
+    TESTS::WriteFileBytes(program, "old");
+    changes.NoteFile(program);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    const QString taken = KeptNameInJournal(journal, program);
+    ASSERT_FALSE(taken.isEmpty());
+    TESTS::WriteFileBytes(taken, "not the run's");
+
+    ASSERT_TRUE(changes.KeepAside(program, nullptr));
+    const QString kept = KeptNameInJournal(journal, program);
+    EXPECT_NE(kept, taken);
+    EXPECT_EQ(TESTS::ReadFileBytes(kept), "old");
+    EXPECT_EQ(TESTS::ReadFileBytes(taken), "not the run's");
+    Replace(program, "new");
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(TESTS::ReadFileBytes(program), "old");
+    EXPECT_EQ(TESTS::ReadFileBytes(taken), "not the run's");
+    EXPECT_EQ(FolderEntries(), (QStringList{taken.mid(folder.size() + 1), "program"}));
+}
+
+// A noted file deleted before it was kept: the run's file at its name is
+// new, and goes however the run ends.
+TEST_P(KeptNameTest, FileGoneBeforeItWasKeptCountsAsNew)
+{
+    const QString program = folder + QStringLiteral("/program");
+    TESTS::WriteFileBytes(program, "old");
+    changes.NoteFile(program);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(QFile::remove(program));
+
+    ASSERT_TRUE(changes.KeepAside(program, nullptr));
+    EXPECT_EQ(KeptNameInJournal(journal, program), QString());
+    TESTS::WriteFileBytes(program, "new");
+
+    EXPECT_EQ(End(), QStringList());
+    EXPECT_EQ(FolderEntries(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, KeptNameTest, testing::Values(Ending::InTheRun, Ending::FromTheJournal),
+                         [](const testing::TestParamInfo<Ending>& param) {
+                             return param.param == Ending::InTheRun ? "InTheRun" : "FromTheJournal";
+                         });
+
+// A journal line that aims outside what a run of ours could have noted. The
+// journal also names a user's file as new, so following any of it deletes
+// that file.
+struct HostileLine {
+    const char* name;
+    QByteArray (*line)();
+};
+
+QString Victim()
+{
+    return TESTS::SandboxPath(QStringLiteral("home/victim"));
+}
+QString Program()
+{
+    return TESTS::SandboxPath(QStringLiteral("app/program"));
+}
+
+void PrintTo(const HostileLine& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HostileJournalTest : public EngineTest, public testing::WithParamInterface<HostileLine> {};
+
+TEST_P(HostileJournalTest, IsTreatedAsDamagedAndChangesNothing)
+{
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    TESTS::WriteFileBytes(Victim(), "mine");
+    TESTS::WriteFileBytes(Program(), "program");
+    TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd")), "kept elsewhere");
+    const QByteArray text = "norvex-rollback 1\nF " + Field(Victim()) + '\n' + GetParam().line() + '\n';
+    TESTS::WriteFileBytes(journal, text);
+    const auto before = TESTS::ReadFileBytes(Program());
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
+    EXPECT_EQ(
+        problems,
+        QStringList{QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")});
+    EXPECT_EQ(TESTS::ReadFileBytes(Victim()), "mine");
+    EXPECT_EQ(TESTS::ReadFileBytes(Program()), before);
+    EXPECT_EQ(TESTS::ReadFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd"))),
+              "kept elsewhere");
+    EXPECT_EQ(TESTS::ReadFileBytes(journal), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HostileJournalTest,
+    testing::Values(
+        HostileLine{"KeptUnderAnyName", [] { return "K " + Field(Program()) + ' ' + Field(Victim()); }},
+        HostileLine{"KeptUnderAnotherNameInItsFolder",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/victim")));
+                    }},
+        HostileLine{"KeptInAnotherFolder",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd")));
+                    }},
+        HostileLine{"KeptNameOfAnotherForm",
+                    [] {
+                        return "K " + Field(Program()) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/.nvxkeep0123ABCD")));
+                    }},
+        HostileLine{"ParentAtTheEnd",
+                    [] { return "F " + Field(TESTS::SandboxPath(QStringLiteral("app/.."))); }},
+        HostileLine{"ParentInside",
+                    [] { return "D " + Field(TESTS::SandboxPath(QStringLiteral("app/../home"))); }},
+        HostileLine{"CurrentFolderInside",
+                    [] { return "F " + Field(TESTS::SandboxPath(QStringLiteral("app/./program"))); }},
+        HostileLine{"KeptFileUnderParent",
+                    [] {
+                        return "K " + Field(TESTS::SandboxPath(QStringLiteral("app/.."))) + ' '
+                            + Field(TESTS::SandboxPath(QStringLiteral("app/.nvxkeep0123abcd")));
+                    }},
+        HostileLine{"RelativePath", [] { return QByteArray("F victim"); }},
+        HostileLine{"CutShortByANul", [] { return "F " + Field(Program()) + "%00.new"; }}),
+    TESTS::CaseName());
+
+// What a journal write killed halfway leaves beside the journal goes at the
+// next start, journal or not; a live writer's temporary file stays.
+class JournalSweepTest : public EngineTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(JournalSweepTest, KilledWritesLeaveNothingBehind)
+{
+    const bool withJournal = GetParam();
+    const QString folder = TESTS::SandboxPath(QStringLiteral("state"));
+    const QString journal = folder + QStringLiteral("/app.journal");
+    const QString added = TESTS::SandboxPath(QStringLiteral("app/added"));
+    TESTS::WriteFileBytes(folder + QStringLiteral("/.nvxAb12Cd.part"), "norvex-rollback 1\nF ");
+    if (withJournal) {
+        TESTS::WriteFileBytes(journal, "norvex-rollback 1\nF " + Field(added) + '\n');
+        TESTS::WriteFileBytes(added, "the killed run's");
+    }
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_EQ(what, withJournal ? CRollback::Recovered::Undone : CRollback::Recovered::Nothing);
+    EXPECT_FALSE(QFile::exists(added));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    // Another product's run writing its journal there now keeps its file.
+    PLATFORM::CFileWriter writer(folder + QStringLiteral("/other.journal"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(writer.Open());
+    EXPECT_EQ(CRollback::Recover(journal, &what), QStringList());
+    EXPECT_TRUE(QFile::exists(writer.TemporaryPath()));
+    ASSERT_TRUE(writer.Write(QByteArray("norvex-rollback 1\n")));
+    EXPECT_TRUE(writer.Commit());
+    EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("/other.journal")), "norvex-rollback 1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, JournalSweepTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Present" : "NeverWritten";
+                         });
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Writing a file into place: new file, replacement, a link or folder at the
-// target, a failing write, the run-bit rule and exact modes, file times.
+// target, a failing write, the run-bit rule and exact modes, file times; the
+// temporary files of killed writers swept, those of live ones kept.
 #include "support/CaseName.h"
 #include "support/Sandbox.h"
 #include "support/SmallDisk.h"
@@ -14,6 +15,8 @@
 
 #include <ostream>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -241,6 +244,36 @@ TEST(FileWriterTest, AbandonedOrDestroyedWriterLeavesNothing)
         ASSERT_TRUE(writer.Write("half"));
     }
     EXPECT_EQ(FolderEntries(folder), QStringList());
+}
+
+// A live writer holds its temporary file locked up to the rename, so a sweep
+// takes only what killed writers left: files of the writer's name form.
+TEST(FileWriterTest, SweepTakesOnlyWhatKilledWritersLeft)
+{
+    const QString folder = TESTS::SandboxPath(QStringLiteral("out"));
+    QDir().mkpath(folder);
+    const char* const left[] = {".nvxAb12Cd.part", ".nvx000000.part"};
+    const char* const others[] = {".nvxAb12Cd.part.old", "nvxAb12Cd.part", ".nvxshort.part", "file"};
+    for (const char* name : left)
+        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name), "killed");
+    for (const char* name : others)
+        TESTS::WriteFileBytes(folder + u'/' + QString::fromLatin1(name), "other");
+    CFileWriter writer(folder + QStringLiteral("/target"));
+    ASSERT_TRUE(writer.Open());
+    ASSERT_TRUE(writer.Write("live"));
+    const int probe = ::open(QFile::encodeName(writer.TemporaryPath()).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    ::close(probe);
+
+    EXPECT_EQ(RemoveStaleWriterFiles(folder), 2);
+    for (const char* name : left)
+        EXPECT_FALSE(QFileInfo::exists(folder + u'/' + QString::fromLatin1(name))) << name;
+    for (const char* name : others)
+        EXPECT_TRUE(QFileInfo::exists(folder + u'/' + QString::fromLatin1(name))) << name;
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(TESTS::ReadFileBytes(folder + QStringLiteral("/target")), "live");
+    EXPECT_EQ(RemoveStaleWriterFiles(folder), 0);
 }
 
 }  // namespace
