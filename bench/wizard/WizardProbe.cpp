@@ -2,6 +2,7 @@
 // does, and stops when the wizard's first page has been painted. Prints the
 // time since the process started and the peak resident memory so far.
 //   norvex-wizard-probe INSTALLER
+#include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
@@ -50,10 +51,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: norvex-wizard-probe INSTALLER\n");
         return 2;
     }
+    const QString installer = QFile::decodeName(argv[1]);
+    // As norvexsetup does: the digest is worked out while the toolkit starts.
+    const CPackageDigestPrefetch packageDigest(installer);
     QApplication application(argc, argv);
     FirstPaint firstPaint;
     application.installEventFilter(&firstPaint);
-    const QString installer = QFile::decodeName(argv[1]);
     CNorvexSetupApp setup({installer});
     setup.SetExecutablePath(installer);
     CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(installer));

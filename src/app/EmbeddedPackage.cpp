@@ -9,6 +9,19 @@
 
 #include <QFile>
 
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The prefetch the package check may take its digest from.
+CPackageDigestPrefetch* g_prefetch = nullptr;
+
+}  // namespace
+
 CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
 {
     if (m_resources.Open(executablePath)) {
@@ -78,13 +91,17 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
         const PLATFORM::ResourceEntry* entry = Find(kPackageId);
         if (!entry)
             return Status::PackageNotWritten;
-        const QString computed =
-            GetMD5OfFileRange(m_resources.Path(), qint64(entry->offset), qint64(entry->size)).toLower();
+        const qint64 offset = qint64(entry->offset);
+        const qint64 size = qint64(entry->size);
+        QString computed = CPackageDigestPrefetch::Lookup(m_resources.Path(), offset, size);
+        if (computed.isEmpty())
+            computed = GetMD5OfFileRange(m_resources.Path(), offset, size);
+        computed = computed.toLower();
         if (computed.isEmpty() || computed != digest)
             return Status::DigestMismatch;
         engine.PackagePath = m_resources.Path();
-        engine.PackageOffset = qint64(entry->offset);
-        engine.PackageSize = qint64(entry->size);
+        engine.PackageOffset = offset;
+        engine.PackageSize = size;
     }
 
     const QString manifestPath = CreateTempFileName(QStringLiteral("INI"));
@@ -97,4 +114,71 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
     const bool loaded = engine.Manifest.Load(manifestPath);
     QFile::remove(manifestPath);
     return loaded ? Status::Ok : Status::ManifestNotLoaded;
+}
+
+CPackageDigestPrefetch::CPackageDigestPrefetch(const QString& executablePath)
+{
+    if (g_prefetch)
+        return;
+    PLATFORM::CExecutableResources resources;
+    if (!resources.Open(executablePath))
+        return;
+    const PLATFORM::ResourceEntry* entry = resources.Find(
+        CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, CEmbeddedPackage::kAttachedLanguage);
+    if (!entry)
+        return;
+    m_fd = ::open(QFile::encodeName(executablePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    // The identity of the very file read, so a replaced file is noticed.
+    m_identity = IdentityOf(m_fd, executablePath);
+    if (m_identity.size < 0)
+        return;
+    m_path = executablePath;
+    m_offset = qint64(entry->offset);
+    m_size = qint64(entry->size);
+    try {
+        m_worker =
+            std::thread([this] { m_digest = GetMD5OfDescriptorRange(m_fd, m_offset, m_size, &m_stop); });
+    } catch (const std::system_error&) {
+        return;  // no thread to spare: the check computes it itself
+    }
+    g_prefetch = this;
+}
+
+CPackageDigestPrefetch::~CPackageDigestPrefetch()
+{
+    if (g_prefetch == this)
+        g_prefetch = nullptr;
+    m_stop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+CPackageDigestPrefetch::FileIdentity CPackageDigestPrefetch::IdentityOf(int fd, const QString& path)
+{
+    struct stat info {};
+    FileIdentity identity;
+    if ((fd >= 0 ? ::fstat(fd, &info) : ::stat(QFile::encodeName(path).constData(), &info)) != 0)
+        return identity;
+    identity.device = quint64(info.st_dev);
+    identity.inode = quint64(info.st_ino);
+    identity.size = qint64(info.st_size);
+    identity.modifiedSeconds = qint64(info.st_mtim.tv_sec);
+    identity.modifiedNanoseconds = qint64(info.st_mtim.tv_nsec);
+    return identity;
+}
+
+QString CPackageDigestPrefetch::Lookup(const QString& path, qint64 offset, qint64 size)
+{
+    CPackageDigestPrefetch* prefetch = g_prefetch;
+    if (!prefetch || prefetch->m_path != path || prefetch->m_offset != offset || prefetch->m_size != size)
+        return {};
+    if (prefetch->m_worker.joinable())
+        prefetch->m_worker.join();
+    if (IdentityOf(-1, path) != prefetch->m_identity)
+        return {};
+    return prefetch->m_digest;
 }

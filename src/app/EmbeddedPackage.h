@@ -11,6 +11,9 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+#include <thread>
+
 class CInstallEngine;
 
 class CEmbeddedPackage {
@@ -65,4 +68,47 @@ private:
     PLATFORM::CExecutableResources m_resources;
     bool m_attached = false;
     bool m_damaged = false;
+};
+
+// Works out the MD5 of an executable's attached package on a thread of its
+// own, so that the check at start-up need not wait for it while the toolkit
+// starts. While it lives, the check takes its result for the same path and
+// range of the same unchanged file. One at a time, made, asked and destroyed
+// on one thread.
+class CPackageDigestPrefetch {
+public:
+    // Starts only when the file carries an attached package.
+    explicit CPackageDigestPrefetch(const QString& executablePath = QStringLiteral("/proc/self/exe"));
+    // Stops the computation early and waits for its thread.
+    ~CPackageDigestPrefetch();
+    CPackageDigestPrefetch(const CPackageDigestPrefetch&) = delete;
+    CPackageDigestPrefetch& operator=(const CPackageDigestPrefetch&) = delete;
+
+    // The upper-case digest worked out for exactly this path and range, when
+    // the file at path is still the one read (device, inode, size and
+    // modification time as when the computation started); else empty. Waits
+    // for the computation to end.
+    static QString Lookup(const QString& path, qint64 offset, qint64 size);
+
+private:
+    struct FileIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedSeconds = 0;
+        qint64 modifiedNanoseconds = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    // Of the open file fd, or of path when fd < 0; size -1 when it cannot be
+    // examined.
+    static FileIdentity IdentityOf(int fd, const QString& path);
+
+    QString m_path;
+    qint64 m_offset = -1;
+    qint64 m_size = -1;
+    FileIdentity m_identity;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    QString m_digest;  // written by the thread, read after it is joined
+    std::thread m_worker;
 };

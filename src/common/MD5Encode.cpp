@@ -279,13 +279,22 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {};
+    const QString digest = GetMD5OfDescriptorRange(fd, offset, size);
+    ::close(fd);
+    return digest;
+}
+
+QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop)
+{
+    if (fd < 0 || offset < 0 || size < 0)
+        return {};
     posix_fadvise(fd, off_t(offset), off_t(size), POSIX_FADV_SEQUENTIAL);
 
     constexpr qint64 kChunk = qint64(1) << 20;
     const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
     GLOBAL::CMD5Encode md5;
     qint64 done = 0;
-    while (done < size) {
+    while (done < size && !(stop && stop->load(std::memory_order_relaxed))) {
         const ssize_t n =
             ::pread(fd, buffer.get(), size_t(std::min(kChunk, size - done)), off_t(offset + done));
         if (n > 0) {
@@ -295,7 +304,6 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
             break;  // the file ends early, or cannot be read
         }
     }
-    ::close(fd);
 
     unsigned char digest[16];
     md5.Final(digest);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -37,3 +38,6 @@ QString GetMD5OfFile(const QString& path);
 // Upper-case hexadecimal digest of the size bytes from offset on of the file;
 // empty when they cannot all be read.
 QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size);
+// The same over a file already open as fd; also empty when stop is set before
+// the last byte is read.
+QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop = nullptr);

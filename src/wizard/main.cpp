@@ -1,6 +1,7 @@
 // norvexsetup: the installer. Start-up runs without a window; then the wizard
 // takes over, or with "-silent" the unattended run on the console.
 #include "app/CommandLine.h"
+#include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
 #include "app/UnattendedRun.h"
 #include "common/PumpMessages.h"
@@ -15,6 +16,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -27,8 +29,15 @@ int main(int argc, char** argv)
         arguments << QFile::decodeName(argv[i]);
     const QString modulePath = CCommandLine::ResolveModulePath(arguments.value(0), QDir::currentPath());
 
-    // The switch list and unattended runs need no window.
     const CCommandLine commandLine = CCommandLine::Parse(arguments.mid(1), modulePath);
+    // The package's digest is worked out while the toolkit starts; the
+    // package check waits for it.
+    std::optional<CPackageDigestPrefetch> packageDigest;
+    if (!commandLine.help && commandLine.mode != RunMode::Uninstall
+        && commandLine.mode != RunMode::DoUninstall)
+        packageDigest.emplace();
+
+    // The switch list and unattended runs need no window.
     if (commandLine.silent || commandLine.help) {
         QCoreApplication application(argc, argv);
         CNorvexSetupApp app(arguments);

@@ -14,6 +14,7 @@
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -87,6 +88,13 @@ void FlipByte(const QString& path, qint64 offset)
     ASSERT_TRUE(file.getChar(&c));
     ASSERT_TRUE(file.seek(offset));
     ASSERT_TRUE(file.putChar(char(c ^ 0x20)));
+}
+
+void SetModified(const QString& path, const QDateTime& when)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
 }
 
 // Each case makes the installer to run at <sandbox>/dl/setup (and what lies
@@ -313,6 +321,96 @@ TEST(EmbeddedPackage, AttachedPackageChangedAfterAttachingIsRefused)
     EXPECT_FALSE(engine.PackageIsTemporary);
     EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
 }
+
+TEST(PackageDigestPrefetch, IsGivenOnlyForItsPathAndRangeOfTheUnchangedFile)
+{
+    const QString package = SamplePackage();
+    const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    const QString copy = TESTS::SandboxPath(QStringLiteral("dl/copy"));
+    ASSERT_TRUE(QFile::copy(installer, copy));
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+    const qint64 offset = qint64(entry->offset);
+    const qint64 size = qint64(entry->size);
+
+    {
+        const CPackageDigestPrefetch prefetch(installer);
+        EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), GetMD5OfFile(package));
+        struct Other {
+            const char* name;
+            QString path;
+            qint64 offset;
+            qint64 size;
+        };
+        for (const Other& other :
+             {Other{"other path", copy, offset, size}, Other{"later offset", installer, offset + 1, size},
+              Other{"shorter", installer, offset, size - 1},
+              Other{"whole file", installer, 0, QFileInfo(installer).size()}})
+            EXPECT_EQ(CPackageDigestPrefetch::Lookup(other.path, other.offset, other.size), QString())
+                << other.name;
+    }
+    EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), QString()) << "after its end";
+
+    const CPackageDigestPrefetch prefetch(installer);
+    SetModified(installer, QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC));
+    EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), QString()) << "file touched";
+}
+
+// A digest worked out over a flipped byte, the byte then put back: the check
+// takes it (and refuses the package) only when the file keeps its identity
+// and the prefetch read that same path.
+struct PrefetchCase {
+    const char* name;
+    bool keepModificationTime;
+    bool prefetchACopy;
+    CEmbeddedPackage::Status status;
+};
+
+void PrintTo(const PrefetchCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PackageCheckWithPrefetch : public testing::TestWithParam<PrefetchCase> {};
+
+TEST_P(PackageCheckWithPrefetch, TakesThePrefetchedDigestOnlyForTheSameFile)
+{
+    const QString installer = Attach(SamplePackage(), TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    PLATFORM::CExecutableResources resources;
+    ASSERT_TRUE(resources.Open(installer));
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    ASSERT_NE(entry, nullptr);
+    const qint64 offset = qint64(entry->offset);
+    const qint64 size = qint64(entry->size);
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
+
+    FlipByte(installer, offset + size / 2);
+    SetModified(installer, when);
+    const QString prefetched =
+        GetParam().prefetchACopy ? TESTS::SandboxPath(QStringLiteral("dl/copy")) : installer;
+    if (GetParam().prefetchACopy) {
+        ASSERT_TRUE(QFile::copy(installer, prefetched));
+    }
+    const CPackageDigestPrefetch prefetch(prefetched);
+    // Waits until the flipped bytes are read.
+    ASSERT_FALSE(CPackageDigestPrefetch::Lookup(prefetched, offset, size).isEmpty());
+    FlipByte(installer, offset + size / 2);
+    if (GetParam().keepModificationTime)
+        SetModified(installer, when);
+
+    CInstallEngine engine;
+    EXPECT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), GetParam().status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackageCheckWithPrefetch,
+                         testing::Values(PrefetchCase{"SameFileSameIdentity", true, false,
+                                                      CEmbeddedPackage::Status::DigestMismatch},
+                                         PrefetchCase{"SameFileModifiedSince", false, false,
+                                                      CEmbeddedPackage::Status::Ok},
+                                         PrefetchCase{"OtherPath", true, true, CEmbeddedPackage::Status::Ok}),
+                         TESTS::CaseName());
 
 TEST(EmbeddedPackage, BareTemplateCarriesTheEmptyPackageAndTheMarker)
 {
