@@ -26,8 +26,10 @@ TOOLS = {
     # The template pair is made with the packer's writer.
     "resources": {"pack", "common", "platform", "database", "manifest"},
 }
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z0-9_]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s+(["<])([A-Za-z0-9_]+)/')
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
+# Folders of this project that an angle-bracket include could name.
+OURS = set(BELOW) | {"pack", "reg", "resources"}
 
 
 def places(root):
@@ -62,9 +64,15 @@ def main():
                 with open(path, encoding="utf-8", errors="replace") as handle:
                     for number, line in enumerate(handle, 1):
                         match = INCLUDE.match(line)
-                        if match and match.group(1) not in allowed:
+                        if not match:
+                            continue
+                        quote, target = match.groups()
+                        # <QtCore/...> and the like are libraries; <engine/...> is ours.
+                        if quote == "<" and target not in OURS:
+                            continue
+                        if target not in allowed:
                             rel = os.path.relpath(path, root)
-                            faults.append(f"{rel}:{number}: {module} includes {match.group(1)}/ "
+                            faults.append(f"{rel}:{number}: {module} includes {target}/ "
                                           f"(allowed: {', '.join(sorted(allowed))})")
     for fault in faults:
         print(fault)
