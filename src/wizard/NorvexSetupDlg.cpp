@@ -12,8 +12,8 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
