@@ -11,19 +11,6 @@ using PLATFORM::RegStatus;
 
 namespace {
 
-QString RootName(RegRoot root)
-{
-    switch (root) {
-    case RegRoot::CurrentUser:
-        return QStringLiteral("HKEY_CURRENT_USER");
-    case RegRoot::LocalMachine:
-        return QStringLiteral("HKEY_LOCAL_MACHINE");
-    case RegRoot::ClassesRoot:
-        return QStringLiteral("HKEY_CLASSES_ROOT");
-    }
-    return {};
-}
-
 QString KeyName(RegRoot root, const QString& subkey)
 {
     return subkey.isEmpty() ? RootName(root) : RootName(root) + u'\\' + subkey;

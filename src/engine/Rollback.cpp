@@ -54,19 +54,6 @@ bool SameFile(const QString& a, const QString& b)
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-QString RootName(RegRoot root)
-{
-    switch (root) {
-    case RegRoot::CurrentUser:
-        return QStringLiteral("HKEY_CURRENT_USER");
-    case RegRoot::LocalMachine:
-        return QStringLiteral("HKEY_LOCAL_MACHINE");
-    case RegRoot::ClassesRoot:
-        return QStringLiteral("HKEY_CLASSES_ROOT");
-    }
-    return {};
-}
-
 QString KeyText(RegRoot root, const QString& key)
 {
     return RootName(root) + u'\\' + key;

@@ -345,6 +345,19 @@ private:
 
 }  // namespace
 
+QString RootName(RegRoot root)
+{
+    switch (root) {
+    case RegRoot::CurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case RegRoot::LocalMachine:
+        return QStringLiteral("HKEY_LOCAL_MACHINE");
+    case RegRoot::ClassesRoot:
+        break;
+    }
+    return QStringLiteral("HKEY_CLASSES_ROOT");
+}
+
 QString CRegistry::HivePath(RegRoot root)
 {
     return root == RegRoot::CurrentUser ? UserHivePath() : MachineHivePath();

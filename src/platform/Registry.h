@@ -20,6 +20,9 @@ namespace PLATFORM {
 
 enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot };
 
+// "HKEY_CURRENT_USER" and its kin: the names messages, logs and exports use.
+QString RootName(RegRoot root);
+
 // Value types, with the numbers the registry has always used for them.
 enum RegType : quint32 {
     RegNone = 0,

@@ -72,19 +72,6 @@ quint32 Dword(const QByteArray& data)
 
 }  // namespace
 
-QString RootName(PLATFORM::RegRoot root)
-{
-    switch (root) {
-    case PLATFORM::RegRoot::CurrentUser:
-        return QStringLiteral("HKEY_CURRENT_USER");
-    case PLATFORM::RegRoot::LocalMachine:
-        return QStringLiteral("HKEY_LOCAL_MACHINE");
-    case PLATFORM::RegRoot::ClassesRoot:
-        break;
-    }
-    return QStringLiteral("HKEY_CLASSES_ROOT");
-}
-
 QString TypeName(quint32 type)
 {
     switch (type) {

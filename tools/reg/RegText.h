@@ -12,9 +12,6 @@ namespace REGTOOL {
 // may, and string data holding one is exported in the hex(1): form.
 bool HasControlCharacters(const QString& text);
 
-// "HKEY_CURRENT_USER" and its kin.
-QString RootName(PLATFORM::RegRoot root);
-
 // "REG_SZ", "REG_DWORD", ... or "0x<type>" for a type without a name.
 QString TypeName(quint32 type);
 

@@ -119,7 +119,7 @@ QString StoredPath(RegRoot root, const QString& path)
 
 QString FullName(const Key& key, const QString& path)
 {
-    const QString root = REGTOOL::RootName(key.root);
+    const QString root = PLATFORM::RootName(key.root);
     return path.isEmpty() ? root : root + '\\' + path;
 }
 
