@@ -51,17 +51,12 @@ void ChangePackage(const QString& package, const QString& sql)
     db.Close();
 }
 
-QString DefaultFolder()
-{
-    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
-}
-
 Plan TargetIsAFolder()
 {
     Plan plan;
     plan.program =
         E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
-    const QString target = DefaultFolder() + QStringLiteral("LabelPrint");
+    const QString target = E2E::SampleInstallFolder() + QStringLiteral("LabelPrint");
     TESTS::WriteFileBytes(target + QStringLiteral("/notes.txt"), "mine");
     plan.reason = QStringLiteral("cannot write ") + target + QStringLiteral(": Is a directory");
     return plan;
@@ -76,7 +71,7 @@ Plan DamagedEntry()
                           QStringLiteral("update files set md5='00000000000000000000000000000000' "
                                          "where name='README.txt';"));
         });
-    plan.reason = QStringLiteral("cannot extract README.txt to ") + DefaultFolder()
+    plan.reason = QStringLiteral("cannot extract README.txt to ") + E2E::SampleInstallFolder()
         + QStringLiteral("doc/README.txt: digest mismatch");
     return plan;
 }
@@ -88,7 +83,7 @@ Plan EntryMissingFromThePackage()
         E2E::MakeInstaller(TESTS::SandboxPath(QStringLiteral("build")), [](const QString& package) {
             ChangePackage(package, QStringLiteral("delete from files where name='README.txt';"));
         });
-    plan.reason = QStringLiteral("cannot extract README.txt to ") + DefaultFolder()
+    plan.reason = QStringLiteral("cannot extract README.txt to ") + E2E::SampleInstallFolder()
         + QStringLiteral("doc/README.txt: no such entry in the package");
     return plan;
 }
@@ -257,7 +252,7 @@ TEST_P(StepFailureTest, RunFinishesThenSaysWhichStepFailedAndExitsOne)
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << E2E::Show(r);
     EXPECT_FALSE(r.err.contains(QString::fromUtf16(GetText(1106)))) << E2E::Show(r);
     // The other steps were done.
-    EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("LabelPrint")));
+    EXPECT_TRUE(QFileInfo::exists(E2E::SampleInstallFolder() + QStringLiteral("LabelPrint")));
     EXPECT_TRUE(QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Print.desktop")));
     const QByteArray log = TESTS::ReadFileBytes(logPath);
     EXPECT_TRUE(log.contains(" end: failure, exit code 1, ")) << log.toStdString();
@@ -275,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
             [] { BlockWithFolder(PLATFORM::CRegistry::HivePath(PLATFORM::RegRoot::LocalMachine)); },
             "创建卸载信息", "registry/machine.db: unable to open database file"},
         StepFailureCase{"UninstallXmlUnwritable",
-                        [] { BlockWithFolder(DefaultFolder() + QStringLiteral("uninstall.xml")); },
+                        [] { BlockWithFolder(E2E::SampleInstallFolder() + QStringLiteral("uninstall.xml")); },
                         "创建卸载信息", "uninstall.xml"}),
     TESTS::CaseName());
 
@@ -293,7 +288,7 @@ TEST(ShortcutFailure, EntryThatCannotBeWrittenIsSaidAndTheRunGoesOn)
     EXPECT_TRUE(
         QFileInfo::exists(PLATFORM::ProgramsMenuFolder()
                           + QStringLiteral("Tessaly Label Print & Share/Tessaly Label Print.desktop")));
-    EXPECT_TRUE(QFileInfo::exists(DefaultFolder() + QStringLiteral("uninstall.xml")));
+    EXPECT_TRUE(QFileInfo::exists(E2E::SampleInstallFolder() + QStringLiteral("uninstall.xml")));
 }
 
 }  // namespace

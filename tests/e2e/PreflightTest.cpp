@@ -25,16 +25,9 @@ namespace {
 
 using E2E::RunProgram;
 using E2E::RunResult;
+using E2E::SampleDataFolder;
+using E2E::SampleInstallFolder;
 using E2E::Show;
-
-QString InstallFolder()
-{
-    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
-}
-QString DataFolder()
-{
-    return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/");
-}
 
 enum class Disk { None, ProgramFiles, DataVendorFolder, Temporary };
 
@@ -119,7 +112,7 @@ TEST_P(PreflightTest, SaysWhatIsWrongBeforeWritingAnything)
     EXPECT_TRUE(r.out[1].contains(QStringLiteral("需要 ")) && r.out[1].contains(QStringLiteral(" / 可用 ")))
         << Show(r);
     if (!c.message) {
-        EXPECT_TRUE(QFile::exists(InstallFolder() + QStringLiteral("LabelPrint"))) << Show(r);
+        EXPECT_TRUE(QFile::exists(SampleInstallFolder() + QStringLiteral("LabelPrint"))) << Show(r);
         return;
     }
     const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
@@ -134,12 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PreflightCase{"InstallFolderShort", Disk::ProgramFiles, 1 << 20, false, false, false, 1,
                       [] {
-                          return QStringLiteral("文件夹“") + InstallFolder()
+                          return QStringLiteral("文件夹“") + SampleInstallFolder()
                               + QStringLiteral("”所在的磁盘空间不足：需要 ");
                       }},
         PreflightCase{"DataFolderShort", Disk::DataVendorFolder, 64 << 10, true, false, false, 1,
                       [] {
-                          return QStringLiteral("文件夹“") + DataFolder()
+                          return QStringLiteral("文件夹“") + SampleDataFolder()
                               + QStringLiteral("”所在的磁盘空间不足：需要 ");
                       }},
         // The package is read in place: the temporary folder takes only the manifest.
@@ -147,12 +140,12 @@ INSTANTIATE_TEST_SUITE_P(
         PreflightCase{"Enough", Disk::ProgramFiles, qint64(512) << 20, false, false, false, 0, nullptr},
         PreflightCase{"ReadOnlyInstallFolder", Disk::ProgramFiles, qint64(512) << 20, false, true, false, 1,
                       [] {
-                          return QStringLiteral("无法在文件夹“") + InstallFolder()
+                          return QStringLiteral("无法在文件夹“") + SampleInstallFolder()
                               + QStringLiteral("”中安装：Read-only file system。");
                       }},
         PreflightCase{"FileInTheWay", Disk::None, 0, false, false, true, 1,
                       [] {
-                          return QStringLiteral("无法在文件夹“") + InstallFolder()
+                          return QStringLiteral("无法在文件夹“") + SampleInstallFolder()
                               + QStringLiteral("”中安装：Not a directory。");
                       }}),
     TESTS::CaseName());
@@ -205,7 +198,7 @@ TEST_P(SecondRunShortTest, SaysWhatIsWrongBeforeWritingAnything)
         << Show(r);
     const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(err.size(), 1) << Show(r);
-    EXPECT_TRUE(err[0].startsWith(QStringLiteral("文件夹“") + InstallFolder()
+    EXPECT_TRUE(err[0].startsWith(QStringLiteral("文件夹“") + SampleInstallFolder()
                                   + QStringLiteral("”所在的磁盘空间不足：需要 ")))
         << Show(r);
     EXPECT_EQ(E2E::SandboxFiles(), files) << Show(r);

@@ -25,16 +25,10 @@ namespace {
 
 using E2E::RunProgram;
 using E2E::RunResult;
+using E2E::SampleDataFolder;
+using E2E::SampleInstallFolder;
 using E2E::Show;
 
-QString InstallFolder()
-{
-    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
-}
-QString DataFolder()
-{
-    return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/");
-}
 QString Text1106()
 {
     return QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！");
@@ -150,13 +144,13 @@ TEST_P(FirstInstallFailureTest, LeavesTheMachineAsItFoundIt)
 INSTANTIATE_TEST_SUITE_P(
     Cases, FirstInstallFailureTest,
     testing::Values(
-        FirstInstallCase{"FirstFile", [] { return InstallFolder() + QStringLiteral("LabelPrint"); }},
+        FirstInstallCase{"FirstFile", [] { return SampleInstallFolder() + QStringLiteral("LabelPrint"); }},
         FirstInstallCase{"SecondFileInASubfolder",
-                         [] { return InstallFolder() + QStringLiteral("doc/README.txt"); }},
+                         [] { return SampleInstallFolder() + QStringLiteral("doc/README.txt"); }},
         // The installation folder is new here and goes whole.
         FirstInstallCase{"ThirdFileInTheDataFolder",
-                         [] { return DataFolder() + QStringLiteral("Templates/sample.tlp"); }},
-        FirstInstallCase{"LastFile", [] { return InstallFolder() + QStringLiteral("uninstall.exe"); }}),
+                         [] { return SampleDataFolder() + QStringLiteral("Templates/sample.tlp"); }},
+        FirstInstallCase{"LastFile", [] { return SampleInstallFolder() + QStringLiteral("uninstall.exe"); }}),
     TESTS::CaseName());
 
 // Starts an unattended run and waits until it is writing the large file.
@@ -169,7 +163,7 @@ bool StartUntilLargeFile(QProcess& run, const QString& setup, const QStringList&
     run.start(setup, QStringList{QStringLiteral("-silent")} + arguments);
     if (!run.waitForStarted(60000))
         return false;
-    const QString folder = InstallFolder() + QStringLiteral("data/");
+    const QString folder = SampleInstallFolder() + QStringLiteral("data/");
     for (int i = 0; i < 15000; ++i) {
         if (run.state() != QProcess::Running)
             return false;
@@ -189,7 +183,7 @@ TEST(CancelledInstallTest, LeavesTheMachineAsItFoundIt)
     const QString registry = E2E::RegistryExport();
     QProcess run;
     ASSERT_TRUE(StartUntilLargeFile(run, setup)) << run.readAllStandardError().toStdString();
-    ASSERT_TRUE(QFileInfo::exists(InstallFolder() + QStringLiteral("LabelPrint")));
+    ASSERT_TRUE(QFileInfo::exists(SampleInstallFolder() + QStringLiteral("LabelPrint")));
     ::kill(pid_t(run.processId()), SIGINT);
     ASSERT_TRUE(run.waitForFinished(300000));
     const QString err = QString::fromUtf8(run.readAllStandardError());
@@ -213,7 +207,7 @@ QString UpgradeInstaller()
 {
     // 1.0.1 changes the program and the readme and adds a file after them,
     // where a folder stands in the way.
-    MakeFolder(InstallFolder() + QStringLiteral("doc/notes.txt"));
+    MakeFolder(SampleInstallFolder() + QStringLiteral("doc/notes.txt"));
     return BuildInstaller(
         QStringLiteral("upgrade"),
         [](QByteArray& m) {
@@ -236,9 +230,9 @@ QString UpgradeInstaller()
 QString RepairInstaller()
 {
     // The readme as the user edited it comes back; the template is a folder now.
-    TESTS::WriteFileBytes(InstallFolder() + QStringLiteral("doc/README.txt"), "my own notes\n");
-    QFile::remove(DataFolder() + QStringLiteral("Templates/sample.tlp"));
-    MakeFolder(DataFolder() + QStringLiteral("Templates/sample.tlp"));
+    TESTS::WriteFileBytes(SampleInstallFolder() + QStringLiteral("doc/README.txt"), "my own notes\n");
+    QFile::remove(SampleDataFolder() + QStringLiteral("Templates/sample.tlp"));
+    MakeFolder(SampleDataFolder() + QStringLiteral("Templates/sample.tlp"));
     return E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
 }
 
@@ -263,7 +257,7 @@ TEST_P(HalfwayFailureTest, PutsThePreviousVersionBack)
         r.err.contains(QString::fromLatin1(GetParam().failedFile) + QStringLiteral(": Is a directory")))
         << Show(r);
     ExpectMachineAsBefore(files, registry);
-    const RunResult program = RunProgram(InstallFolder() + QStringLiteral("LabelPrint"), {});
+    const RunResult program = RunProgram(SampleInstallFolder() + QStringLiteral("LabelPrint"), {});
     EXPECT_EQ(program.exitCode, 0) << Show(program);
     EXPECT_TRUE(program.out.join(u'\n').contains(QStringLiteral("1.0.0"))) << Show(program);
 }
@@ -298,7 +292,7 @@ TEST(KilledInstallTest, NextRunUndoesItFromTheJournal)
     run.kill();
     ASSERT_TRUE(run.waitForFinished(60000));
     ASSERT_EQ(LeftoversBelow(JournalFolder()).size(), 1);
-    ASSERT_TRUE(QFileInfo::exists(InstallFolder() + QStringLiteral("LabelPrint")));
+    ASSERT_TRUE(QFileInfo::exists(SampleInstallFolder() + QStringLiteral("LabelPrint")));
 
     const QString log = TESTS::SandboxPath(QStringLiteral("next.log"));
     const RunResult next = RunProgram(setup, {QStringLiteral("-silent"), QStringLiteral("-log"), log});
@@ -307,13 +301,14 @@ TEST(KilledInstallTest, NextRunUndoesItFromTheJournal)
         QStringLiteral("Tessaly Label Print & Share 上次的安装没有完成，它所做的更改已经撤销。")))
         << Show(next);
     const QString logText = QString::fromUtf8(TESTS::ReadFileBytes(log));
-    EXPECT_TRUE(
-        logText.contains(QStringLiteral("undo: removed ") + InstallFolder() + QStringLiteral("LabelPrint")))
+    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + SampleInstallFolder()
+                                 + QStringLiteral("LabelPrint")))
         << logText.toStdString();
-    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + InstallFolder().chopped(1)))
+    EXPECT_TRUE(logText.contains(QStringLiteral("undo: removed ") + SampleInstallFolder().chopped(1)))
         << logText.toStdString();
     EXPECT_EQ(LeftoversBelow(TESTS::SandboxRoot()), QStringList());
-    EXPECT_EQ(TESTS::ReadFileBytes(InstallFolder() + QStringLiteral("data/large.bin")).size(), 64 << 20);
+    EXPECT_EQ(TESTS::ReadFileBytes(SampleInstallFolder() + QStringLiteral("data/large.bin")).size(),
+              64 << 20);
 }
 
 // The same during an upgrade: the next run finds 1.0.0 as it was, so it
@@ -339,7 +334,8 @@ TEST(KilledUpgradeTest, NextRunFindsThePreviousVersionAndUpgrades)
     ASSERT_TRUE(StartUntilLargeFile(run, setup)) << run.readAllStandardError().toStdString();
     run.kill();
     ASSERT_TRUE(run.waitForFinished(60000));
-    ASSERT_EQ(TESTS::ReadFileBytes(InstallFolder() + QStringLiteral("doc/README.txt")), "LabelPrint 1.0.1\n");
+    ASSERT_EQ(TESTS::ReadFileBytes(SampleInstallFolder() + QStringLiteral("doc/README.txt")),
+              "LabelPrint 1.0.1\n");
 
     const QString log = TESTS::SandboxPath(QStringLiteral("next.log"));
     const RunResult next = RunProgram(setup, {QStringLiteral("-silent"), QStringLiteral("-log"), log});
@@ -347,10 +343,11 @@ TEST(KilledUpgradeTest, NextRunFindsThePreviousVersionAndUpgrades)
     ASSERT_FALSE(next.out.isEmpty());
     EXPECT_EQ(next.out[0], QStringLiteral("Tessaly Label Print & Share 升级程序")) << Show(next);
     const QString logText = QString::fromUtf8(TESTS::ReadFileBytes(log));
-    EXPECT_TRUE(logText.contains(QStringLiteral("undo: restored ") + InstallFolder()
+    EXPECT_TRUE(logText.contains(QStringLiteral("undo: restored ") + SampleInstallFolder()
                                  + QStringLiteral("doc/README.txt")))
         << logText.toStdString();
-    EXPECT_EQ(TESTS::ReadFileBytes(InstallFolder() + QStringLiteral("doc/README.txt")), "LabelPrint 1.0.1\n");
+    EXPECT_EQ(TESTS::ReadFileBytes(SampleInstallFolder() + QStringLiteral("doc/README.txt")),
+              "LabelPrint 1.0.1\n");
     EXPECT_EQ(LeftoversBelow(TESTS::SandboxRoot()), QStringList());
 }
 

@@ -5,6 +5,8 @@
 #include "support/Process.h"
 #include "support/Sandbox.h"
 
+#include "platform/SpecialFolders.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,16 @@
 #include <string>
 
 namespace E2E {
+
+// Where the sample product installs by default, and its data folder.
+inline QString SampleInstallFolder()
+{
+    return PLATFORM::ProgramFilesFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
+inline QString SampleDataFolder()
+{
+    return PLATFORM::AppDataFolder() + QStringLiteral("Tessaly/LabelPrint/");
+}
 
 struct RunResult {
     int exitCode = -1;
