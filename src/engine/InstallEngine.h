@@ -13,9 +13,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class CInstallCabDB;
 class CStepProgress;
 
 class CInstallEngine {
@@ -210,4 +212,6 @@ protected:
 private:
     CFailure m_lastError;
     int m_failureCount = 0;
+    // The package kept open while DeployFiles extracts entry after entry.
+    std::unique_ptr<CInstallCabDB> m_openPackage;
 };
