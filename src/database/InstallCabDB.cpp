@@ -160,6 +160,30 @@ std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
     return stamp;
 }
 
+// The rowid of the first row of every name in the files table of the open db.
+bool LoadFirstRows(DATABASE::CSQLiteDBBase& db, QHash<QString, int64_t>& rows)
+{
+    rows.clear();
+    DATABASE::CppSQLite3Query query;
+    // Only text can equal the bound name; rowid order makes the first row win.
+    if (!db.Query(QStringLiteral("select rowid, name from files where typeof(name)='text' "
+                                 "order by rowid;"),
+                  query))
+        return false;
+    try {
+        for (; !query.IsEof(); query.NextRow()) {
+            const QString name = query.GetTextField(1);
+            if (!rows.contains(name))  // the first row of a name is its entry
+                rows.insert(name, query.GetInt64Field(0));
+        }
+        query.Finalize();
+    } catch (const DATABASE::CppSQLite3Exception&) {
+        rows.clear();
+        return false;
+    }
+    return true;
+}
+
 class EntryRows {
 public:
     // The rowid of the first row named `name`, when the package is the one noted
@@ -189,27 +213,7 @@ public:
     }
 
 private:
-    bool Load(DATABASE::CSQLiteDBBase& db)
-    {
-        DATABASE::CppSQLite3Query query;
-        // Only text can equal the bound name; rowid order makes the first row win.
-        if (!db.Query(QStringLiteral("select rowid, name from files where typeof(name)='text' "
-                                     "order by rowid;"),
-                      query))
-            return false;
-        try {
-            for (; !query.IsEof(); query.NextRow()) {
-                const QString name = query.GetTextField(1);
-                if (!m_rows.contains(name))  // the first row of a name is its entry
-                    m_rows.insert(name, query.GetInt64Field(0));
-            }
-            query.Finalize();
-        } catch (const DATABASE::CppSQLite3Exception&) {
-            m_rows.clear();
-            return false;
-        }
-        return true;
-    }
+    bool Load(DATABASE::CSQLiteDBBase& db) { return LoadFirstRows(db, m_rows); }
 
     std::mutex m_mutex;
     std::optional<PackageStamp> m_stamp;
@@ -225,11 +229,86 @@ EntryRows& NotedRows()
     return rows;
 }
 
+const char16_t kRowQuery[] =
+    u"select mode, length, len, md5,time,typeof(data) as datatype,"
+    u"rowid as entryrow from files where rowid=? and name=?;";
+
 }  // namespace
+
+// A package kept open across entries: the stamp taken before it was opened and
+// checked, the first row of every name, and the row lookup compiled once.
+struct CInstallCabDB::Session {
+    PackageStamp stamp;
+    QString path;
+    qint64 offset = 0;
+    qint64 size = -1;
+    QHash<QString, int64_t> rows;
+    sqlite3_stmt* lookup = nullptr;
+
+    ~Session() { sqlite3_finalize(lookup); }
+};
 
 CInstallCabDB::CInstallCabDB() = default;
 
-CInstallCabDB::~CInstallCabDB() = default;
+CInstallCabDB::~CInstallCabDB()
+{
+    EndSession();
+}
+
+void CInstallCabDB::KeepPackageOpen(bool keep)
+{
+    m_keepOpen = keep;
+    if (!keep && m_session) {
+        EndSession();
+        CloseKeepingError();
+    }
+}
+
+void CInstallCabDB::EndSession()
+{
+    m_session.reset();  // its statement goes before the connection
+}
+
+bool CInstallCabDB::SessionCurrent(const QString& packagePath) const
+{
+    if (!m_keepOpen || !m_session || !IsOpen() || m_session->path != packagePath
+        || m_session->offset != m_packageOffset || m_session->size != m_packageSize)
+        return false;
+    const std::optional<PackageStamp> stamp = StampOf(packagePath, m_packageOffset);
+    return stamp && *stamp == m_session->stamp;
+}
+
+bool CInstallCabDB::OpenForExtract(const QString& packagePath)
+{
+    EndSession();
+    if (IsOpen())
+        CloseKeepingError();
+    // Stamped before the check, so a change after it shows at the next entry.
+    const std::optional<PackageStamp> stamp =
+        m_keepOpen ? StampOf(packagePath, m_packageOffset) : std::nullopt;
+    if (!OpenPackage(packagePath))
+        return false;
+    if (!stamp)
+        return true;
+    auto session = std::make_unique<Session>();
+    session->stamp = *stamp;
+    session->path = packagePath;
+    session->offset = m_packageOffset;
+    session->size = m_packageSize;
+    const QString sql = QString::fromUtf16(kRowQuery);
+    const QString error = m_lastError;
+    // Without the notes or the statement each entry is looked up the plain way.
+    if (!LoadFirstRows(*this, session->rows)
+        || sqlite3_prepare16_v3(m_db.Handle(), sql.utf16(), int(sql.size() * 2), SQLITE_PREPARE_PERSISTENT,
+                                &session->lookup, nullptr)
+            != SQLITE_OK) {
+        sqlite3_finalize(session->lookup);
+        session->lookup = nullptr;
+    }
+    m_lastError = error;
+    m_session = std::move(session);
+    return true;
+}
 
 int CInstallCabDB::CreateTables()
 {
@@ -346,7 +425,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
 {
     m_failure.Clear();
     const QString reading = QStringLiteral("cannot read the package");
-    if (!OpenPackage(packagePath)) {
+    if (!SessionCurrent(packagePath) && !OpenForExtract(packagePath)) {
         m_failure = {reading, packagePath, GetLastError()};
         return false;
     }
@@ -356,13 +435,24 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
     {
         // A failed shortcut leaves no trace: the plain lookup below decides.
         const QString error = m_lastError;
-        const std::optional<int64_t> row =
-            NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
-        const bool found = row
-            && Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
-                                    "rowid as entryrow from files where rowid=? and name=?;"),
-                     query, {qint64(*row), name})
-            && !query.IsEof();
+        bool found = false;
+        if (m_session && m_session->lookup) {
+            const auto row = m_session->rows.constFind(name);
+            sqlite3_stmt* lookup = m_session->lookup;
+            sqlite3_reset(lookup);
+            if (row != m_session->rows.constEnd() && sqlite3_bind_int64(lookup, 1, *row) == SQLITE_OK
+                && sqlite3_bind_text16(lookup, 2, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT)
+                    == SQLITE_OK
+                && sqlite3_step(lookup) == SQLITE_ROW) {
+                query = DATABASE::CppSQLite3Query(m_db.Handle(), lookup, false, false);
+                found = true;
+            }
+        } else {
+            const std::optional<int64_t> row =
+                NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
+            found =
+                row && Query(QString::fromUtf16(kRowQuery), query, {qint64(*row), name}) && !query.IsEof();
+        }
         m_lastError = error;
         if (!found) {
             query = DATABASE::CppSQLite3Query();
@@ -408,8 +498,13 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
         m_lastError = e.ErrorMessage();
         m_failure = {reading, packagePath, m_lastError};
         result = false;
+        EndSession();  // a package that cannot be read is opened anew next time
     }
     query = DATABASE::CppSQLite3Query();
+    if (m_session) {
+        sqlite3_reset(m_session->lookup);
+        return result;
+    }
     CloseKeepingError();
     return result;
 }

@@ -29,6 +29,12 @@ public:
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
                      int* outLength);
 
+    // While on, ExtractFile keeps the package open from one entry to the next
+    // instead of opening and checking it for each: for extracting many entries
+    // in a row. A package that changed on disk in between is opened and
+    // checked anew. Off (and the object's end) closes it.
+    void KeepPackageOpen(bool keep);
+
     // The uncompressed length of every entry of the package at packagePath,
     // by name (the first row of a name counts, as for ExtractFile). False,
     // with the reason in ExtractFailure, when the package cannot be read.
@@ -55,10 +61,20 @@ public:
     std::unique_ptr<DATABASE::CEntryData> EntryData(int64_t row, const QString& dataType);
 
 private:
+    struct Session;
+
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
+    // Whether the open package can serve the next entry: a session is on and
+    // the file is the one opened, unchanged.
+    bool SessionCurrent(const QString& packagePath) const;
+    // Opens the package, and when a session is on, notes what it needs.
+    bool OpenForExtract(const QString& packagePath);
+    void EndSession();
 
     qint64 m_packageOffset = 0;
     qint64 m_packageSize = -1;
     CFailure m_failure;
+    bool m_keepOpen = false;
+    std::unique_ptr<Session> m_session;  // set while a kept package is open
 };

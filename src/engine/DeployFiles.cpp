@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
 #include "common/PumpMessages.h"
+#include "database/InstallCabDB.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
@@ -75,6 +76,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     ShowStepPosition(progress, 10);
     PumpMessages();
 
+    // One open package serves every entry; it closes when the step ends.
+    m_openPackage = std::make_unique<CInstallCabDB>();
+    m_openPackage->KeepPackageOpen(true);
+    struct Closing {
+        std::unique_ptr<CInstallCabDB>& package;
+        ~Closing() { package.reset(); }
+    } closing{m_openPackage};
     int deployed = 0;
     for (const CInstFileInfo& file : Manifest.files) {
         if (file.action == kNoDeploy)

@@ -15,7 +15,8 @@ CInstallEngine::~CInstallEngine()
 bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                                         int* outLength)
 {
-    CInstallCabDB package;
+    CInstallCabDB single;
+    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
     package.SetPackageRange(PackageOffset, PackageSize);
     int length = 0;
     int* lengthOut = outLength ? outLength : &length;

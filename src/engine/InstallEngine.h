@@ -14,9 +14,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class CInstallCabDB;
 class CStepProgress;
 
 class CInstallEngine {
@@ -230,4 +232,6 @@ private:
     MeasuredSpace m_space;
     // Fills m_space's needs from its lengths for the current folders.
     void MeasureNeeds();
+    // The package kept open while DeployFiles extracts entry after entry.
+    std::unique_ptr<CInstallCabDB> m_openPackage;
 };

@@ -463,6 +463,53 @@ TEST_F(ChunkTest, PumpRunsQueuedQtEventsWhichCanCancel)
     EXPECT_TRUE(FolderEntries(outFolder).isEmpty());
 }
 
+// A package kept open for many entries is checked anew when the file changes.
+TEST_F(ExtractTest, KeptOpenPackageIsOpenedAndCheckedAgainWhenItChanges)
+{
+    const QString viewSql = QStringLiteral(
+        "alter table files rename to files_data;"
+        "create view files as select * from files_data;");
+    const QString changed =
+        CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/changed.cab"));
+    ExecSql(changed,
+            QStringLiteral("update files set data=(select data from files where name='LabelCloud'), "
+                           "length=(select length from files where name='LabelCloud'), "
+                           "len=(select len from files where name='LabelCloud'), "
+                           "md5=(select md5 from files where name='LabelCloud'), "
+                           "mode=(select mode from files where name='LabelCloud') "
+                           "where name='readme.txt';"));
+    const QByteArray label =
+        TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/LabelCloud")));
+    const QByteArray readme =
+        TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/readme.txt")));
+
+    CInstallCabDB db;
+    db.KeepPackageOpen(true);
+    const QString target = outFolder + QStringLiteral("/readme.txt");
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr));
+    EXPECT_EQ(TESTS::ReadFileBytes(target), readme);
+    // Replaced by another package: its own entry comes out.
+    ASSERT_TRUE(QFile::remove(package));
+    ASSERT_TRUE(QFile::copy(changed, package));
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr))
+        << db.ExtractFailure().Text().toStdString();
+    EXPECT_EQ(TESTS::ReadFileBytes(target), label);
+    // Changed in place into one whose files is a view: refused, as when first opened.
+    ExecSql(package, viewSql);
+    EXPECT_FALSE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr));
+    EXPECT_EQ(db.ExtractFailure().cause, QStringLiteral("The package's files or config is not a table"));
+    // Fixed again: read again.
+    ASSERT_TRUE(QFile::remove(package));
+    ASSERT_TRUE(QFile::copy(changed, package));
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("LabelCloud"), outFolder + QStringLiteral("/LabelCloud"),
+                               package, false, nullptr));
+    db.KeepPackageOpen(false);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(TESTS::ReadFileBytes(target), label);
+    EXPECT_EQ(FolderEntries(outFolder),
+              (QStringList{QStringLiteral("LabelCloud"), QStringLiteral("readme.txt")}));
+}
+
 TEST_F(ExtractTest, EmptyFileNeedsNoChunkAndNoPump)
 {
     const QString src = TESTS::SandboxPath(QStringLiteral("src/empty"));
