@@ -29,8 +29,8 @@ constexpr int64_t kMaxInflateRatio = 1032;
 // once); a larger one is inflated piece by piece through a small buffer.
 std::atomic<int64_t> g_wholeInflateLimit{CEntryData::kDefaultWholeInflateLimit};
 
-// Memory for a whole entry, from the system in blocks of huge pages, taken in
-// at once: a fresh 100 MiB buffer otherwise costs tens of thousands of page
+// Memory for a whole entry, from the system in 2 MiB blocks, taken in at
+// once: a fresh 100 MiB buffer otherwise costs tens of thousands of page
 // faults, which take longer than the inflating. Blocks of the smallest size
 // are kept for the next entry (most entries are small).
 class EntryBuffer {
@@ -61,8 +61,9 @@ public:
         void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED)
             return false;
-        // Both are hints; without them the block is still usable.
-        ::madvise(p, mapped, MADV_HUGEPAGE);
+        // A hint; without it the block is still usable. No huge pages: where
+        // the memory is fresh (a new virtual machine) they cost seconds of
+        // zeroing per install.
 #ifdef MADV_POPULATE_WRITE
         ::madvise(p, mapped, MADV_POPULATE_WRITE);
 #endif
@@ -75,7 +76,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = size_t(2) << 20;  // one huge page
+    static constexpr size_t kBlock = size_t(2) << 20;
     struct Block {
         unsigned char* data = nullptr;
         size_t size = 0;
