@@ -120,19 +120,6 @@ pack_ours "$runs/check.cab" >/dev/null
 installer="$runs/BenchSetup"
 "$pack" attach --template "$setup" --package "$runs/check.cab" -o "$installer"
 
-# On a virtual machine, memory that the guest touches for the first time is
-# backed by the host then, at a cost far above the work measured here, and it
-# falls on whichever run gets those pages. Touching most of the free memory
-# once first gives every run memory in the same state, as on real hardware.
-python3 - <<'PY'
-import mmap
-size = min(8 << 30, int(open("/proc/meminfo").read().split("MemAvailable:")[1].split()[0]) * 1024 // 2)
-block = mmap.mmap(-1, size)
-for offset in range(0, size, 1 << 20):
-    block[offset:offset + (1 << 20)] = b"\1" * (1 << 20)
-block.close()
-PY
-
 # Warm the page cache and check that every way gives the payload back.
 cat "$refpackage" "$archive" "$md5file" "$installer" >/dev/null
 extract_ours "$runs/check-ours" >/dev/null
