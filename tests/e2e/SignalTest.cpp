@@ -243,6 +243,9 @@ TEST(SecondInstanceTest, UnattendedSecondRunExits2WithAMessage)
     const QString installFolder = PLATFORM::ProgramFilesFolder() + kInstallFolderTail;
     QProcess first;
     ASSERT_TRUE(StartInstall(first, installer, installFolder));
+    // Held still, the first run cannot finish before the second asks; its
+    // socket still takes the second's connection.
+    ::kill(pid_t(first.processId()), SIGSTOP);
 
     const QString other = TESTS::SandboxPath(QStringLiteral("Downloads/OtherSetup"));
     TESTS::WriteFileBytes(other, TESTS::ReadFileBytes(QStringLiteral(SAMPLE_INSTALLER)));
@@ -253,6 +256,7 @@ TEST(SecondInstanceTest, UnattendedSecondRunExits2WithAMessage)
         << Show(second);
 
     ::kill(pid_t(first.processId()), SIGTERM);
+    ::kill(pid_t(first.processId()), SIGCONT);
     ASSERT_TRUE(first.waitForFinished(300000));
     EXPECT_EQ(first.exitCode(), 1);
 }
