@@ -3,11 +3,9 @@
 // and never hangs or falls back to a setup.cab beside it.
 #include "SampleRuns.h"
 
+#include "support/AttachDirectly.h"
 #include "support/CaseName.h"
 
-#include "common/MD5Encode.h"
-#include "database/PackageResources.h"
-#include "platform/ExecutableResources.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
@@ -54,16 +52,8 @@ TEST_P(HostileInstallerTest, IsRefusedAtStartup)
 
     const QString installer = dir + QStringLiteral("LabelPrintSetup");
     // Attached directly: the packer itself rightly refuses such packages.
-    std::vector<PLATFORM::ResourceSource> resources(2);
-    resources[0] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kPackageId, 0, {}, package};
-    resources[1] = {PACKAGE_RESOURCES::ResourceType(),
-                    PACKAGE_RESOURCES::kDigestId,
-                    0,
-                    GetMD5OfFile(package).toLower().toLatin1(),
-                    {}};
     QString error;
-    ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(QStringLiteral(NORVEX_SETUP_EXE), resources, installer,
-                                                       &error))
+    ASSERT_TRUE(TESTS::AttachDirectly(QStringLiteral(NORVEX_SETUP_EXE), package, installer, &error))
         << error.toStdString();
     if (c.damageDirectory) {
         QByteArray bytes = TESTS::ReadFileBytes(installer);

@@ -1,6 +1,7 @@
 // norvex-pack as people run it: the package format against the reference
 // packer (read back with Python's sqlite3), verify, determinism, input errors,
 // template packing and attach.
+#include "support/AttachDirectly.h"
 #include "support/CaseName.h"
 #include "support/Process.h"
 #include "support/Sandbox.h"
@@ -435,16 +436,8 @@ TEST_P(PackRefusesHostile, PromptlyWithOneLine)
     if (c.attached) {
         // Attached directly: the packer's attach refuses such packages.
         input = TESTS::SandboxPath(QStringLiteral("setup"));
-        std::vector<PLATFORM::ResourceSource> resources(2);
-        resources[0] = {PACKAGE_RESOURCES::ResourceType(), PACKAGE_RESOURCES::kPackageId, 0, {}, package};
-        resources[1] = {PACKAGE_RESOURCES::ResourceType(),
-                        PACKAGE_RESOURCES::kDigestId,
-                        0,
-                        GetMD5OfFile(package).toLower().toLatin1(),
-                        {}};
         QString error;
-        ASSERT_TRUE(PLATFORM::CExecutableResources::Attach(kSetupExe, resources, input, &error))
-            << error.toStdString();
+        ASSERT_TRUE(TESTS::AttachDirectly(kSetupExe, package, input, &error)) << error.toStdString();
     }
     // A hang fails here when the time-out ends it, long before CTest's own.
     const ProcessResult r = TESTS::RunProcess(kPackExe, {QString::fromLatin1(c.command), input}, {}, 60000);
