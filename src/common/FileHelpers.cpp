@@ -171,6 +171,12 @@ QString WithoutFinalSlash(QString path)
     return path;
 }
 
+QString ParentFolder(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
 bool FileExists(const QString& path)
 {
     if (path.isEmpty())

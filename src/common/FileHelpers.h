@@ -35,6 +35,8 @@ QString WithOneSlash(QString folder);
 // The counterpart: the path without its final '/'s ("/" for the root), the
 // form of a folder compared or walked upwards component by component.
 QString WithoutFinalSlash(QString path);
+// The folder holding path, without its final '/' ("/" for what is at the top).
+QString ParentFolder(const QString& path);
 
 // Something exists at the path and it is not a folder. A link answers for its
 // target; a dangling link counts as a file.

@@ -12,8 +12,6 @@
 
 namespace {
 
-const QString kNoDeploy = QStringLiteral("nodw");
-
 }  // namespace
 
 QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure) const

@@ -9,6 +9,11 @@ PLATFORM::RegRoot ManifestRegRoot(const QString& rootkey)
     return PLATFORM::RegRoot::CurrentUser;
 }
 
+QString RegistryKeyName(PLATFORM::RegRoot root, const QString& subkey)
+{
+    return subkey.isEmpty() ? PLATFORM::RootName(root) : PLATFORM::RootName(root) + u'\\' + subkey;
+}
+
 QString UninstallKeyPath(const QString& prog)
 {
     return QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + prog;

@@ -8,8 +8,15 @@
 
 #include <QString>
 
+// A file entry's action that leaves the file in the package.
+inline const QString kNoDeploy = QStringLiteral("nodw");
+
 // "HKLM" and "HKCR" (exact case) name their roots; anything else is HKCU.
 PLATFORM::RegRoot ManifestRegRoot(const QString& rootkey);
+
+// "HKEY_CURRENT_USER\\Software\\..." for messages and the log; the root
+// alone for an empty subkey.
+QString RegistryKeyName(PLATFORM::RegRoot root, const QString& subkey);
 
 // The uninstall entry of a product under HKLM.
 QString UninstallKeyPath(const QString& prog);

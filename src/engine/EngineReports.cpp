@@ -1,6 +1,7 @@
 // The engine's last-error record and the log lines of its changes: registry
 // writes and deletes, folders made and removed.
 #include "common/FileHelpers.h"
+#include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 
 #include <QFileInfo>
@@ -10,11 +11,6 @@ using PLATFORM::RegRoot;
 using PLATFORM::RegStatus;
 
 namespace {
-
-QString KeyName(RegRoot root, const QString& subkey)
-{
-    return subkey.isEmpty() ? RootName(root) : RootName(root) + u'\\' + subkey;
-}
 
 QString StatusCause(RegStatus status)
 {
@@ -76,12 +72,12 @@ bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const
         return Fail(failure);
     const RegStatus status = CRegistry::SetValue(root, subkey, name, type, data);
     if (status == RegStatus::Ok) {
-        Log.RegistryWritten(KeyName(root, subkey), name);
+        Log.RegistryWritten(RegistryKeyName(root, subkey), name);
         return true;
     }
     const QString value = name.isEmpty() ? QStringLiteral("@") : name;
-    return Fail({QStringLiteral("cannot write the registry value %1 of").arg(value), KeyName(root, subkey),
-                 StatusCause(status)});
+    return Fail({QStringLiteral("cannot write the registry value %1 of").arg(value),
+                 RegistryKeyName(root, subkey), StatusCause(status)});
 }
 
 bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
@@ -92,13 +88,13 @@ bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
         return Fail(failure);
     const RegStatus status = CRegistry::DeleteKey(root, subkey);
     if (status == RegStatus::Ok) {
-        Log.RegistryDeleted(KeyName(root, subkey));
+        Log.RegistryDeleted(RegistryKeyName(root, subkey));
         return true;
     }
     if (status == RegStatus::NotFound)
         return true;
-    return Fail(
-        {QStringLiteral("cannot delete the registry key"), KeyName(root, subkey), StatusCause(status)});
+    return Fail({QStringLiteral("cannot delete the registry key"), RegistryKeyName(root, subkey),
+                 StatusCause(status)});
 }
 
 void CInstallEngine::BeginChanges()

@@ -2,6 +2,7 @@
 // to, and an installation folder that can be made and written.
 #include "common/FileHelpers.h"
 #include "database/InstallCabDB.h"
+#include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 
 #include <QFile>
@@ -15,14 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString kNoDeploy = QStringLiteral("nodw");
-
-QString ParentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 // The file system a folder is or will be on: that of its nearest existing folder.
 struct FileSystem {
@@ -39,7 +32,7 @@ bool FileSystemOf(const QString& folder, FileSystem& fs)
     while (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         if (path == QLatin1String("/"))
             return false;
-        path = ParentOf(path);
+        path = ParentFolder(path);
     }
     struct statvfs vfs {};
     if (::statvfs(QFile::encodeName(path).constData(), &vfs) != 0)
@@ -147,7 +140,7 @@ bool CInstallEngine::ProbeInstallFolder()
     QStringList missing;
     struct stat st {};
     for (QString path = WithoutFinalSlash(InstallFolder);
-         path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentOf(path))
+         path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentFolder(path))
         missing.prepend(path);
     for (const QString& path : missing) {
         if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0) {

@@ -1,6 +1,7 @@
 #include "engine/Rollback.h"
 
 #include "common/FileHelpers.h"
+#include "engine/EngineNames.h"
 #include "platform/FileWriter.h"
 
 #include <QDir>
@@ -34,12 +35,6 @@ QByteArray Native(const QString& path)
     return QFile::encodeName(path);
 }
 
-QString FolderOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 bool Exists(const QString& path, struct stat* st = nullptr)
 {
     struct stat local {};
@@ -52,11 +47,6 @@ bool SameFile(const QString& a, const QString& b)
     struct stat sb {};
     return ::lstat(Native(a).constData(), &sa) == 0 && ::lstat(Native(b).constData(), &sb) == 0
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-QString KeyText(RegRoot root, const QString& key)
-{
-    return RootName(root) + u'\\' + key;
 }
 
 QString RegistryCause(RegStatus status)
@@ -81,7 +71,7 @@ bool PlainPath(const QString& path)
 bool KeptNameOf(const QString& aside, const QString& path)
 {
     static const QRegularExpression form(QStringLiteral("^\\.nvxkeep[0-9a-f]{8}$"));
-    return PlainPath(aside) && FolderOf(aside) == FolderOf(path)
+    return PlainPath(aside) && ParentFolder(aside) == ParentFolder(path)
         && form.match(aside.mid(aside.lastIndexOf(u'/') + 1)).hasMatch();
 }
 
@@ -177,7 +167,7 @@ void CRollback::NoteFolders(const QString& folder)
     // A folder noted already had its missing parents noted with it.
     for (QString path = WithoutFinalSlash(folder);
          path.size() > 1 && !m_ids.contains(QStringLiteral("D|") + path) && !Exists(path);
-         path = FolderOf(path))
+         path = ParentFolder(path))
         missing.prepend(path);
     for (const QString& path : missing) {
         if (!Noted(QStringLiteral("D|") + path))
@@ -206,7 +196,7 @@ void CRollback::NoteFile(const QString& path)
 
 QString CRollback::FreshAside(const QString& path)
 {
-    const QString folder = FolderOf(path);
+    const QString folder = ParentFolder(path);
     QString aside;
     do {
         const quint32 random = m_nameSource ? m_nameSource() : QRandomGenerator::global()->generate();
@@ -359,8 +349,8 @@ bool CRollback::Parse(const QString& text, Note& note)
 
 bool CRollback::WriteJournal(const QString& text, CFailure* failure)
 {
-    const QString folder = FolderOf(m_journalPath);
-    for (QString path = folder; path.size() > 1 && !Exists(path); path = FolderOf(path))
+    const QString folder = ParentFolder(m_journalPath);
+    for (QString path = folder; path.size() > 1 && !Exists(path); path = ParentFolder(path))
         m_journalFolders.prepend(path);
     if (!QDir().mkpath(folder)) {
         if (failure)
@@ -490,7 +480,7 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
         QSet<QString> folders;
         for (const Note& note : notes) {
             if (note.kind == Kind::NewFile || note.kind == Kind::KeptFile)
-                folders.insert(FolderOf(note.path));
+                folders.insert(ParentFolder(note.path));
         }
         // The temporary files a killed writer left in the folders it was filling.
         for (const QString& folder : folders)
@@ -547,11 +537,11 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
                 : CRegistry::DeleteValue(note.root, note.path, note.name);
             const QString value = note.name.isEmpty() ? QStringLiteral("@") : note.name;
             if (status == RegStatus::Ok)
-                undone
-                    << QStringLiteral("registry restored %1 [%2]").arg(KeyText(note.root, note.path), value);
+                undone << QStringLiteral("registry restored %1 [%2]")
+                              .arg(RegistryKeyName(note.root, note.path), value);
             else if (status != RegStatus::NotFound)
                 problems << CFailure{QStringLiteral("cannot restore the registry value %1 of").arg(value),
-                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                 .Text();
             break;
         }
@@ -563,10 +553,10 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
                 break;
             const RegStatus status = CRegistry::DeleteKey(note.root, note.path);
             if (status == RegStatus::Ok)
-                undone << QStringLiteral("registry deleted %1").arg(KeyText(note.root, note.path));
+                undone << QStringLiteral("registry deleted %1").arg(RegistryKeyName(note.root, note.path));
             else if (status != RegStatus::NotFound)
                 problems << CFailure{QStringLiteral("cannot delete the registry key"),
-                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                 .Text();
             break;
         }
@@ -574,7 +564,7 @@ QStringList CRollback::UndoNotes(std::vector<Note>& notes, bool recovering, QStr
             const RegStatus status = CRegistry::CreateKey(note.root, note.path);
             if (status != RegStatus::Ok)
                 problems << CFailure{QStringLiteral("cannot restore the registry key"),
-                                     KeyText(note.root, note.path), RegistryCause(status)}
+                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                 .Text();
             break;
         }
@@ -602,7 +592,7 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
         *what = Recovered::Nothing;
     // A journal write killed halfway leaves its temporary file, which would
     // keep the folder from going.
-    const QString folder = FolderOf(journalPath);
+    const QString folder = ParentFolder(journalPath);
     const bool swept = PLATFORM::RemoveStaleWriterFiles(folder) > 0;
     QFile file(journalPath);
     if (!file.exists()) {
