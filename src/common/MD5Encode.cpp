@@ -207,8 +207,6 @@ void CMD5Encode::Transform(const unsigned char block[64])
 
 }  // namespace GLOBAL
 
-namespace {
-
 QString DigestText(const unsigned char digest[16])
 {
     static const char hex[] = "0123456789ABCDEF";
@@ -219,8 +217,6 @@ QString DigestText(const unsigned char digest[16])
     }
     return QString::fromLatin1(text, 32);
 }
-
-}  // namespace
 
 QString GetMD5OfBuffer(const void* data, size_t length)
 {

@@ -31,6 +31,8 @@ private:
 
 }  // namespace GLOBAL
 
+// The 32-character upper-case hexadecimal text of a finished digest.
+QString DigestText(const unsigned char digest[16]);
 // Upper-case hexadecimal digest of exactly these bytes.
 QString GetMD5OfBuffer(const void* data, size_t length);
 // Upper-case hexadecimal digest of the whole file; empty when it cannot be read.

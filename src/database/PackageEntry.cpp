@@ -61,10 +61,10 @@ public:
         void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED)
             return false;
+#ifdef MADV_POPULATE_WRITE
         // A hint; without it the block is still usable. No huge pages: where
         // the memory is fresh (a new virtual machine) they cost seconds of
         // zeroing per install.
-#ifdef MADV_POPULATE_WRITE
         ::madvise(p, mapped, MADV_POPULATE_WRITE);
 #endif
         m_block = Block{static_cast<unsigned char*>(p), mapped};
@@ -293,17 +293,6 @@ private:
     bool m_inflateFailed = false;
     bool m_wrongSize = false;
 };
-
-QString DigestText(const unsigned char digest[16])
-{
-    static const char hex[] = "0123456789ABCDEF";
-    QString text(32, Qt::Uninitialized);
-    for (int i = 0; i < 16; ++i) {
-        text[2 * i] = QLatin1Char(hex[digest[i] >> 4]);
-        text[2 * i + 1] = QLatin1Char(hex[digest[i] & 0x0F]);
-    }
-    return text;
-}
 
 }  // namespace
 

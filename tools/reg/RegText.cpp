@@ -6,12 +6,6 @@ using PLATFORM::RegValue;
 
 namespace REGTOOL {
 
-bool HasControlCharacters(const QString& text)
-{
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-}
-
 namespace {
 
 // Longest line before a hex list continues on the next one.

@@ -2,6 +2,7 @@
 // export form and the listing of a key.
 #pragma once
 
+#include "platform/DesktopEntry.h"
 #include "platform/Registry.h"
 
 #include <QString>
@@ -10,7 +11,7 @@ namespace REGTOOL {
 
 // True for text holding a C0 control character or DEL: no key or value name
 // may, and string data holding one is exported in the hex(1): form.
-bool HasControlCharacters(const QString& text);
+using PLATFORM::HasControlCharacters;
 
 // "REG_SZ", "REG_DWORD", ... or "0x<type>" for a type without a name.
 QString TypeName(quint32 type);
