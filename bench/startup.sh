@@ -57,17 +57,18 @@ time_runs() {
     root="$work/root-$i"
     mkdir -p "$root"
     t0=$(now)
-    NORVEX_ROOT="$root" "$@" >/dev/null
+    NORVEX_ROOT="$root" "$@" >/dev/null || { echo "startup: $1 failed" >&2; return 1; }
     t1=$(now)
     times+=($(( (t1 - t0) / 1000 )))
     rm -rf "$root"
   done
   printf '%s\n' "${times[@]}" | median
 }
-startup=$(time_runs "$probe" "$work/BenchSetup")
-unattended=$(time_runs "$work/BenchSetup" -silent)
-first_page=$(time_runs "$wizard_probe" "$work/BenchSetup")
+startup=$(time_runs "$probe" "$work/BenchSetup") || exit 1
+unattended=$(time_runs "$work/BenchSetup" -silent) || exit 1
+first_page=$(time_runs "$wizard_probe" "$work/BenchSetup") || exit 1
 peak=$(NORVEX_ROOT="$work/root-peak" "$wizard_probe" "$work/BenchSetup" | sed -n 's/.*peak memory \([0-9]*\) KiB.*/\1/p')
+[ -n "$peak" ] || { echo "startup: the wizard probe gave no peak memory" >&2; exit 1; }
 
 baseline_times=()
 for i in $(seq "$runs"); do

@@ -4,6 +4,7 @@
 //   norvex-wizard-probe INSTALLER
 #include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
+#include "wizard/NorvexSetupDlg.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
 
@@ -29,7 +30,7 @@ class FirstPaint : public QObject {
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && qobject_cast<QDialog*>(watched)) {
+        if (event->type() == QEvent::Paint && qobject_cast<CNorvexSetupDlg*>(watched)) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
                 std::chrono::steady_clock::now() - kStarted);
             rusage usage{};

@@ -28,7 +28,6 @@ CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
         m_attached = m_resources.Find(ResourceType(), kPackageId, kAttachedLanguage) != nullptr
             || m_resources.Find(ResourceType(), kDigestId, kAttachedLanguage) != nullptr;
     }
-    m_damaged = m_resources.Damaged();
 }
 
 const PLATFORM::ResourceEntry* CEmbeddedPackage::Find(quint32 id) const
@@ -75,7 +74,9 @@ bool CEmbeddedPackage::WritePackageToFile(const QString& path) const
 
 CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine) const
 {
-    if (m_damaged)
+    // A damaged attached directory is a damaged installer: no setup.cab
+    // beside it stands in.
+    if (m_resources.Damaged())
         return Status::DamagedResources;
     const QString digest = ReadDigestText();
     if (digest == QLatin1String(PACKAGE_RESOURCES::kNoPackageMarker)) {

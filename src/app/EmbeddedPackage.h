@@ -43,9 +43,6 @@ public:
     // Then both come from the attached pair, a missing member included, so a
     // package never meets the other pair's digest.
     bool HasAttachedPair() const { return m_attached; }
-    // True when the executable's attached directory is damaged or truncated:
-    // the installer itself is damaged and no setup.cab beside it stands in.
-    bool IsDamaged() const { return m_damaged; }
 
     // Resource 132 up to its first zero byte, as text; empty when missing.
     QString ReadDigestText() const;
@@ -67,7 +64,6 @@ private:
 
     PLATFORM::CExecutableResources m_resources;
     bool m_attached = false;
-    bool m_damaged = false;
 };
 
 // Works out the MD5 of an executable's attached package on a thread of its
