@@ -401,7 +401,9 @@ bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, 
         return false;
     }
     DATABASE::CppSQLite3Query query;
-    bool result = Query(QStringLiteral("select name, length from files order by rowid;"), query);
+    // As for the entries themselves: only a text name can be asked for.
+    bool result = Query(
+        QStringLiteral("select name, length from files where typeof(name)='text' order by rowid;"), query);
     try {
         for (; result && !query.IsEof(); query.NextRow()) {
             const QString name = query.GetTextField(0);

@@ -124,6 +124,26 @@ TEST_F(ExtractTest, NameWithQuoteIsLookedUpAsAValue)
         Extract(QStringLiteral("x' or name<>'"), outFolder + QStringLiteral("/y"), nullptr, false, pkg));
 }
 
+// A row whose name is a blob with the same bytes is no entry: neither its
+// data nor its length may stand in for the real one.
+TEST_F(ExtractTest, BlobNamedRowIsNoEntry)
+{
+    ExecSql(package,
+            QStringLiteral("insert into files(name, mode, length, len, md5, time, data) "
+                           "select name, mode, length, len, md5, time, data from files "
+                           "where name='LabelCloud';"
+                           "update files set name=cast(name as blob), length=999999999 "
+                           "where rowid=(select min(rowid) from files where name='LabelCloud');"));
+    QHash<QString, qint64> lengths;
+    CInstallCabDB db;
+    ASSERT_TRUE(db.ReadEntryLengths(package, lengths)) << db.GetLastError().toStdString();
+    EXPECT_EQ(lengths.value(QStringLiteral("LabelCloud")), 47);
+    int length = 0;
+    ASSERT_TRUE(Extract(QStringLiteral("LabelCloud"), outFolder + QStringLiteral("/LabelCloud"), &length))
+        << lastError.toStdString();
+    EXPECT_EQ(length, 47);
+}
+
 TEST_F(ExtractTest, ExistingTargetIsReplacedEvenByShorterContent)
 {
     const QString target = outFolder + QStringLiteral("/LabelCloud");
