@@ -4,7 +4,7 @@
 #include "engine/EngineNames.h"
 #include "platform/FileWriter.h"
 
-#include <QDir>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -129,13 +129,20 @@ void CRollback::Reset()
     m_asides.clear();
 }
 
-void CRollback::RemoveJournal()
+bool CRollback::RemoveJournal(QStringList* problems)
 {
     if (m_journalPath.isEmpty() || m_journalText.isEmpty())
-        return;
-    ::unlink(Native(m_journalPath).constData());
+        return true;
+    if (::unlink(Native(m_journalPath).constData()) != 0 && errno != ENOENT) {
+        if (problems)
+            *problems << CFailure::FromErrno(QStringLiteral("cannot delete the journal"), m_journalPath,
+                                             errno)
+                             .Text();
+        return false;
+    }
     for (auto it = m_journalFolders.crbegin(); it != m_journalFolders.crend(); ++it)
         ::rmdir(Native(*it).constData());
+    return true;
 }
 
 void CRollback::Begin(const QString& journalPath)
@@ -352,11 +359,8 @@ bool CRollback::WriteJournal(const QString& text, CFailure* failure)
     const QString folder = ParentFolder(m_journalPath);
     for (QString path = folder; path.size() > 1 && !Exists(path); path = ParentFolder(path))
         m_journalFolders.prepend(path);
-    if (!QDir().mkpath(folder)) {
-        if (failure)
-            *failure = {QStringLiteral("cannot create the folder of the journal"), folder, ErrnoText(errno)};
+    if (!CreateDirectoryTree(m_journalPath, failure))
         return false;
-    }
     PLATFORM::FileWriteOptions options;
     options.durable = true;
     options.exactMode = 0600;
@@ -459,16 +463,26 @@ QStringList CRollback::Commit()
         return {};
     const bool anyKept =
         std::any_of(m_notes.begin(), m_notes.end(), [](const Note& n) { return n.kind == Kind::KeptFile; });
+    const bool journal = !m_journalPath.isEmpty() && !m_journalText.isEmpty();
     QStringList problems;
     // Once the kept files start to go there is no way back: the journal says
-    // so first, and a run killed now finishes the commit next time.
-    if (anyKept && !m_journalPath.isEmpty() && !m_journalText.isEmpty()) {
+    // so first, and a run killed now finishes the commit next time. A journal
+    // that cannot say so must go before them, or the next run would undo this
+    // one without the previous files to put back.
+    bool commitNoted = false;
+    if (journal && anyKept) {
         CFailure failure;
-        if (!WriteJournal(m_journalText + QString::fromLatin1(kCommitLine + '\n'), &failure))
+        commitNoted = WriteJournal(m_journalText + QString::fromLatin1(kCommitLine + '\n'), &failure);
+        if (!commitNoted)
             problems << failure.Text();
     }
-    problems << DeleteKept(m_notes);
-    RemoveJournal();
+    const bool keptMayGo = commitNoted || RemoveJournal(&problems);
+    if (keptMayGo)
+        problems << DeleteKept(m_notes);
+    else if (anyKept)
+        problems << QStringLiteral("the previous files are kept, as the journal still names them");
+    if (commitNoted)
+        RemoveJournal(&problems);
     Reset();
     return problems;
 }
@@ -578,13 +592,45 @@ QStringList CRollback::Undo()
     if (!m_active)
         return {};
     m_undone.clear();
-    const QStringList problems = UndoNotes(m_notes, false, m_undone);
+    QStringList problems = UndoNotes(m_notes, false, m_undone);
     // What could not be put back stays in the journal for the next run.
     if (problems.isEmpty())
-        RemoveJournal();
+        RemoveJournal(&problems);
     Reset();
     return problems;
 }
+
+namespace {
+
+// A journal that could not be followed to its end is moved out of the way of
+// the next run's journal, which would otherwise replace the only record of
+// what is left to see to. Where it went, or empty when it could not be moved.
+QString SetJournalAside(const QString& journalPath)
+{
+    const QByteArray from = Native(journalPath);
+    const QString stem =
+        journalPath + u'.' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 0; n < 100; ++n) {
+        const QString to = n == 0 ? stem : stem + u'-' + QString::number(n);
+        const int error = RenameNoReplace(from, Native(to));
+        if (error == 0)
+            return to;
+        if (error != EEXIST)
+            break;
+    }
+    return {};
+}
+
+// The problems of a journal not followed to its end, its new place said last.
+QStringList KeepingJournal(const QString& journalPath, QStringList problems)
+{
+    const QString kept = SetJournalAside(journalPath);
+    problems << (kept.isEmpty() ? QStringLiteral("the record of the changes stays at ") + journalPath
+                                : QStringLiteral("the record of the changes is kept at ") + kept);
+    return problems;
+}
+
+}  // namespace
 
 QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStringList* undone)
 {
@@ -603,7 +649,9 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
     if (what)
         *what = Recovered::Unreadable;
     if (!file.open(QIODevice::ReadOnly))
-        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()};
+        return KeepingJournal(
+            journalPath,
+            {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()});
     const QList<QByteArray> lines = file.readAll().split('\n');
     file.close();
     std::vector<Note> notes;
@@ -621,17 +669,19 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
         notes.push_back(std::move(note));
     }
     if (!sound)
-        return {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
-                    .Text()};
+        return KeepingJournal(
+            journalPath,
+            {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
+                 .Text()});
     if (what)
         *what = committed ? Recovered::Committed : Recovered::Undone;
     QStringList done;
     const QStringList problems = committed ? DeleteKept(notes) : UndoNotes(notes, true, done);
     if (undone)
         *undone = done;
-    if (problems.isEmpty()) {
-        ::unlink(Native(journalPath).constData());
-        ::rmdir(Native(folder).constData());  // only when empty
-    }
+    if (!problems.isEmpty())
+        return KeepingJournal(journalPath, problems);
+    ::unlink(Native(journalPath).constData());
+    ::rmdir(Native(folder).constData());  // only when empty
     return problems;
 }

@@ -107,7 +107,8 @@ private:
     static QStringList DeleteKept(const std::vector<Note>& notes);
     bool WriteJournal(const QString& text, CFailure* failure);
     // The journal goes, and the folders made for it when they are empty.
-    void RemoveJournal();
+    // False, with the reason added to problems, when the journal stays.
+    bool RemoveJournal(QStringList* problems);
     void Reset();
 
     bool m_active = false;

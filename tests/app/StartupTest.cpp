@@ -268,6 +268,7 @@ struct JournalCase {
     MessageIcon icon;
     bool fileStays;
     bool keptStays;
+    bool journalSetAside = false;  // the message names where it went
 };
 
 void PrintTo(const JournalCase& c, std::ostream* os)
@@ -299,6 +300,11 @@ TEST_P(StartupJournal, SaysWhatBecameOfIt)
     EXPECT_EQ(messages.shown[0].icon, c.icon);
     EXPECT_EQ(QFile::exists(file), c.fileStays);
     EXPECT_EQ(QFile::exists(kept), c.keptStays);
+    EXPECT_FALSE(QFile::exists(journal));
+    EXPECT_EQ(messages.shown[0].text.contains(QStringLiteral("the record of the changes is kept at ")
+                                              + journal + u'.'),
+              c.journalSetAside)
+        << messages.shown[0].text.toStdString();
 }
 
 QByteArray Field(const QString& path)
@@ -323,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(
         JournalCase{"Damaged", [](const QString&, const QString&) { return QByteArray("F relative\n"); },
                     "The last installation of Tessaly Label Cloud & Print did not finish, and the record "
                     "of its changes cannot be read, so nothing was undone.",
-                    MessageIcon::Warning, true, true}),
+                    MessageIcon::Warning, true, true, true}),
     TESTS::CaseName());
 
 }  // namespace

@@ -6,9 +6,12 @@
 // a killed journal write.
 #include "EngineTestSupport.h"
 
+#include "support/SmallDisk.h"
+
 #include "common/FileHelpers.h"
 #include "platform/FileWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -144,6 +147,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegistryRollbackTest,
 
 class FileRollbackTest : public EngineTest {};
 
+// Where Recover set the journal aside: the one other file of its folder
+// named after it; empty when there is none.
+QString JournalSetAside(const QString& journal)
+{
+    const QFileInfo info(journal);
+    const QStringList names = info.dir().entryList({info.fileName() + QStringLiteral(".*")}, QDir::Files);
+    return names.size() == 1 ? info.dir().filePath(names[0]) : QString();
+}
+
+// The problems of a journal not followed to its end: its own, then where the
+// record went, which is out of the next run's way.
+void ExpectSetAside(const QString& journal, const QStringList& problems, const QStringList& expected,
+                    const QByteArray& text)
+{
+    const QString kept = JournalSetAside(journal);
+    ASSERT_FALSE(kept.isEmpty());
+    EXPECT_EQ(problems,
+              expected + QStringList{QStringLiteral("the record of the changes is kept at ") + kept});
+    EXPECT_FALSE(QFile::exists(journal));
+    EXPECT_EQ(TESTS::ReadFileBytes(kept), text);
+}
+
 // Killed after the journal's commit line: the new files stay, the kept ones go.
 TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
 {
@@ -175,19 +200,51 @@ TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
 {
     const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
     TESTS::WriteFileBytes(TESTS::SandboxPath(QStringLiteral("victim")), "mine");
-    TESTS::WriteFileBytes(
-        journal,
-        "norvex-rollback 1\nF "
-            + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
-            + "\nF victim\n");
+    const QByteArray text = "norvex-rollback 1\nF "
+        + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
+        + "\nF victim\n";
+    TESTS::WriteFileBytes(journal, text);
     CRollback::Recovered what = CRollback::Recovered::Nothing;
     const QStringList problems = CRollback::Recover(journal, &what);
     EXPECT_EQ(what, CRollback::Recovered::Unreadable);
-    ASSERT_EQ(problems.size(), 1);
-    EXPECT_EQ(problems[0],
-              QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged"));
+    ExpectSetAside(journal, problems,
+                   {QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")},
+                   text);
     EXPECT_TRUE(QFile::exists(TESTS::SandboxPath(QStringLiteral("victim"))));
-    EXPECT_TRUE(QFile::exists(journal));
+
+    // The next run's journal comes and goes without touching the record.
+    CRollback next;
+    next.Begin(journal);
+    next.NoteFile(TESTS::SandboxPath(QStringLiteral("new")));
+    ASSERT_TRUE(next.Flush(nullptr));
+    EXPECT_EQ(next.Commit(), QStringList());
+    EXPECT_EQ(TESTS::ReadFileBytes(JournalSetAside(journal)), text);
+}
+
+// A killed run whose previous file cannot be put back: the journal is kept
+// for whoever sees to it, under a name the next run does not write.
+TEST_F(FileRollbackTest, JournalOfAnUnfinishedUndoIsSetAside)
+{
+    const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
+    const QString file = folder + QStringLiteral("/program");
+    const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
+    TESTS::WriteFileBytes(file, "old");
+    CRollback changes;
+    changes.Begin(journal);
+    changes.NoteFile(file);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
+    const QByteArray text = TESTS::ReadFileBytes(journal);
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Undone);
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("cannot restore ") + file))
+        << problems[0].toStdString();
+    ExpectSetAside(journal, problems, {problems[0]}, text);
 }
 
 // A kept file that cannot be put back is named, with where it is kept.
@@ -235,6 +292,50 @@ void Replace(const QString& path, const QByteArray& bytes)
 {
     ASSERT_TRUE(QFile::remove(path));
     TESTS::WriteFileBytes(path, bytes);
+}
+
+// A commit whose journal can neither say so nor go keeps the previous files:
+// the journal still undoes the run from them.
+class ReadOnlyJournalTest : public FileRollbackTest {
+protected:
+    void TearDown() override
+    {
+        if (!mounted.isEmpty())
+            TESTS::UnmountSmallDisk(mounted);
+        FileRollbackTest::TearDown();
+    }
+    QString mounted;
+};
+
+TEST_F(ReadOnlyJournalTest, CommitKeepsThePreviousFiles)
+{
+    const QString state = TESTS::SandboxPath(QStringLiteral("state"));
+    QString why;
+    if (!TESTS::MountSmallDisk(state, 64 * 1024, &why))
+        GTEST_SKIP() << why.toStdString();
+    mounted = state;
+    const QString file = TESTS::SandboxPath(QStringLiteral("app/program"));
+    const QString journal = state + QStringLiteral("/app.journal");
+    TESTS::WriteFileBytes(file, "old");
+    CRollback changes;
+    changes.Begin(journal);
+    changes.NoteFile(file);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    const QString kept = KeptNameInJournal(journal, file);
+    Replace(file, "new");
+    ASSERT_TRUE(TESTS::MakeSmallDiskReadOnly(state, &why)) << why.toStdString();
+
+    const QStringList problems = changes.Commit();
+    EXPECT_TRUE(problems.contains(QStringLiteral("cannot delete the journal ") + journal
+                                  + QStringLiteral(": Read-only file system")))
+        << problems.join(u'\n').toStdString();
+    EXPECT_EQ(TESTS::ReadFileBytes(kept), "old");
+
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Undone);
+    EXPECT_EQ(TESTS::ReadFileBytes(file), "old");
 }
 
 void PrintTo(Ending ending, std::ostream* os)
@@ -383,14 +484,13 @@ TEST_P(HostileJournalTest, IsTreatedAsDamagedAndChangesNothing)
     CRollback::Recovered what = CRollback::Recovered::Nothing;
     const QStringList problems = CRollback::Recover(journal, &what);
     EXPECT_EQ(what, CRollback::Recovered::Unreadable);
-    EXPECT_EQ(
-        problems,
-        QStringList{QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")});
+    ExpectSetAside(journal, problems,
+                   {QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")},
+                   text);
     EXPECT_EQ(TESTS::ReadFileBytes(Victim()), "mine");
     EXPECT_EQ(TESTS::ReadFileBytes(Program()), before);
     EXPECT_EQ(TESTS::ReadFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd"))),
               "kept elsewhere");
-    EXPECT_EQ(TESTS::ReadFileBytes(journal), text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
