@@ -172,7 +172,10 @@ void CNorvexSetupApp::Startup()
     }
 
     // What a killed run left in the temporary folder; files in use are locked.
-    RemoveStaleTempFiles();
+    // Only the run that holds the claim may judge: the removal copy runs
+    // beside its first stage, whose files may be in use unlocked.
+    if (m_singleInstance->IsClaimed())
+        RemoveStaleTempFiles();
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
 

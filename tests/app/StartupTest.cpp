@@ -9,6 +9,7 @@
 #include "app/NorvexSetupApp.h"
 #include "engine/InstallEngine.h"
 #include "platform/SingleInstance.h"
+#include "platform/TempFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -226,12 +227,16 @@ TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)
         secondResult = second.Result();
         EXPECT_EQ(second.ExitCode(), 0);
 
-        // The removal copy is never stopped by an open window.
+        // The removal copy is never stopped by an open window, and leaves
+        // the first one's temporary files alone, locked or not.
+        const QString inUse = GetTempDirectory() + QStringLiteral("nvxAb12Cd.tmp");
+        TESTS::WriteFileBytes(inUse, "the first run's");
         CNorvexSetupApp removalCopy(
             {module, QStringLiteral("-douninstall"), folder + QStringLiteral("uninstall.xml")});
         removalCopy.SetMessageBox(&secondMessages);
         removalCopy.InitInstance();
         removalCopyResult = removalCopy.Result();
+        EXPECT_EQ(TESTS::ReadFileBytes(inUse), "the first run's");
 
         const QDeadlineTimer deadline(30000);
         while (showRequests == 0 && !deadline.hasExpired())
