@@ -11,12 +11,13 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <iterator>
 #include <memory>
-#include <mutex>
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,10 +55,47 @@ qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
     return era * 146097 + qint64(doe) - 719468;
 }
 
-void InitCurlOnce()
+// libcurl is opened at the first download, not at start: the window comes up
+// without loading the score of libraries behind it, and a machine without
+// libcurl loses only the online parts.
+constexpr char kCurlLibrary[] = "libcurl.so.4";
+
+struct CurlLibrary {
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) easyInit = nullptr;
+    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&curl_easy_setopt) easySetopt = nullptr;
+    decltype(&curl_easy_perform) easyPerform = nullptr;
+};
+
+template <typename Function>
+bool Bind(void* handle, const char* name, Function& function)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    function = reinterpret_cast<Function>(::dlsym(handle, name));
+    return function != nullptr;
+}
+
+// The library, opened and initialised once; null when it cannot be (said
+// once on the standard error, as the download then fails).
+const CurlLibrary* Curl()
+{
+    static const CurlLibrary* const library = []() -> const CurlLibrary* {
+        static CurlLibrary bound;
+        void* handle = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!handle || !Bind(handle, "curl_global_init", bound.globalInit)
+            || !Bind(handle, "curl_easy_init", bound.easyInit)
+            || !Bind(handle, "curl_easy_cleanup", bound.easyCleanup)
+            || !Bind(handle, "curl_easy_setopt", bound.easySetopt)
+            || !Bind(handle, "curl_easy_perform", bound.easyPerform)
+            || bound.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            const char* why = ::dlerror();
+            std::fprintf(stderr, "downloads are not available: cannot load %s: %s\n", kCurlLibrary,
+                         why ? why : "initialisation failed");
+            return nullptr;
+        }
+        return &bound;
+    }();
+    return library;
 }
 
 QString UserAgent()
@@ -284,37 +322,40 @@ bool CTransfer::Finish()
 
 bool CTransfer::Run(const QString& startUrl)
 {
-    InitCurlOnce();
-    CURL* curl = curl_easy_init();
+    const CurlLibrary* const lib = Curl();
+    if (!lib)
+        return false;
+    CURL* curl = lib->easyInit();
     if (!curl)
         return false;
-    const std::unique_ptr<CURL, void (*)(CURL*)> guard(curl, curl_easy_cleanup);
+    const std::unique_ptr<CURL, void (*)(CURL*)> guard(curl, lib->easyCleanup);
+    const auto setopt = [lib, curl](CURLoption option, auto value) { lib->easySetopt(curl, option, value); };
 
     const QByteArray userAgent = UserAgent().toUtf8();
     const QByteArray caFile = qgetenv(kTestCaFileVariable);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    setopt(CURLOPT_NOSIGNAL, 1L);
+    setopt(CURLOPT_HTTPGET, 1L);
+    setopt(CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    setopt(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    setopt(CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    setopt(CURLOPT_USERAGENT, userAgent.constData());
+    setopt(CURLOPT_PROTOCOLS_STR, "http,https");
     // Redirects are followed here, one request at a time, to keep the scheme rule.
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    setopt(CURLOPT_FOLLOWLOCATION, 0L);
+    setopt(CURLOPT_SSL_VERIFYPEER, 1L);
+    setopt(CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+        setopt(CURLOPT_CAINFO, caFile.constData());
     // A proxy's own answer to CONNECT is not the server's.
-    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReadSize);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CTransfer::HeaderCallback);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CTransfer::BodyCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CTransfer::ProgressCallback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    setopt(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    setopt(CURLOPT_BUFFERSIZE, kReadSize);
+    setopt(CURLOPT_HEADERFUNCTION, &CTransfer::HeaderCallback);
+    setopt(CURLOPT_HEADERDATA, this);
+    setopt(CURLOPT_WRITEFUNCTION, &CTransfer::BodyCallback);
+    setopt(CURLOPT_WRITEDATA, this);
+    setopt(CURLOPT_XFERINFOFUNCTION, &CTransfer::ProgressCallback);
+    setopt(CURLOPT_XFERINFODATA, this);
+    setopt(CURLOPT_NOPROGRESS, 0L);
 
     QUrl url(startUrl, QUrl::StrictMode);
     for (int hop = 0;; ++hop) {
@@ -322,10 +363,10 @@ bool CTransfer::Run(const QString& startUrl)
         if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
             return false;
         const QByteArray encoded = url.toEncoded(QUrl::RemoveFragment);
-        curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
+        setopt(CURLOPT_URL, encoded.constData());
         m_status = 0;
         m_stop = Stop::None;
-        const CURLcode rc = curl_easy_perform(curl);
+        const CURLcode rc = lib->easyPerform(curl);
 
         switch (m_stop) {
         case Stop::UpToDate:
