@@ -1,6 +1,7 @@
 // Runs the installer's windowed start on an installer file, as norvexsetup
 // does, and stops when the wizard's first page has been painted. Prints the
-// time since the process started and the peak resident memory so far.
+// time since the process started, the peak resident memory so far, and
+// "reached NS" (CLOCK_MONOTONIC).
 //   norvex-wizard-probe INSTALLER
 #include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
@@ -19,6 +20,7 @@
 #include <cstdlib>
 
 #include <sys/resource.h>
+#include <time.h>
 
 namespace {
 
@@ -35,8 +37,11 @@ protected:
                 std::chrono::steady_clock::now() - kStarted);
             rusage usage{};
             ::getrusage(RUSAGE_SELF, &usage);
-            std::printf("first page painted after %lld us, peak memory %ld KiB\n",
-                        static_cast<long long>(elapsed.count()), usage.ru_maxrss);
+            timespec now{};
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("first page painted after %lld us, peak memory %ld KiB\nreached %lld\n",
+                        static_cast<long long>(elapsed.count()), usage.ru_maxrss,
+                        static_cast<long long>(now.tv_sec) * 1000000000 + now.tv_nsec);
             std::fflush(stdout);
             std::_Exit(0);
         }
@@ -56,6 +61,7 @@ int main(int argc, char** argv)
     // As norvexsetup does: the digest is worked out while the toolkit starts.
     const CPackageDigestPrefetch packageDigest(installer);
     QApplication application(argc, argv);
+    CNorvexSetupDlg::PrepareFonts();
     FirstPaint firstPaint;
     application.installEventFilter(&firstPaint);
     CNorvexSetupApp setup({installer});

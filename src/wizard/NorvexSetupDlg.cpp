@@ -143,18 +143,10 @@ void CNorvexSetupDlg::OnInitDialog()
     }
 
     // 3. Fonts.
-    const QStringList families = FaceFamilies(GetSystemLanguageId());
-    for (QFont* font : {&m_titleFont, &m_bodyFont, &m_closeFont}) {
-        *font = QFont();
-        if (!families.isEmpty())
-            font->setFamilies(families);
-    }
-    m_titleFont.setPixelSize(36);
-    m_titleFont.setWeight(QFont::Normal);
-    m_bodyFont.setPixelSize(16);
-    m_bodyFont.setWeight(QFont::Normal);
-    m_closeFont.setPixelSize(16);
-    m_closeFont.setWeight(QFont::Bold);
+    const Fonts fonts = DialogFonts(GetSystemLanguageId());
+    m_titleFont = fonts.title;
+    m_bodyFont = fonts.body;
+    m_closeFont = fonts.close;
 
     // 4. and 5. Text colour and the skinned controls; the measuring font of
     // the captions that are fitted to their text.
@@ -229,6 +221,37 @@ QStringList CNorvexSetupDlg::FaceFamilies(quint16 languageId)
     const bool traditional = languageId == 0x0404 || languageId == 0x0C04 || languageId == 0x1404;
     return {QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
             traditional ? QStringLiteral("Noto Sans CJK TC") : QStringLiteral("Noto Sans CJK SC")};
+}
+
+CNorvexSetupDlg::Fonts CNorvexSetupDlg::DialogFonts(quint16 languageId)
+{
+    const QStringList families = FaceFamilies(languageId);
+    Fonts fonts;
+    for (QFont* font : {&fonts.title, &fonts.body, &fonts.close}) {
+        if (!families.isEmpty())
+            font->setFamilies(families);
+    }
+    fonts.title.setPixelSize(36);
+    fonts.title.setWeight(QFont::Normal);
+    fonts.body.setPixelSize(16);
+    fonts.body.setWeight(QFont::Normal);
+    fonts.close.setPixelSize(16);
+    fonts.close.setWeight(QFont::Bold);
+    return fonts;
+}
+
+void CNorvexSetupDlg::PrepareFonts()
+{
+    const Fonts fonts = DialogFonts(GetSystemLanguageId());
+    // Texts every page shows: the faces they need are found and opened now.
+    QString sample = GetTextString(1005) + GetTextString(1003) + GetTextString(1201);
+    sample += QStringLiteral("0123456789%/.:-");
+    for (char16_t c = u'A'; c <= u'Z'; ++c) {
+        sample += QChar(c);
+        sample += QChar(char16_t(c + 32));
+    }
+    for (const QFont* font : {&fonts.title, &fonts.body, &fonts.close})
+        (void)QFontMetrics(*font).boundingRect(sample);
 }
 
 QIcon CNorvexSetupDlg::ProgramIcon()

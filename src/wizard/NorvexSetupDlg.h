@@ -107,6 +107,17 @@ public:
     static QString RepairNeedsInstallerText(quint16 languageId);
     // The program's icon, drawn rather than loaded.
     static QIcon ProgramIcon();
+    // The title, body and close-button fonts for a system language.
+    struct Fonts {
+        QFont title;
+        QFont body;
+        QFont close;
+    };
+    static Fonts DialogFonts(quint16 languageId);
+    // Loads the faces of the three fonts and the glyphs of the language's
+    // texts, so that the window opens without waiting for them. Meant for
+    // the time the package check takes, before the window is made.
+    static void PrepareFonts();
 
     int Page() const { return m_page; }
     const QFont& TitleFont() const { return m_titleFont; }

@@ -5,6 +5,7 @@
 #include "app/NorvexSetupApp.h"
 #include "app/UnattendedRun.h"
 #include "common/PumpMessages.h"
+#include "wizard/NorvexSetupDlg.h"
 #include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv)
         return CUnattendedRun::kStartupFailure;
     }
     QApplication application(argc, argv);
+    // While the package digest is still being worked out.
+    CNorvexSetupDlg::PrepareFonts();
     CNorvexSetupApp app(arguments);
     // Start-up errors come before the wizard, in boxes of their own.
     CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(modulePath));
