@@ -1,7 +1,7 @@
 // Runs the installer's whole start-up on an installer file (package written
 // out and its digest checked, Install.xml extracted and loaded, the previous
-// installation looked up) and stops where the wizard would open. Exit code 0
-// when start-up got that far.
+// installation looked up) and stops where the wizard would open, printing
+// "reached NS" (CLOCK_MONOTONIC) there. Exit code 0 when start-up got that far.
 //   norvex-startup-probe INSTALLER
 #include "app/NorvexSetupApp.h"
 
@@ -9,6 +9,8 @@
 #include <QFile>
 
 #include <cstdio>
+
+#include <time.h>
 
 int main(int argc, char** argv)
 {
@@ -20,7 +22,12 @@ int main(int argc, char** argv)
     const QString installer = QFile::decodeName(argv[1]);
     CNorvexSetupApp setup({installer});
     setup.SetExecutablePath(installer);
-    setup.SetRunStep([](CNorvexSetupApp&) { return 0; });
+    setup.SetRunStep([](CNorvexSetupApp&) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("reached %lld\n", static_cast<long long>(now.tv_sec) * 1000000000 + now.tv_nsec);
+        return 0;
+    });
     setup.InitInstance();
     return setup.Result() == CNorvexSetupApp::StartupResult::Ready ? 0 : 1;
 }
