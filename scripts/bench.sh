@@ -133,18 +133,31 @@ diff -r -x Install.xml -x uninstall.xml "$payload" "$runs/check-root/inst" >/dev
 rm -rf "$runs"/check-*
 
 inst=() inst_u=() rep=() rep_u=() ext=() ext_u=() pk=() pk_z=() md=() md_s=()
+# Which of a pair goes first alternates from run to run: on a machine whose
+# state drifts (page cache growing, memory the host hands back late) a fixed
+# order would charge the drift to one side.
+pair() {  # i, ours array, ours command..., --, theirs array, theirs command...
+  local i=$1 ours_var=$2; shift 2
+  local ours=() theirs=()
+  while [ "$1" != -- ]; do ours+=("$1"); shift; done
+  shift
+  local theirs_var=$1; shift
+  theirs=("$@")
+  local a b
+  if ((i % 2)); then
+    sync; b=$("${theirs[@]}"); sync; a=$("${ours[@]}")
+  else
+    sync; a=$("${ours[@]}"); sync; b=$("${theirs[@]}")
+  fi
+  eval "$ours_var+=(\"\$a\")"; eval "$theirs_var+=(\"\$b\")"
+}
 for ((i = 1; i <= reps; i++)); do
   mkdir -p "$runs/root-$i"
-  sync; inst_u+=("$(run_timed unzip -q "$archive" -d "$runs/unzip-$i")")
-  sync; inst+=("$(install_ours "$runs/root-$i")")
-  sync; rep_u+=("$(run_timed unzip -o -q "$archive" -d "$runs/unzip-$i")")
-  sync; rep+=("$(install_ours "$runs/root-$i")")
-  sync; ext_u+=("$(run_timed unzip -q "$archive" -d "$runs/unzip-x-$i")")
-  sync; ext+=("$(extract_ours "$runs/ours-$i")")
-  sync; pk_z+=("$(pack_zip "$runs/pack-$i.zip")")
-  sync; pk+=("$(pack_ours "$runs/pack-$i.cab")")
-  md_s+=("$(run_timed md5sum "$md5file")")
-  md+=("$(gbench_ms "$bin" --md5-file="$md5file" --benchmark_filter=BM_MD5OfFile)")
+  pair "$i" inst install_ours "$runs/root-$i" -- inst_u run_timed unzip -q "$archive" -d "$runs/unzip-$i"
+  pair "$i" rep install_ours "$runs/root-$i" -- rep_u run_timed unzip -o -q "$archive" -d "$runs/unzip-$i"
+  pair "$i" ext extract_ours "$runs/ours-$i" -- ext_u run_timed unzip -q "$archive" -d "$runs/unzip-x-$i"
+  pair "$i" pk pack_ours "$runs/pack-$i.cab" -- pk_z pack_zip "$runs/pack-$i.zip"
+  pair "$i" md gbench_ms "$bin" --md5-file="$md5file" --benchmark_filter=BM_MD5OfFile -- md_s run_timed md5sum "$md5file"
   # Sizes of what both packers made, then nothing of this run is needed.
   pack_bytes=$(stat -c %s "$runs/pack-$i.cab"); zip_bytes=$(stat -c %s "$runs/pack-$i.zip")
   rm -f "$runs/pack-$i.cab" "$runs/pack-$i.zip"
