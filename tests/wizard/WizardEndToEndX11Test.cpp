@@ -57,15 +57,27 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kWait)
     return true;
 }
 
-// The visible window of the wizard, waited for.
+QPoint WindowPosition(const QString& window);
+
+// The visible window of the wizard, waited for until it stays where it is: a
+// window is centred after it appears, and a click aimed by its first place
+// would miss on a busy machine.
 QString WizardWindow()
 {
     QString window;
+    QPoint last(-1, -1);
     WaitFor([&] {
         window = Xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                           QStringLiteral("Tessaly Label Print")})
                      .section(u'\n', 0, 0);
-        return !window.isEmpty();
+        if (window.isEmpty())
+            return false;
+        const QPoint now = WindowPosition(window);
+        const bool settled = now == last;
+        last = now;
+        if (!settled)
+            QThread::msleep(300);
+        return settled;
     });
     return window;
 }
