@@ -282,17 +282,24 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
 
 QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop)
 {
+    return GetMD5OfDescriptorRange(fd, offset, size,
+                                   [stop] { return !(stop && stop->load(std::memory_order_relaxed)); });
+}
+
+QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::function<bool()>& keepGoing)
+{
     if (fd < 0 || offset < 0 || size < 0)
         return {};
     posix_fadvise(fd, off_t(offset), off_t(size), POSIX_FADV_SEQUENTIAL);
 
-    constexpr qint64 kChunk = qint64(1) << 20;
-    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
+    // No bigger than the range: small files are the common case.
+    const qint64 chunk = std::clamp<qint64>(size, 1, qint64(1) << 20);
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[size_t(chunk)]);
     GLOBAL::CMD5Encode md5;
     qint64 done = 0;
-    while (done < size && !(stop && stop->load(std::memory_order_relaxed))) {
+    while (done < size && keepGoing()) {
         const ssize_t n =
-            ::pread(fd, buffer.get(), size_t(std::min(kChunk, size - done)), off_t(offset + done));
+            ::pread(fd, buffer.get(), size_t(std::min(chunk, size - done)), off_t(offset + done));
         if (n > 0) {
             md5.Update(buffer.get(), static_cast<uint32_t>(n));
             done += n;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace GLOBAL {
 
@@ -43,3 +44,5 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size);
 // The same over a file already open as fd; also empty when stop is set before
 // the last byte is read.
 QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop = nullptr);
+// The same, asking keepGoing before each 1 MiB read; empty once it says no.
+QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::function<bool()>& keepGoing);

@@ -1,6 +1,7 @@
 #include "database/InstallCabDB.h"
 
 #include "common/DecimalText.h"
+#include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
 #include "database/PackageVfs.h"
 #include "platform/FileWriter.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -422,51 +424,65 @@ bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, 
     return result;
 }
 
-bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
-                                bool pump, int* outLength)
+bool CInstallCabDB::FindEntry(const QString& name, const QString& packagePath,
+                              DATABASE::CppSQLite3Query& query)
 {
-    m_failure.Clear();
     const QString reading = QStringLiteral("cannot read the package");
     if (!SessionCurrent(packagePath) && !OpenForExtract(packagePath)) {
         m_failure = {reading, packagePath, GetLastError()};
         return false;
     }
-
-    bool result = false;
-    DATABASE::CppSQLite3Query query;
-    {
-        // A failed shortcut leaves no trace: the plain lookup below decides.
-        const QString error = m_lastError;
-        bool found = false;
-        if (m_session && m_session->lookup) {
-            const auto row = m_session->rows.constFind(name);
-            sqlite3_stmt* lookup = m_session->lookup;
-            sqlite3_reset(lookup);
-            if (row != m_session->rows.constEnd() && sqlite3_bind_int64(lookup, 1, *row) == SQLITE_OK
-                && sqlite3_bind_text16(lookup, 2, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT)
-                    == SQLITE_OK
-                && sqlite3_step(lookup) == SQLITE_ROW) {
-                query = DATABASE::CppSQLite3Query(m_db.Handle(), lookup, false, false);
-                found = true;
-            }
-        } else {
-            const std::optional<int64_t> row =
-                NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
-            found =
-                row && Query(QString::fromUtf16(kRowQuery), query, {qint64(*row), name}) && !query.IsEof();
+    // A failed shortcut leaves no trace: the plain lookup below decides.
+    const QString error = m_lastError;
+    bool found = false;
+    if (m_session && m_session->lookup) {
+        const auto row = m_session->rows.constFind(name);
+        sqlite3_stmt* lookup = m_session->lookup;
+        sqlite3_reset(lookup);
+        if (row != m_session->rows.constEnd() && sqlite3_bind_int64(lookup, 1, *row) == SQLITE_OK
+            && sqlite3_bind_text16(lookup, 2, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT)
+                == SQLITE_OK
+            && sqlite3_step(lookup) == SQLITE_ROW) {
+            query = DATABASE::CppSQLite3Query(m_db.Handle(), lookup, false, false);
+            found = true;
         }
-        m_lastError = error;
-        if (!found) {
-            query = DATABASE::CppSQLite3Query();
-            if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
-                                      "rowid as entryrow from files where name=?;"),
-                       query, {name})) {
-                m_failure = {reading, packagePath, GetLastError()};
-                CloseKeepingError();
-                return false;
-            }
-        }
+    } else {
+        const std::optional<int64_t> row =
+            NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
+        found = row && Query(QString::fromUtf16(kRowQuery), query, {qint64(*row), name}) && !query.IsEof();
     }
+    m_lastError = error;
+    if (found)
+        return true;
+    query = DATABASE::CppSQLite3Query();
+    if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
+                              "rowid as entryrow from files where name=?;"),
+               query, {name})) {
+        m_failure = {reading, packagePath, GetLastError()};
+        CloseKeepingError();
+        return false;
+    }
+    return true;
+}
+
+void CInstallCabDB::DoneWithEntry(DATABASE::CppSQLite3Query& query)
+{
+    query = DATABASE::CppSQLite3Query();
+    if (m_session)
+        sqlite3_reset(m_session->lookup);
+    else
+        CloseKeepingError();
+}
+
+bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
+                                bool pump, int* outLength)
+{
+    m_failure.Clear();
+    const QString reading = QStringLiteral("cannot read the package");
+    DATABASE::CppSQLite3Query query;
+    if (!FindEntry(name, packagePath, query))
+        return false;
+    bool result = false;
     try {
         if (query.IsEof()) {
             m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
@@ -502,11 +518,61 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
         result = false;
         EndSession();  // a package that cannot be read is opened anew next time
     }
-    query = DATABASE::CppSQLite3Query();
-    if (m_session) {
-        sqlite3_reset(m_session->lookup);
-        return result;
-    }
-    CloseKeepingError();
+    DoneWithEntry(query);
     return result;
+}
+
+bool CInstallCabDB::TargetIsCurrent(const QString& name, const QString& targetPath,
+                                    const QString& packagePath, bool pump, int* outLength)
+{
+    m_failure.Clear();
+    // What is on disk first: a missing or different target mostly shows in
+    // its kind, size or time, without a look at the package.
+    const QByteArray target = QFile::encodeName(targetPath);
+    struct stat st {};
+    if (::lstat(target.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1
+        || st.st_uid != ::geteuid() || st.st_mtim.tv_nsec != 0)
+        return false;
+
+    DATABASE::CppSQLite3Query query;
+    if (!FindEntry(name, packagePath, query))
+        return false;  // the extraction that follows says why
+    QString md5;
+    QString timeText;
+    int64_t length = -1;
+    try {
+        if (!query.IsEof()) {
+            md5 = query.GetTextField(QStringLiteral("md5"));
+            timeText = query.GetTextField(QStringLiteral("time"));
+            length = query.GetInt64Field(QStringLiteral("length"));
+        }
+        query.Finalize();
+    } catch (const DATABASE::CppSQLite3Exception& e) {
+        m_lastError = e.ErrorMessage();
+        length = -1;
+        EndSession();
+    }
+    DoneWithEntry(query);
+    time_t stamp = 0;
+    if (length < 0 || length > INT_MAX || st.st_size != length || !TimeFromText(timeText, stamp)
+        || st.st_mtim.tv_sec != stamp)
+        return false;
+
+    const int fd = ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat opened {};
+    unsigned char head[4] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    bool current = ::fstat(fd, &opened) == 0 && opened.st_ino == st.st_ino && opened.st_dev == st.st_dev
+        && (opened.st_mode & 07777) == PLATFORM::ModeForContent(head, got > 0 ? size_t(got) : 0);
+    if (current) {
+        const QString digest =
+            GetMD5OfDescriptorRange(fd, 0, length, [pump] { return !pump || PumpMessages() == 0; });
+        current = !digest.isEmpty() && digest.compare(md5, Qt::CaseInsensitive) == 0;
+    }
+    ::close(fd);
+    if (current && outLength)
+        *outLength = int(length);
+    return current;
 }

@@ -29,6 +29,15 @@ public:
     bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
                      int* outLength);
 
+    // True when targetPath already is what ExtractFile would make of the entry
+    // `name`: a plain file of this user under one name, with the entry's
+    // length, time and mode, and the entry's MD5 over its bytes. Nothing is
+    // written. With pump, PumpMessages runs between 1 MiB reads, and a cancel
+    // ends the check with false. outLength (may be null) receives the length
+    // when true.
+    bool TargetIsCurrent(const QString& name, const QString& targetPath, const QString& packagePath,
+                         bool pump, int* outLength);
+
     // While on, ExtractFile keeps the package open from one entry to the next
     // instead of opening and checking it for each: for extracting many entries
     // in a row. A package that changed on disk in between is opened and
@@ -63,6 +72,12 @@ public:
 private:
     struct Session;
 
+    // Opens the package (or takes the one kept open) and finds the first row
+    // named `name`: query is at it, or at its end when there is none. False,
+    // with m_failure set and the package closed, when it cannot be read.
+    bool FindEntry(const QString& name, const QString& packagePath, DATABASE::CppSQLite3Query& query);
+    // What ends each use of an entry's row.
+    void DoneWithEntry(DATABASE::CppSQLite3Query& query);
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
     // Whether the open package can serve the next entry: a session is on and

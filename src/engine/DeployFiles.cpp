@@ -90,11 +90,15 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
             return Fail(failure);
         if (!CreateFolders(target))
             return false;
-        if (!Changes.KeepAside(target, &failure))
-            return Fail(failure);
         int length = 0;
-        if (!ExtractPackageFile(file.name, target, true, &length))
-            return false;
+        // A repair or an upgrade leaves a file that is already exactly the
+        // entry as it is: nothing is written, so nothing is to be undone.
+        if (!InstalledFileIsCurrent(file.name, target, &length)) {
+            if (!Changes.KeepAside(target, &failure))
+                return Fail(failure);
+            if (!ExtractPackageFile(file.name, target, true, &length))
+                return false;
+        }
         Manifest.installedSize += length;
 
         ++deployed;

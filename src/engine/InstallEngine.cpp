@@ -25,3 +25,17 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
     Log.FileWritten(targetPath, *lengthOut);
     return true;
 }
+
+bool CInstallEngine::InstalledFileIsCurrent(const QString& name, const QString& targetPath, int* outLength)
+{
+    CInstallCabDB single;
+    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
+    package.SetPackageRange(PackageOffset, PackageSize);
+    int length = 0;
+    if (!package.TargetIsCurrent(name, targetPath, PackagePath, true, &length))
+        return false;
+    Log.Write(QStringLiteral("already in place: %1 (%2 bytes)").arg(targetPath).arg(length));
+    if (outLength)
+        *outLength = length;
+    return true;
+}

@@ -32,6 +32,10 @@ public:
     // Extracts one package entry from the package at PackagePath to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump, int* outLength);
+    // Whether targetPath already holds the entry `name` exactly as the
+    // extraction would leave it (length, time, mode, digest); read only,
+    // pumping messages. outLength receives the entry's length when it does.
+    bool InstalledFileIsCurrent(const QString& name, const QString& targetPath, int* outLength);
 
     // Why the latest failure happened: what failed, the path or key, and the
     // cause ("cannot write /opt/Tessaly/X/bin/tool: Permission denied"). Every

@@ -364,6 +364,7 @@ TEST_F(WorkProceduresTest, RollbackThatCannotRestoreAFileSaysWhich)
     const QString program = engine.InstallFolder + QStringLiteral("LabelCloud");
     const QString readme = engine.InstallFolder + QStringLiteral("doc/readme.txt");
     TESTS::WriteFileBytes(readme, "edited");
+    TESTS::WriteFileBytes(program, "the older program");
     engine.Mode = RunMode::Upgrade;
     // Once the new program is in place, something puts a folder there that
     // no rename can replace, and the user cancels.

@@ -141,9 +141,10 @@ TEST_F(RunLogTest, InstallRepairAndRemovalAppendTheirLines)
     EXPECT_TRUE(repair.filter(QStringLiteral("run: mode repair, ")).size() == 1)
         << repair.join(u'\n').toStdString();
     ExpectContains(repair, QStringLiteral("repair ") + kTitle + QStringLiteral(", folder ") + folder);
-    ExpectContains(
-        repair,
-        QStringLiteral("wrote %1 (%2 bytes)").arg(folder + QStringLiteral("LabelPrint")).arg(programSize));
+    ExpectContains(repair,
+                   QStringLiteral("already in place: %1 (%2 bytes)")
+                       .arg(folder + QStringLiteral("LabelPrint"))
+                       .arg(programSize));
     EXPECT_TRUE(repair.last().startsWith(QStringLiteral("end: success, exit code 0, ")));
 
     // The removal: the folder, the registry keys, the menu and the links.

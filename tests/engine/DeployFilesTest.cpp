@@ -4,7 +4,12 @@
 
 #include "database/PackageFiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace ENGINETEST;
 using namespace PKGTEST;
@@ -181,6 +186,86 @@ TEST_F(DeployFilesTest, CancelStopsInsideTheNextFileAndKeepsEarlierOnes)
     EXPECT_EQ(Entries(Installed(QStringLiteral("doc"))), QStringList{});
     EXPECT_FALSE(QFileInfo::exists(Installed(QStringLiteral("uninstall.exe"))));
 }
+
+// A second run over the installed files: a file that is exactly the entry
+// as extraction left it stays as it is (the same file, nothing written);
+// any difference in bytes, time, mode or kind, or a second name, gets the
+// entry written again.
+struct RedeployCase {
+    const char* label;
+    void (*change)(const QString& path);
+    bool replaced;
+};
+
+void SetTime(const QString& path, time_t seconds, long nanoseconds)
+{
+    const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+const RedeployCase kRedeployCases[] = {
+    {"Unchanged", [](const QString&) {}, false},
+    {"SameSizeOtherBytes",
+     [](const QString& path) {
+         const time_t time = MTime(path);
+         QByteArray bytes = TESTS::ReadFileBytes(path);
+         bytes[100] = char(bytes[100] ^ 0x20);
+         TESTS::WriteFileBytes(path, bytes);
+         SetTime(path, time, 0);
+     },
+     true},
+    {"OtherTime", [](const QString& path) { SetTime(path, MTime(path) + 1, 0); }, true},
+    {"PartOfASecond", [](const QString& path) { SetTime(path, MTime(path), 5000); }, true},
+    {"OtherMode",
+     [](const QString& path) { ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0); }, true},
+    {"LinkToACopy",
+     [](const QString& path) {
+         const QString copy = TESTS::SandboxPath(QStringLiteral("elsewhere/readme.txt"));
+         ASSERT_TRUE(QDir().mkpath(TESTS::SandboxPath(QStringLiteral("elsewhere"))));
+         ASSERT_TRUE(QFile::rename(path, copy));
+         ASSERT_TRUE(QFile::link(copy, path));
+     },
+     true},
+    {"SecondName",
+     [](const QString& path) {
+         ASSERT_EQ(::link(QFile::encodeName(path).constData(),
+                          QFile::encodeName(TESTS::SandboxPath(QStringLiteral("second-name"))).constData()),
+                   0);
+     },
+     true},
+};
+
+class RedeployTest : public DeployFilesTest, public testing::WithParamInterface<RedeployCase> {};
+
+TEST_P(RedeployTest, WritesOnlyWhatDiffersFromTheEntry)
+{
+    ASSERT_TRUE(engine.DeployFiles(&progress));
+    const QString readme = Installed(QStringLiteral("doc/readme.txt"));
+    const QByteArray bytes = TESTS::ReadFileBytes(readme);
+    const time_t time = MTime(readme);
+    struct stat installed {};
+    ASSERT_EQ(::stat(QFile::encodeName(readme).constData(), &installed), 0);
+    GetParam().change(readme);
+    struct stat changed {};
+    ASSERT_EQ(::lstat(QFile::encodeName(readme).constData(), &changed), 0);
+
+    engine.Mode = RunMode::Repair;
+    ASSERT_TRUE(engine.DeployFiles(&progress));
+    struct stat after {};
+    ASSERT_EQ(::lstat(QFile::encodeName(readme).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino != changed.st_ino, GetParam().replaced);
+    EXPECT_TRUE(S_ISREG(after.st_mode));
+    EXPECT_EQ(after.st_nlink, 1u);
+    EXPECT_EQ(after.st_mode & 07777, installed.st_mode & 07777);
+    EXPECT_EQ(after.st_mtim.tv_sec, time);
+    EXPECT_EQ(after.st_mtim.tv_nsec, 0);
+    EXPECT_EQ(TESTS::ReadFileBytes(readme), bytes);
+    EXPECT_EQ(engine.Manifest.installedSize, kSampleDeployedSize);
+    EXPECT_EQ(Entries(Installed(QStringLiteral("doc"))), QStringList{"readme.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RedeployTest, testing::ValuesIn(kRedeployCases),
+                         TESTS::CaseNameBy<&RedeployCase::label>());
 
 // Manifests written on Windows name files as "bin\\a.dll": a path below the
 // file's folder, each part a plain name.
