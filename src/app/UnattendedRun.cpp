@@ -8,7 +8,6 @@
 
 #include <QDir>
 
-#include <cstdio>
 
 namespace {
 
@@ -63,11 +62,7 @@ int CUnattendedRun::Run(const QString& pathArgument)
             return kFailure;
         // The shortcut page's defaults: both boxes ticked. A run with a failed
         // step still finishes, but is no success.
-        m_engine.CreateShortcuts(true, true);
-        for (const QString& link : m_engine.SkippedShortcuts)
-            std::fprintf(stderr, "%s\n", ShortcutSkippedText(link).toUtf8().constData());
-        for (const QString& reason : m_engine.ShortcutFailures)
-            std::fprintf(stderr, "%s\n", reason.toUtf8().constData());
+        procedures.CreateShortcuts(true, true);
         return result == ProcedureResult::Completed ? kSuccess : kFailure;
     case RunMode::Uninstall:
     case RunMode::DoUninstall:

@@ -236,6 +236,20 @@ QString ShortcutSkippedText(const QString& link)
         .arg(link);
 }
 
+void CWorkProcedures::CreateShortcuts(bool desktop, bool quickLaunch)
+{
+    m_engine.CreateShortcuts(desktop, quickLaunch);
+    QStringList lines;
+    for (const QString& link : m_engine.SkippedShortcuts)
+        lines << ShortcutSkippedText(link);
+    if (!m_engine.ShortcutFailures.isEmpty())
+        lines << InLanguage(QStringLiteral("以下快捷方式无法创建："), QStringLiteral("以下捷徑無法建立："),
+                            QStringLiteral("These shortcuts could not be created:"))
+              << m_engine.ShortcutFailures;
+    if (!lines.isEmpty())
+        m_messageBox.Show(lines.join(u'\n'), QString(), MessageIcon::Warning, MessageButtons::Ok);
+}
+
 CWorkProcedures::CWorkProcedures(CInstallEngine& engine, CProcedureView& view, CMessageBox& messageBox)
     : m_engine(engine), m_view(view), m_messageBox(messageBox)
 {

@@ -74,6 +74,10 @@ public:
     // product when startProduct (a main program that cannot run itself opens
     // with its handler), then the view closes.
     void FinishActions(bool companionChecked, bool startProduct);
+    // The shortcut page's step: the shortcuts with the chosen extra copies,
+    // then one warning naming every link left out or not written. The run
+    // goes on without them.
+    void CreateShortcuts(bool desktop, bool quickLaunch);
 
     // Starts programs and removes the running copy; the system's starter by
     // default, tests replace it. Not owned.

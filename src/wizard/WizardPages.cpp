@@ -299,7 +299,7 @@ void CNorvexSetupDlg::OnCommand(int id)
 
 void CNorvexSetupDlg::CreateShortcutsAndShow(int nextPage)
 {
-    m_engine->CreateShortcuts(m_firstOption.checked != 0, m_secondOption.checked != 0);
+    m_procedures.CreateShortcuts(m_firstOption.checked != 0, m_secondOption.checked != 0);
     ShowPage(m_engine->Mode, nextPage);
 }
 

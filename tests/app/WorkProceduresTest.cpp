@@ -394,6 +394,42 @@ TEST_F(WorkProceduresTest, RollbackThatCannotRestoreAFileSaysWhich)
     EXPECT_EQ(TESTS::ReadFileBytes(readme), "edited");
 }
 
+// The shortcut page's step says in one warning which links it left out and
+// which it could not write; the others are made.
+TEST_F(WorkProceduresTest, ShortcutsLeftOutOrNotWrittenAreSaid)
+{
+    ASSERT_EQ(CWorkProcedures(engine, view, view).Install(), ProcedureResult::Completed);
+    CInstShortcutInfo bad;
+    bad.path = QStringLiteral(
+        "$intallpath$\\Label\x1b"
+        "Cloud");
+    bad.name = QStringLiteral("Bad");
+    bad.type = QStringLiteral("other");
+    bad.lnk = QStringLiteral("Bad.lnk");
+    engine.Manifest.shortcut.push_back(bad);
+    // Where the desktop copy would go, a file stands in the way.
+    const QString desktop = PLATFORM::DesktopFolder();
+    QDir(desktop).removeRecursively();
+    TESTS::WriteFileBytes(desktop.chopped(1), "not a folder");
+    view.log.clear();
+
+    CWorkProcedures(engine, view, view).CreateShortcuts(true, false);
+    ASSERT_EQ(view.log.size(), 1u);
+    const QStringList lines = QString::fromStdString(view.log[0]).split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << view.log[0];
+    EXPECT_EQ(lines[0], QStringLiteral("warning 快捷方式“Bad.lnk”的目标含有控制字符，因此没有创建。"));
+    EXPECT_EQ(lines[1], QStringLiteral("以下快捷方式无法创建："));
+    EXPECT_TRUE(lines[2].contains(desktop.chopped(1))) << lines[2].toStdString();
+    EXPECT_TRUE(QFileInfo::exists(PLATFORM::ProgramsMenuFolder() + kProduct + QStringLiteral("/")));
+
+    // Nothing to say when all is made.
+    engine.Manifest.shortcut.pop_back();
+    ASSERT_TRUE(QFile::remove(desktop.chopped(1)));
+    view.log.clear();
+    CWorkProcedures(engine, view, view).CreateShortcuts(true, false);
+    EXPECT_TRUE(view.log.empty());
+}
+
 // A check before the first write that fails tells why and leaves the view
 // on its page, so the user can pick another folder.
 TEST_F(WorkProceduresTest, InstallFolderThatCannotBeMadeStopsBeforeAnything)
