@@ -147,6 +147,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegistryRollbackTest,
 
 class FileRollbackTest : public EngineTest {};
 
+// A run that has noted file, holding "old", and kept it aside; journal may be
+// empty for notes kept in memory.
+void BeginKeepingOldFile(CRollback& changes, const QString& journal, const QString& file)
+{
+    TESTS::WriteFileBytes(file, "old");
+    changes.Begin(journal);
+    changes.NoteFile(file);
+    ASSERT_TRUE(changes.Flush(nullptr));
+    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+}
+
 // Where Recover set the journal aside: the one other file of its folder
 // named after it; empty when there is none.
 QString JournalSetAside(const QString& journal)
@@ -228,12 +239,8 @@ TEST_F(FileRollbackTest, JournalOfAnUnfinishedUndoIsSetAside)
     const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
     const QString file = folder + QStringLiteral("/program");
     const QString journal = TESTS::SandboxPath(QStringLiteral("state/app.journal"));
-    TESTS::WriteFileBytes(file, "old");
     CRollback changes;
-    changes.Begin(journal);
-    changes.NoteFile(file);
-    ASSERT_TRUE(changes.Flush(nullptr));
-    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    BeginKeepingOldFile(changes, journal, file);
     QFile::remove(file);
     ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
     const QByteArray text = TESTS::ReadFileBytes(journal);
@@ -252,12 +259,8 @@ TEST_F(FileRollbackTest, WhatCannotBeRestoredIsNamed)
 {
     const QString folder = TESTS::SandboxPath(QStringLiteral("app"));
     const QString file = folder + QStringLiteral("/program");
-    TESTS::WriteFileBytes(file, "old");
     CRollback changes;
-    changes.Begin(QString());
-    changes.NoteFile(file);
-    ASSERT_TRUE(changes.Flush(nullptr));
-    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    BeginKeepingOldFile(changes, QString(), file);
     // Something took the file's place that no rename can replace.
     QFile::remove(file);
     ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
@@ -316,12 +319,8 @@ TEST_F(ReadOnlyJournalTest, CommitKeepsThePreviousFiles)
     mounted = state;
     const QString file = TESTS::SandboxPath(QStringLiteral("app/program"));
     const QString journal = state + QStringLiteral("/app.journal");
-    TESTS::WriteFileBytes(file, "old");
     CRollback changes;
-    changes.Begin(journal);
-    changes.NoteFile(file);
-    ASSERT_TRUE(changes.Flush(nullptr));
-    ASSERT_TRUE(changes.KeepAside(file, nullptr));
+    BeginKeepingOldFile(changes, journal, file);
     const QString kept = KeptNameInJournal(journal, file);
     Replace(file, "new");
     ASSERT_TRUE(TESTS::MakeSmallDiskReadOnly(state, &why)) << why.toStdString();
