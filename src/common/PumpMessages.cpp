@@ -50,6 +50,11 @@ bool GetCancelFlag()
     return g_cancel != 0 || g_signalled != 0;
 }
 
+bool CancelSignalCame()
+{
+    return g_signalled != 0;
+}
+
 void InstallCancelSignalHandlers()
 {
     struct sigaction action {};

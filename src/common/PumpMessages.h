@@ -12,6 +12,8 @@ int PumpMessages();
 void SetCancelFlag(bool cancel);
 // True after the user's cancel or a cancel signal.
 bool GetCancelFlag();
+// True once a cancel signal came: a window waiting for the user closes then.
+bool CancelSignalCame();
 
 // SIGINT, SIGTERM and SIGHUP set the cancel flag for good (also when they came
 // before the run began), so the run stops at the next chunk and cleans up;

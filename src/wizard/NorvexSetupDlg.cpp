@@ -6,9 +6,11 @@
 #include "app/MessageTable.h"
 #include "app/NorvexSetupApp.h"
 #include "app/TextFormat.h"
+#include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -71,6 +73,19 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
     m_overallBar.position = 0;
     CreateControls();
     OnInitDialog();
+
+    // A cancel signal while a procedure runs stops it at its next chunk; on
+    // a page that waits for the user it closes the wizard with the cancel
+    // result. A box the user has open is answered first.
+    connect(&m_signalWatch, &QTimer::timeout, this, [this] {
+        if (!CancelSignalCame() || m_procedureRunning)
+            return;
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this)
+            return;
+        m_signalWatch.stop();
+        Close(false);
+    });
+    m_signalWatch.start(kSignalWatchMs);
 }
 
 CNorvexSetupDlg::~CNorvexSetupDlg()

@@ -27,6 +27,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPoint>
+#include <QTimer>
 #include <QUrl>
 
 #include <optional>
@@ -204,6 +205,9 @@ private:
     // Wait cursors pushed by BeginWaitCursor and not yet ended.
     int m_waitCursors = 0;
     bool m_procedureRunning = false;
+    // Looks for a cancel signal while the wizard waits for the user.
+    QTimer m_signalWatch;
+    static constexpr int kSignalWatchMs = 200;
     // Dragging by hand where the window system cannot move the window.
     std::optional<QPoint> m_dragOffset;
 };

@@ -150,7 +150,8 @@ class EarlySignalTest : public testing::TestWithParam<SignalCase> {};
 // Runs the installer unattended with `signal` pending and blocked from before
 // exec, so it arrives as start-up installs its handlers; `ignored` as under
 // nohup. Standard error is left in the process.
-void RunWithPendingSignal(QProcess& run, const QString& installer, int signal, bool ignored)
+void RunWithPendingSignal(QProcess& run, const QString& installer, int signal, bool ignored,
+                          const QStringList& arguments = {QStringLiteral("-silent")})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
@@ -166,7 +167,7 @@ void RunWithPendingSignal(QProcess& run, const QString& installer, int signal, b
         ::sigprocmask(SIG_BLOCK, &set, nullptr);
         ::kill(::getpid(), signal);
     });
-    run.start(installer, {QStringLiteral("-silent")});
+    run.start(installer, arguments);
 }
 
 TEST_P(EarlySignalTest, StopsTheRunBeforeAnythingIsWritten)
@@ -189,6 +190,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, EarlySignalTest,
                          testing::Values(SignalCase{"Interrupt", SIGINT}, SignalCase{"Terminate", SIGTERM},
                                          SignalCase{"HangUp", SIGHUP}),
                          TESTS::CaseName());
+
+// The wizard waiting on its first page closes with the cancel result when a
+// cancel signal comes, having written nothing.
+TEST_P(EarlySignalTest, ClosesTheWizardOnItsFirstPage)
+{
+    const QString installer =
+        E2E::CopyOfSampleInstaller(TESTS::SandboxPath(QStringLiteral("Downloads/LabelPrintSetup")));
+    QProcess run;
+    RunWithPendingSignal(run, installer, GetParam().signal, false, {});
+    ASSERT_TRUE(run.waitForFinished(120000)) << "the wizard stayed open";
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 1) << run.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(PLATFORM::ProgramFilesFolder() + kInstallFolderTail));
+}
 
 // Started under nohup, the run keeps ignoring hangups: one pending at start
 // neither stops nor fails it.
