@@ -12,12 +12,18 @@ CInstallEngine::~CInstallEngine()
         QFile::remove(PackagePath);
 }
 
+CInstallCabDB& CInstallEngine::PackageReader(CInstallCabDB& single)
+{
+    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
+    package.SetPackageRange(PackageOffset, PackageSize);
+    return package;
+}
+
 bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                                         int* outLength)
 {
     CInstallCabDB single;
-    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
-    package.SetPackageRange(PackageOffset, PackageSize);
+    CInstallCabDB& package = PackageReader(single);
     int length = 0;
     int* lengthOut = outLength ? outLength : &length;
     if (!package.ExtractFile(name, targetPath, PackagePath, pump, lengthOut))
@@ -29,8 +35,7 @@ bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targ
 bool CInstallEngine::InstalledFileIsCurrent(const QString& name, const QString& targetPath, int* outLength)
 {
     CInstallCabDB single;
-    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
-    package.SetPackageRange(PackageOffset, PackageSize);
+    CInstallCabDB& package = PackageReader(single);
     int length = 0;
     if (!package.TargetIsCurrent(name, targetPath, PackagePath, true, &length))
         return false;

@@ -238,4 +238,7 @@ private:
     void MeasureNeeds();
     // The package kept open while DeployFiles extracts entry after entry.
     std::unique_ptr<CInstallCabDB> m_openPackage;
+    // The package reader for one entry: the one kept open, else single; set
+    // to the package's range either way.
+    CInstallCabDB& PackageReader(CInstallCabDB& single);
 };

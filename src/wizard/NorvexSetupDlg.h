@@ -115,8 +115,9 @@ public:
         QFont close;
     };
     static Fonts DialogFonts(quint16 languageId);
-    // Loads the faces of the three fonts and the glyphs of the language's
-    // texts, so that the window opens without waiting for them. Meant for
+    // Finds and opens the faces of the three fonts and lays out the
+    // language's texts with them, so that the window opens without waiting
+    // for that. Meant for
     // the time the package check takes, before the window is made.
     static void PrepareFonts();
 
