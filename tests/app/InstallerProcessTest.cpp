@@ -79,6 +79,21 @@ const PLATFORM::ResourceEntry* FindAttached(PLATFORM::CExecutableResources& reso
     return resources.Find(CEmbeddedPackage::ResourceType(), id, CEmbeddedPackage::kAttachedLanguage);
 }
 
+// Where the package attached to the installer lies: offset and size, both -1
+// when it has none.
+struct PackageRange {
+    qint64 offset = -1;
+    qint64 size = -1;
+};
+PackageRange AttachedPackageRange(const QString& installer)
+{
+    PLATFORM::CExecutableResources resources;
+    if (!resources.Open(installer))
+        return {};
+    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
+    return entry ? PackageRange{qint64(entry->offset), qint64(entry->size)} : PackageRange{};
+}
+
 void FlipByte(const QString& path, qint64 offset)
 {
     QFile file(path);
@@ -224,12 +239,9 @@ INSTANTIATE_TEST_SUITE_P(
         InstallerCase{"FlippedByteInAttachedPackage",
                       [](const QString& installer) {
                           Attach(SamplePackage(), installer);
-                          PLATFORM::CExecutableResources resources;
-                          ASSERT_TRUE(resources.Open(installer));
-                          const PLATFORM::ResourceEntry* package =
-                              FindAttached(resources, CEmbeddedPackage::kPackageId);
-                          ASSERT_NE(package, nullptr);
-                          FlipByte(installer, qint64(package->offset + package->size / 2));
+                          const PackageRange package = AttachedPackageRange(installer);
+                          ASSERT_GE(package.offset, 0);
+                          FlipByte(installer, package.offset + package.size / 2);
                       },
                       false},
         InstallerCase{"DamagedDirectoryWithoutSetupCab",
@@ -283,17 +295,15 @@ TEST(EmbeddedPackage, AttachedPackageIsCheckedAndReadInPlace)
     const QString package = SamplePackage();
     const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
     const QByteArray before = TESTS::ReadFileBytes(installer);
-    PLATFORM::CExecutableResources resources;
-    ASSERT_TRUE(resources.Open(installer));
-    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
-    ASSERT_NE(entry, nullptr);
+    const PackageRange range = AttachedPackageRange(installer);
+    ASSERT_GE(range.offset, 0);
 
     CInstallEngine engine;
     ASSERT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::Ok);
     EXPECT_EQ(engine.Manifest.info.prog, QStringLiteral("LabelCloud"));
     EXPECT_EQ(engine.PackagePath, installer);
-    EXPECT_EQ(engine.PackageOffset, qint64(entry->offset));
-    EXPECT_EQ(engine.PackageSize, qint64(entry->size));
+    EXPECT_EQ(engine.PackageOffset, range.offset);
+    EXPECT_EQ(engine.PackageSize, range.size);
     // Nothing was copied out, so nothing is to be deleted at the end.
     EXPECT_FALSE(engine.PackageIsTemporary);
     EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
@@ -309,11 +319,9 @@ TEST(EmbeddedPackage, AttachedPackageIsCheckedAndReadInPlace)
 TEST(EmbeddedPackage, AttachedPackageChangedAfterAttachingIsRefused)
 {
     const QString installer = Attach(SamplePackage(), TESTS::SandboxPath(QStringLiteral("dl/setup")));
-    PLATFORM::CExecutableResources resources;
-    ASSERT_TRUE(resources.Open(installer));
-    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
-    ASSERT_NE(entry, nullptr);
-    FlipByte(installer, qint64(entry->offset + entry->size - 10));
+    const PackageRange range = AttachedPackageRange(installer);
+    ASSERT_GE(range.offset, 0);
+    FlipByte(installer, range.offset + range.size - 10);
 
     CInstallEngine engine;
     EXPECT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::DigestMismatch);
@@ -328,12 +336,8 @@ TEST(PackageDigestPrefetch, IsGivenOnlyForItsPathAndRangeOfTheUnchangedFile)
     const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
     const QString copy = TESTS::SandboxPath(QStringLiteral("dl/copy"));
     ASSERT_TRUE(QFile::copy(installer, copy));
-    PLATFORM::CExecutableResources resources;
-    ASSERT_TRUE(resources.Open(installer));
-    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
-    ASSERT_NE(entry, nullptr);
-    const qint64 offset = qint64(entry->offset);
-    const qint64 size = qint64(entry->size);
+    const auto [offset, size] = AttachedPackageRange(installer);
+    ASSERT_GE(offset, 0);
 
     {
         const CPackageDigestPrefetch prefetch(installer);
@@ -378,12 +382,8 @@ class PackageCheckWithPrefetch : public testing::TestWithParam<PrefetchCase> {};
 TEST_P(PackageCheckWithPrefetch, TakesThePrefetchedDigestOnlyForTheSameFile)
 {
     const QString installer = Attach(SamplePackage(), TESTS::SandboxPath(QStringLiteral("dl/setup")));
-    PLATFORM::CExecutableResources resources;
-    ASSERT_TRUE(resources.Open(installer));
-    const PLATFORM::ResourceEntry* entry = FindAttached(resources, CEmbeddedPackage::kPackageId);
-    ASSERT_NE(entry, nullptr);
-    const qint64 offset = qint64(entry->offset);
-    const qint64 size = qint64(entry->size);
+    const auto [offset, size] = AttachedPackageRange(installer);
+    ASSERT_GE(offset, 0);
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
 
     FlipByte(installer, offset + size / 2);

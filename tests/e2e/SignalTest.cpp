@@ -112,6 +112,16 @@ bool StartInstall(QProcess& run, const QString& installer, const QString& instal
     return false;
 }
 
+// A run a cancel signal stopped: exit 1 with the installation-failure text.
+void ExpectStoppedWith1106(QProcess& run)
+{
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
+        << err.toStdString();
+}
+
 struct SignalCase {
     const char* name;
     int signal;
@@ -127,11 +137,7 @@ TEST_P(CancelSignalTest, StopsTheRunWith1106AndLeavesNoTemporaryFile)
     ASSERT_TRUE(StartInstall(run, installer, installFolder)) << run.readAllStandardError().toStdString();
     ::kill(pid_t(run.processId()), GetParam().signal);
     ASSERT_TRUE(run.waitForFinished(300000));
-    const QString err = QString::fromUtf8(run.readAllStandardError());
-    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
-        << err.toStdString();
+    ExpectStoppedWith1106(run);
     // Nothing half-written: the large file never arrived, no temporary beside it.
     EXPECT_EQ(FilesBelow(installFolder), QStringList()) << FilesBelow(installFolder).join(u' ').toStdString();
     EXPECT_EQ(FilesBelow(PLATFORM::TempFolder()), QStringList());
@@ -178,11 +184,7 @@ TEST_P(EarlySignalTest, StopsTheRunBeforeAnythingIsWritten)
     QProcess run;
     RunWithPendingSignal(run, installer, GetParam().signal, false);
     ASSERT_TRUE(run.waitForFinished(300000));
-    const QString err = QString::fromUtf8(run.readAllStandardError());
-    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("安装程序时出现意外的错误，无法完成安装过程，请稍后重试！")))
-        << err.toStdString();
+    ExpectStoppedWith1106(run);
     EXPECT_EQ(SandboxListing(), before);
 }
 

@@ -206,6 +206,17 @@ TEST_F(FileRollbackTest, InterruptedCommitIsFinished)
     EXPECT_FALSE(QFile::exists(journal));
 }
 
+// A journal Recover finds damaged: nothing followed, the journal set aside.
+void ExpectDamagedAndSetAside(const QString& journal, const QByteArray& text)
+{
+    CRollback::Recovered what = CRollback::Recovered::Nothing;
+    const QStringList problems = CRollback::Recover(journal, &what);
+    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
+    ExpectSetAside(journal, problems,
+                   {QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")},
+                   text);
+}
+
 // A journal that names a relative path is not followed, nor deleted.
 TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
 {
@@ -215,12 +226,7 @@ TEST_F(FileRollbackTest, DamagedJournalChangesNothing)
         + QFile::encodeName(TESTS::SandboxPath(QStringLiteral("victim"))).toPercentEncoding()
         + "\nF victim\n";
     TESTS::WriteFileBytes(journal, text);
-    CRollback::Recovered what = CRollback::Recovered::Nothing;
-    const QStringList problems = CRollback::Recover(journal, &what);
-    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
-    ExpectSetAside(journal, problems,
-                   {QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")},
-                   text);
+    ExpectDamagedAndSetAside(journal, text);
     EXPECT_TRUE(QFile::exists(TESTS::SandboxPath(QStringLiteral("victim"))));
 
     // The next run's journal comes and goes without touching the record.
@@ -480,12 +486,7 @@ TEST_P(HostileJournalTest, IsTreatedAsDamagedAndChangesNothing)
     TESTS::WriteFileBytes(journal, text);
     const auto before = TESTS::ReadFileBytes(Program());
 
-    CRollback::Recovered what = CRollback::Recovered::Nothing;
-    const QStringList problems = CRollback::Recover(journal, &what);
-    EXPECT_EQ(what, CRollback::Recovered::Unreadable);
-    ExpectSetAside(journal, problems,
-                   {QStringLiteral("cannot read the journal ") + journal + QStringLiteral(": damaged")},
-                   text);
+    ExpectDamagedAndSetAside(journal, text);
     EXPECT_EQ(TESTS::ReadFileBytes(Victim()), "mine");
     EXPECT_EQ(TESTS::ReadFileBytes(Program()), before);
     EXPECT_EQ(TESTS::ReadFileBytes(TESTS::SandboxPath(QStringLiteral("home/.nvxkeep0123abcd"))),
