@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 #include <fcntl.h>
@@ -16,6 +18,13 @@
 #include <unistd.h>
 
 namespace {
+
+// Small enough that a thread waiting for the other to finish its chunk waits
+// briefly; big enough that reads cost little.
+constexpr qint64 kDigestChunk = qint64(256) << 10;
+// How much the making thread hashes at most while the worker is not yet
+// scheduled: it has its own start-up to go on with.
+constexpr int kLeadChunks = 16;
 
 // The prefetch the package check may take its digest from.
 CPackageDigestPrefetch* g_prefetch = nullptr;
@@ -138,13 +147,22 @@ CPackageDigestPrefetch::CPackageDigestPrefetch(const QString& executablePath)
     m_path = executablePath;
     m_offset = qint64(entry->offset);
     m_size = qint64(entry->size);
+    m_md5 = std::make_unique<GLOBAL::CMD5Encode>();
+    m_buffer.reset(new unsigned char[kDigestChunk]);
+    posix_fadvise(m_fd, off_t(m_offset), off_t(m_size), POSIX_FADV_SEQUENTIAL);
     try {
-        m_worker =
-            std::thread([this] { m_digest = GetMD5OfDescriptorRange(m_fd, m_offset, m_size, &m_stop); });
+        m_worker = std::thread([this] {
+            m_workerRuns = true;
+            HashWhile([this] { return !m_askerTakesOver.load(std::memory_order_acquire); });
+        });
     } catch (const std::system_error&) {
         return;  // no thread to spare: the check computes it itself
     }
     g_prefetch = this;
+    // Until the worker is scheduled, or for a bounded lead at most, the digest
+    // goes on here.
+    int lead = kLeadChunks;
+    HashWhile([this, &lead] { return !m_workerRuns.load(std::memory_order_acquire) && lead-- > 0; });
 }
 
 CPackageDigestPrefetch::~CPackageDigestPrefetch()
@@ -156,6 +174,42 @@ CPackageDigestPrefetch::~CPackageDigestPrefetch()
         m_worker.join();
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+bool CPackageDigestPrefetch::HashNextChunk()
+{
+    if (m_failed || m_done >= m_size || m_stop.load(std::memory_order_relaxed))
+        return false;
+    const ssize_t n = ::pread(m_fd, m_buffer.get(), size_t(std::min<qint64>(kDigestChunk, m_size - m_done)),
+                              off_t(m_offset + m_done));
+    if (n > 0) {
+        m_md5->Update(m_buffer.get(), static_cast<uint32_t>(n));
+        m_done += n;
+    } else if (n == 0 || errno != EINTR) {
+        m_failed = true;  // the file ends early, or cannot be read
+        return false;
+    }
+    if (m_done < m_size)
+        return true;
+    unsigned char digest[16];
+    m_md5->Final(digest);
+    m_digest = DigestText(digest);
+    return false;
+}
+
+template <typename More>
+void CPackageDigestPrefetch::HashWhile(More more)
+{
+    while (more()) {
+        // The other thread holds the lock for one chunk at most; waiting for
+        // it by sleeping would cost a wake-up, which is longer.
+        while (!m_chunkLock.try_lock())
+            std::this_thread::yield();
+        const bool remains = HashNextChunk();
+        m_chunkLock.unlock();
+        if (!remains)
+            return;
+    }
 }
 
 CPackageDigestPrefetch::FileIdentity CPackageDigestPrefetch::IdentityOf(int fd, const QString& path)
@@ -177,9 +231,13 @@ QString CPackageDigestPrefetch::Lookup(const QString& path, qint64 offset, qint6
     CPackageDigestPrefetch* prefetch = g_prefetch;
     if (!prefetch || prefetch->m_path != path || prefetch->m_offset != offset || prefetch->m_size != size)
         return {};
+    // The rest is hashed here; the worker stops after its current chunk.
+    prefetch->m_askerTakesOver = true;
+    prefetch->HashWhile([] { return true; });
     if (prefetch->m_worker.joinable())
         prefetch->m_worker.join();
     if (IdentityOf(-1, path) != prefetch->m_identity)
         return {};
+    const std::lock_guard<std::mutex> lock(prefetch->m_chunkLock);
     return prefetch->m_digest;
 }

@@ -12,7 +12,13 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <thread>
+
+namespace GLOBAL {
+class CMD5Encode;
+}
 
 class CInstallEngine;
 
@@ -71,6 +77,11 @@ private:
 // starts. While it lives, the check takes its result for the same path and
 // range of the same unchanged file. One at a time, made, asked and destroyed
 // on one thread.
+// The digest is one run of chunks that either thread may carry on, one chunk
+// at a time: a new thread can take a millisecond or more to be scheduled,
+// and a sleeping one as long to be woken. So the making thread hashes until
+// the worker runs, and the asking thread takes the rest back instead of
+// sleeping until the worker has finished.
 class CPackageDigestPrefetch {
 public:
     // Starts only when the file carries an attached package.
@@ -99,12 +110,27 @@ private:
     // examined.
     static FileIdentity IdentityOf(int fd, const QString& path);
 
+    // Hashes the next chunk; false when there is none (finished, failed or
+    // stopped). Only with m_chunkLock held.
+    bool HashNextChunk();
+    // Hashes chunks on the calling thread while more is true and chunks remain.
+    template <typename More>
+    void HashWhile(More more);
+
     QString m_path;
     qint64 m_offset = -1;
     qint64 m_size = -1;
     FileIdentity m_identity;
     int m_fd = -1;
     std::atomic<bool> m_stop{false};
-    QString m_digest;  // written by the thread, read after it is joined
+    std::atomic<bool> m_workerRuns{false};
+    std::atomic<bool> m_askerTakesOver{false};
+    // Held by whichever thread hashes a chunk; guards what follows.
+    std::mutex m_chunkLock;
+    std::unique_ptr<GLOBAL::CMD5Encode> m_md5;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    qint64 m_done = 0;
+    bool m_failed = false;
+    QString m_digest;  // set with the last chunk
     std::thread m_worker;
 };

@@ -20,6 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
+#include <thread>
+
 namespace {
 
 const QString kSetupExe = QStringLiteral(NORVEX_SETUP_EXE);
@@ -360,6 +364,35 @@ TEST(PackageDigestPrefetch, IsGivenOnlyForItsPathAndRangeOfTheUnchangedFile)
     const CPackageDigestPrefetch prefetch(installer);
     SetModified(installer, QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC));
     EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), QString()) << "file touched";
+}
+
+// A package of many read chunks, asked for at once, while it is being worked
+// out and after: however the making, worker and asking threads share the
+// chunks, the digest is the package's. Also destroyed unasked mid-way.
+TEST(PackageDigestPrefetch, LargePackageDigestWheneverAsked)
+{
+    QByteArray bytes(6 * 1024 * 1024 + 123, Qt::Uninitialized);
+    std::mt19937 random(7);
+    for (char& byte : bytes)
+        byte = char(random());
+    const QString package =
+        HandMadePackage(QStringLiteral("large.cab"), {{QStringLiteral("big.bin"), bytes}});
+    const QString installer = Attach(package, TESTS::SandboxPath(QStringLiteral("dl/setup")));
+    const auto [offset, size] = AttachedPackageRange(installer);
+    ASSERT_GT(size, qint64(6) << 20);
+    const QString expected = GetMD5OfFile(package);
+
+    for (const int waitMs : {0, 2, 10, 300}) {
+        const CPackageDigestPrefetch prefetch(installer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), expected)
+            << "asked after " << waitMs;
+        EXPECT_EQ(CPackageDigestPrefetch::Lookup(installer, offset, size), expected) << "asked again";
+    }
+    for (const int waitMs : {0, 2}) {
+        const CPackageDigestPrefetch prefetch(installer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    }
 }
 
 // A digest worked out over a flipped byte, the byte then put back: the check
