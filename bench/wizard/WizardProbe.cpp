@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     setup.SetExecutablePath(installer);
     CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(installer));
     setup.SetMessageBox(&startupBox);
-    setup.SetRunStep(RunWizard);
+    UseWizard(setup);
     setup.InitInstance();
     // Start-up did not reach the wizard.
     return 1;

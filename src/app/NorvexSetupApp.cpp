@@ -178,6 +178,8 @@ void CNorvexSetupApp::Startup()
         RemoveStaleTempFiles();
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    if (m_prepareStep)
+        m_prepareStep(*this);
 
     switch (engine.Mode) {
     case RunMode::Uninstall:

@@ -59,6 +59,12 @@ public:
     void SetMessageBox(CMessageBox* box);
     CMessageBox& MessageBox() const { return *m_messageBox; }
     void SetRunStep(RunStep step) { m_runStep = std::move(step); }
+    // Work that needs neither the package nor the manifest, done while the
+    // package's digest may still be worked out: after the single-instance
+    // claim, before the package or manifest is read. Not called when another
+    // instance runs.
+    using PrepareStep = std::function<void(CNorvexSetupApp& app)>;
+    void SetPrepareStep(PrepareStep step) { m_prepareStep = std::move(step); }
     // Called from the event loop when a later instance asks this one to show
     // and raise its window.
     void SetShowRequestHandler(std::function<void()> handler);
@@ -88,6 +94,7 @@ private:
     std::unique_ptr<CConsoleMessageBox> m_consoleMessageBox;
     CMessageBox* m_messageBox = nullptr;
     RunStep m_runStep;
+    PrepareStep m_prepareStep;
     CCommandLine m_commandLine;
     StartupResult m_result = StartupResult::NotStarted;
     int m_exitCode = 0;

@@ -40,6 +40,12 @@ void PlaceFromTemplate(QWidget& control, int id, const char* role)
 }  // namespace
 
 CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, CMessageBox* messageBox)
+    : CNorvexSetupDlg(engine, app, messageBox, Opening::Now)
+{
+}
+
+CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, CMessageBox* messageBox,
+                                 Opening opening)
     : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint),
       m_engine(&engine),
       m_icon(ProgramIcon()),
@@ -72,7 +78,9 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
     m_overallBar.range = 100;
     m_overallBar.position = 0;
     CreateControls();
-    OnInitDialog();
+    InitWindow();
+    if (opening == Opening::Now)
+        Open();
 
     // A cancel signal while a procedure runs stops it at its next chunk; on
     // a page that waits for the user it closes the wizard with the cancel
@@ -143,19 +151,13 @@ void CNorvexSetupDlg::CreateControls()
     }
 }
 
-void CNorvexSetupDlg::OnInitDialog()
+void CNorvexSetupDlg::InitWindow()
 {
     // 1. The icon, big and small alike.
     setWindowIcon(m_icon);
 
-    // 2. The single-instance mark: a later instance brings this window forward.
-    if (m_app) {
-        m_app->SetShowRequestHandler([this] {
-            showNormal();
-            raise();
-            activateWindow();
-        });
-    }
+    // 2. (The single-instance mark comes with Open(): a window not yet
+    // opened must not be brought forward.)
 
     // 3. Fonts.
     const Fonts fonts = DialogFonts(GetSystemLanguageId());
@@ -181,6 +183,18 @@ void CNorvexSetupDlg::OnInitDialog()
     m_close.setFont(m_closeFont);
 
     ApplyLook();
+}
+
+void CNorvexSetupDlg::Open()
+{
+    // 2. The single-instance mark: a later instance brings this window forward.
+    if (m_app) {
+        m_app->SetShowRequestHandler([this] {
+            showNormal();
+            raise();
+            activateWindow();
+        });
+    }
 
     // 8. Title line and window caption.
     const QString product = m_engine->Manifest.version.prog;

@@ -66,6 +66,14 @@ public:
     // takes the wizard's messages instead of its own boxes.
     explicit CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app = nullptr,
                              CMessageBox* messageBox = nullptr);
+    // Later: the window is built (controls, fonts, look) but shows nothing of
+    // the manifest or the run mode until Open(), so that it can be built
+    // while start-up still checks the package.
+    enum class Opening { Now, Later };
+    CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, CMessageBox* messageBox, Opening opening);
+    // The opening steps that need what start-up read: the single-instance
+    // mark, the title line and caption, and the run mode's first page.
+    void Open();
     ~CNorvexSetupDlg() override;
 
     // CProcedureView
@@ -155,7 +163,8 @@ private:
     struct PageContent;
 
     void CreateControls();
-    void OnInitDialog();
+    // The opening steps that need nothing of the manifest.
+    void InitWindow();
     void ApplyLook();
     PageContent ContentOf(RunMode mode, int page);
     void ApplyPage(const PageContent& content);

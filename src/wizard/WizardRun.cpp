@@ -5,10 +5,27 @@
 
 #include <QtGlobal>
 
-int RunWizard(CNorvexSetupApp& app)
+#include <memory>
+
+void UseWizard(CNorvexSetupApp& app)
 {
-    CNorvexSetupDlg dialog(app.Engine(), &app);
-    return dialog.exec() == QDialog::Accepted ? 0 : 1;
+    // Shared by the two steps; the run step takes it and destroys it when the
+    // wizard closes. A start-up that fails drops it unseen with the app.
+    auto prepared = std::make_shared<std::unique_ptr<CNorvexSetupDlg>>();
+    const auto build = [](CNorvexSetupApp& self) {
+        return std::make_unique<CNorvexSetupDlg>(self.Engine(), &self, nullptr,
+                                                 CNorvexSetupDlg::Opening::Later);
+    };
+    app.SetPrepareStep([prepared, build](CNorvexSetupApp& self) {
+        *prepared = build(self);
+        // The window system's window too, while the digest is worked out.
+        (*prepared)->winId();
+    });
+    app.SetRunStep([prepared, build](CNorvexSetupApp& self) {
+        const std::unique_ptr<CNorvexSetupDlg> dialog = *prepared ? std::move(*prepared) : build(self);
+        dialog->Open();
+        return dialog->exec() == QDialog::Accepted ? 0 : 1;
+    });
 }
 
 bool HasDisplay()

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     // Start-up errors come before the wizard, in boxes of their own.
     CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(modulePath));
     app.SetMessageBox(&startupBox);
-    app.SetRunStep(RunWizard);
+    UseWizard(app);
     app.InitInstance();
     return app.ExitCode();
 }

@@ -33,11 +33,16 @@ protected:
         TESTS::WriteFileBytes(module, "placeholder");
     }
 
-    // Runs start-up with these arguments after argument 0; the run step
-    // records the engine's state.
+    // Runs start-up with these arguments after argument 0; the prepare and
+    // run steps record the engine's state.
     void Run(CNorvexSetupApp& app)
     {
         app.SetMessageBox(&messages);
+        app.SetPrepareStep([this](CNorvexSetupApp& a) {
+            preparedManifestProg = a.Engine().Manifest.info.prog;
+            preparedPackagePath = a.Engine().PackagePath;
+            ++prepares;
+        });
         app.SetRunStep([this](CNorvexSetupApp& a) {
             ranMode = a.Engine().Mode;
             ranManifestProg = a.Engine().Manifest.info.prog;
@@ -62,6 +67,9 @@ protected:
     QString module;
     CRecordingMessageBox messages;
     int runs = 0;
+    int prepares = 0;
+    QString preparedManifestProg;
+    QString preparedPackagePath;
     RunMode ranMode = RunMode::Install;
     QString ranManifestProg;
     QString ranPackagePath;
@@ -84,6 +92,10 @@ TEST_F(Startup, BareTemplateUsesSetupCabBesideItInPlace)
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(ranMode, RunMode::Repair);
     EXPECT_EQ(ranManifestProg, QStringLiteral("LabelCloud"));
+    // The window is prepared before the package is read.
+    EXPECT_EQ(prepares, 1);
+    EXPECT_EQ(preparedManifestProg, QString());
+    EXPECT_EQ(preparedPackagePath, QString());
     EXPECT_EQ(ranPackagePath, cab);
     EXPECT_FALSE(ranTemporary);
     // Only read: still there after the run, and nothing temporary is left.
@@ -114,6 +126,7 @@ TEST_P(StartupPackageFailure, ShowsThePackageErrorAndLeavesNothing)
     }
     ExpectShownOnce(QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！"));
     EXPECT_EQ(runs, 0);
+    EXPECT_EQ(prepares, 1) << "prepared, then dropped unseen";
     EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());
 }
 
@@ -223,6 +236,7 @@ TEST_F(Startup, SecondInstanceAsksTheFirstToShowAndStepsBackSilently)
         CNorvexSetupApp second({module, QStringLiteral("-repair")});
         second.SetMessageBox(&secondMessages);
         second.SetRunStep([&secondRuns](CNorvexSetupApp&) { return ++secondRuns, 0; });
+        second.SetPrepareStep([&secondRuns](CNorvexSetupApp&) { secondRuns += 100; });
         second.InitInstance();
         secondResult = second.Result();
         EXPECT_EQ(second.ExitCode(), 0);

@@ -8,6 +8,7 @@
 
 #include <QFontInfo>
 #include <QImage>
+#include <QLineEdit>
 
 namespace {
 
@@ -115,6 +116,55 @@ TEST_F(WizardTest, TitleLineAndCaptionCarryTheProductTitle)
         // One "&", shown as it is written.
         EXPECT_TRUE(Text("description_1002")
                         .startsWith(ModeTitle(RunMode::Install, engine.Manifest.version.prog, false)));
+        wizard.reset();
+    }
+}
+
+// What a person sees of each named control: shown, enabled, text, checked.
+QStringList ControlStates(const QWidget& dialog)
+{
+    QStringList states;
+    for (const QWidget* w : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->objectName().isEmpty())
+            continue;
+        QString text;
+        bool checked = false;
+        if (const auto* label = qobject_cast<const QLabel*>(w))
+            text = label->text();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            text = button->text();
+            checked = button->isChecked();
+        }
+        if (const auto* edit = qobject_cast<const QLineEdit*>(w))
+            text = edit->text();
+        states << QStringLiteral("%1 hidden=%2 enabled=%3 checked=%4 [%5] %6")
+                      .arg(w->objectName())
+                      .arg(w->isHidden())
+                      .arg(w->isEnabled())
+                      .arg(checked)
+                      .arg(text)
+                      .arg(w->font().pixelSize());
+    }
+    states.sort();
+    return states;
+}
+
+// Built while start-up still checks the package, the window shows nothing of
+// the manifest; opened once the manifest is read, it is the same as one built
+// afterwards, page, title and all.
+TEST_F(WizardTest, PreparedBeforeTheManifestOpensAsOneBuiltAfterIt)
+{
+    for (const RunMode mode : {RunMode::Install, RunMode::Repair, RunMode::DoUninstall}) {
+        CTestWizard prepared(engine, nullptr, nullptr, CNorvexSetupDlg::Opening::Later);
+        EXPECT_EQ(prepared.windowTitle(), QString());
+        EXPECT_EQ(prepared.findChild<QLabel*>(QStringLiteral("titleLine_1005"))->text(), QString());
+        EXPECT_EQ(prepared.size(), QSize(469, 578));
+
+        // Loads the manifest into the same engine, as start-up does.
+        CTestWizard& built = Open(mode);
+        prepared.Open();
+        EXPECT_EQ(prepared.windowTitle(), built.windowTitle());
+        EXPECT_EQ(ControlStates(prepared), ControlStates(built)) << "mode " << int(mode);
         wizard.reset();
     }
 }
