@@ -54,6 +54,10 @@ CNorvexSetupApp::CNorvexSetupApp(QStringList arguments)
 
 CNorvexSetupApp::~CNorvexSetupApp()
 {
+    // What the steps hold, such as a window prepared on the engine and
+    // registered for show requests, goes before the engine and the claim.
+    m_runStep = nullptr;
+    m_prepareStep = nullptr;
     m_engine.reset();
     m_singleInstance.reset();
 }

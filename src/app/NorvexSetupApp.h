@@ -38,8 +38,9 @@ public:
     explicit CNorvexSetupApp(QStringList arguments);
     CNorvexSetupApp(const CNorvexSetupApp&) = delete;
     CNorvexSetupApp& operator=(const CNorvexSetupApp&) = delete;
-    // Destroys the engine first (it deletes a temporary package), then stops
-    // answering later instances.
+    // Destroys the steps first (they may hold a window built on the engine),
+    // then the engine (it deletes a temporary package), then stops answering
+    // later instances.
     virtual ~CNorvexSetupApp();
 
     // The whole start-up, then the run step; with "-log FILE" the run is

@@ -79,12 +79,11 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
     m_overallBar.position = 0;
     CreateControls();
     InitWindow();
-    if (opening == Opening::Now)
-        Open();
 
     // A cancel signal while a procedure runs stops it at its next chunk; on
     // a page that waits for the user it closes the wizard with the cancel
-    // result. A box the user has open is answered first.
+    // result. A box the user has open is answered first. Watched from Open()
+    // on: a window not yet opened has nothing to close.
     connect(&m_signalWatch, &QTimer::timeout, this, [this] {
         if (!CancelSignalCame() || m_procedureRunning)
             return;
@@ -93,7 +92,8 @@ CNorvexSetupDlg::CNorvexSetupDlg(CInstallEngine& engine, CNorvexSetupApp* app, C
         m_signalWatch.stop();
         Close(false);
     });
-    m_signalWatch.start(kSignalWatchMs);
+    if (opening == Opening::Now)
+        Open();
 }
 
 CNorvexSetupDlg::~CNorvexSetupDlg()
@@ -187,6 +187,8 @@ void CNorvexSetupDlg::InitWindow()
 
 void CNorvexSetupDlg::Open()
 {
+    m_signalWatch.start(kSignalWatchMs);
+
     // 2. The single-instance mark: a later instance brings this window forward.
     if (m_app) {
         m_app->SetShowRequestHandler([this] {
