@@ -10,7 +10,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
 
 #include <fcntl.h>
@@ -180,15 +179,13 @@ bool CPackageDigestPrefetch::HashNextChunk()
 {
     if (m_failed || m_done >= m_size || m_stop.load(std::memory_order_relaxed))
         return false;
-    const ssize_t n = ::pread(m_fd, m_buffer.get(), size_t(std::min<qint64>(kDigestChunk, m_size - m_done)),
-                              off_t(m_offset + m_done));
-    if (n > 0) {
-        m_md5->Update(m_buffer.get(), static_cast<uint32_t>(n));
-        m_done += n;
-    } else if (n == 0 || errno != EINTR) {
+    const qint64 n = HashDescriptorChunk(*m_md5, m_fd, m_offset + m_done,
+                                         std::min<qint64>(kDigestChunk, m_size - m_done), m_buffer.get());
+    if (n <= 0) {
         m_failed = true;  // the file ends early, or cannot be read
         return false;
     }
+    m_done += n;
     if (m_done < m_size)
         return true;
     unsigned char digest[16];

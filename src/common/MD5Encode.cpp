@@ -275,15 +275,9 @@ QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {};
-    const QString digest = GetMD5OfDescriptorRange(fd, offset, size);
+    const QString digest = GetMD5OfDescriptorRange(fd, offset, size, [] { return true; });
     ::close(fd);
     return digest;
-}
-
-QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop)
-{
-    return GetMD5OfDescriptorRange(fd, offset, size,
-                                   [stop] { return !(stop && stop->load(std::memory_order_relaxed)); });
 }
 
 QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::function<bool()>& keepGoing)
@@ -298,17 +292,26 @@ QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::f
     GLOBAL::CMD5Encode md5;
     qint64 done = 0;
     while (done < size && keepGoing()) {
-        const ssize_t n =
-            ::pread(fd, buffer.get(), size_t(std::min(chunk, size - done)), off_t(offset + done));
-        if (n > 0) {
-            md5.Update(buffer.get(), static_cast<uint32_t>(n));
-            done += n;
-        } else if (n == 0 || errno != EINTR) {
+        const qint64 n =
+            HashDescriptorChunk(md5, fd, offset + done, std::min(chunk, size - done), buffer.get());
+        if (n <= 0)
             break;  // the file ends early, or cannot be read
-        }
+        done += n;
     }
 
     unsigned char digest[16];
     md5.Final(digest);
     return done == size ? DigestText(digest) : QString();
+}
+
+qint64 HashDescriptorChunk(GLOBAL::CMD5Encode& md5, int fd, qint64 offset, qint64 length,
+                           unsigned char* buffer)
+{
+    ssize_t n;
+    do
+        n = ::pread(fd, buffer, size_t(length), off_t(offset));
+    while (n < 0 && errno == EINTR);
+    if (n > 0)
+        md5.Update(buffer, static_cast<uint32_t>(n));
+    return qint64(n);
 }

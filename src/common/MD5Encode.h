@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -41,8 +40,11 @@ QString GetMD5OfFile(const QString& path);
 // Upper-case hexadecimal digest of the size bytes from offset on of the file;
 // empty when they cannot all be read.
 QString GetMD5OfFileRange(const QString& path, qint64 offset, qint64 size);
-// The same over a file already open as fd; also empty when stop is set before
-// the last byte is read.
-QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::atomic<bool>* stop = nullptr);
-// The same, asking keepGoing before each 1 MiB read; empty once it says no.
+// The same over a file already open as fd, asking keepGoing before each 1 MiB
+// read; empty once it says no.
 QString GetMD5OfDescriptorRange(int fd, qint64 offset, qint64 size, const std::function<bool()>& keepGoing);
+// Reads up to length bytes at offset of fd into buffer and adds them to md5:
+// the count read, 0 at the end of the file, -1 when it cannot be read. An
+// interrupted read is tried again.
+qint64 HashDescriptorChunk(GLOBAL::CMD5Encode& md5, int fd, qint64 offset, qint64 length,
+                           unsigned char* buffer);
