@@ -11,6 +11,7 @@
 #include "wizard/DialogTemplate.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -183,6 +184,31 @@ void CNorvexSetupDlg::InitWindow()
     m_close.setFont(m_closeFont);
 
     ApplyLook();
+}
+
+void CNorvexSetupDlg::PrepareNativeWindow()
+{
+    winId();
+    // The arrow is read from the cursor theme the first time it is set.
+    setCursor(Qt::ArrowCursor);
+    unsetCursor();
+    // On X11 the surface is a shared-memory segment the server makes for us,
+    // and its pages are first touched by the first paint. The background
+    // painted into it now shows nowhere: nothing is flushed before the window
+    // is shown and painted whole.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    QBackingStore* store = backingStore();
+    if (!store)
+        return;
+    const QRect whole(QPoint(), size());
+    store->resize(whole.size());
+    store->beginPaint(whole);
+    if (QPaintDevice* device = store->paintDevice()) {
+        QPainter painter(device);
+        painter.fillRect(whole, palette().color(QPalette::Window));
+    }
+    store->endPaint();
 }
 
 void CNorvexSetupDlg::Open()

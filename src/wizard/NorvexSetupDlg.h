@@ -74,6 +74,10 @@ public:
     // The opening steps that need what start-up read: the single-instance
     // mark, the title line and caption, and the run mode's first page.
     void Open();
+    // Makes what showing the window would otherwise wait for: the window
+    // system's window, its cursor and the surface it is painted into. Meant
+    // for the time the package check takes.
+    void PrepareNativeWindow();
     ~CNorvexSetupDlg() override;
 
     // CProcedureView

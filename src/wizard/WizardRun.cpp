@@ -18,8 +18,8 @@ void UseWizard(CNorvexSetupApp& app)
     };
     app.SetPrepareStep([prepared, build](CNorvexSetupApp& self) {
         *prepared = build(self);
-        // The window system's window too, while the digest is worked out.
-        (*prepared)->winId();
+        // The window system's side too, while the digest is worked out.
+        (*prepared)->PrepareNativeWindow();
     });
     app.SetRunStep([prepared, build](CNorvexSetupApp& self) {
         const std::unique_ptr<CNorvexSetupDlg> dialog = *prepared ? std::move(*prepared) : build(self);
