@@ -52,7 +52,7 @@ XML
 "$pack" attach --template "$setup" --package "$work/bench.cab" -o "$work/BenchSetup"
 size=$(stat -c %s "$work/BenchSetup")
 
-runs=21
+runs=41
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
