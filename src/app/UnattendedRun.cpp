@@ -8,7 +8,6 @@
 
 #include <QDir>
 
-
 namespace {
 
 // The pauses only give the window a visible moment.

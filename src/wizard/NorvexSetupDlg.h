@@ -129,8 +129,8 @@ public:
     static Fonts DialogFonts(quint16 languageId);
     // Finds and opens the faces of the three fonts and lays out the
     // language's texts with them, so that the window opens without waiting
-    // for that. Meant for
-    // the time the package check takes, before the window is made.
+    // for that. Meant for the time the package check takes, before the
+    // window is made.
     static void PrepareFonts();
 
     int Page() const { return m_page; }
