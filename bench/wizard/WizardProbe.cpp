@@ -3,14 +3,15 @@
 // time since the process started, the peak resident memory so far, and
 // "reached NS" (CLOCK_MONOTONIC).
 //   norvex-wizard-probe INSTALLER
+#include "app/CommandLine.h"
 #include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
 #include "wizard/NorvexSetupDlg.h"
-#include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QObject>
@@ -60,16 +61,13 @@ int main(int argc, char** argv)
     const QString installer = QFile::decodeName(argv[1]);
     // As norvexsetup does: the digest is worked out while the toolkit starts.
     const CPackageDigestPrefetch packageDigest(installer);
-    QApplication application(argc, argv);
-    CNorvexSetupDlg::PrepareFonts();
     FirstPaint firstPaint;
-    application.installEventFilter(&firstPaint);
-    CNorvexSetupApp setup({installer});
-    setup.SetExecutablePath(installer);
-    CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(installer));
-    setup.SetMessageBox(&startupBox);
-    UseWizard(setup);
-    setup.InitInstance();
+    const QStringList arguments{installer};
+    RunWindowed(argc, argv, arguments, CCommandLine::Of(arguments, QDir::currentPath()),
+                [&](CNorvexSetupApp& setup) {
+                    qApp->installEventFilter(&firstPaint);
+                    setup.SetExecutablePath(installer);
+                });
     // Start-up did not reach the wizard.
     return 1;
 }

@@ -67,6 +67,14 @@ bool CCommandLine::ForcesUninstall(const QString& modulePath)
     return modulePath.toLower().indexOf(QStringLiteral("uninstall.exe")) > 0;
 }
 
+CCommandLine CCommandLine::Of(const QStringList& arguments, const QString& workingFolder)
+{
+    const QString modulePath = ResolveModulePath(arguments.value(0), workingFolder);
+    CCommandLine line = Parse(arguments.mid(1), modulePath);
+    line.modulePath = modulePath;
+    return line;
+}
+
 CCommandLine CCommandLine::Parse(const QStringList& arguments, const QString& modulePath)
 {
     CCommandLine result;

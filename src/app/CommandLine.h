@@ -22,6 +22,11 @@ public:
     // Then the file-name rule (see ForcesUninstall) and the removal of double
     // quotes from both ends of the path argument.
     static CCommandLine Parse(const QStringList& arguments, const QString& modulePath);
+    // A process's whole command line, argument 0 first: the module path
+    // resolved against workingFolder (see ResolveModulePath), then Parse of
+    // the rest. What the process decides from its arguments comes from here,
+    // once.
+    static CCommandLine Of(const QStringList& arguments, const QString& workingFolder);
 
     // True when the name is one of the known switch names, ignoring case.
     static bool IsKnownSwitch(const QString& name);
@@ -38,6 +43,8 @@ public:
     // The module path without its last component, ending with one '/'.
     static QString ModuleFolderOf(const QString& modulePath);
 
+    // The executable's path (set by Of; Parse leaves it empty).
+    QString modulePath;
     RunMode mode = RunMode::Install;
     // A mode switch was given (the file-name rule does not count).
     bool modeSwitchGiven = false;

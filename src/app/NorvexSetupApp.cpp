@@ -62,6 +62,12 @@ CNorvexSetupApp::~CNorvexSetupApp()
     m_singleInstance.reset();
 }
 
+CNorvexSetupApp::CNorvexSetupApp(QStringList arguments, CCommandLine commandLine)
+    : CNorvexSetupApp(std::move(arguments))
+{
+    m_givenCommandLine = std::move(commandLine);
+}
+
 void CNorvexSetupApp::SetMessageBox(CMessageBox* box)
 {
     m_messageBox = box ? box : m_consoleMessageBox.get();
@@ -115,10 +121,9 @@ bool CNorvexSetupApp::InitInstance()
 
     CInstallEngine& engine = *m_engine;
     const QString argument0 = m_arguments.isEmpty() ? QString() : m_arguments.first();
-    engine.ModulePath = CCommandLine::ResolveModulePath(argument0, m_workingFolder);
+    m_commandLine = m_givenCommandLine ? *m_givenCommandLine : CCommandLine::Of(m_arguments, m_workingFolder);
+    engine.ModulePath = m_commandLine.modulePath;
     engine.ModuleFolder = CCommandLine::ModuleFolderOf(engine.ModulePath);
-
-    m_commandLine = CCommandLine::Parse(m_arguments.mid(1), engine.ModulePath);
     engine.Mode = m_commandLine.mode;
 
     // Help and switch errors come before anything is claimed or read.

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CInstallEngine;
 class CConsoleMessageBox;
@@ -34,8 +35,11 @@ public:
     // run for "silent". Returns the process exit code.
     using RunStep = std::function<int(CNorvexSetupApp& app)>;
 
-    // The process's arguments, argument 0 first.
+    // The process's arguments, argument 0 first; InitInstance reads them
+    // (CCommandLine::Of against the working folder).
     explicit CNorvexSetupApp(QStringList arguments);
+    // The same, with the command line the process already read from them.
+    CNorvexSetupApp(QStringList arguments, CCommandLine commandLine);
     CNorvexSetupApp(const CNorvexSetupApp&) = delete;
     CNorvexSetupApp& operator=(const CNorvexSetupApp&) = delete;
     // Destroys the steps first (they may hold a window built on the engine),
@@ -96,6 +100,7 @@ private:
     CMessageBox* m_messageBox = nullptr;
     RunStep m_runStep;
     PrepareStep m_prepareStep;
+    std::optional<CCommandLine> m_givenCommandLine;
     CCommandLine m_commandLine;
     StartupResult m_result = StartupResult::NotStarted;
     int m_exitCode = 0;

@@ -1,5 +1,7 @@
 #include "update/CompanionEditor.h"
 
+#include "app/MessageBox.h"
+#include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"

@@ -3,13 +3,12 @@
 // that carry its own installer.
 #pragma once
 
-#include "app/MessageBox.h"
-#include "engine/InstallEngine.h"
-
 #include <QString>
 
 #include <functional>
 
+class CInstallEngine;
+class CMessageBox;
 class CWizardWindow;
 
 // Where the companion installer records itself (current user's hive) and the

@@ -1,7 +1,9 @@
 #include "update/UpgradeCheck.h"
 
+#include "app/MessageBox.h"
 #include "app/TextFormat.h"
 #include "common/MD5Encode.h"
+#include "manifest/InstallInfo.h"
 #include "manifest/UpgradeInfo.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"

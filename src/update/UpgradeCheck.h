@@ -3,15 +3,14 @@
 // to the newer installer.
 #pragma once
 
-#include "app/MessageBox.h"
-#include "manifest/InstallInfo.h"
-
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
 class CDownloadProgress;
+class CInstallInfo;
+class CMessageBox;
 class CWizardWindow;
 
 // True when candidate sorts after current, UTF-16 code unit by code unit,

@@ -2,7 +2,9 @@
 
 #include "app/NorvexSetupApp.h"
 #include "wizard/NorvexSetupDlg.h"
+#include "wizard/WidgetMessageBox.h"
 
+#include <QApplication>
 #include <QtGlobal>
 
 #include <memory>
@@ -34,4 +36,20 @@ bool HasDisplay()
         if (!qEnvironmentVariableIsEmpty(name))
             return true;
     return false;
+}
+
+int RunWindowed(int& argc, char** argv, const QStringList& arguments, const CCommandLine& commandLine,
+                const std::function<void(CNorvexSetupApp&)>& adjust)
+{
+    QApplication application(argc, argv);
+    CNorvexSetupDlg::PrepareFonts();
+    CNorvexSetupApp app(arguments, commandLine);
+    if (adjust)
+        adjust(app);
+    // Start-up errors come before the wizard, in boxes of their own.
+    CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(commandLine.modulePath));
+    app.SetMessageBox(&startupBox);
+    UseWizard(app);
+    app.InitInstance();
+    return app.ExitCode();
 }

@@ -5,11 +5,8 @@
 #include "app/NorvexSetupApp.h"
 #include "app/UnattendedRun.h"
 #include "common/PumpMessages.h"
-#include "wizard/NorvexSetupDlg.h"
-#include "wizard/WidgetMessageBox.h"
 #include "wizard/WizardRun.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -28,9 +25,7 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QFile::decodeName(argv[i]);
-    const QString modulePath = CCommandLine::ResolveModulePath(arguments.value(0), QDir::currentPath());
-
-    const CCommandLine commandLine = CCommandLine::Parse(arguments.mid(1), modulePath);
+    const CCommandLine commandLine = CCommandLine::Of(arguments, QDir::currentPath());
     // The package's digest is worked out while the toolkit starts; the
     // package check waits for it.
     std::optional<CPackageDigestPrefetch> packageDigest;
@@ -41,7 +36,7 @@ int main(int argc, char** argv)
     // The switch list and unattended runs need no window.
     if (commandLine.silent || commandLine.help) {
         QCoreApplication application(argc, argv);
-        CNorvexSetupApp app(arguments);
+        CNorvexSetupApp app(arguments, commandLine);
         app.SetRunStep([](CNorvexSetupApp& self) {
             return CUnattendedRun(self.Engine(), self.MessageBox()).Run(self.CommandLine().pathArgument);
         });
@@ -50,21 +45,12 @@ int main(int argc, char** argv)
     }
 
     if (!HasDisplay()) {
-        const QByteArray name = QFile::encodeName(QFileInfo(modulePath).fileName());
+        const QByteArray name = QFile::encodeName(QFileInfo(commandLine.modulePath).fileName());
         std::fprintf(stderr,
                      "%s: no display to open the setup window on (DISPLAY is not set).\n"
                      "Run it with -silent to install without a window.\n",
                      name.constData());
         return CUnattendedRun::kStartupFailure;
     }
-    QApplication application(argc, argv);
-    // While the package digest is still being worked out.
-    CNorvexSetupDlg::PrepareFonts();
-    CNorvexSetupApp app(arguments);
-    // Start-up errors come before the wizard, in boxes of their own.
-    CWidgetMessageBox startupBox(nullptr, CWidgetMessageBox::ApplicationNameOf(modulePath));
-    app.SetMessageBox(&startupBox);
-    UseWizard(app);
-    app.InitInstance();
-    return app.ExitCode();
+    return RunWindowed(argc, argv, arguments, commandLine);
 }

@@ -3,6 +3,7 @@
 #include "support/CaseName.h"
 #include "support/Process.h"
 
+#include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"

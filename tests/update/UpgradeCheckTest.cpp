@@ -4,6 +4,7 @@
 
 #include "app/MessageTable.h"
 #include "common/MD5Encode.h"
+#include "manifest/InstallInfo.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "update/UpgradeCheck.h"

@@ -237,36 +237,40 @@ int Delete(const Key& key, const std::optional<QString>& value)
     return StatusExit(CRegistry::DeleteKey(key.root, key.path), key, value);
 }
 
-// Names with control characters are left out (said on standard error).
-bool g_exportSkipped = false;
+// The text of an export and whether a name with control characters was left
+// out of it (said on standard error).
+struct ExportText {
+    QString text;
+    bool skipped = false;
+};
 
 // Appends the key's block and those of its subkeys; false when the store failed.
-bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& status)
+bool ExportTree(const Key& key, const QString& path, ExportText& out, RegStatus& status)
 {
     QStringList subkeys;
     QList<RegValue> values;
     status = CRegistry::EnumKey(key.root, path, &subkeys, &values);
     if (status != RegStatus::Ok)
         return false;
-    out += '[' + FullName(key, path) + "]\n";
+    out.text += '[' + FullName(key, path) + "]\n";
     for (const RegValue& v : values) {
         // A name the text form cannot hold is left out and said, never written raw.
         if (REGTOOL::HasControlCharacters(v.name)) {
             Error(kExitFailed,
                   QStringLiteral("value with control characters in its name left out of %1")
                       .arg(FullName(key, path)));
-            g_exportSkipped = true;
+            out.skipped = true;
             continue;
         }
-        out += REGTOOL::ExportValueLine(v) + '\n';
+        out.text += REGTOOL::ExportValueLine(v) + '\n';
     }
-    out += '\n';
+    out.text += '\n';
     for (const QString& s : subkeys) {
         if (REGTOOL::HasControlCharacters(s)) {
             Error(kExitFailed,
                   QStringLiteral("subkey with control characters in its name left out of %1")
                       .arg(FullName(key, path)));
-            g_exportSkipped = true;
+            out.skipped = true;
             continue;
         }
         // A subkey deleted meanwhile by someone else is simply not exported.
@@ -279,12 +283,12 @@ bool ExportTree(const Key& key, const QString& path, QString& out, RegStatus& st
 
 int Export(const Key& key)
 {
-    QString out = QStringLiteral("Windows Registry Editor Version 5.00\n\n");
+    ExportText out{QStringLiteral("Windows Registry Editor Version 5.00\n\n")};
     RegStatus rs = RegStatus::Ok;
     if (!ExportTree(key, StoredPath(key.root, key.path), out, rs))
         return StatusExit(rs, key, {});
-    Out(out);
-    return g_exportSkipped ? kExitFailed : kExitOk;
+    Out(out.text);
+    return out.skipped ? kExitFailed : kExitOk;
 }
 
 }  // namespace

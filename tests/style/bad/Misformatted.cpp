@@ -1,0 +1,1 @@
+int  Badly( int a ){return a;}
