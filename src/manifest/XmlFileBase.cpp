@@ -124,9 +124,11 @@ void AppendCharRef(QByteArray& out, char c)
     out += "&#" + QByteArray::number(int(static_cast<unsigned char>(c))) + ';';
 }
 
-// Attribute values: the reserved characters as entities; tab and line breaks
-// as character references, since a reader turns literal ones into blanks.
-void AppendAttributeValue(QByteArray& out, const char* s)
+// The reserved characters as entities. Attribute values also escape quotes,
+// and tab and line breaks as character references, since a reader turns
+// literal ones into blanks; text keeps those, with line breaks as the layout
+// asks. A carriage return is a reference in both, or a reader would drop it.
+void AppendEscaped(QByteArray& out, const char* s, bool attribute, bool indent)
 {
     for (; *s; ++s) {
         switch (*s) {
@@ -139,19 +141,33 @@ void AppendAttributeValue(QByteArray& out, const char* s)
         case '>':
             out += "&gt;";
             break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\t':
-        case '\n':
         case '\r':
             AppendCharRef(out, *s);
+            break;
+        case '"':
+        case '\t':
+        case '\n':
+            if (attribute) {
+                if (*s == '"')
+                    out += "&quot;";
+                else
+                    AppendCharRef(out, *s);
+            } else if (*s == '\n') {
+                out += indent ? "\r\n" : "\n";
+            } else {
+                out += *s;
+            }
             break;
         default:
             out += *s;
             break;
         }
     }
+}
+
+void AppendAttributeValue(QByteArray& out, const char* s)
+{
+    AppendEscaped(out, s, true, false);
 }
 
 void AppendText(QByteArray& out, const char* s, bool indent)
@@ -163,28 +179,7 @@ void AppendText(QByteArray& out, const char* s, bool indent)
         // Readers drop text made only of blanks; one reference keeps it.
         AppendCharRef(out, *s++);
     }
-    for (; *s; ++s) {
-        switch (*s) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '\r':
-            AppendCharRef(out, *s);
-            break;
-        case '\n':
-            out += indent ? "\r\n" : "\n";
-            break;
-        default:
-            out += *s;
-            break;
-        }
-    }
+    AppendEscaped(out, s, false, indent);
 }
 
 bool IsTextNode(const pugi::xml_node& n)

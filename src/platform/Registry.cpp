@@ -248,30 +248,17 @@ public:
         return RegStatus::Failed;
     }
 
-    // The key's id, or nullopt when a component is missing.
-    std::optional<qint64> FindKey(const QStringList& components)
-    {
-        CStatement st(m_db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
-        if (!st.Ok())
-            return std::nullopt;
-        qint64 id = kRootId;
-        for (const QString& part : components) {
-            st.Reset();
-            st.BindInt(1, id);
-            st.BindText(2, Fold(part));
-            if (st.Step() != SQLITE_ROW)
-                return std::nullopt;
-            id = st.Int(0);
-        }
-        return id;
-    }
-
-    std::optional<qint64> CreateKey(const QStringList& components)
+    // The key's id. With create set, missing components are made (a failure
+    // is recorded); without it, a missing component gives nullopt.
+    std::optional<qint64> WalkKey(const QStringList& components, bool create)
     {
         CStatement find(m_db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
-        CStatement insert(m_db, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
-        if (!find.Ok() || !insert.Ok()) {
-            Fail();
+        std::optional<CStatement> insert;
+        if (create)
+            insert.emplace(m_db, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+        if (!find.Ok() || (insert && !insert->Ok())) {
+            if (create)
+                Fail();
             return std::nullopt;
         }
         qint64 id = kRootId;
@@ -284,11 +271,13 @@ public:
                 id = find.Int(0);
                 continue;
             }
-            insert.Reset();
-            insert.BindInt(1, id);
-            insert.BindText(2, part);
-            insert.BindText(3, Fold(part));
-            if (rc != SQLITE_DONE || insert.Step() != SQLITE_DONE) {
+            if (!insert)
+                return std::nullopt;
+            insert->Reset();
+            insert->BindInt(1, id);
+            insert->BindText(2, part);
+            insert->BindText(3, Fold(part));
+            if (rc != SQLITE_DONE || insert->Step() != SQLITE_DONE) {
                 Fail();
                 return std::nullopt;
             }
@@ -416,8 +405,7 @@ struct COpenKey {
         const RegStatus opened = access == KeyAccess::Read ? hive->OpenForRead() : hive->OpenForWrite();
         if (opened != RegStatus::Ok)
             return opened;
-        const std::optional<qint64> key = access == KeyAccess::Create ? hive->CreateKey(target.components)
-                                                                      : hive->FindKey(target.components);
+        const std::optional<qint64> key = hive->WalkKey(target.components, access == KeyAccess::Create);
         if (!key)
             return access == KeyAccess::Create ? RegStatus::Failed : RegStatus::NotFound;
         id = *key;

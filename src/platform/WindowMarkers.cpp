@@ -123,6 +123,17 @@ std::vector<xcb_window_t> ChildrenOf(xcb_connection_t* c, const std::vector<xcb_
     return children;
 }
 
+// Runs work on a connection to the display for a window; false without a
+// window or a display.
+template <typename Work>
+bool OnWindow(std::uint32_t window, Work work)
+{
+    if (window == 0)
+        return false;
+    Connection conn;
+    return conn && work(conn.get());
+}
+
 }  // namespace
 
 std::uint32_t FindWindowByLabel(std::int32_t label)
@@ -154,55 +165,43 @@ std::uint32_t FindWindowByLabel(std::int32_t label)
 
 bool WindowExists(std::uint32_t window)
 {
-    if (window == 0)
-        return false;
-    Connection conn;
-    if (!conn)
-        return false;
-    auto reply = Own(
-        xcb_get_window_attributes_reply(conn.get(), xcb_get_window_attributes(conn.get(), window), nullptr));
-    return reply != nullptr;
+    return OnWindow(window, [window](xcb_connection_t* c) {
+        return Own(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr))
+            != nullptr;
+    });
 }
 
 bool RequestWindowClose(std::uint32_t window)
 {
-    if (window == 0)
-        return false;
-    Connection conn;
-    if (!conn)
-        return false;
-    xcb_connection_t* c = conn.get();
-    xcb_client_message_event_t event;
-    std::memset(&event, 0, sizeof event);
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = Atom(c, "WM_PROTOCOLS", false);
-    event.data.data32[0] = Atom(c, "WM_DELETE_WINDOW", false);
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    // An empty event mask delivers the message to the window's owner, as the
-    // window manager's own close request is delivered.
-    auto error = Own(xcb_request_check(c,
-                                       xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT,
-                                                              reinterpret_cast<const char*>(&event))));
-    return !error;
+    return OnWindow(window, [window](xcb_connection_t* c) {
+        xcb_client_message_event_t event;
+        std::memset(&event, 0, sizeof event);
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = Atom(c, "WM_PROTOCOLS", false);
+        event.data.data32[0] = Atom(c, "WM_DELETE_WINDOW", false);
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        // An empty event mask delivers the message to the window's owner, as the
+        // window manager's own close request is delivered.
+        auto error = Own(xcb_request_check(c,
+                                           xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                                                                  reinterpret_cast<const char*>(&event))));
+        return !error;
+    });
 }
 
 bool SetWindowLabel(std::uint32_t window, std::int32_t label)
 {
-    if (window == 0)
-        return false;
-    Connection conn;
-    if (!conn)
-        return false;
-    xcb_connection_t* c = conn.get();
-    const xcb_atom_t atom = Atom(c, kLabelAtom, false);
-    if (atom == XCB_ATOM_NONE)
-        return false;
-    auto error = Own(xcb_request_check(c,
-                                       xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, window, atom,
-                                                                   XCB_ATOM_CARDINAL, 32, 1, &label)));
-    return !error;
+    return OnWindow(window, [window, label](xcb_connection_t* c) {
+        const xcb_atom_t atom = Atom(c, kLabelAtom, false);
+        if (atom == XCB_ATOM_NONE)
+            return false;
+        auto error = Own(xcb_request_check(c,
+                                           xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, window, atom,
+                                                                       XCB_ATOM_CARDINAL, 32, 1, &label)));
+        return !error;
+    });
 }
 
 }  // namespace PLATFORM
