@@ -24,7 +24,7 @@ protected:
     {
         UseUtc();
         EngineTest::SetUp();
-        engine.PackagePath =
+        engine.Package.path =
             CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
     }
 
@@ -271,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RedeployTest, testing::ValuesIn(kRedeployCases),
 // file's folder, each part a plain name.
 TEST_F(DeployFilesTest, BackslashNamesArePathsBelowTheFolder)
 {
-    ExecSql(engine.PackagePath,
+    ExecSql(engine.Package.path,
             QStringLiteral("update files set name='doc\\sub\\readme.txt' where name='readme.txt'"));
     engine.Manifest.files = {
         FileEntry(QStringLiteral("doc\\sub\\readme.txt"), QStringLiteral("$intallpath$"))};
