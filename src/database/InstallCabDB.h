@@ -22,10 +22,12 @@ public:
     // The config table (base class), then the files table.
     int CreateTables() override;
 
-    // Looks up the entry `name` (exact, case-sensitive) in the package, restores its bytes, checks their MD5
-    // and writes them to targetPath through a temporary file in the same folder that replaces the target only
-    // when complete. With pump, PumpMessages runs before every 64 KiB chunk and a cancel stops the write.
-    // outLength (may be null) receives the entry's length as soon as its row is read. True when the file was
+    // Looks up the entry `name` (exact, case-sensitive) in the package,
+    // restores its bytes, checks their MD5 and writes them to targetPath
+    // through a temporary file in the same folder that replaces the target
+    // only when complete. With pump, PumpMessages runs before every 64 KiB
+    // chunk and a cancel stops the write. outLength (may be null) receives the
+    // entry's length as soon as its row is read. True when the file was
     // written completely with a matching digest.
     bool ExtractFile(const QString& name, const QString& targetPath, const DATABASE::PackageSource& package,
                      bool pump, int* outLength);
@@ -47,8 +49,9 @@ public:
     // for the next lookup in the same, unchanged package.
     void KeepPackageOpen(bool keep);
 
-    // The uncompressed length of every entry of the package, by name (the first row of a name counts, as for
-    // ExtractFile). False, with the reason in ExtractFailure, when the package cannot be read.
+    // The uncompressed length of every entry of the package, by name (the
+    // first row of a name counts, as for ExtractFile). False, with the reason
+    // in ExtractFailure, when the package cannot be read.
     bool ReadEntryLengths(const DATABASE::PackageSource& package, QHash<QString, qint64>& lengths);
 
     // Why the last ExtractFile returned false: the package could not be read

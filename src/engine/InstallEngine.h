@@ -138,11 +138,12 @@ public:
     struct FolderRemoval {
         bool removed = false;
         FolderKept kept = FolderKept::No;
-    };  // Deletes the installation folder at path, but only an absolute path to a
+    };
+    // Deletes the installation folder at path, but only an absolute path to a
     // folder holding uninstall.xml that is neither a special, system or
     // registry-store folder nor the home folder nor anything above them, and
-    // never through a symbolic link; false (and nothing deleted) otherwise,
-    // and not removed when something in it could not be deleted.
+    // never through a symbolic link; not removed (and nothing deleted)
+    // otherwise, and not removed when something in it could not be deleted.
     virtual FolderRemoval RemoveInstallFolder(const QString& path);
     // For a folder the installation did not create: deletes only what the
     // installation put there (the manifest's files below path, uninstall.xml,
