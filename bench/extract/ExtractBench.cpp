@@ -135,7 +135,7 @@ void BM_ExtractAll(benchmark::State& state)
         return;
     }
     CInstallEngine engine;
-    engine.PackagePath = QString::fromStdString(g_options.package);
+    engine.Package.path = QString::fromStdString(g_options.package);
     const QString out = OutFolder();
 
     int64_t bytes = 0;
@@ -216,7 +216,7 @@ int RunPeakMemory()
     const QString target = OutFolder() + QFileInfo(name).fileName();
 
     CInstallEngine engine;
-    engine.PackagePath = QString::fromStdString(g_options.package);
+    engine.Package.path = QString::fromStdString(g_options.package);
     const long before = PeakRssKiB();
     int length = 0;
     if (!engine.ExtractPackageFile(name, target, true, &length)) {

@@ -65,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int length = 0;
     {
         CInstallCabDB db;
-        db.ExtractFile(QStringLiteral("Install.xml"), folder + QStringLiteral("Install.xml"), package, false,
-                       &length);
+        db.ExtractFile(QStringLiteral("Install.xml"), folder + QStringLiteral("Install.xml"), {package},
+                       false, &length);
     }
     const QString other = OtherEntryName(package);
     if (!other.isEmpty()) {
         CInstallCabDB db;
-        db.ExtractFile(other, folder + QStringLiteral("entry"), package, true, &length);
+        db.ExtractFile(other, folder + QStringLiteral("entry"), {package}, true, &length);
     }
 
     // Start every input from the same empty folder.

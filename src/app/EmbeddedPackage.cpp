@@ -89,8 +89,8 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
     const QString digest = ReadDigestText();
     if (digest == QLatin1String(PACKAGE_RESOURCES::kNoPackageMarker)) {
         // A bare template: the package is a file beside it, read in place.
-        engine.PackagePath = engine.ModuleFolder + QStringLiteral("setup.cab");
-        if (!FileExists(engine.PackagePath))
+        engine.Package = {engine.ModuleFolder + QStringLiteral("setup.cab")};
+        if (!FileExists(engine.Package.path))
             return Status::NoSetupCab;
     } else {
         // The attached package is read in place inside the executable, once
@@ -108,9 +108,7 @@ CEmbeddedPackage::Status CEmbeddedPackage::LocateAndLoad(CInstallEngine& engine)
         computed = computed.toLower();
         if (computed.isEmpty() || computed != digest)
             return Status::DigestMismatch;
-        engine.PackagePath = m_resources.Path();
-        engine.PackageOffset = offset;
-        engine.PackageSize = size;
+        engine.Package = {m_resources.Path(), offset, size};
     }
 
     const QString manifestPath = CreateTempFileName(QStringLiteral("INI"));

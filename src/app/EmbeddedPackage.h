@@ -57,7 +57,7 @@ public:
     bool WritePackageToFile(const QString& path) const;
 
     // Start-up's package step, on the engine (reads ModuleFolder): sets
-    // PackagePath and PackageIsTemporary, checks the package and loads
+    // Package and PackageIsTemporary, checks the package and loads
     // Install.xml into the engine's Manifest. A temporary package is marked
     // temporary before anything is written, so the engine deletes it in every
     // case; the temporary copy of Install.xml never outlives this call.

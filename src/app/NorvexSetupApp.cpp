@@ -237,12 +237,12 @@ void CNorvexSetupApp::Startup()
     engine.DetectPreviousInstall();
     engine.Log.Write(QStringLiteral("run: mode %1, installer %2, package %3, folder %4")
                          .arg(RunModeName(engine.Mode), engine.ModulePath,
-                              engine.PackagePath.isEmpty() ? QStringLiteral("none")
+                              engine.Package.IsEmpty() ? QStringLiteral("none")
                                   // Read in place: the running program's own file.
-                                  : engine.PackageSize >= 0 ? QStringLiteral("attached (%1 bytes from %2)")
-                                                                  .arg(engine.PackageSize)
-                                                                  .arg(engine.PackageOffset)
-                                                            : engine.PackagePath,
+                                  : engine.Package.IsRange() ? QStringLiteral("attached (%1 bytes from %2)")
+                                                                   .arg(engine.Package.size)
+                                                                   .arg(engine.Package.offset)
+                                                             : engine.Package.path,
                               engine.InstallFolder));
     m_result = StartupResult::Ready;
     if (m_runStep)

@@ -238,14 +238,14 @@ QString ShortcutSkippedText(const QString& link)
 
 void CWorkProcedures::CreateShortcuts(bool desktop, bool quickLaunch)
 {
-    m_engine.CreateShortcuts(desktop, quickLaunch);
+    const CInstallEngine::ShortcutsMade made = m_engine.CreateShortcuts(desktop, quickLaunch);
     QStringList lines;
-    for (const QString& link : m_engine.SkippedShortcuts)
+    for (const QString& link : made.skipped)
         lines << ShortcutSkippedText(link);
-    if (!m_engine.ShortcutFailures.isEmpty())
+    if (!made.failures.isEmpty())
         lines << InLanguage(QStringLiteral("以下快捷方式无法创建："), QStringLiteral("以下捷徑無法建立："),
                             QStringLiteral("These shortcuts could not be created:"))
-              << m_engine.ShortcutFailures;
+              << made.failures;
     if (!lines.isEmpty())
         m_messageBox.Show(lines.join(u'\n'), QString(), MessageIcon::Warning, MessageButtons::Ok);
 }
@@ -473,11 +473,12 @@ ProcedureResult CWorkProcedures::Remove()
     const QString folder = m_engine.RemovalFolder();
     LogStart(QStringLiteral("removal of"), folder);
     const bool whole = m_engine.OwnsInstallFolder(folder);
-    const bool folderRemoved =
+    const CInstallEngine::FolderRemoval removal =
         whole ? m_engine.RemoveInstallFolder(folder) : m_engine.RemoveInstalledFiles(folder);
-    if (m_engine.KeptReason != CInstallEngine::FolderKept::No) {
-        m_messageBox.Show(FolderKeptText(m_engine.KeptReason, folder, m_engine.Manifest.version.prog),
-                          QString(), folderRemoved ? MessageIcon::Information : MessageIcon::Warning,
+    const bool folderRemoved = removal.removed;
+    if (removal.kept != CInstallEngine::FolderKept::No) {
+        m_messageBox.Show(FolderKeptText(removal.kept, folder, m_engine.Manifest.version.prog), QString(),
+                          folderRemoved ? MessageIcon::Information : MessageIcon::Warning,
                           MessageButtons::Ok);
     }
 

@@ -14,7 +14,6 @@
 #include <climits>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include <fcntl.h>
@@ -117,11 +116,7 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, DATABASE:
     return true;
 }
 
-// The files table has no index on name, so every lookup scans the whole table;
-// with thousands of entries, extracting them one by one costs a scan each. The
-// first lookup in a package notes the first row of every name; later lookups in
-// the same, unchanged file go straight to that row. Anything unexpected falls
-// back to the plain lookup, so the notes can only save time, never change a result.
+// A package as the stamp of its file: two equal stamps mean an unchanged file.
 struct PackageStamp {
     dev_t device = 0;
     ino_t inode = 0;
@@ -139,15 +134,15 @@ struct PackageStamp {
     }
 };
 
-std::optional<PackageStamp> StampOf(const QString& packagePath, qint64 offset)
+std::optional<PackageStamp> StampOf(const DATABASE::PackageSource& package)
 {
-    const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(package.path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct stat st;
     unsigned char counter[4];
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
-        && ::pread(fd, counter, sizeof counter, off_t(offset + 24)) == ssize_t(sizeof counter);
+        && ::pread(fd, counter, sizeof counter, off_t(package.offset + 24)) == ssize_t(sizeof counter);
     ::close(fd);
     if (!ok)
         return std::nullopt;
@@ -186,67 +181,31 @@ bool LoadFirstRows(DATABASE::CSQLiteDBBase& db, QHash<QString, int64_t>& rows)
     return true;
 }
 
-class EntryRows {
-public:
-    // The rowid of the first row named `name`, when the package is the one noted
-    // last (or can be noted now through db, which must be open on it).
-    std::optional<int64_t> Find(DATABASE::CSQLiteDBBase& db, const QString& packagePath, qint64 offset,
-                                qint64 size, const QString& name)
-    {
-        const std::optional<PackageStamp> stamp = StampOf(packagePath, offset);
-        if (!stamp)
-            return std::nullopt;
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_stamp || !(*m_stamp == *stamp) || m_path != packagePath || m_offset != offset
-            || m_size != size) {
-            m_stamp.reset();
-            m_rows.clear();
-            if (!Load(db))
-                return std::nullopt;
-            m_stamp = stamp;
-            m_path = packagePath;
-            m_offset = offset;
-            m_size = size;
-        }
-        const auto it = m_rows.constFind(name);
-        if (it == m_rows.constEnd())
-            return std::nullopt;
-        return *it;
-    }
-
-private:
-    bool Load(DATABASE::CSQLiteDBBase& db) { return LoadFirstRows(db, m_rows); }
-
-    std::mutex m_mutex;
-    std::optional<PackageStamp> m_stamp;
-    QString m_path;
-    qint64 m_offset = 0;
-    qint64 m_size = -1;
-    QHash<QString, int64_t> m_rows;
-};
-
-EntryRows& NotedRows()
-{
-    static EntryRows rows;
-    return rows;
-}
-
 const char16_t kRowQuery[] =
     u"select mode, length, len, md5,time,typeof(data) as datatype,"
     u"rowid as entryrow from files where rowid=? and name=?;";
 
 }  // namespace
 
-// A package kept open across entries: the stamp taken before it was opened and
-// checked, the first row of every name, and the row lookup compiled once.
+// The files table has no index on name, so every lookup scans the whole table;
+// with thousands of entries, extracting them one by one costs a scan each. The
+// first lookup in a package notes the first row of every name, with the stamp
+// of the file then; later lookups in the same, unchanged file go straight to
+// that row. Anything unexpected falls back to the plain lookup, so the notes can
+// only save time, never change a result. While the package is kept open, the
+// connection stays from one entry to the next and the row lookup is compiled once.
 struct CInstallCabDB::Session {
     PackageStamp stamp;
-    QString path;
-    qint64 offset = 0;
-    qint64 size = -1;
+    DATABASE::PackageSource source;
+    bool rowsNoted = false;
     QHash<QString, int64_t> rows;
-    sqlite3_stmt* lookup = nullptr;
+    bool kept = false;               // the open connection is on this package, kept for the next entry
+    sqlite3_stmt* lookup = nullptr;  // compiled on it
 
+    bool Of(const PackageStamp& s, const DATABASE::PackageSource& package) const
+    {
+        return stamp == s && source == package;
+    }
     ~Session() { sqlite3_finalize(lookup); }
 };
 
@@ -260,7 +219,7 @@ CInstallCabDB::~CInstallCabDB()
 void CInstallCabDB::KeepPackageOpen(bool keep)
 {
     m_keepOpen = keep;
-    if (!keep && m_session) {
+    if (!keep && m_session && m_session->kept) {
         EndSession();
         CloseKeepingError();
     }
@@ -268,48 +227,81 @@ void CInstallCabDB::KeepPackageOpen(bool keep)
 
 void CInstallCabDB::EndSession()
 {
-    m_session.reset();  // its statement goes before the connection
+    if (!m_session)
+        return;
+    // The statement goes before the connection.
+    sqlite3_finalize(m_session->lookup);
+    m_session->lookup = nullptr;
+    m_session->kept = false;
 }
 
-bool CInstallCabDB::SessionCurrent(const QString& packagePath) const
-{
-    if (!m_keepOpen || !m_session || !IsOpen() || m_session->path != packagePath
-        || m_session->offset != m_packageOffset || m_session->size != m_packageSize)
-        return false;
-    const std::optional<PackageStamp> stamp = StampOf(packagePath, m_packageOffset);
-    return stamp && *stamp == m_session->stamp;
-}
-
-bool CInstallCabDB::OpenForExtract(const QString& packagePath)
+void CInstallCabDB::CloseForReopen()
 {
     EndSession();
     if (IsOpen())
         CloseKeepingError();
+}
+
+bool CInstallCabDB::KeptOpenOn(const DATABASE::PackageSource& package) const
+{
+    if (!m_keepOpen || !m_session || !m_session->kept || !IsOpen() || m_session->source != package)
+        return false;
+    const std::optional<PackageStamp> stamp = StampOf(package);
+    return stamp && *stamp == m_session->stamp;
+}
+
+bool CInstallCabDB::OpenForExtract(const DATABASE::PackageSource& package)
+{
+    CloseForReopen();
     // Stamped before the check, so a change after it shows at the next entry.
-    const std::optional<PackageStamp> stamp =
-        m_keepOpen ? StampOf(packagePath, m_packageOffset) : std::nullopt;
-    if (!OpenPackage(packagePath))
+    const std::optional<PackageStamp> stamp = m_keepOpen ? StampOf(package) : std::nullopt;
+    if (!OpenPackage(package))
         return false;
     if (!stamp)
         return true;
-    auto session = std::make_unique<Session>();
-    session->stamp = *stamp;
-    session->path = packagePath;
-    session->offset = m_packageOffset;
-    session->size = m_packageSize;
+    if (!m_session || !m_session->Of(*stamp, package)) {
+        m_session = std::make_unique<Session>();
+        m_session->stamp = *stamp;
+        m_session->source = package;
+    }
+    m_session->kept = true;
     const QString sql = QString::fromUtf16(kRowQuery);
     const QString error = m_lastError;
     // Without the notes or the statement each entry is looked up the plain way.
-    if (!LoadFirstRows(*this, session->rows)
+    if (!m_session->rowsNoted)
+        m_session->rowsNoted = LoadFirstRows(*this, m_session->rows);
+    if (!m_session->rowsNoted
         || sqlite3_prepare16_v3(m_db.Handle(), sql.utf16(), int(sql.size() * 2), SQLITE_PREPARE_PERSISTENT,
-                                &session->lookup, nullptr)
+                                &m_session->lookup, nullptr)
             != SQLITE_OK) {
-        sqlite3_finalize(session->lookup);
-        session->lookup = nullptr;
+        sqlite3_finalize(m_session->lookup);
+        m_session->lookup = nullptr;
     }
     m_lastError = error;
-    m_session = std::move(session);
     return true;
+}
+
+std::optional<int64_t> CInstallCabDB::NotedRow(const DATABASE::PackageSource& package, const QString& name)
+{
+    const std::optional<PackageStamp> stamp = StampOf(package);
+    if (!stamp)
+        return std::nullopt;
+    if (!m_session || !m_session->Of(*stamp, package)) {
+        // A connection kept open keeps the notes it was opened with.
+        if (m_session && m_session->kept)
+            return std::nullopt;
+        m_session = std::make_unique<Session>();
+        m_session->stamp = *stamp;
+        m_session->source = package;
+    }
+    if (!m_session->rowsNoted)
+        m_session->rowsNoted = LoadFirstRows(*this, m_session->rows);
+    if (!m_session->rowsNoted)
+        return std::nullopt;
+    const auto it = m_session->rows.constFind(name);
+    if (it == m_session->rows.constEnd())
+        return std::nullopt;
+    return *it;
 }
 
 int CInstallCabDB::CreateTables()
@@ -323,15 +315,9 @@ int CInstallCabDB::CreateTables()
     return 0;
 }
 
-void CInstallCabDB::SetPackageRange(qint64 offset, qint64 size)
+bool CInstallCabDB::OpenPackage(const DATABASE::PackageSource& package)
 {
-    m_packageOffset = offset;
-    m_packageSize = size;
-}
-
-bool CInstallCabDB::OpenPackage(const QString& packagePath)
-{
-    SetPath(packagePath);
+    SetPath(package.path);
     m_lastError.clear();
     struct stat st;
     // A package is input from outside: nothing is created where none is, it
@@ -340,13 +326,12 @@ bool CInstallCabDB::OpenPackage(const QString& packagePath)
     // an endless recursive query) or a virtual table would run the package's
     // own code. A missing table is left to the query that needs it, which
     // names it.
-    if (::stat(QFile::encodeName(packagePath).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::stat(QFile::encodeName(package.path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
         m_lastError = QStringLiteral("The package is not a file");
         return false;
     }
-    if (!m_db.OpenWithFlags(
-            QString::fromLatin1(DATABASE::PackageVfsUri(packagePath, m_packageOffset, m_packageSize)),
-            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName())) {
+    if (!m_db.OpenWithFlags(QString::fromLatin1(DATABASE::PackageVfsUri(package)),
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName())) {
         if (m_lastError.isEmpty())
             m_lastError = QStringLiteral("The package cannot be opened");
         return false;
@@ -393,13 +378,14 @@ std::unique_ptr<DATABASE::CEntryData> CInstallCabDB::EntryData(int64_t row, cons
     return std::make_unique<DATABASE::CEntryData>(m_db, row, dataType);
 }
 
-bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, qint64>& lengths)
+bool CInstallCabDB::ReadEntryLengths(const DATABASE::PackageSource& package, QHash<QString, qint64>& lengths)
 {
     m_failure.Clear();
     lengths.clear();
     const QString reading = QStringLiteral("cannot read the package");
-    if (!OpenPackage(packagePath)) {
-        m_failure = {reading, packagePath, GetLastError()};
+    CloseForReopen();
+    if (!OpenPackage(package)) {
+        m_failure = {reading, package.path, GetLastError()};
         return false;
     }
     DATABASE::CppSQLite3Query query;
@@ -418,18 +404,18 @@ bool CInstallCabDB::ReadEntryLengths(const QString& packagePath, QHash<QString, 
         result = false;
     }
     if (!result)
-        m_failure = {reading, packagePath, GetLastError()};
+        m_failure = {reading, package.path, GetLastError()};
     query = DATABASE::CppSQLite3Query();
     CloseKeepingError();
     return result;
 }
 
-bool CInstallCabDB::FindEntry(const QString& name, const QString& packagePath,
+bool CInstallCabDB::FindEntry(const QString& name, const DATABASE::PackageSource& package,
                               DATABASE::CppSQLite3Query& query)
 {
     const QString reading = QStringLiteral("cannot read the package");
-    if (!SessionCurrent(packagePath) && !OpenForExtract(packagePath)) {
-        m_failure = {reading, packagePath, GetLastError()};
+    if (!KeptOpenOn(package) && !OpenForExtract(package)) {
+        m_failure = {reading, package.path, GetLastError()};
         return false;
     }
     // A failed shortcut leaves no trace: the plain lookup below decides.
@@ -447,8 +433,7 @@ bool CInstallCabDB::FindEntry(const QString& name, const QString& packagePath,
             found = true;
         }
     } else {
-        const std::optional<int64_t> row =
-            NotedRows().Find(*this, packagePath, m_packageOffset, m_packageSize, name);
+        const std::optional<int64_t> row = NotedRow(package, name);
         found = row && Query(QString::fromUtf16(kRowQuery), query, {qint64(*row), name}) && !query.IsEof();
     }
     m_lastError = error;
@@ -458,7 +443,7 @@ bool CInstallCabDB::FindEntry(const QString& name, const QString& packagePath,
     if (!Query(QStringLiteral("select mode, length, len, md5,time,typeof(data) as datatype,"
                               "rowid as entryrow from files where name=?;"),
                query, {name})) {
-        m_failure = {reading, packagePath, GetLastError()};
+        m_failure = {reading, package.path, GetLastError()};
         CloseKeepingError();
         return false;
     }
@@ -468,19 +453,19 @@ bool CInstallCabDB::FindEntry(const QString& name, const QString& packagePath,
 void CInstallCabDB::DoneWithEntry(DATABASE::CppSQLite3Query& query)
 {
     query = DATABASE::CppSQLite3Query();
-    if (m_session)
+    if (m_session && m_session->kept)
         sqlite3_reset(m_session->lookup);
     else
         CloseKeepingError();
 }
 
-bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath,
-                                bool pump, int* outLength)
+bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
+                                const DATABASE::PackageSource& package, bool pump, int* outLength)
 {
     m_failure.Clear();
     const QString reading = QStringLiteral("cannot read the package");
     DATABASE::CppSQLite3Query query;
-    if (!FindEntry(name, packagePath, query))
+    if (!FindEntry(name, package, query))
         return false;
     bool result = false;
     try {
@@ -514,7 +499,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
         query.Finalize();
     } catch (const DATABASE::CppSQLite3Exception& e) {
         m_lastError = e.ErrorMessage();
-        m_failure = {reading, packagePath, m_lastError};
+        m_failure = {reading, package.path, m_lastError};
         result = false;
         EndSession();  // a package that cannot be read is opened anew next time
     }
@@ -523,7 +508,7 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath, 
 }
 
 bool CInstallCabDB::TargetIsCurrent(const QString& name, const QString& targetPath,
-                                    const QString& packagePath, bool pump, int* outLength)
+                                    const DATABASE::PackageSource& package, bool pump, int* outLength)
 {
     m_failure.Clear();
     // What is on disk first: a missing or different target mostly shows in
@@ -535,7 +520,7 @@ bool CInstallCabDB::TargetIsCurrent(const QString& name, const QString& targetPa
         return false;
 
     DATABASE::CppSQLite3Query query;
-    if (!FindEntry(name, packagePath, query))
+    if (!FindEntry(name, package, query))
         return false;  // the extraction that follows says why
     QString md5;
     QString timeText;

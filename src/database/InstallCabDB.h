@@ -4,6 +4,7 @@
 
 #include "common/Failure.h"
 #include "database/PackageEntry.h"
+#include "database/PackageSource.h"
 #include "database/SQLiteDBBase.h"
 
 #include <QHash>
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class CInstallCabDB : public DATABASE::CSQLiteDBBase {
 public:
@@ -20,14 +22,15 @@ public:
     // The config table (base class), then the files table.
     int CreateTables() override;
 
-    // Looks up the entry `name` (exact, case-sensitive) in the package at packagePath,
-    // restores its bytes, checks their MD5 and writes them to targetPath through a
-    // temporary file in the same folder that replaces the target only when complete.
-    // With pump, PumpMessages runs before every 64 KiB chunk and a cancel stops the
-    // write. outLength (may be null) receives the entry's length as soon as its row is
-    // read. True when the file was written completely with a matching digest.
-    bool ExtractFile(const QString& name, const QString& targetPath, const QString& packagePath, bool pump,
-                     int* outLength);
+    // Looks up the entry `name` (exact, case-sensitive) in the package,
+    // restores its bytes, checks their MD5 and writes them to targetPath
+    // through a temporary file in the same folder that replaces the target
+    // only when complete. With pump, PumpMessages runs before every 64 KiB
+    // chunk and a cancel stops the write. outLength (may be null) receives the
+    // entry's length as soon as its row is read. True when the file was
+    // written completely with a matching digest.
+    bool ExtractFile(const QString& name, const QString& targetPath, const DATABASE::PackageSource& package,
+                     bool pump, int* outLength);
 
     // True when targetPath already is what ExtractFile would make of the entry
     // `name`: a plain file of this user under one name, with the entry's
@@ -35,23 +38,21 @@ public:
     // written. With pump, PumpMessages runs between 1 MiB reads, and a cancel
     // ends the check with false. outLength (may be null) receives the length
     // when true.
-    bool TargetIsCurrent(const QString& name, const QString& targetPath, const QString& packagePath,
-                         bool pump, int* outLength);
+    bool TargetIsCurrent(const QString& name, const QString& targetPath,
+                         const DATABASE::PackageSource& package, bool pump, int* outLength);
 
     // While on, ExtractFile keeps the package open from one entry to the next
     // instead of opening and checking it for each: for extracting many entries
     // in a row. A package that changed on disk in between is opened and
-    // checked anew. Off (and the object's end) closes it.
+    // checked anew. Off (and the object's end) closes it. Either way the
+    // reader notes where each name's entry is in the package it read last,
+    // for the next lookup in the same, unchanged package.
     void KeepPackageOpen(bool keep);
 
-    // The uncompressed length of every entry of the package at packagePath,
-    // by name (the first row of a name counts, as for ExtractFile). False,
-    // with the reason in ExtractFailure, when the package cannot be read.
-    bool ReadEntryLengths(const QString& packagePath, QHash<QString, qint64>& lengths);
-
-    // The package is the size bytes from offset on of the file at packagePath
-    // (size -1: to its end), as for a package attached to an executable.
-    void SetPackageRange(qint64 offset, qint64 size);
+    // The uncompressed length of every entry of the package, by name (the
+    // first row of a name counts, as for ExtractFile). False, with the reason
+    // in ExtractFailure, when the package cannot be read.
+    bool ReadEntryLengths(const DATABASE::PackageSource& package, QHash<QString, qint64>& lengths);
 
     // Why the last ExtractFile returned false: the package could not be read
     // (SQLite's message), the entry is missing, its size or digest does not
@@ -59,11 +60,11 @@ public:
     // be written (the system's error text).
     const CFailure& ExtractFailure() const { return m_failure; }
 
-    // Opens the package for reading in place (the range set above), read
+    // Opens the package for reading in place (a range of its file too), read
     // only and untrusted; false (with the reason as the last error) when
     // there is no such file or files and config are not plain tables.
     // Every reader of a package opens it so; Close ends the reading.
-    bool OpenPackage(const QString& packagePath);
+    bool OpenPackage(const DATABASE::PackageSource& package);
     // The stored data of row `row` of the open package's files table, whose
     // typeof(data) is dataType. Throws CppSQLite3Exception when it cannot be
     // fetched.
@@ -75,21 +76,26 @@ private:
     // Opens the package (or takes the one kept open) and finds the first row
     // named `name`: query is at it, or at its end when there is none. False,
     // with m_failure set and the package closed, when it cannot be read.
-    bool FindEntry(const QString& name, const QString& packagePath, DATABASE::CppSQLite3Query& query);
+    bool FindEntry(const QString& name, const DATABASE::PackageSource& package,
+                   DATABASE::CppSQLite3Query& query);
     // What ends each use of an entry's row.
     void DoneWithEntry(DATABASE::CppSQLite3Query& query);
     // Closes the connection; the reason of an earlier failure stays the last error.
     void CloseKeepingError();
-    // Whether the open package can serve the next entry: a session is on and
-    // the file is the one opened, unchanged.
-    bool SessionCurrent(const QString& packagePath) const;
-    // Opens the package, and when a session is on, notes what it needs.
-    bool OpenForExtract(const QString& packagePath);
+    // Whether the open package can serve the next entry: it is kept open and
+    // its file is the one opened, unchanged.
+    bool KeptOpenOn(const DATABASE::PackageSource& package) const;
+    // Opens the package, and when it is to be kept open, notes what that needs.
+    bool OpenForExtract(const DATABASE::PackageSource& package);
+    // The noted row of the first entry named `name` in the open package, when
+    // the notes are for it as it is now (noted now when there are none).
+    std::optional<int64_t> NotedRow(const DATABASE::PackageSource& package, const QString& name);
+    // Ends keeping the connection open; the notes stay.
     void EndSession();
+    // Ends any session and closes the connection, for an opening anew.
+    void CloseForReopen();
 
-    qint64 m_packageOffset = 0;
-    qint64 m_packageSize = -1;
     CFailure m_failure;
     bool m_keepOpen = false;
-    std::unique_ptr<Session> m_session;  // set while a kept package is open
+    std::unique_ptr<Session> m_session;  // the notes on the package read last
 };

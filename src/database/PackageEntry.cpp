@@ -150,7 +150,6 @@ public:
             if (whole && *whole)
                 return true;
             m_whole = EntryBuffer();
-            m_inflateFailed = false;
         }
         if (m_blob || m_compressed) {
             m_buffer.reset(new (std::nothrow) unsigned char[kChunkSize]);
@@ -176,8 +175,6 @@ public:
     // is damaged or cannot be read.
     const unsigned char* Next(int64_t count)
     {
-        if (m_inflateFailed)
-            return nullptr;
         if (m_inflated) {
             const int64_t at = m_offset;
             m_offset += count;
@@ -206,12 +203,8 @@ public:
         return m_stream.avail_out == 0 ? m_buffer.get() : nullptr;
     }
 
-    // The stream ended before the entry's length was reached (or, inflated
-    // whole, did not end there).
-    bool EndedEarly() const
-    {
-        return (m_compressed && m_ended && m_stream.avail_out > 0) || (m_inflateFailed && m_wrongSize);
-    }
+    // The stream ended before the entry's length was reached.
+    bool EndedEarly() const { return m_compressed && m_ended && m_stream.avail_out > 0; }
 
     // True when the data holds nothing more than the bytes taken: the stream ends
     // here, as a one-shot inflate into a buffer of exactly that size requires.
@@ -249,17 +242,13 @@ private:
         if (m_blob) {
             if (!copy.Allocate(size_t(m_len)))
                 return std::nullopt;
-            if (sqlite3_blob_read(m_blob, copy.get(), int(m_len), 0) != SQLITE_OK) {
-                m_inflateFailed = true;
+            if (sqlite3_blob_read(m_blob, copy.get(), int(m_len), 0) != SQLITE_OK)
                 return false;
-            }
             input = copy.get();
         }
         const libdeflate_result rc = libdeflate_zlib_decompress(decompressor, input, size_t(m_len),
                                                                 m_whole.get(), size_t(m_length), nullptr);
         m_inflated = rc == LIBDEFLATE_SUCCESS;
-        m_inflateFailed = !m_inflated;
-        m_wrongSize = rc == LIBDEFLATE_SHORT_OUTPUT || rc == LIBDEFLATE_INSUFFICIENT_SPACE;
         return m_inflated;
     }
 
@@ -290,8 +279,6 @@ private:
     std::unique_ptr<unsigned char[]> m_input;
     EntryBuffer m_whole;
     bool m_inflated = false;
-    bool m_inflateFailed = false;
-    bool m_wrongSize = false;
 };
 
 }  // namespace

@@ -329,13 +329,13 @@ const char* PackageVfsName()
     return kVfsName;
 }
 
-QByteArray PackageVfsUri(const QString& path, qint64 offset, qint64 size)
+QByteArray PackageVfsUri(const PackageSource& package)
 {
     // An empty authority, then the absolute path with everything but plain
     // characters percent-encoded ('?', '#' and '%' would end or change it).
     QByteArray uri = "file://";
     static const char hex[] = "0123456789ABCDEF";
-    for (const char c : QFile::encodeName(QFileInfo(path).absoluteFilePath())) {
+    for (const char c : QFile::encodeName(QFileInfo(package.path).absoluteFilePath())) {
         const auto u = static_cast<unsigned char>(c);
         if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '/' || u == '-'
             || u == '_' || u == '.' || u == '~') {
@@ -346,9 +346,9 @@ QByteArray PackageVfsUri(const QString& path, qint64 offset, qint64 size)
             uri += hex[u & 0x0F];
         }
     }
-    uri += "?offset=" + QByteArray::number(offset);
-    if (size >= 0)
-        uri += "&size=" + QByteArray::number(size);
+    uri += "?offset=" + QByteArray::number(package.offset);
+    if (package.IsRange())
+        uri += "&size=" + QByteArray::number(package.size);
     return uri;
 }
 

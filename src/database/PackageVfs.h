@@ -5,18 +5,18 @@
 // a growing read-ahead window instead of one system call per page.
 #pragma once
 
+#include "database/PackageSource.h"
+
 #include <QByteArray>
-#include <QString>
-#include <QtGlobal>
 
 namespace DATABASE {
 
 // The VFS name for sqlite3_open_v2 (registered on first call, never the default).
 const char* PackageVfsName();
 
-// The URI that opens size bytes of path from offset on through the VFS (size
-// -1: to the end of the file), for sqlite3_open_v2 with SQLITE_OPEN_READONLY |
-// SQLITE_OPEN_URI. A range that does not lie inside the file fails to open.
-QByteArray PackageVfsUri(const QString& path, qint64 offset, qint64 size);
+// The URI that opens the package's bytes through the VFS, for sqlite3_open_v2
+// with SQLITE_OPEN_READONLY | SQLITE_OPEN_URI. A range that does not lie
+// inside the file fails to open.
+QByteArray PackageVfsUri(const PackageSource& package);
 
 }  // namespace DATABASE

@@ -10,10 +10,6 @@
 
 #include <QFileInfo>
 
-namespace {
-
-}  // namespace
-
 QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure) const
 {
     // Manifests written for Windows (drive paths, no macro) do not map
@@ -34,14 +30,27 @@ QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure)
     return WithOneSlash(folder) + name;
 }
 
+CInstallEngine::DeployPlan CInstallEngine::PlanDeployment() const
+{
+    DeployPlan plan;
+    for (const CInstFileInfo& file : Manifest.files) {
+        if (file.action == kNoDeploy)
+            continue;
+        ++plan.count;
+        if (plan.stop.IsSet())
+            continue;
+        const QString target = FileTarget(file, plan.stop);
+        if (!target.isEmpty())
+            plan.files.push_back({file.name, target});
+    }
+    return plan;
+}
+
 bool CInstallEngine::DeployFiles(CStepProgress* progress)
 {
     const int count = static_cast<int>(Manifest.files.size());
     // A small package still takes about a second, so each step is seen.
     const int pause = count < 10 ? 1000 / (count + 1) : 1;
-    int toDeploy = 0;
-    for (const CInstFileInfo& file : Manifest.files)
-        toDeploy += file.action != kNoDeploy ? 1 : 0;
 
     Manifest.installedSize = 0;
     // A relative folder would land below whatever the working folder is.
@@ -53,17 +62,13 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();
 
     // Everything the step may create or replace is noted, and the notes
-    // reach the disk in one go, before the first write.
+    // reach the disk in one go, before the first write. The step stops at
+    // the plan's stop, so nothing after it is noted.
+    const DeployPlan plan = PlanDeployment();
     Changes.NoteFolders(InstallFolder);
-    for (const CInstFileInfo& file : Manifest.files) {
-        if (file.action == kNoDeploy)
-            continue;
-        CFailure ignored;
-        const QString target = FileTarget(file, ignored);
-        if (target.isEmpty())
-            break;  // the step stops there
-        Changes.NoteFolders(target.left(target.lastIndexOf(u'/')));
-        Changes.NoteFile(target);
+    for (const DeployPlan::File& file : plan.files) {
+        Changes.NoteFolders(file.target.left(file.target.lastIndexOf(u'/')));
+        Changes.NoteFile(file.target);
     }
     CFailure failure;
     if (!Changes.Flush(&failure))
@@ -75,37 +80,33 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     PumpMessages();
 
     // One open package serves every entry; it closes when the step ends.
-    m_openPackage = std::make_unique<CInstallCabDB>();
-    m_openPackage->KeepPackageOpen(true);
+    m_package->KeepPackageOpen(true);
     struct Closing {
-        std::unique_ptr<CInstallCabDB>& package;
-        ~Closing() { package.reset(); }
-    } closing{m_openPackage};
+        CInstallCabDB& package;
+        ~Closing() { package.KeepPackageOpen(false); }
+    } closing{*m_package};
     int deployed = 0;
-    for (const CInstFileInfo& file : Manifest.files) {
-        if (file.action == kNoDeploy)
-            continue;
-        const QString target = FileTarget(file, failure);
-        if (target.isEmpty())
-            return Fail(failure);
-        if (!CreateFolders(target))
+    for (const DeployPlan::File& file : plan.files) {
+        if (!CreateFolders(file.target))
             return false;
         int length = 0;
         // A repair or an upgrade leaves a file that is already exactly the
         // entry as it is: nothing is written, so nothing is to be undone.
-        if (!InstalledFileIsCurrent(file.name, target, &length)) {
-            if (!Changes.KeepAside(target, &failure))
+        if (!InstalledFileIsCurrent(file.name, file.target, &length)) {
+            if (!Changes.KeepAside(file.target, &failure))
                 return Fail(failure);
-            if (!ExtractPackageFile(file.name, target, true, &length))
+            if (!ExtractPackageFile(file.name, file.target, true, &length))
                 return false;
         }
         Manifest.installedSize += length;
 
         ++deployed;
-        ShowStepPosition(progress, 10 + 90 * deployed / toDeploy);
+        ShowStepPosition(progress, 10 + 90 * deployed / plan.count);
         // A cancel reported here takes effect inside the next extraction.
         PumpMessages();
         Pause(pause);
     }
+    if (plan.stop.IsSet())
+        return Fail(plan.stop);
     return true;
 }

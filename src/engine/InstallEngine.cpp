@@ -4,40 +4,29 @@
 
 #include <QFile>
 
-CInstallEngine::CInstallEngine() = default;
+CInstallEngine::CInstallEngine() : m_package(std::make_unique<CInstallCabDB>()) {}
 
 CInstallEngine::~CInstallEngine()
 {
-    if (PackageIsTemporary && !PackagePath.isEmpty())
-        QFile::remove(PackagePath);
-}
-
-CInstallCabDB& CInstallEngine::PackageReader(CInstallCabDB& single)
-{
-    CInstallCabDB& package = m_openPackage ? *m_openPackage : single;
-    package.SetPackageRange(PackageOffset, PackageSize);
-    return package;
+    if (PackageIsTemporary && !Package.IsEmpty())
+        QFile::remove(Package.path);
 }
 
 bool CInstallEngine::ExtractPackageFile(const QString& name, const QString& targetPath, bool pump,
                                         int* outLength)
 {
-    CInstallCabDB single;
-    CInstallCabDB& package = PackageReader(single);
     int length = 0;
     int* lengthOut = outLength ? outLength : &length;
-    if (!package.ExtractFile(name, targetPath, PackagePath, pump, lengthOut))
-        return Fail(package.ExtractFailure());
+    if (!m_package->ExtractFile(name, targetPath, Package, pump, lengthOut))
+        return Fail(m_package->ExtractFailure());
     Log.FileWritten(targetPath, *lengthOut);
     return true;
 }
 
 bool CInstallEngine::InstalledFileIsCurrent(const QString& name, const QString& targetPath, int* outLength)
 {
-    CInstallCabDB single;
-    CInstallCabDB& package = PackageReader(single);
     int length = 0;
-    if (!package.TargetIsCurrent(name, targetPath, PackagePath, true, &length))
+    if (!m_package->TargetIsCurrent(name, targetPath, Package, true, &length))
         return false;
     Log.Write(QStringLiteral("already in place: %1 (%2 bytes)").arg(targetPath).arg(length));
     if (outLength)

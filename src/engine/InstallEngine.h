@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "database/PackageSource.h"
 #include "engine/Rollback.h"
 #include "engine/RunLog.h"
 #include "engine/RunMode.h"
@@ -29,7 +30,7 @@ public:
     // Deletes the package file when it is a temporary one.
     virtual ~CInstallEngine();
 
-    // Extracts one package entry from the package at PackagePath to targetPath (see
+    // Extracts one package entry from Package to targetPath (see
     // CInstallCabDB::ExtractFile); outLength may be null.
     bool ExtractPackageFile(const QString& name, const QString& targetPath, bool pump, int* outLength);
     // Whether targetPath already holds the entry `name` exactly as the
@@ -69,6 +70,23 @@ public:
     // (folder not creatable or not absolute, entry missing or damaged,
     // cancel); files written before it stay. progress may be null.
     virtual bool DeployFiles(CStepProgress* progress);
+    // What the file step is to write, in the manifest's order: every file
+    // entry that is not "nodw", up to the first one that has no place here.
+    struct DeployPlan {
+        struct File {
+            QString name;    // the package entry
+            QString target;  // where it goes
+        };
+        std::vector<File> files;
+        // Why the entry after the last of files has no place (see FileTarget);
+        // not set when every entry has one.
+        CFailure stop;
+        // The entries to deploy, those after a stop included.
+        int count = 0;
+    };
+    // The plan for the manifest and folders as they are now; nothing is
+    // looked at on disk.
+    DeployPlan PlanDeployment() const;
 
     // Registry (engine/DeployRegistry.cpp). Writes InstallPath and Version
     // under ProductKey, then deletes or writes each registry entry in order.
@@ -79,8 +97,17 @@ public:
     // folder named after version.prog; the "mainprog" link also on the
     // desktop, in Quick Launch (only when that folder exists) and, with
     // autostart 1, in Startup with "-autostart". Sets mainprogPath whatever
-    // else fails. False only when the menu folder cannot be created.
-    virtual bool CreateShortcuts(bool desktop, bool quickLaunch);
+    // else fails.
+    struct ShortcutsMade {
+        // False only when the menu folder cannot be created.
+        bool menuFolder = true;
+        // Links left out: their target holds control characters, which no
+        // desktop entry can carry.
+        QStringList skipped;
+        // Why entries could not be written; the run goes on without them.
+        QStringList failures;
+    };
+    virtual ShortcutsMade CreateShortcuts(bool desktop, bool quickLaunch);
     // Deletes the menu folder named after info.prog and the main program's
     // extra copies. Always true.
     virtual bool RemoveShortcuts();
@@ -98,18 +125,33 @@ public:
     virtual bool RemoveRegistration(CStepProgress* progress);
     // Deletes ProductKey and the per-user data folder. Always true.
     virtual bool RemoveUserData(CStepProgress* progress);
+    // Why a folder removal left the folder in place.
+    enum class FolderKept {
+        No,          // removed
+        NotOurs,     // refused by the guard: not plainly the product's folder
+        Link,        // a symbolic link: nothing is deleted through it
+        NotDeleted,  // something in it could not be deleted
+        OtherFiles,  // not created by the installation: only its files went
+    };
+    // What a folder removal did: whether it removed all it was to remove,
+    // and why the folder stayed, if it did.
+    struct FolderRemoval {
+        bool removed = false;
+        FolderKept kept = FolderKept::No;
+    };
     // Deletes the installation folder at path, but only an absolute path to a
     // folder holding uninstall.xml that is neither a special, system or
     // registry-store folder nor the home folder nor anything above them, and
-    // never through a symbolic link; false (and nothing deleted) otherwise,
-    // and false when something in it could not be deleted.
-    virtual bool RemoveInstallFolder(const QString& path);
+    // never through a symbolic link; not removed (and nothing deleted)
+    // otherwise, and not removed when something in it could not be deleted.
+    virtual FolderRemoval RemoveInstallFolder(const QString& path);
     // For a folder the installation did not create: deletes only what the
     // installation put there (the manifest's files below path, uninstall.xml,
     // the uninstaller), then the folders below path left empty; path itself
-    // and everything else in it stay. Same guard as RemoveInstallFolder;
-    // false when the guard refuses or an installed file could not be deleted.
-    virtual bool RemoveInstalledFiles(const QString& path);
+    // and everything else in it stay (kept: OtherFiles). Same guard as
+    // RemoveInstallFolder; not removed when the guard refuses or an
+    // installed file could not be deleted.
+    virtual FolderRemoval RemoveInstalledFiles(const QString& path);
 
     // Checks before the first write (engine/Preflight.cpp).
     // What the file step will put on one file system: the folder it is
@@ -162,11 +204,8 @@ public:
 
     QString ModulePath;
     QString ModuleFolder;  // ends with '/'
-    QString PackagePath;   // empty in the removal modes
-    // The package is PackageSize bytes from PackageOffset on of the file at
-    // PackagePath (-1: to its end): a package read in place inside the executable.
-    qint64 PackageOffset = 0;
-    qint64 PackageSize = -1;
+    // The package; empty in the removal modes. One reader serves the run.
+    DATABASE::PackageSource Package;
     bool PackageIsTemporary = false;
     RunMode Mode = RunMode::Install;
     QString ProductKey;  // "Software\Tessaly\<info.prog>"
@@ -177,22 +216,7 @@ public:
     bool PreviousFolderCreated = false;
     // This run's file step made the installation folder (first install only).
     bool InstallFolderCreated = false;
-    QString ManifestPath;  // the uninstall.xml loaded in the removal modes
-    // Why the last folder removal left the folder in place.
-    enum class FolderKept {
-        No,          // removed
-        NotOurs,     // refused by the guard: not plainly the product's folder
-        Link,        // a symbolic link: nothing is deleted through it
-        NotDeleted,  // something in it could not be deleted
-        OtherFiles,  // not created by the installation: only its files went
-    };
-    FolderKept KeptReason = FolderKept::No;
-    // Links the last CreateShortcuts left out: their target holds control
-    // characters, which no desktop entry can carry.
-    QStringList SkippedShortcuts;
-    // Why entries of the last CreateShortcuts could not be written; the run
-    // goes on without them.
-    QStringList ShortcutFailures;
+    QString ManifestPath;   // the uninstall.xml loaded in the removal modes
     QString InstallFolder;  // ends with '/'
     QString AppDataFolder;  // ends with '/'
     CInstallInfo Manifest;
@@ -234,11 +258,9 @@ private:
         QStringList existing;  // per need: an existing folder on its file system
     };
     MeasuredSpace m_space;
-    // Fills m_space's needs from its lengths for the current folders.
+    // Fills m_space's needs from its lengths and the plan for the current folders.
     void MeasureNeeds();
-    // The package kept open while DeployFiles extracts entry after entry.
-    std::unique_ptr<CInstallCabDB> m_openPackage;
-    // The package reader for one entry: the one kept open, else single; set
-    // to the package's range either way.
-    CInstallCabDB& PackageReader(CInstallCabDB& single);
+    // The run's package reader: it keeps the package open while DeployFiles
+    // extracts entry after entry.
+    std::unique_ptr<CInstallCabDB> m_package;
 };

@@ -2,7 +2,6 @@
 // to, and an installation folder that can be made and written.
 #include "common/FileHelpers.h"
 #include "database/InstallCabDB.h"
-#include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 
 #include <QFile>
@@ -58,11 +57,9 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs, CFailure* failu
     needs.clear();
     // The ready pages ask on every showing; the package is read once.
     if (!m_space.read) {
-        CInstallCabDB package;
-        package.SetPackageRange(PackageOffset, PackageSize);
-        m_space.readable = package.ReadEntryLengths(PackagePath, m_space.lengths);
+        m_space.readable = m_package->ReadEntryLengths(Package, m_space.lengths);
         if (!m_space.readable)
-            m_space.readFailure = package.ExtractFailure();
+            m_space.readFailure = m_package->ExtractFailure();
         m_space.read = true;
     }
     if (!m_space.readable) {
@@ -112,14 +109,9 @@ void CInstallEngine::MeasureNeeds()
     };
     // uninstall.xml is the manifest written back.
     add(InstallFolder, InstallFolder, lengths.value(QStringLiteral("Install.xml"), 0));
-    for (const CInstFileInfo& file : Manifest.files) {
-        if (file.action == kNoDeploy)
-            continue;
-        CFailure ignored;
-        const QString target = FileTarget(file, ignored);
-        if (target.isEmpty())
-            break;  // the file step stops there
-        const QString folder = target.left(target.lastIndexOf(u'/') + 1);
+    // The file step stops at the plan's stop, and so does the measuring.
+    for (const DeployPlan::File& file : PlanDeployment().files) {
+        const QString folder = file.target.left(file.target.lastIndexOf(u'/') + 1);
         const QString named = folder.startsWith(InstallFolder) ? InstallFolder
             : folder.startsWith(AppDataFolder)                 ? AppDataFolder
                                                                : folder;

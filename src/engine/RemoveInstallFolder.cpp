@@ -126,28 +126,28 @@ bool IsBelow(const QString& path, const QString& folder)
 
 }  // namespace
 
-bool CInstallEngine::RemoveInstallFolder(const QString& path)
+CInstallEngine::FolderRemoval CInstallEngine::RemoveInstallFolder(const QString& path)
 {
     const QString folder = path.trimmed();
     if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
-        KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return Fail({kCannotRemove, folder, why});
+        const FolderKept kept = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
+        return {Fail({kCannotRemove, folder, why}), kept};
     }
     RemoveFolder(folder);
     // Whatever stayed (no rights, a file in use elsewhere) means the folder was kept.
     const bool removed = !QFileInfo::exists(QDir::cleanPath(folder));
-    KeptReason = removed ? FolderKept::No : FolderKept::NotDeleted;
+    const FolderKept kept = removed ? FolderKept::No : FolderKept::NotDeleted;
     if (!removed)
         Fail({kCannotRemove, folder, QStringLiteral("some of its files could not be deleted")});
-    return removed;
+    return {removed, kept};
 }
 
-bool CInstallEngine::RemoveInstalledFiles(const QString& path)
+CInstallEngine::FolderRemoval CInstallEngine::RemoveInstalledFiles(const QString& path)
 {
     const QString folder = WithOneSlash(path.trimmed());
     if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
-        KeptReason = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return Fail({QStringLiteral("cannot remove the installed files in"), folder, why});
+        const FolderKept kept = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
+        return {Fail({QStringLiteral("cannot remove the installed files in"), folder, why}), kept};
     }
 
     // The manifest's files are expanded against the folder being removed.
@@ -203,8 +203,7 @@ bool CInstallEngine::RemoveInstalledFiles(const QString& path)
               [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
     for (const QString& sub : emptied)
         ::rmdir(QFile::encodeName(sub).constData());  // only succeeds when empty
-    KeptReason = all ? FolderKept::OtherFiles : FolderKept::NotDeleted;
-    return all;
+    return {all, all ? FolderKept::OtherFiles : FolderKept::NotDeleted};
 }
 
 bool CInstallEngine::OwnsInstallFolder(const QString& path) const

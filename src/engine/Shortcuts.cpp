@@ -22,13 +22,13 @@ static QString MenuFolderName(const CInstallInfo& manifest)
     return IsSingleName(manifest.version.prog) ? manifest.version.prog : manifest.info.prog;
 }
 
-bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
+CInstallEngine::ShortcutsMade CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
 {
-    SkippedShortcuts.clear();
-    ShortcutFailures.clear();
-    auto failed = [this] {
-        ShortcutFailures << LastError().Text();
-        return false;
+    ShortcutsMade made;
+    auto menuFolderFailed = [&] {
+        made.failures << LastError().Text();
+        made.menuFolder = false;
+        return made;
     };
     // The main program is known whatever becomes of the menu folder or of
     // its link file: starting the product needs only the target.
@@ -39,15 +39,15 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
     const QString name = MenuFolderName(Manifest);
     if (!IsSingleName(name)) {
         Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
-        return failed();
+        return menuFolderFailed();
     }
     const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
     if (!CreateFolders(menuFolder))
-        return failed();
+        return menuFolderFailed();
     auto write = [&](const QString& target, const QString& file, const std::optional<QString>& description,
                      const QString& arguments) {
         if (!CreateShellLink(target, file, description, arguments))
-            failed();
+            made.failures << LastError().Text();
     };
 
     for (const CInstShortcutInfo& link : Manifest.shortcut) {
@@ -57,7 +57,7 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
             continue;
         // No entry can start such a program; the caller reports it.
         if (PLATFORM::HasControlCharacters(target)) {
-            SkippedShortcuts << link.lnk;
+            made.skipped << link.lnk;
             continue;
         }
         write(target, menuFolder + link.lnk, link.name, QString());
@@ -79,7 +79,7 @@ bool CInstallEngine::CreateShortcuts(bool desktop, bool quickLaunch)
             write(target, folder + link.lnk, link.name, QStringLiteral("-autostart"));
         }
     }
-    return true;
+    return made;
 }
 
 bool CInstallEngine::RemoveShortcuts()

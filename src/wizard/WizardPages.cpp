@@ -393,7 +393,7 @@ void CNorvexSetupDlg::RepairFromRemoval()
 {
     // The removal stages carry no package, so a repair would fail at its
     // first file; the user is told where a repair comes from instead.
-    if (m_engine->PackagePath.isEmpty()) {
+    if (m_engine->Package.IsEmpty()) {
         m_messageBox.Show(RepairNeedsInstallerText(GetSystemLanguageId()), QString(),
                           MessageIcon::Information, MessageButtons::Ok);
         return;

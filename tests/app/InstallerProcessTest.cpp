@@ -305,9 +305,9 @@ TEST(EmbeddedPackage, AttachedPackageIsCheckedAndReadInPlace)
     CInstallEngine engine;
     ASSERT_EQ(CEmbeddedPackage(installer).LocateAndLoad(engine), CEmbeddedPackage::Status::Ok);
     EXPECT_EQ(engine.Manifest.info.prog, QStringLiteral("LabelCloud"));
-    EXPECT_EQ(engine.PackagePath, installer);
-    EXPECT_EQ(engine.PackageOffset, range.offset);
-    EXPECT_EQ(engine.PackageSize, range.size);
+    EXPECT_EQ(engine.Package.path, installer);
+    EXPECT_EQ(engine.Package.offset, range.offset);
+    EXPECT_EQ(engine.Package.size, range.size);
     // Nothing was copied out, so nothing is to be deleted at the end.
     EXPECT_FALSE(engine.PackageIsTemporary);
     EXPECT_EQ(TESTS::TempFolderEntries(), QStringList());

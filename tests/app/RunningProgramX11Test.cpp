@@ -58,7 +58,7 @@ protected:
             product.waitForReadyRead(kWait);
         ASSERT_NE(product.readLine().trimmed().toUInt(), 0u);
 
-        engine.PackagePath = TESTS::FixturePath(QStringLiteral("sample/sample.cab"));
+        engine.Package.path = TESTS::FixturePath(QStringLiteral("sample/sample.cab"));
         ASSERT_TRUE(engine.Manifest.Load(TESTS::FixturePath(QStringLiteral("sample/Install.xml"))));
         engine.DetectPreviousInstall();
     }

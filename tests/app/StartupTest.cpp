@@ -40,13 +40,13 @@ protected:
         app.SetMessageBox(&messages);
         app.SetPrepareStep([this](CNorvexSetupApp& a) {
             preparedManifestProg = a.Engine().Manifest.info.prog;
-            preparedPackagePath = a.Engine().PackagePath;
+            preparedPackagePath = a.Engine().Package.path;
             ++prepares;
         });
         app.SetRunStep([this](CNorvexSetupApp& a) {
             ranMode = a.Engine().Mode;
             ranManifestProg = a.Engine().Manifest.info.prog;
-            ranPackagePath = a.Engine().PackagePath;
+            ranPackagePath = a.Engine().Package.path;
             ranTemporary = a.Engine().PackageIsTemporary;
             ++runs;
             return 0;

@@ -142,8 +142,8 @@ protected:
         SetSystemLanguageId(kLangChinesePrc);
         SetCancelFlag(false);
         SetPauseFunction([this](int ms) { view.log.push_back("pause " + std::to_string(ms)); });
-        engine.PackagePath = TESTS::SandboxPath(QStringLiteral("pkg/setup.cab"));
-        TESTS::WriteFileBytes(engine.PackagePath,
+        engine.Package.path = TESTS::SandboxPath(QStringLiteral("pkg/setup.cab"));
+        TESTS::WriteFileBytes(engine.Package.path,
                               TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/sample.cab"))));
         ASSERT_TRUE(engine.Manifest.Load(TESTS::FixturePath(QStringLiteral("sample/Install.xml"))));
         engine.DetectPreviousInstall();
@@ -316,8 +316,8 @@ TEST_P(FileStepFailureTest, StopsWith1106)
     const FailureCase& c = GetParam();
     if (c.damagePackage) {
         // A package without its manifest's files.
-        QFile::remove(engine.PackagePath);
-        TESTS::WriteFileBytes(engine.PackagePath, QByteArray("not a package"));
+        QFile::remove(engine.Package.path);
+        TESTS::WriteFileBytes(engine.Package.path, QByteArray("not a package"));
     } else if (c.mode == RunMode::Repair) {
         // The repair neither pumps nor resets the flag: a cancel already
         // confirmed stops its file step.

@@ -46,7 +46,7 @@ protected:
     {
         EntryRow row;
         if (!db.IsOpen()) {
-            EXPECT_TRUE(db.OpenPackage(package)) << db.GetLastError().toStdString();
+            EXPECT_TRUE(db.OpenPackage({package})) << db.GetLastError().toStdString();
         }
         DATABASE::CppSQLite3Query query;
         EXPECT_TRUE(db.Query(QStringLiteral("select rowid, mode, length, md5, typeof(data) from files "

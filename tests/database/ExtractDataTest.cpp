@@ -21,7 +21,7 @@ TEST(ExtractDataTest, DataHeldAsTextGivesItsStoredBytes)
     const QString target = TESTS::SandboxPath(QStringLiteral("out/readme.txt"));
     QDir().mkpath(QFileInfo(target).path());
     CInstallCabDB db;
-    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr))
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, {package}, false, nullptr))
         << db.GetLastError().toStdString();
     EXPECT_EQ(TESTS::ReadFileBytes(target),
               TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/readme.txt"))));

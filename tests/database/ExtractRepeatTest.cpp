@@ -1,5 +1,6 @@
-// Repeated extractions from one package path: each must see the package as it
-// is now, even after rows changed or the file was replaced between two calls.
+// Repeated extractions from one package path by one reader: each must see the
+// package as it is now, even after rows changed or the file was replaced
+// between two calls, whatever the reader noted of it before.
 #include "PackageFiles.h"
 
 #include "support/CaseName.h"
@@ -46,8 +47,7 @@ protected:
     bool Extract(const QString& name, QByteArray& bytes)
     {
         const QString target = out + u'/' + name + QString::number(++count);
-        CInstallCabDB db;
-        if (!db.ExtractFile(name, target, package, false, nullptr))
+        if (!db.ExtractFile(name, target, {package}, false, nullptr))
             return false;
         bytes = TESTS::ReadFileBytes(target);
         return true;
@@ -63,6 +63,7 @@ protected:
         return TESTS::ReadFileBytes(TESTS::FixturePath(QStringLiteral("sample/src/readme.txt")));
     }
 
+    CInstallCabDB db;
     QString first, second, package, out;
     int count = 0;
 };

@@ -50,7 +50,7 @@ protected:
                  const QString& from = QString())
     {
         CInstallCabDB db;
-        const bool ok = db.ExtractFile(name, target, from.isEmpty() ? package : from, pump, outLength);
+        const bool ok = db.ExtractFile(name, target, {from.isEmpty() ? package : from}, pump, outLength);
         lastError = db.GetLastError();
         failure = db.ExtractFailure();
         return ok;
@@ -136,7 +136,7 @@ TEST_F(ExtractTest, BlobNamedRowIsNoEntry)
                            "where rowid=(select min(rowid) from files where name='LabelCloud');"));
     QHash<QString, qint64> lengths;
     CInstallCabDB db;
-    ASSERT_TRUE(db.ReadEntryLengths(package, lengths)) << db.GetLastError().toStdString();
+    ASSERT_TRUE(db.ReadEntryLengths({package}, lengths)) << db.GetLastError().toStdString();
     EXPECT_EQ(lengths.value(QStringLiteral("LabelCloud")), 47);
     int length = 0;
     ASSERT_TRUE(Extract(QStringLiteral("LabelCloud"), outFolder + QStringLiteral("/LabelCloud"), &length))
@@ -508,23 +508,23 @@ TEST_F(ExtractTest, KeptOpenPackageIsOpenedAndCheckedAgainWhenItChanges)
     CInstallCabDB db;
     db.KeepPackageOpen(true);
     const QString target = outFolder + QStringLiteral("/readme.txt");
-    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr));
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, {package}, false, nullptr));
     EXPECT_EQ(TESTS::ReadFileBytes(target), readme);
     // Replaced by another package: its own entry comes out.
     ASSERT_TRUE(QFile::remove(package));
     ASSERT_TRUE(QFile::copy(changed, package));
-    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr))
+    ASSERT_TRUE(db.ExtractFile(QStringLiteral("readme.txt"), target, {package}, false, nullptr))
         << db.ExtractFailure().Text().toStdString();
     EXPECT_EQ(TESTS::ReadFileBytes(target), label);
     // Changed in place into one whose files is a view: refused, as when first opened.
     ExecSql(package, viewSql);
-    EXPECT_FALSE(db.ExtractFile(QStringLiteral("readme.txt"), target, package, false, nullptr));
+    EXPECT_FALSE(db.ExtractFile(QStringLiteral("readme.txt"), target, {package}, false, nullptr));
     EXPECT_EQ(db.ExtractFailure().cause, QStringLiteral("The package's files or config is not a table"));
     // Fixed again: read again.
     ASSERT_TRUE(QFile::remove(package));
     ASSERT_TRUE(QFile::copy(changed, package));
     ASSERT_TRUE(db.ExtractFile(QStringLiteral("LabelCloud"), outFolder + QStringLiteral("/LabelCloud"),
-                               package, false, nullptr));
+                               {package}, false, nullptr));
     db.KeepPackageOpen(false);
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(TESTS::ReadFileBytes(target), label);

@@ -34,8 +34,7 @@ protected:
                  int* length = nullptr)
     {
         CInstallCabDB db;
-        db.SetPackageRange(offset, size);
-        const bool ok = db.ExtractFile(name, outFolder + u'/' + name, package, false, length);
+        const bool ok = db.ExtractFile(name, outFolder + u'/' + name, {package, offset, size}, false, length);
         lastError = db.GetLastError();
         return ok;
     }

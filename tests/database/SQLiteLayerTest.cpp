@@ -213,7 +213,7 @@ TEST(InstallCabDBTest, OpenCreatesMissingPackageWithExactSchema)
     CInstallCabDB again;
     int length = -7;
     EXPECT_FALSE(again.ExtractFile(QStringLiteral("Install.xml"), TESTS::SandboxPath(QStringLiteral("x")),
-                                   path, false, &length));
+                                   {path}, false, &length));
     EXPECT_EQ(length, -7);
 }
 

@@ -24,7 +24,7 @@ protected:
     {
         UseUtc();
         EngineTest::SetUp();
-        engine.PackagePath =
+        engine.Package.path =
             CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
     }
 
@@ -271,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RedeployTest, testing::ValuesIn(kRedeployCases),
 // file's folder, each part a plain name.
 TEST_F(DeployFilesTest, BackslashNamesArePathsBelowTheFolder)
 {
-    ExecSql(engine.PackagePath,
+    ExecSql(engine.Package.path,
             QStringLiteral("update files set name='doc\\sub\\readme.txt' where name='readme.txt'"));
     engine.Manifest.files = {
         FileEntry(QStringLiteral("doc\\sub\\readme.txt"), QStringLiteral("$intallpath$"))};
@@ -320,6 +320,34 @@ TEST_F(DeployFilesTest, FoldersThatAreNotAbsolutePathsStopBeforeWriting)
     engine.Manifest = SampleManifest();
     EXPECT_FALSE(engine.DeployFiles(nullptr));
     EXPECT_EQ(Entries(cwd), QStringList{});
+}
+
+// The plan ends at the first entry without a place here; the step writes
+// what comes before it and then fails with the plan's reason.
+TEST_F(DeployFilesTest, PlanStopsAtTheFirstEntryWithoutAPlaceAndTheStepFollowsIt)
+{
+    engine.Manifest.files = {
+        FileEntry(QStringLiteral("readme.txt"), QStringLiteral("$intallpath$doc\\")),
+        FileEntry(QStringLiteral("Install.xml"), QStringLiteral("$intallpath$"), QStringLiteral("nodw")),
+        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$appdatapath$")),
+        FileEntry(QStringLiteral("readme.txt"), QStringLiteral("C:\\Tessaly\\")),
+        FileEntry(QStringLiteral("LabelCloud"), QStringLiteral("$intallpath$")),
+    };
+    const CInstallEngine::DeployPlan plan = engine.PlanDeployment();
+    ASSERT_EQ(plan.files.size(), 2u);
+    EXPECT_EQ(plan.files[0].name, QStringLiteral("readme.txt"));
+    EXPECT_EQ(plan.files[0].target, engine.InstallFolder + QStringLiteral("doc/readme.txt"));
+    EXPECT_EQ(plan.files[1].name, QStringLiteral("LabelCloud"));
+    EXPECT_EQ(plan.files[1].target, engine.AppDataFolder + QStringLiteral("LabelCloud"));
+    EXPECT_TRUE(plan.stop.IsSet());
+    EXPECT_EQ(plan.count, 4);
+
+    EXPECT_FALSE(engine.DeployFiles(&progress));
+    EXPECT_EQ(engine.LastError().Text(), plan.stop.Text());
+    EXPECT_TRUE(QFileInfo::exists(plan.files[0].target));
+    EXPECT_TRUE(QFileInfo::exists(plan.files[1].target));
+    EXPECT_FALSE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
+    EXPECT_EQ(engine.Manifest.installedSize, 4200 + 47);
 }
 
 TEST_F(DeployFilesTest, InstallFolderThatCannotBeCreatedFails)

@@ -18,7 +18,7 @@ QString CopyOfSample(const QString& as)
 TEST(InstallEngineTest, ExtractsFromThePackageInUse)
 {
     CInstallEngine engine;
-    engine.PackagePath = CopyOfSample(QStringLiteral("pkg/CAB123456.tmp"));
+    engine.Package.path = CopyOfSample(QStringLiteral("pkg/CAB123456.tmp"));
     const QString target = TESTS::SandboxPath(QStringLiteral("out/LabelCloud"));
     TESTS::WriteFileBytes(target, "old");
     int length = 0;
@@ -37,7 +37,7 @@ TEST(InstallEngineTest, DestructorRemovesOnlyATemporaryPackage)
             CopyOfSample(temporary ? QStringLiteral("CABtemp.tmp") : QStringLiteral("setup.cab"));
         {
             CInstallEngine engine;
-            engine.PackagePath = path;
+            engine.Package.path = path;
             engine.PackageIsTemporary = temporary;
             EXPECT_TRUE(engine.ExtractPackageFile(QStringLiteral("Install.xml"),
                                                   TESTS::SandboxPath(QStringLiteral("INI.tmp")), false,

@@ -36,8 +36,9 @@ TEST_F(RemoveInstalledFilesTest, EmptyFoldersTheUserHadStay)
     for (const char* mine : {"empty", "photos/2019", "share/mine"})
         ASSERT_TRUE(QDir().mkpath(folder + QString::fromLatin1(mine)));
 
-    EXPECT_TRUE(engine.RemoveInstalledFiles(folder));
-    EXPECT_EQ(engine.KeptReason, CInstallEngine::FolderKept::OtherFiles);
+    const CInstallEngine::FolderRemoval removal = engine.RemoveInstalledFiles(folder);
+    EXPECT_TRUE(removal.removed);
+    EXPECT_EQ(removal.kept, CInstallEngine::FolderKept::OtherFiles);
     EXPECT_EQ(TESTS::Listing(folder),
               (QStringList{"empty", "notes.txt", "photos", "photos/2019", "share", "share/mine"}));
 }
@@ -78,8 +79,9 @@ TEST_P(UndeletableFileTest, IsReportedWithTheReasonItsDeletionMet)
         TESTS::WriteFileBytes(readme, "product");
     ASSERT_TRUE(TESTS::MakeSmallDiskReadOnly(doc, &why)) << why.toStdString();
 
-    EXPECT_FALSE(engine.RemoveInstalledFiles(engine.InstallFolder));
-    EXPECT_EQ(engine.KeptReason, CInstallEngine::FolderKept::NotDeleted);
+    const CInstallEngine::FolderRemoval removal = engine.RemoveInstalledFiles(engine.InstallFolder);
+    EXPECT_FALSE(removal.removed);
+    EXPECT_EQ(removal.kept, CInstallEngine::FolderKept::NotDeleted);
     EXPECT_EQ(engine.LastError().subject, readme);
     EXPECT_EQ(engine.LastError().cause, QStringLiteral("Read-only file system"));
     EXPECT_TRUE(QFileInfo(readme).isSymLink() || QFileInfo::exists(readme));

@@ -74,7 +74,7 @@ TEST_P(ShortcutCopiesTest, MenuHoldsEveryLinkAndOnlyTheMainProgramIsCopied)
     if (c.quickLaunchFolder)
         QDir().mkpath(PLATFORM::QuickLaunchFolder());
 
-    ASSERT_TRUE(engine.CreateShortcuts(c.desktop, c.quickLaunch));
+    ASSERT_TRUE(engine.CreateShortcuts(c.desktop, c.quickLaunch).menuFolder);
 
     const QString target = engine.InstallFolder + QStringLiteral("LabelCloud");
     EXPECT_EQ(engine.Manifest.mainprogPath, target);
@@ -127,7 +127,7 @@ TEST_F(ShortcutsTest, MainProgramFirstStillPutsTheUninstallLinkInTheMenu)
     engine.Manifest.shortcut.push_back(LinkEntry(QStringLiteral("$intallpath$\\doc\\readme.txt"),
                                                  QStringLiteral("Readme"), QStringLiteral("doc"),
                                                  QStringLiteral("Readme.LNK")));
-    ASSERT_TRUE(engine.CreateShortcuts(false, true));
+    ASSERT_TRUE(engine.CreateShortcuts(false, true).menuFolder);
     EXPECT_EQ(Entries(MenuFolder()), (QStringList{"Readme.desktop", kMainEntry, kUninstallEntry}));
     EXPECT_EQ(Entries(PLATFORM::QuickLaunchFolder()), QStringList{kMainEntry});
     ExpectAllValid();
@@ -135,12 +135,12 @@ TEST_F(ShortcutsTest, MainProgramFirstStillPutsTheUninstallLinkInTheMenu)
 
 TEST_F(ShortcutsTest, SecondCallRewritesTheEntriesInPlace)
 {
-    ASSERT_TRUE(engine.CreateShortcuts(false, false));
+    ASSERT_TRUE(engine.CreateShortcuts(false, false).menuFolder);
     const QString menuEntry = MenuFolder() + kMainEntry;
     const QByteArray first = TESTS::ReadFileBytes(menuEntry);
     TESTS::WriteFileBytes(menuEntry, "[Desktop Entry]\nType=Application\nName=Stale\nExec=/bin/false\n");
 
-    ASSERT_TRUE(engine.CreateShortcuts(true, false));
+    ASSERT_TRUE(engine.CreateShortcuts(true, false).menuFolder);
     EXPECT_EQ(TESTS::ReadFileBytes(menuEntry), first);
     EXPECT_EQ(Entries(MenuFolder()), (QStringList{kMainEntry, kUninstallEntry}));
     EXPECT_TRUE(QFileInfo::exists(PLATFORM::DesktopFolder() + kMainEntry));
@@ -155,7 +155,7 @@ TEST_F(ShortcutsTest, WithoutMainProgramThereAreNoCopies)
     engine.Manifest.shortcut.push_back(LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"),
                                                  QStringLiteral("LC"), QStringLiteral("MainProg"),
                                                  QStringLiteral("LC.lnk")));
-    ASSERT_TRUE(engine.CreateShortcuts(true, true));
+    ASSERT_TRUE(engine.CreateShortcuts(true, true).menuFolder);
     EXPECT_EQ(engine.Manifest.mainprogPath, QString());
     EXPECT_EQ(Written().size(), 2) << Written().join(", ").toStdString();
     EXPECT_EQ(Entries(MenuFolder()), (QStringList{"LC.desktop", kUninstallEntry}));
@@ -168,7 +168,7 @@ TEST_F(ShortcutsTest, EntriesSurviveAwkwardTargetsAndNames)
     engine.Manifest.shortcut = {LinkEntry(QStringLiteral("$intallpath$\\Label Cloud 100%"),
                                           QStringLiteral("说明: it's \"quoted\""), QStringLiteral("mainprog"),
                                           QStringLiteral("标签 Cloud.lnk"))};
-    ASSERT_TRUE(engine.CreateShortcuts(true, false));
+    ASSERT_TRUE(engine.CreateShortcuts(true, false).menuFolder);
     const QString entry = MenuFolder() + QStringLiteral("标签 Cloud.desktop");
     EXPECT_EQ(ExecOf(entry), QStringList{engine.InstallFolder + QStringLiteral("Label Cloud 100%")});
     EXPECT_EQ(Written().size(), 3) << Written().join(", ").toStdString();
@@ -184,7 +184,7 @@ TEST_F(ShortcutsTest, LinkNamesThatLeaveTheFolderAreSkipped)
         LinkEntry(QStringLiteral("$intallpath$\\LabelCloud"), QStringLiteral("x"), QString(),
                   QStringLiteral("ok.lnk")),
     };
-    ASSERT_TRUE(engine.CreateShortcuts(true, false));
+    ASSERT_TRUE(engine.CreateShortcuts(true, false).menuFolder);
     EXPECT_EQ(Written(),
               QStringList{QDir(TESTS::SandboxRoot()).relativeFilePath(MenuFolder() + "ok.desktop")});
 }
@@ -240,7 +240,7 @@ class MainProgramTest : public ShortcutsTest, public testing::WithParamInterface
 TEST_P(MainProgramTest, IsKnownWhateverBecomesOfItsEntry)
 {
     GetParam().prepare(engine);
-    EXPECT_EQ(engine.CreateShortcuts(false, false), GetParam().menuFolder);
+    EXPECT_EQ(engine.CreateShortcuts(false, false).menuFolder, GetParam().menuFolder);
     EXPECT_EQ(engine.Manifest.mainprogPath, engine.InstallFolder + QStringLiteral("LabelCloud"));
     // No menu entry for the main program; without a menu folder, no entry at all.
     EXPECT_FALSE(QFileInfo(MenuFolder() + kMainEntry).isFile());
@@ -263,7 +263,7 @@ TEST_F(ShortcutsTest, RemovalDeletesMenuFolderAndCopiesAndToleratesMissingOnes)
     } cases[] = {{"with desktop copy", true}, {"desktop copy declined", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ASSERT_TRUE(engine.CreateShortcuts(c.desktop, true));
+        ASSERT_TRUE(engine.CreateShortcuts(c.desktop, true).menuFolder);
         // At removal the menu folder is found by the product's folder name.
         engine.Manifest.info.prog = engine.Manifest.version.prog;
         EXPECT_TRUE(engine.RemoveShortcuts());
@@ -275,7 +275,7 @@ TEST_F(ShortcutsTest, RemovalDeletesMenuFolderAndCopiesAndToleratesMissingOnes)
 
 TEST_F(ShortcutsTest, RemovalFindsTheMenuFolderByTitleWhenTheProductNameDiffers)
 {
-    ASSERT_TRUE(engine.CreateShortcuts(true, false));
+    ASSERT_TRUE(engine.CreateShortcuts(true, false).menuFolder);
     ASSERT_NE(engine.Manifest.info.prog, engine.Manifest.version.prog);
     EXPECT_TRUE(engine.RemoveShortcuts());
     EXPECT_FALSE(QFileInfo::exists(MenuFolder()));

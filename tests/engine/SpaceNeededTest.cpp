@@ -12,7 +12,7 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        engine.PackagePath =
+        engine.Package.path =
             TESTS::CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/setup.cab"));
         engine.InstallFolder = TESTS::SandboxPath(QStringLiteral("opt/first/"));
         engine.AppDataFolder = TESTS::SandboxPath(QStringLiteral("data/"));
@@ -28,7 +28,7 @@ TEST_F(SpaceNeededTest, PackageIsReadOnceAndTheFiguresFollowTheFolder)
     EXPECT_GT(first[0].needed, 0);
 
     // Read again, the package would now fail.
-    TESTS::WriteFileBytes(engine.PackagePath, "no longer a package");
+    TESTS::WriteFileBytes(engine.Package.path, "no longer a package");
     std::vector<CInstallEngine::SpaceNeed> again;
     ASSERT_TRUE(engine.MeasureSpace(again));
     ASSERT_EQ(again.size(), first.size());
@@ -45,7 +45,7 @@ TEST_F(SpaceNeededTest, PackageIsReadOnceAndTheFiguresFollowTheFolder)
 
 TEST_F(SpaceNeededTest, UnreadablePackageIsNoFailureOfTheRun)
 {
-    TESTS::WriteFileBytes(engine.PackagePath, "not a package");
+    TESTS::WriteFileBytes(engine.Package.path, "not a package");
     for (int showing = 0; showing < 3; ++showing) {
         std::vector<CInstallEngine::SpaceNeed> needs;
         CFailure why;

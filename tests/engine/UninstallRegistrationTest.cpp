@@ -34,7 +34,7 @@ protected:
 
 TEST_F(UninstallRegistrationTest, EntryHoldsTheValuesInTheirOrder)
 {
-    ASSERT_TRUE(engine.CreateShortcuts(false, false));
+    ASSERT_TRUE(engine.CreateShortcuts(false, false).menuFolder);
     engine.Manifest.installedSize = 18280912 + 3364304 + 2709364;
     ASSERT_TRUE(engine.RegisterUninstall());
 
@@ -90,7 +90,7 @@ TEST_F(UninstallRegistrationTest, EstimatedSizeIsKilobytesCappedAtThirtyTwoBits)
 TEST_F(UninstallRegistrationTest, DeployedSizeLeavesOutNodwFiles)
 {
     PKGTEST::UseUtc();
-    engine.PackagePath =
+    engine.Package.path =
         PKGTEST::CopyFixture(QStringLiteral("sample/sample.cab"), QStringLiteral("pkg/sample.cab"));
     ASSERT_TRUE(engine.DeployFiles(nullptr));
     engine.RegisterUninstall();
@@ -101,7 +101,7 @@ TEST_F(UninstallRegistrationTest, DeployedSizeLeavesOutNodwFiles)
 TEST_F(UninstallRegistrationTest, WithoutUninstallLinkThereIsNoCommandOrIcon)
 {
     engine.Manifest.shortcut.remove_if([](const CInstShortcutInfo& l) { return l.type == "uninstall"; });
-    ASSERT_TRUE(engine.CreateShortcuts(false, false));
+    ASSERT_TRUE(engine.CreateShortcuts(false, false).menuFolder);
     engine.RegisterUninstall();
     EXPECT_EQ(ValueNames(RegRoot::LocalMachine, kUninstallKey),
               (QStringList{"DisplayName", "Publisher", "HelpLink", "DisplayVersion", "InstallLocation",
@@ -122,7 +122,7 @@ TEST_F(UninstallRegistrationTest, ManifestIsSavedAsUninstallXmlAndReadsBack)
 
 TEST_F(UninstallRegistrationTest, RepairRewritesEveryValueInPlace)
 {
-    ASSERT_TRUE(engine.CreateShortcuts(false, false));
+    ASSERT_TRUE(engine.CreateShortcuts(false, false).menuFolder);
     engine.RegisterUninstall();
     const QStringList names = ValueNames(RegRoot::LocalMachine, kUninstallKey);
 
@@ -272,8 +272,8 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
             << QStringLiteral("   ");
     for (const QString& folder : refused) {
         SCOPED_TRACE(folder.toStdString());
-        EXPECT_FALSE(engine.RemoveInstallFolder(folder));
-        EXPECT_FALSE(engine.RemoveInstalledFiles(folder));
+        EXPECT_FALSE(engine.RemoveInstallFolder(folder).removed);
+        EXPECT_FALSE(engine.RemoveInstalledFiles(folder).removed);
     }
     for (const QString& folder : special)
         EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/uninstall.xml"))) << folder.toStdString();
@@ -282,7 +282,7 @@ TEST_P(RemoveInstallFolderTest, RefusesDangerousFoldersAndRemovesAnInstallation)
     // A real installation goes, with everything in it; its parent stays.
     ASSERT_TRUE(engine.RegisterUninstall());
     TESTS::WriteFileBytes(engine.InstallFolder + QStringLiteral("doc/readme.txt"), "x");
-    EXPECT_TRUE(engine.RemoveInstallFolder(engine.InstallFolder));
+    EXPECT_TRUE(engine.RemoveInstallFolder(engine.InstallFolder).removed);
     EXPECT_FALSE(QFileInfo::exists(engine.InstallFolder));
     EXPECT_TRUE(QFileInfo(QDir::cleanPath(engine.InstallFolder + QStringLiteral(".."))).isDir());
     EXPECT_TRUE(QFileInfo::exists(home + QStringLiteral("uninstall.xml")));

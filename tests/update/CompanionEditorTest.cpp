@@ -83,7 +83,7 @@ protected:
         const QString package = TESTS::SandboxPath("companion-test.cab");
         ASSERT_TRUE(MakeCompanionPackage(QStringLiteral(NORVEX_PACK_EXE), QStringLiteral(NORVEX_REG_EXE),
                                          package, seenPackage, companionPackage, records, withInstaller));
-        engine.PackagePath = package;
+        engine.Package.path = package;
         engine.Manifest.info.tessaly = 1;
     }
 

@@ -367,9 +367,9 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
     const CompanionCase& c = GetParam();
     CNorvexSetupDlg& dlg = Open();
     const QString seenPackage = TESTS::SandboxPath("companion-saw-package");
-    engine.PackagePath = TESTS::SandboxPath("companion.cab");
+    engine.Package.path = TESTS::SandboxPath("companion.cab");
     ASSERT_TRUE(MakeCompanionPackage(QStringLiteral(NORVEX_PACK_EXE), QStringLiteral(NORVEX_REG_EXE),
-                                     engine.PackagePath, seenPackage, "its own package", true));
+                                     engine.Package.path, seenPackage, "its own package", true));
     engine.Manifest.info.tessaly = 1;
     engine.Manifest.mainprogPath = QStringLiteral("/opt/x/LabelCloud");
     std::vector<bool> visibleWhileRunning;

@@ -543,7 +543,7 @@ TEST_F(WizardTest, FailedFileStepEndsWithTheMessageAndCloses)
 {
     for (const RunMode mode : {RunMode::Install, RunMode::Upgrade, RunMode::Repair}) {
         CTestWizard& dlg = Open(mode);
-        QFile::resize(engine.PackagePath, 100);
+        QFile::resize(engine.Package.path, 100);
         dlg.ShowPage(mode, mode == RunMode::Install ? 2 : 0);
         Boxes().AnswerNext(MessageAnswer::Ok);
         Click(dlg, "primaryButton_1");
@@ -574,7 +574,7 @@ TEST_F(WizardTest, RemovalChoiceBoxesActAsOnePair)
 TEST_F(WizardTest, RepairChosenOnRemovalSaysWhereARepairComesFrom)
 {
     CTestWizard& dlg = Open(RunMode::Uninstall);
-    engine.PackagePath.clear();
+    engine.Package.path.clear();
     Boxes().AnswerNext(MessageAnswer::Ok);
     Click(dlg, "firstOption_1009");
     Click(dlg, "primaryButton_1");

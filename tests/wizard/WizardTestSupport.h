@@ -72,8 +72,8 @@ inline void LoadSampleProduct(CInstallEngine& engine, RunMode mode)
 {
     engine.ModulePath = SandboxPath(QStringLiteral("dl/LabelCloudSetup"));
     engine.ModuleFolder = SandboxPath(QStringLiteral("dl/"));
-    engine.PackagePath = SandboxPath(QStringLiteral("dl/setup.cab"));
-    WriteFileBytes(engine.PackagePath, ReadFileBytes(FixturePath(QStringLiteral("sample/sample.cab"))));
+    engine.Package.path = SandboxPath(QStringLiteral("dl/setup.cab"));
+    WriteFileBytes(engine.Package.path, ReadFileBytes(FixturePath(QStringLiteral("sample/sample.cab"))));
     ASSERT_TRUE(engine.Manifest.Load(FixturePath(QStringLiteral("sample/Install.xml"))));
     engine.Mode = mode;
     engine.DetectPreviousInstall();

@@ -71,7 +71,7 @@ bool CPackageInspector::Open(const QString& path, QString* error)
 
 bool CPackageInspector::OpenPackage(CInstallCabDB& db, QString* error) const
 {
-    return db.OpenPackage(m_packagePath) || Fail(error, db.GetLastError());
+    return db.OpenPackage({m_packagePath}) || Fail(error, db.GetLastError());
 }
 
 bool CPackageInspector::ReadRows(CInstallCabDB& db, std::vector<PackageRowInfo>& rows, QString* error)
