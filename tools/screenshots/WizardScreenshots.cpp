@@ -109,7 +109,7 @@ int main(int argc, char** argv)
             dialog.show();
             Settle(300);
             for (int page = 0; page < m.pages; ++page) {
-                dialog.ShowPage(m.mode, page);
+                dialog.ShowPage(m.mode, PagesOf(m.mode)[size_t(page)].page);
                 ShowProgress(dialog, engine, m.mode, page);
                 Settle(150);
                 const QPixmap shot = dialog.screen()->grabWindow(dialog.winId());
