@@ -414,6 +414,10 @@ const MessageRecord kMessages[] = {
            u"下载 %s  ( %d / %d )..."},
     {TEXT::DownloadCancelling, nullptr, nullptr, nullptr,
            u"用户中止下载操作..."},
+    {TEXT::DownloadsUnavailable, nullptr, nullptr, nullptr,
+           u"downloads are not available: cannot load %s: %s\n"},
+    {TEXT::InitialisationFailed, nullptr, nullptr, nullptr,
+           u"initialisation failed"},
     {0, nullptr, nullptr, nullptr},
 };
 // clang-format on

@@ -67,6 +67,8 @@ enum Id : int {
     InstallerDownloadLine,
     DownloadProgress,
     DownloadCancelling,
+    DownloadsUnavailable,
+    InitialisationFailed,
 };
 }  // namespace TEXT
 

@@ -19,9 +19,22 @@ constexpr int kShortestUpgradeUrl = 11;
 // The space the location page announces, in MB.
 constexpr int kAnnouncedSpace = 46;
 
-// The last two pages of install, upgrade and repair differ only in the text
-// of the last page.
-std::vector<PageRow> ShortcutAndFinishRows(PageText finished)
+// The ready page of install, upgrade and repair: its text, the line asking to
+// continue with the room the run needs, and the procedure on the primary button.
+PageRow ReadyRow(PageText description, int overallLine)
+{
+    PageRow ready{P::Ready};
+    ready.description = std::move(description);
+    ready.overallLine = {overallLine};
+    ready.spaceLine = true;
+    ready.primary = {kNext, C::RunProcedure};
+    ready.secondary = {kCancel, C::Cancel};
+    return ready;
+}
+
+// The last two pages of install, upgrade and repair, after rows; they differ
+// only in the text of the last page.
+std::vector<PageRow> WithLastPages(std::vector<PageRow> rows, PageText finished)
 {
     PageRow shortcuts{P::Shortcuts};
     shortcuts.description = {1320, {A::ModeTitle, A::Product}};
@@ -34,7 +47,9 @@ std::vector<PageRow> ShortcutAndFinishRows(PageText finished)
     finish.first = {OptionShown::WithCompanionEditor, {TEXT::CompanionEditorOffer}, true, true};
     finish.second = {OptionShown::Always, {1321, {A::Product}}, true, true};
     finish.primary = {kFinish, C::FinishActions};
-    return {shortcuts, finish};
+    rows.push_back(std::move(shortcuts));
+    rows.push_back(std::move(finish));
+    return rows;
 }
 
 std::vector<PageRow> InstallRows()
@@ -55,11 +70,7 @@ std::vector<PageRow> InstallRows()
     location.primary = {kNext, C::SearchOrGoTo, P::Ready};
     location.secondary = {kCancel, C::GoTo, P::Licence};
 
-    PageRow ready{P::Ready};
-    ready.description = {1309, {A::ModeTitle, A::Product}};
-    ready.overallLine = {1310};
-    ready.spaceLine = true;
-    ready.primary = {kNext, C::RunProcedure};
+    PageRow ready = ReadyRow({1309, {A::ModeTitle, A::Product}}, 1310);
     ready.secondary = {kCancel, C::GoTo, P::Location};
 
     PageRow installing{P::Installing};
@@ -68,22 +79,14 @@ std::vector<PageRow> InstallRows()
     installing.primary = {0, C::GoTo, P::Shortcuts};
     installing.secondary = {kCancel, C::ConfirmCancel};
 
-    std::vector<PageRow> rows = {licence, location, ready, installing};
-    for (PageRow& row : ShortcutAndFinishRows({1322, {A::ModeTitle, A::Product}}))
-        rows.push_back(std::move(row));
-    return rows;
+    return WithLastPages({licence, location, ready, installing}, {1322, {A::ModeTitle, A::Product}});
 }
 
 // Upgrade and repair: a ready page, the page the procedure runs on, then the
 // shortcuts and the end.
 std::vector<PageRow> UpgradeRows()
 {
-    PageRow ready{P::Ready};
-    ready.description = {1402, {A::ModeTitle, A::Product, A::PreviousVersion, A::Version}};
-    ready.overallLine = {1403};
-    ready.spaceLine = true;
-    ready.primary = {kNext, C::RunProcedure};
-    ready.secondary = {kCancel, C::Cancel};
+    const PageRow ready = ReadyRow({1402, {A::ModeTitle, A::Product, A::PreviousVersion, A::Version}}, 1403);
 
     PageRow installing{P::Installing};
     installing.description = {1404, {A::ModeTitle, A::Product, A::Version}};
@@ -92,20 +95,12 @@ std::vector<PageRow> UpgradeRows()
     installing.primary = {0, C::GoTo, P::Shortcuts};
     installing.secondary = {kCancel, C::ConfirmCancel};
 
-    std::vector<PageRow> rows = {ready, installing};
-    for (PageRow& row : ShortcutAndFinishRows({1407, {A::ModeTitle, A::Product, A::Version}}))
-        rows.push_back(std::move(row));
-    return rows;
+    return WithLastPages({ready, installing}, {1407, {A::ModeTitle, A::Product, A::Version}});
 }
 
 std::vector<PageRow> RepairRows()
 {
-    PageRow ready{P::Ready};
-    ready.description = {1503, {A::ModeTitle, A::Product, A::Version}};
-    ready.overallLine = {1502};
-    ready.spaceLine = true;
-    ready.primary = {kNext, C::RunProcedure};
-    ready.secondary = {kCancel, C::Cancel};
+    const PageRow ready = ReadyRow({1503, {A::ModeTitle, A::Product, A::Version}}, 1502);
 
     PageRow installing{P::Installing};
     installing.description = {1504, {A::ModeTitle, A::Product, A::Version}};
@@ -117,10 +112,7 @@ std::vector<PageRow> RepairRows()
     installing.primaryEnabled = false;
     installing.secondary.command = C::ConfirmCancel;
 
-    std::vector<PageRow> rows = {ready, installing};
-    for (PageRow& row : ShortcutAndFinishRows({1506, {A::ModeTitle, A::Product, A::Version}}))
-        rows.push_back(std::move(row));
-    return rows;
+    return WithLastPages({ready, installing}, {1506, {A::ModeTitle, A::Product, A::Version}});
 }
 
 std::vector<PageRow> RemovalRows()

@@ -89,8 +89,13 @@ const CurlLibrary* Curl()
             || !Bind(handle, "curl_easy_perform", bound.easyPerform)
             || bound.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
             const char* why = ::dlerror();
-            std::fprintf(stderr, "downloads are not available: cannot load %s: %s\n", kCurlLibrary,
-                         why ? why : "initialisation failed");
+            std::fputs(
+                FormatMessage(TEXT::DownloadsUnavailable,
+                              {QString::fromLatin1(kCurlLibrary),
+                               why ? QString::fromLocal8Bit(why) : GetTextString(TEXT::InitialisationFailed)})
+                    .toLocal8Bit()
+                    .constData(),
+                stderr);
             return nullptr;
         }
         return &bound;

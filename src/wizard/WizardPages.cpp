@@ -1,7 +1,8 @@
-// The wizard's pages and commands: what each page of each run mode shows, and
-// what the buttons, option boxes, links and folder picker do on it.
+// The wizard's pages and commands: the rows of the run mode's page table
+// (app/PageTable) put on the window, and their buttons' and boxes' commands
+// run; the links and the folder picker.
 #include "app/MessageTable.h"
-#include "app/TextFormat.h"
+#include "app/PageTable.h"
 #include "app/WorkProcedures.h"
 #include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
