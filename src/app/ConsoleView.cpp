@@ -11,7 +11,7 @@ void CConsoleView::WriteLine(const QString& line)
     std::fflush(m_out);
 }
 
-void CConsoleView::ShowPage(RunMode, int)
+void CConsoleView::ShowPage(RunMode, WizardPage)
 {
     // A new page starts with empty status lines and bars at 0.
     m_stepLine.clear();

@@ -13,7 +13,7 @@ public:
     // Writes one line (UTF-8, newline added) to standard output.
     void WriteLine(const QString& line);
 
-    void ShowPage(RunMode mode, int page) override;
+    void ShowPage(RunMode mode, WizardPage page) override;
     void SetStatusText(StatusLine line, const QString& text) override;
     void SetStepBar(int position) override;
     void SetOverallBar(int position) override;

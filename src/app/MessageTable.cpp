@@ -8,7 +8,8 @@
 namespace {
 
 // Ids ascend; the trailing id-0 row ends the table. Rows 1201 to 1205 have no
-// Traditional text of their own and show the Simplified one.
+// Traditional text of their own and show the Simplified one. Texts with "%s"
+// are filled by FormatText, texts with "%1" by QString::arg.
 // clang-format off
 const MessageRecord kMessages[] = {
     {1001, u"Tessaly",
@@ -206,6 +207,217 @@ const MessageRecord kMessages[] = {
     {1615, u"正在删除用户文件 ...",
            u"正在刪除使用者檔案 ...",
            u"Deleting user files ..."},
+    // The installer's other texts.
+    {TEXT::SwitchList,
+           u"用法: %s [开关]... [文件夹 | 清单]\n"
+           u"\n"
+           u"开关以 -、-- 或 / 开头，不区分大小写:\n"
+           u"  -install             安装产品 (默认)\n"
+           u"  -upgrade             升级已安装的旧版本\n"
+           u"  -repair              修复已安装的版本\n"
+           u"  -uninstall [清单]    卸载产品 (默认读取程序旁的 uninstall.xml)\n"
+           u"  -douninstall 清单    卸载的第二阶段 (由卸载程序的临时副本运行)\n"
+           u"  -silent [文件夹]     不显示窗口，按默认选择完成；可指定安装文件夹\n"
+           u"  -log 文件            将本次运行的记录追加到文件\n"
+           u"  -help, -h, -?        显示此列表并退出\n"
+           u"\n"
+           u"退出代码: 0 成功，1 失败，2 无法启动或开关有误。\n",
+           u"用法: %s [參數]... [資料夾 | 清單]\n"
+           u"\n"
+           u"參數以 -、-- 或 / 開頭，不區分大小寫:\n"
+           u"  -install             安裝產品 (預設)\n"
+           u"  -upgrade             升級已安裝的舊版本\n"
+           u"  -repair              修復已安裝的版本\n"
+           u"  -uninstall [清單]    卸載產品 (預設讀取程式旁的 uninstall.xml)\n"
+           u"  -douninstall 清單    卸載的第二階段 (由卸載程式的暫存複本執行)\n"
+           u"  -silent [資料夾]     不顯示視窗，依預設選擇完成；可指定安裝資料夾\n"
+           u"  -log 檔案            將本次執行的記錄附加到檔案\n"
+           u"  -help, -h, -?        顯示此清單並結束\n"
+           u"\n"
+           u"結束代碼: 0 成功，1 失敗，2 無法啟動或參數有誤。\n",
+           u"Usage: %s [SWITCH]... [FOLDER | MANIFEST]\n"
+           u"\n"
+           u"Switches start with -, -- or / and ignore letter case:\n"
+           u"  -install             install the product (the default)\n"
+           u"  -upgrade             upgrade an older installed version\n"
+           u"  -repair              repair the installed version\n"
+           u"  -uninstall [MANIFEST]  remove the product (uninstall.xml beside the program)\n"
+           u"  -douninstall MANIFEST  second stage of removal, run by a temporary copy\n"
+           u"  -silent [FOLDER]     run without a window, taking every default answer;\n"
+           u"                       FOLDER is the installation folder of a first install\n"
+           u"  -log FILE            append a record of the run to FILE\n"
+           u"  -help, -h, -?        show this list and exit\n"
+           u"\n"
+           u"Exit codes: 0 success, 1 failure, 2 the installer could not start or a\n"
+           u"switch is wrong.\n"},
+    {TEXT::UnknownSwitch,
+           u"%s: 未知的开关 %s (参见 -help)",
+           u"%s: 未知的參數 %s (請參閱 -help)",
+           u"%s: unknown switch %s (see -help)"},
+    {TEXT::SwitchWithoutValue,
+           u"%s: 开关 %s 缺少文件名",
+           u"%s: 參數 %s 缺少檔案名稱",
+           u"%s: switch %s needs a file name"},
+    {TEXT::SecondInstance,
+           u"另一个安装程序正在运行。请等它结束后再试。",
+           u"另一個安裝程式正在執行。請等它結束後再試。",
+           u"Another installer is running. Try again when it has finished."},
+    {TEXT::FolderKeptLink,
+           u"文件夹“%1”是一个符号链接，因此没有删除其中的任何内容。"
+           u"如果不再需要，请自行删除。",
+           u"資料夾「%1」是一個符號連結，因此沒有刪除其中的任何內容。"
+           u"如果不再需要，請自行刪除。",
+           u"The folder \"%1\" is a symbolic link, so nothing in it was "
+           u"deleted. Delete it yourself if you no longer need it."},
+    {TEXT::FolderKeptNotDeleted,
+           u"文件夹“%1”中的部分内容无法删除（没有权限或正在使用）。"
+           u"如果不再需要，请自行删除。",
+           u"資料夾「%1」中的部分內容無法刪除（沒有權限或正在使用）。"
+           u"如果不再需要，請自行刪除。",
+           u"Some of the folder \"%1\" could not be deleted (no permission, "
+           u"or in use). Delete it yourself if you no longer need it."},
+    {TEXT::FolderKeptOtherFiles,
+           u"文件夹“%1”在安装前就已存在，因此保留了该文件夹，"
+           u"只删除了 %2 安装的内容。",
+           u"資料夾「%1」在安裝前就已存在，因此保留了該資料夾，"
+           u"只刪除了 %2 安裝的內容。",
+           u"The folder \"%1\" was there before the installation, so "
+           u"it was kept; only what %2 installed was removed."},
+    {TEXT::FolderKeptNotOurs,
+           u"文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
+           u"如果不再需要，请自行删除。",
+           u"資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
+           u"如果不再需要，請自行刪除。",
+           u"The folder \"%1\" was not deleted because it does not look like "
+           u"this product's installation folder. Delete it yourself if you "
+           u"no longer need it."},
+    {TEXT::NoSpace,
+           u"文件夹“%1”所在的磁盘空间不足：需要 %2，可用 %3。"
+           u"请释放一些空间或选择其他文件夹后重试。",
+           u"資料夾「%1」所在的磁碟空間不足：需要 %2，可用 %3。"
+           u"請釋放一些空間或選擇其他資料夾後重試。",
+           u"There is not enough free space for the folder \"%1\": %2 needed, %3 "
+           u"free. Free some space or choose another folder, then try again."},
+    {TEXT::FolderNotWritable,
+           u"无法在文件夹“%1”中安装：%2。请选择其他文件夹后重试。",
+           u"無法在資料夾「%1」中安裝：%2。請選擇其他資料夾後重試。",
+           u"The product cannot be installed in the folder \"%1\": %2. Choose "
+           u"another folder, then try again."},
+    {TEXT::RollbackIncomplete,
+           u"已撤销的更改中有以下几项无法恢复，请手动处理：",
+           u"已撤銷的變更中有以下幾項無法復原，請手動處理：",
+           u"Some changes could not be undone; please see to them yourself:"},
+    {TEXT::RegistryStepName,
+           u"注册程序信息",
+           u"註冊程式資訊",
+           u"Registering the program information"},
+    {TEXT::RegistrationStepName,
+           u"创建卸载信息",
+           u"建立解除安裝資訊",
+           u"Creating the uninstall information"},
+    {TEXT::StepIncomplete,
+           u"“%1”这一步没有完成：%2\n其余步骤已完成，但本产品以后可能无法正常修复或卸载。"
+           u"请解决上述问题后再次运行安装程序。",
+           u"「%1」這一步沒有完成：%2\n其餘步驟已完成，但本產品以後可能無法正常修復或解除安裝。"
+           u"請解決上述問題後再次執行安裝程式。",
+           u"The step \"%1\" did not complete: %2\nThe other steps were done, but "
+           u"the product may not repair or uninstall properly. Fix the problem "
+           u"above and run the installer again."},
+    {TEXT::SpaceNeeded,
+           u"需要 %1 / 可用 %2",
+           u"需要 %1 / 可用 %2",
+           u"Needed %1 / free %2"},
+    {TEXT::SpaceNeededIn,
+           u"“%1”：需要 %2 / 可用 %3",
+           u"「%1」：需要 %2 / 可用 %3",
+           u"\"%1\": needed %2 / free %3"},
+    {TEXT::SpaceSeparator,
+           u"；",
+           u"；",
+           u"; "},
+    {TEXT::InterruptedCleanedUp,
+           u"%1 上次的安装已经完成，但在清理时中断；清理现已完成。",
+           u"%1 上次的安裝已經完成，但在清理時中斷；清理現已完成。",
+           u"The last installation of %1 had finished but was stopped while "
+           u"cleaning up; the cleanup is now done."},
+    {TEXT::OldFilesKept,
+           u"以下旧文件无法删除，如果不再需要，请自行删除：",
+           u"以下舊檔案無法刪除，如果不再需要，請自行刪除：",
+           u"These previous files could not be deleted; delete them yourself "
+           u"if you no longer need them:"},
+    {TEXT::InterruptedUnreadable,
+           u"%1 上次的安装没有完成，但它的更改记录无法读取，因此没有撤销任何更改。"
+           u"请检查安装的程序，必要时重新安装：",
+           u"%1 上次的安裝沒有完成，但它的變更記錄無法讀取，因此沒有撤銷任何變更。"
+           u"請檢查安裝的程式，必要時重新安裝：",
+           u"The last installation of %1 did not finish, and the record of its "
+           u"changes cannot be read, so nothing was undone. Check the "
+           u"installed program, and install it again if needed:"},
+    {TEXT::InterruptedUndone,
+           u"%1 上次的安装没有完成，它所做的更改已经撤销。",
+           u"%1 上次的安裝沒有完成，它所做的變更已經撤銷。",
+           u"The last installation of %1 did not finish; its changes "
+           u"have been undone."},
+    {TEXT::ShortcutSkipped,
+           u"快捷方式“%1”的目标含有控制字符，因此没有创建。",
+           u"捷徑「%1」的目標含有控制字元，因此沒有建立。",
+           u"The shortcut \"%1\" was not created: its target holds control "
+           u"characters."},
+    {TEXT::ShortcutsFailed,
+           u"以下快捷方式无法创建：",
+           u"以下捷徑無法建立：",
+           u"These shortcuts could not be created:"},
+    {TEXT::RepairNeedsInstaller,
+           u"卸载程序无法修复本产品。如需修复，请重新运行本产品的安装程序。",
+           u"解除安裝程式無法修復本產品。如需修復，請重新執行本產品的安裝程式。",
+           u"The uninstaller cannot repair the product. To repair it, run the product's "
+           u"installer again."},
+    {TEXT::ReasonNoTempFile, nullptr, nullptr, nullptr,
+           u"cannot create a temporary file in"},
+    {TEXT::ReasonTempFolderNotPrivate, nullptr, nullptr, nullptr,
+           u"the folder is missing or not private"},
+    {TEXT::ReasonCannotStart, nullptr, nullptr, nullptr,
+           u"cannot start"},
+    {TEXT::ReasonDidNotStart, nullptr, nullptr, nullptr,
+           u"the program did not start"},
+    {TEXT::ReasonNoHandler, nullptr, nullptr, nullptr,
+           u"neither the program nor a handler for it started"},
+    {TEXT::NoDisplay, nullptr, nullptr, nullptr,
+           u"%s: no display to open the setup window on (DISPLAY is not set).\n"
+           u"Run it with -silent to install without a window.\n"},
+    {TEXT::ErrorCaption, nullptr, nullptr, nullptr,
+           u"出错"},
+    {TEXT::ManifestError, nullptr, nullptr, nullptr,
+           u"卸载程序发生意外的错误，无法完成卸载！"},
+    {TEXT::PackageError, nullptr, nullptr, nullptr,
+           u"安装程序无法加载安装数据，请重新下载安装程序后重试！"},
+    {TEXT::CompanionEditorOffer, nullptr, nullptr, nullptr,
+           u"安装标签编辑程序"},
+    {TEXT::CompanionEditorQuestion, nullptr, nullptr, nullptr,
+           u"如果需要在本程序中直接编辑标签，则需要安装 QuenbyTessaly 标签编辑程序。\r\n\r\n"
+           u"是否安装 QuenbyTessaly ，实现标签编辑功能？"},
+    {TEXT::CompanionEditorFailed, nullptr, nullptr, nullptr,
+           u"QuenbyTessaly 标签编辑程序 未能正常安装。您可以随时重新运行此安装程序，安装标签编辑功能 ！"},
+    {TEXT::UpgradeInstallerFailed, nullptr, nullptr, nullptr,
+           u"下载新版本的安装程序出现意外的错误，将继续安装本版本的程序！"},
+    {TEXT::UpgradeCheckTitle, nullptr, nullptr, nullptr,
+           u"升级程序"},
+    {TEXT::UpgradeCheckLine, nullptr, nullptr, nullptr,
+           u"下载文件"},
+    {TEXT::UpgradeNotes, nullptr, nullptr, nullptr,
+           u"更新内容：\n%s"},
+    {TEXT::InstallerDownloadTitle, nullptr, nullptr, nullptr,
+           u"下载"},
+    {TEXT::InstallerDownloadLine, nullptr, nullptr, nullptr,
+           u"下载新版本安装程序"},
+    {TEXT::DownloadProgress, nullptr, nullptr, nullptr,
+           u"下载 %s  ( %d / %d )..."},
+    {TEXT::DownloadCancelling, nullptr, nullptr, nullptr,
+           u"用户中止下载操作..."},
+    {TEXT::DownloadsUnavailable, nullptr, nullptr, nullptr,
+           u"downloads are not available: cannot load %s: %s\n"},
+    {TEXT::InitialisationFailed, nullptr, nullptr, nullptr,
+           u"initialisation failed"},
     {0, nullptr, nullptr, nullptr},
 };
 // clang-format on
@@ -222,7 +434,9 @@ const MessageRecord* MessageTableRecords(int* count)
     return kMessages;
 }
 
-const char16_t* GetText(int id)
+namespace {
+
+const MessageRecord* FindRecord(int id)
 {
     // The id-0 row takes part in the search, so id 0 finds null texts.
     const MessageRecord* record = nullptr;
@@ -232,14 +446,26 @@ const char16_t* GetText(int id)
             break;
         }
     }
-    if (!record)
-        return nullptr;
-    return TextInSystemLanguage(*record);
+    return record;
+}
+
+}  // namespace
+
+const char16_t* GetText(int id)
+{
+    const MessageRecord* record = FindRecord(id);
+    return record ? TextInSystemLanguage(*record) : nullptr;
 }
 
 const char16_t* TextInSystemLanguage(const MessageRecord& record)
 {
-    const quint16 lang = GetSystemLanguageId();
+    return TextInLanguage(record, GetSystemLanguageId());
+}
+
+const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
+{
+    if (record.fixed)
+        return record.fixed;
     if ((lang & 0x3FF) != kLangChinesePrimary)
         return record.english;
     if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
@@ -249,7 +475,13 @@ const char16_t* TextInSystemLanguage(const MessageRecord& record)
 
 QString GetTextString(int id)
 {
-    const char16_t* text = GetText(id);
+    return GetTextString(id, GetSystemLanguageId());
+}
+
+QString GetTextString(int id, quint16 langId)
+{
+    const MessageRecord* record = FindRecord(id);
+    const char16_t* text = record ? TextInLanguage(*record, langId) : nullptr;
     return text ? QString::fromUtf16(text) : QString();
 }
 

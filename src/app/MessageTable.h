@@ -1,5 +1,9 @@
-// The wizard's built-in texts in Simplified Chinese, Traditional Chinese and
-// English, and the process-wide system language id that picks among them.
+// Every text the installer shows or writes for a user, in Simplified Chinese,
+// Traditional Chinese and English, and the process-wide system language id
+// that picks among them. The wizard's numbered messages come first; the
+// installer's other texts follow under the names of TEXT::Id. A few texts
+// read the same in every language (the fixed Chinese start-up errors, the
+// upgrade check's and the companion editor's texts among them).
 #pragma once
 
 #include <QString>
@@ -12,16 +16,76 @@ constexpr quint16 kLangChineseTaiwan = 0x0404;
 constexpr quint16 kLangChinesePrc = 0x0804;
 constexpr quint16 kLangEnglishUs = 0x0409;
 
-// One row of the message table; the last row has id 0 and null texts.
+namespace TEXT {
+// The texts beyond the numbered messages; every id is unique in the table.
+enum Id : int {
+    // Command line and console.
+    SwitchList = 2001,
+    UnknownSwitch,
+    SwitchWithoutValue,
+    SecondInstance,
+    // The work procedures' own messages.
+    FolderKeptLink = 2101,
+    FolderKeptNotDeleted,
+    FolderKeptOtherFiles,
+    FolderKeptNotOurs,
+    NoSpace,
+    FolderNotWritable,
+    RollbackIncomplete,
+    RegistryStepName,
+    RegistrationStepName,
+    StepIncomplete,
+    SpaceNeeded,
+    SpaceNeededIn,
+    SpaceSeparator,
+    InterruptedCleanedUp,
+    OldFilesKept,
+    InterruptedUnreadable,
+    InterruptedUndone,
+    ShortcutSkipped,
+    ShortcutsFailed,
+    RepairNeedsInstaller,
+    // Reasons a step gives for its failure.
+    ReasonNoTempFile = 2201,
+    ReasonTempFolderNotPrivate,
+    ReasonCannotStart,
+    ReasonDidNotStart,
+    ReasonNoHandler,
+    // The same in every language.
+    NoDisplay = 2301,
+    ErrorCaption,
+    ManifestError,
+    PackageError,
+    CompanionEditorOffer,
+    CompanionEditorQuestion,
+    CompanionEditorFailed,
+    UpgradeInstallerFailed,
+    UpgradeCheckTitle,
+    UpgradeCheckLine,
+    UpgradeNotes,
+    InstallerDownloadTitle,
+    InstallerDownloadLine,
+    DownloadProgress,
+    DownloadCancelling,
+    DownloadsUnavailable,
+    InitialisationFailed,
+};
+}  // namespace TEXT
+
+// One row of the message table; the last row has id 0 and null texts. A text
+// that reads the same in every language is in fixed, with the three language
+// columns null.
 struct MessageRecord {
     qint32 id;
     const char16_t* simplified;
     const char16_t* traditional;
     const char16_t* english;
+    const char16_t* fixed = nullptr;
 };
 
-// The whole table in ascending id order, terminated by the id-0 row;
-// count includes that row.
+// The whole table: the numbered messages in ascending id order, then the
+// TEXT::Id texts in ascending order, terminated by the id-0 row; count
+// includes that row.
 const MessageRecord* MessageTableRecords(int* count = nullptr);
 
 // The text for id in the system language, or null when the table has no such
@@ -32,12 +96,15 @@ const MessageRecord* MessageTableRecords(int* count = nullptr);
 //   any other Chinese                 -> Simplified
 const char16_t* GetText(int id);
 
-// The text of one record by the rules of GetText; the other small tables of
-// texts in the three languages use it too.
+// The text of one record by the rules of GetText; a fixed text in every language.
 const char16_t* TextInSystemLanguage(const MessageRecord& record);
+// The same for a given language id instead of the system's.
+const char16_t* TextInLanguage(const MessageRecord& record, quint16 langId);
 
 // GetText as a QString; a null QString when the id is unknown.
 QString GetTextString(int id);
+// The text for id in the language langId.
+QString GetTextString(int id, quint16 langId);
 
 // The system language id. Start-up records it once (SetSystemLanguageId);
 // until then it is derived from the locale on first use.

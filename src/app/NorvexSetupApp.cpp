@@ -80,17 +80,17 @@ void CNorvexSetupApp::SetShowRequestHandler(std::function<void()> handler)
 
 QString CNorvexSetupApp::ErrorCaption()
 {
-    return QStringLiteral("出错");
+    return GetTextString(TEXT::ErrorCaption);
 }
 
 QString CNorvexSetupApp::ManifestErrorText()
 {
-    return QStringLiteral("卸载程序发生意外的错误，无法完成卸载！");
+    return GetTextString(TEXT::ManifestError);
 }
 
 QString CNorvexSetupApp::PackageErrorText()
 {
-    return QStringLiteral("安装程序无法加载安装数据，请重新下载安装程序后重试！");
+    return GetTextString(TEXT::PackageError);
 }
 
 void CNorvexSetupApp::WriteToStandardError(const QString& text)

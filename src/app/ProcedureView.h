@@ -4,6 +4,7 @@
 // questions go through the message box interface (app/MessageBox.h).
 #pragma once
 
+#include "app/PageTable.h"
 #include "engine/RunMode.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ public:
 
     // The page routine of the run mode: texts, visible controls, buttons. A
     // procedure shows its own page first and the following page at its end.
-    virtual void ShowPage(RunMode mode, int page) = 0;
+    virtual void ShowPage(RunMode mode, WizardPage page) = 0;
 
     // Sets a status line; an empty text hides it.
     virtual void SetStatusText(StatusLine line, const QString& text) = 0;

@@ -2,6 +2,7 @@
 // builds the title line of a run mode.
 #pragma once
 
+#include "app/MessageTable.h"
 #include "engine/RunMode.h"
 
 #include <QString>
@@ -12,7 +13,8 @@
 // dropped. Nothing else in the format is interpreted.
 QString FormatText(const QString& format, const QStringList& args = {});
 
-// FormatText of the message table's text id in the system language.
+// FormatText of the message table's text id (a number or a TEXT::Id) in the
+// system language.
 QString FormatMessage(int id, const QStringList& args = {});
 
 // The mode's title (texts 1301, 1401, 1501, 1601 with the product title).

@@ -1,6 +1,7 @@
 #include "app/UnattendedRun.h"
 
 #include "app/ConsoleView.h"
+#include "app/PageTable.h"
 #include "app/TextFormat.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
@@ -40,34 +41,44 @@ int CUnattendedRun::Run(const QString& pathArgument)
 
     view.WriteLine(ModeTitle(m_engine.Mode, m_engine.Manifest.version.prog, false));
 
-    ProcedureResult result = ProcedureResult::Failed;
-    switch (m_engine.Mode) {
-    case RunMode::Install:
-    case RunMode::Upgrade:
-    case RunMode::Repair:
-        // Only a first installation has a location page to take the folder
-        // from; an upgrade or repair stays where the product is.
-        if (m_engine.Mode == RunMode::Install && !pathArgument.isEmpty())
-            m_engine.InstallFolder = FolderFromArgument(pathArgument);
-        // The room the run needs, as the wizard's ready page shows it.
-        if (const QString space = SpaceNeededLine(m_engine); !space.isEmpty())
-            view.WriteLine(space);
-        if (!procedures.CheckRunningProgram())
-            return kFailure;
-        result = m_engine.Mode == RunMode::Install ? procedures.Install()
-            : m_engine.Mode == RunMode::Upgrade    ? procedures.Upgrade()
-                                                   : procedures.Repair();
-        if (result == ProcedureResult::Failed || result == ProcedureResult::NotStarted)
-            return kFailure;
-        // The shortcut page's defaults: both boxes ticked. A run with a failed
-        // step still finishes, but is no success.
-        procedures.CreateShortcuts(true, true);
-        return result == ProcedureResult::Completed ? kSuccess : kFailure;
-    case RunMode::Uninstall:
-    case RunMode::DoUninstall:
-        // Linux deletes the running program's folder, so no hand-over copy.
-        result = procedures.Remove();
-        return result == ProcedureResult::Completed ? kSuccess : kFailure;
+    // The pages of the run mode in their order, each answered with its
+    // defaults: only the pages whose buttons do work take part. A run with a
+    // failed step still goes on to its end, but is no success.
+    bool incomplete = false;
+    for (const PageRow& row : PagesOf(m_engine.Mode)) {
+        switch (row.primary.command) {
+        case PageCommand::SearchOrGoTo:
+            // The location page: a first installation takes its folder from
+            // the path argument; an upgrade or repair stays where the product is.
+            if (!pathArgument.isEmpty())
+                m_engine.InstallFolder = FolderFromArgument(pathArgument);
+            break;
+        case PageCommand::RunProcedure: {
+            // The room the run needs, as the ready page shows it.
+            if (row.spaceLine) {
+                if (const QString space = SpaceNeededLine(m_engine); !space.isEmpty())
+                    view.WriteLine(space);
+            }
+            if (!procedures.CheckRunningProgram())
+                return kFailure;
+            const ProcedureResult result = procedures.RunProcedure(m_engine.Mode);
+            if (result == ProcedureResult::Failed || result == ProcedureResult::NotStarted)
+                return kFailure;
+            incomplete = incomplete || result != ProcedureResult::Completed;
+            break;
+        }
+        case PageCommand::CreateShortcuts:
+            procedures.CreateShortcuts(row.first.checked, row.second.checked);
+            break;
+        case PageCommand::Remove:
+            // Linux deletes the running program's folder, so the removal
+            // choice's hand-over copy is not needed. The user data stays, as
+            // the box on the last removal page is unticked by default.
+            incomplete = incomplete || procedures.Remove() != ProcedureResult::Completed;
+            break;
+        default:
+            break;
+        }
     }
-    return kFailure;
+    return incomplete ? kFailure : kSuccess;
 }

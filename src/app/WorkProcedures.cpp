@@ -27,59 +27,24 @@ private:
     CProcedureView& m_view;
 };
 
-// The text in the system's language; the folder messages are not in the
-// message table, so their three wordings live here.
-QString InLanguage(const QString& simplified, const QString& traditional, const QString& english)
-{
-    const quint16 lang = GetSystemLanguageId();
-    if ((lang & 0x3FF) != kLangChinesePrimary)
-        return english;
-    return lang == kLangChineseTaiwan ? traditional : simplified;
-}
-
 // Why the removal left the installation folder in place.
 QString FolderKeptText(CInstallEngine::FolderKept reason, const QString& folder, const QString& product)
 {
     using Kept = CInstallEngine::FolderKept;
     switch (reason) {
     case Kept::Link:
-        return InLanguage(QStringLiteral("文件夹“%1”是一个符号链接，因此没有删除其中的任何内容。"
-                                         "如果不再需要，请自行删除。"),
-                          QStringLiteral("資料夾「%1」是一個符號連結，因此沒有刪除其中的任何內容。"
-                                         "如果不再需要，請自行刪除。"),
-                          QStringLiteral("The folder \"%1\" is a symbolic link, so nothing in it was "
-                                         "deleted. Delete it yourself if you no longer need it."))
-            .arg(folder);
+        return GetTextString(TEXT::FolderKeptLink).arg(folder);
     case Kept::NotDeleted:
-        return InLanguage(QStringLiteral("文件夹“%1”中的部分内容无法删除（没有权限或正在使用）。"
-                                         "如果不再需要，请自行删除。"),
-                          QStringLiteral("資料夾「%1」中的部分內容無法刪除（沒有權限或正在使用）。"
-                                         "如果不再需要，請自行刪除。"),
-                          QStringLiteral("Some of the folder \"%1\" could not be deleted (no permission, "
-                                         "or in use). Delete it yourself if you no longer need it."))
-            .arg(folder);
+        return GetTextString(TEXT::FolderKeptNotDeleted).arg(folder);
     case Kept::OtherFiles:
         // Only the product's files and the folders they left empty go, so
         // the folder may stay empty: it was there, not necessarily with files.
-        return InLanguage(QStringLiteral("文件夹“%1”在安装前就已存在，因此保留了该文件夹，"
-                                         "只删除了 %2 安装的内容。"),
-                          QStringLiteral("資料夾「%1」在安裝前就已存在，因此保留了該資料夾，"
-                                         "只刪除了 %2 安裝的內容。"),
-                          QStringLiteral("The folder \"%1\" was there before the installation, so "
-                                         "it was kept; only what %2 installed was removed."))
-            .arg(folder, product);
+        return GetTextString(TEXT::FolderKeptOtherFiles).arg(folder, product);
     case Kept::NotOurs:
     case Kept::No:
         break;
     }
-    return InLanguage(QStringLiteral("文件夹“%1”看起来不是本产品的安装文件夹，因此未被删除。"
-                                     "如果不再需要，请自行删除。"),
-                      QStringLiteral("資料夾「%1」看起來不是本產品的安裝資料夾，因此未被刪除。"
-                                     "如果不再需要，請自行刪除。"),
-                      QStringLiteral("The folder \"%1\" was not deleted because it does not look like "
-                                     "this product's installation folder. Delete it yourself if you "
-                                     "no longer need it."))
-        .arg(folder);
+    return GetTextString(TEXT::FolderKeptNotOurs).arg(folder);
 }
 
 // Sizes as people read them: "512 B", "3.4 MB", "1.2 GB" (units of 1024).
@@ -101,57 +66,33 @@ QString NoSpaceText(const QString& folder, qint64 needed, qint64 free)
 {
     // Figures that round alike would read as enough.
     const bool exact = SizeText(needed) == SizeText(free);
-    return InLanguage(QStringLiteral("文件夹“%1”所在的磁盘空间不足：需要 %2，可用 %3。"
-                                     "请释放一些空间或选择其他文件夹后重试。"),
-                      QStringLiteral("資料夾「%1」所在的磁碟空間不足：需要 %2，可用 %3。"
-                                     "請釋放一些空間或選擇其他資料夾後重試。"),
-                      QStringLiteral("There is not enough free space for the folder \"%1\": %2 needed, %3 "
-                                     "free. Free some space or choose another folder, then try again."))
-        .arg(folder, SizeText(needed, exact), SizeText(free, exact));
+    return GetTextString(TEXT::NoSpace).arg(folder, SizeText(needed, exact), SizeText(free, exact));
 }
 
 QString FolderNotWritableText(const QString& folder, const QString& reason)
 {
-    return InLanguage(QStringLiteral("无法在文件夹“%1”中安装：%2。请选择其他文件夹后重试。"),
-                      QStringLiteral("無法在資料夾「%1」中安裝：%2。請選擇其他資料夾後重試。"),
-                      QStringLiteral("The product cannot be installed in the folder \"%1\": %2. Choose "
-                                     "another folder, then try again."))
-        .arg(folder, reason);
+    return GetTextString(TEXT::FolderNotWritable).arg(folder, reason);
 }
 
 QString RollbackIncompleteText(const QStringList& problems)
 {
-    return InLanguage(QStringLiteral("已撤销的更改中有以下几项无法恢复，请手动处理："),
-                      QStringLiteral("已撤銷的變更中有以下幾項無法復原，請手動處理："),
-                      QStringLiteral("Some changes could not be undone; please see to them yourself:"))
-        + u'\n' + problems.join(u'\n');
+    return GetTextString(TEXT::RollbackIncomplete) + u'\n' + problems.join(u'\n');
 }
 
 // The steps whose failures leave a product that cannot be repaired or removed.
 QString RegistryStepName()
 {
-    return InLanguage(QStringLiteral("注册程序信息"), QStringLiteral("註冊程式資訊"),
-                      QStringLiteral("Registering the program information"));
+    return GetTextString(TEXT::RegistryStepName);
 }
 
 QString RegistrationStepName()
 {
-    return InLanguage(QStringLiteral("创建卸载信息"), QStringLiteral("建立解除安裝資訊"),
-                      QStringLiteral("Creating the uninstall information"));
+    return GetTextString(TEXT::RegistrationStepName);
 }
 
 QString StepIncompleteText(const QString& step, const QString& reason)
 {
-    return InLanguage(
-               QStringLiteral("“%1”这一步没有完成：%2\n其余步骤已完成，但本产品以后可能无法正常修复或卸载。"
-                              "请解决上述问题后再次运行安装程序。"),
-               QStringLiteral(
-                   "「%1」這一步沒有完成：%2\n其餘步驟已完成，但本產品以後可能無法正常修復或解除安裝。"
-                   "請解決上述問題後再次執行安裝程式。"),
-               QStringLiteral("The step \"%1\" did not complete: %2\nThe other steps were done, but "
-                              "the product may not repair or uninstall properly. Fix the problem "
-                              "above and run the installer again."))
-        .arg(step, reason);
+    return GetTextString(TEXT::StepIncomplete).arg(step, reason);
 }
 
 }  // namespace
@@ -164,16 +105,12 @@ QString SpaceNeededLine(CInstallEngine& engine)
     QStringList parts;
     for (const CInstallEngine::SpaceNeed& need : needs) {
         if (needs.size() == 1)
-            parts << InLanguage(QStringLiteral("需要 %1 / 可用 %2"), QStringLiteral("需要 %1 / 可用 %2"),
-                                QStringLiteral("Needed %1 / free %2"))
-                         .arg(SizeText(need.needed), SizeText(need.free));
+            parts << GetTextString(TEXT::SpaceNeeded).arg(SizeText(need.needed), SizeText(need.free));
         else
-            parts << InLanguage(QStringLiteral("“%1”：需要 %2 / 可用 %3"),
-                                QStringLiteral("「%1」：需要 %2 / 可用 %3"),
-                                QStringLiteral("\"%1\": needed %2 / free %3"))
+            parts << GetTextString(TEXT::SpaceNeededIn)
                          .arg(need.folder, SizeText(need.needed), SizeText(need.free));
     }
-    return parts.join(InLanguage(QStringLiteral("；"), QStringLiteral("；"), QStringLiteral("; ")));
+    return parts.join(GetTextString(TEXT::SpaceSeparator));
 }
 
 QString InterruptedRunText(const QString& product, CRollback::Recovered recovered,
@@ -182,58 +119,29 @@ QString InterruptedRunText(const QString& product, CRollback::Recovered recovere
     switch (recovered) {
     case CRollback::Recovered::Committed: {
         // The run had succeeded; only the previous files it kept were still there.
-        const QString text =
-            InLanguage(QStringLiteral("%1 上次的安装已经完成，但在清理时中断；清理现已完成。"),
-                       QStringLiteral("%1 上次的安裝已經完成，但在清理時中斷；清理現已完成。"),
-                       QStringLiteral("The last installation of %1 had finished but was stopped while "
-                                      "cleaning up; the cleanup is now done."))
-                .arg(product);
+        const QString text = GetTextString(TEXT::InterruptedCleanedUp).arg(product);
         if (problems.isEmpty())
             return text;
-        return text + u'\n'
-            + InLanguage(QStringLiteral("以下旧文件无法删除，如果不再需要，请自行删除："),
-                         QStringLiteral("以下舊檔案無法刪除，如果不再需要，請自行刪除："),
-                         QStringLiteral("These previous files could not be deleted; delete them yourself "
-                                        "if you no longer need them:"))
-            + u'\n' + problems.join(u'\n');
+        return text + u'\n' + GetTextString(TEXT::OldFilesKept) + u'\n' + problems.join(u'\n');
     }
     case CRollback::Recovered::Unreadable:
-        return InLanguage(
-                   QStringLiteral("%1 上次的安装没有完成，但它的更改记录无法读取，因此没有撤销任何更改。"
-                                  "请检查安装的程序，必要时重新安装："),
-                   QStringLiteral("%1 上次的安裝沒有完成，但它的變更記錄無法讀取，因此沒有撤銷任何變更。"
-                                  "請檢查安裝的程式，必要時重新安裝："),
-                   QStringLiteral("The last installation of %1 did not finish, and the record of its "
-                                  "changes cannot be read, so nothing was undone. Check the "
-                                  "installed program, and install it again if needed:"))
-                   .arg(product)
-            + u'\n' + problems.join(u'\n');
+        return GetTextString(TEXT::InterruptedUnreadable).arg(product) + u'\n' + problems.join(u'\n');
     case CRollback::Recovered::Nothing:
     case CRollback::Recovered::Undone:
         break;
     }
-    const QString text = InLanguage(QStringLiteral("%1 上次的安装没有完成，它所做的更改已经撤销。"),
-                                    QStringLiteral("%1 上次的安裝沒有完成，它所做的變更已經撤銷。"),
-                                    QStringLiteral("The last installation of %1 did not finish; its changes "
-                                                   "have been undone."))
-                             .arg(product);
+    const QString text = GetTextString(TEXT::InterruptedUndone).arg(product);
     return problems.isEmpty() ? text : text + u'\n' + RollbackIncompleteText(problems);
 }
 
 QString SecondInstanceText()
 {
-    return InLanguage(QStringLiteral("另一个安装程序正在运行。请等它结束后再试。"),
-                      QStringLiteral("另一個安裝程式正在執行。請等它結束後再試。"),
-                      QStringLiteral("Another installer is running. Try again when it has finished."));
+    return GetTextString(TEXT::SecondInstance);
 }
 
 QString ShortcutSkippedText(const QString& link)
 {
-    return InLanguage(QStringLiteral("快捷方式“%1”的目标含有控制字符，因此没有创建。"),
-                      QStringLiteral("捷徑「%1」的目標含有控制字元，因此沒有建立。"),
-                      QStringLiteral("The shortcut \"%1\" was not created: its target holds control "
-                                     "characters."))
-        .arg(link);
+    return GetTextString(TEXT::ShortcutSkipped).arg(link);
 }
 
 void CWorkProcedures::CreateShortcuts(bool desktop, bool quickLaunch)
@@ -243,9 +151,7 @@ void CWorkProcedures::CreateShortcuts(bool desktop, bool quickLaunch)
     for (const QString& link : made.skipped)
         lines << ShortcutSkippedText(link);
     if (!made.failures.isEmpty())
-        lines << InLanguage(QStringLiteral("以下快捷方式无法创建："), QStringLiteral("以下捷徑無法建立："),
-                            QStringLiteral("These shortcuts could not be created:"))
-              << made.failures;
+        lines << GetTextString(TEXT::ShortcutsFailed) << made.failures;
     if (!lines.isEmpty())
         m_messageBox.Show(lines.join(u'\n'), QString(), MessageIcon::Warning, MessageButtons::Ok);
 }
@@ -332,7 +238,7 @@ ProcedureResult CWorkProcedures::Install()
         return ProcedureResult::NotStarted;
     LogStart(QStringLiteral("install"), m_engine.InstallFolder);
     const QString installing = FormatMessage(1302, {m_engine.Manifest.version.prog});
-    return DeploySteps(RunMode::Install, 3, FormatMessage(1312),
+    return DeploySteps(RunMode::Install, FormatMessage(1312),
                        {{{FormatMessage(1314), installing},
                          {FormatMessage(1315), installing},
                          {FormatMessage(1316), installing},
@@ -346,19 +252,19 @@ ProcedureResult CWorkProcedures::Upgrade()
     LogStart(QStringLiteral("upgrade"), m_engine.InstallFolder);
     // The step line keeps its text; the steps go to the overall line.
     const QString stepLine = FormatMessage(1405);
-    return DeploySteps(RunMode::Upgrade, 1, stepLine,
+    return DeploySteps(RunMode::Upgrade, stepLine,
                        {{{stepLine, FormatMessage(1406)},
                          {stepLine, FormatMessage(1315)},
                          {stepLine, FormatMessage(1316)},
                          {stepLine, FormatMessage(1317)}}});
 }
 
-ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QString& firstStepLine,
+ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, const QString& firstStepLine,
                                              const std::array<StepLines, 4>& lines)
 {
     CViewStepProgress progress(m_view);
 
-    m_view.ShowPage(mode, page);
+    m_view.ShowPage(mode, WizardPage::Installing);
     // Only the user's cancel of an earlier run goes; a signal's stays.
     SetCancelFlag(false);
     m_view.SetStatusText(StatusLine::Step, firstStepLine);
@@ -392,7 +298,7 @@ ProcedureResult CWorkProcedures::DeploySteps(RunMode mode, int page, const QStri
     Pause(500);
 
     m_view.EnableCancelButtons(true);
-    return Finish(failures, mode, page + 1);
+    return Finish(failures, mode, WizardPage::Shortcuts);
 }
 
 void CWorkProcedures::Checked(StepFailures& failures, const QString& step, const std::function<void()>& run)
@@ -403,7 +309,7 @@ void CWorkProcedures::Checked(StepFailures& failures, const QString& step, const
         failures.push_back({step, m_engine.LastError().Text()});
 }
 
-ProcedureResult CWorkProcedures::Finish(const StepFailures& failures, RunMode mode, int page)
+ProcedureResult CWorkProcedures::Finish(const StepFailures& failures, RunMode mode, WizardPage page)
 {
     // The run went on after a step's failure; now the user hears what is
     // missing, and the run does not count as done.
@@ -429,7 +335,7 @@ ProcedureResult CWorkProcedures::Repair()
         m_view.Repaint();
     };
 
-    m_view.ShowPage(RunMode::Repair, 1);
+    m_view.ShowPage(RunMode::Repair, WizardPage::Installing);
     m_view.SetStatusText(StatusLine::Step, stepLine);
     m_view.SetStatusText(StatusLine::Overall, QString());
     m_view.EnableCancelButtons(false);
@@ -453,7 +359,16 @@ ProcedureResult CWorkProcedures::Repair()
     m_engine.CommitChanges();
 
     m_view.EnableCancelButtons(true);
-    return Finish(failures, RunMode::Repair, 2);
+    return Finish(failures, RunMode::Repair, WizardPage::Shortcuts);
+}
+
+ProcedureResult CWorkProcedures::RunProcedure(RunMode mode)
+{
+    if (mode == RunMode::Upgrade)
+        return Upgrade();
+    if (mode == RunMode::Repair)
+        return Repair();
+    return Install();
 }
 
 ProcedureResult CWorkProcedures::Remove()
@@ -462,7 +377,7 @@ ProcedureResult CWorkProcedures::Remove()
     const QString overallLine = FormatMessage(1604, {m_engine.Manifest.version.prog});
     CViewStepProgress progress(m_view);
 
-    m_view.ShowPage(mode, 2);
+    m_view.ShowPage(mode, WizardPage::Removing);
     m_view.SetStatusText(StatusLine::Overall, overallLine);
     m_view.EnableCancelButtons(false);
     Step(FormatMessage(1609), overallLine, 10);
@@ -496,7 +411,7 @@ ProcedureResult CWorkProcedures::Remove()
     Pause(100);
 
     m_view.EnableCancelButtons(true);
-    m_view.ShowPage(mode, 3);
+    m_view.ShowPage(mode, WizardPage::Removed);
     return folderRemoved ? ProcedureResult::Completed : ProcedureResult::Incomplete;
 }
 
@@ -511,7 +426,7 @@ ProcedureResult CWorkProcedures::RemoveUserData()
         Pause(pause);
     };
 
-    m_view.ShowPage(mode, 4);
+    m_view.ShowPage(mode, WizardPage::RemovingUserData);
     m_view.SetStatusText(StatusLine::Step, FormatMessage(1615));
     m_view.EnableCancelButtons(false);
     stepBar(10, 300);
@@ -523,7 +438,7 @@ ProcedureResult CWorkProcedures::RemoveUserData()
     stepBar(100, 100);
 
     m_view.EnableCancelButtons(true);
-    m_view.ShowPage(mode, 5);
+    m_view.ShowPage(mode, WizardPage::UserDataRemoved);
     DeleteRunningCopy();
     return ProcedureResult::Completed;
 }
@@ -546,8 +461,8 @@ bool CWorkProcedures::HandOverRemoval()
     // The reserved file itself becomes the copy, so no empty file stays behind.
     const QString copy = CreateTempFileName(QStringLiteral("UN"));
     if (copy.isEmpty())
-        return m_engine.Fail({QStringLiteral("cannot create a temporary file in"), GetTempDirectory(),
-                              QStringLiteral("the folder is missing or not private")});
+        return m_engine.Fail({GetTextString(TEXT::ReasonNoTempFile), GetTempDirectory(),
+                              GetTextString(TEXT::ReasonTempFolderNotPrivate)});
     PLATFORM::FileWriteOptions options;
     options.exactMode = 0700;  // the copy is this user's program and no one else's
     CFailure failure;
@@ -561,7 +476,7 @@ bool CWorkProcedures::HandOverRemoval()
     if (!Programs->StartDetached(copy, arguments)) {
         Programs->RemoveRunningExecutable(copy);
         return m_engine.Fail(
-            {QStringLiteral("cannot start"), copy, QStringLiteral("the program did not start")});
+            {GetTextString(TEXT::ReasonCannotStart), copy, GetTextString(TEXT::ReasonDidNotStart)});
     }
     m_view.Close(true);
     return true;
@@ -573,7 +488,7 @@ void CWorkProcedures::FinishActions(bool companionChecked, bool startProduct)
         m_view.InstallCompanionEditor(companionChecked);
     if (startProduct && !m_engine.Manifest.mainprogPath.isEmpty()
         && !Programs->OpenProgram(m_engine.Manifest.mainprogPath))
-        m_engine.Fail({QStringLiteral("cannot start"), m_engine.Manifest.mainprogPath,
-                       QStringLiteral("neither the program nor a handler for it started")});
+        m_engine.Fail({GetTextString(TEXT::ReasonCannotStart), m_engine.Manifest.mainprogPath,
+                       GetTextString(TEXT::ReasonNoHandler)});
     m_view.Close(true);
 }

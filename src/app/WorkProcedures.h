@@ -49,21 +49,23 @@ public:
     // program's window the close request. Either way the caller does not start.
     bool CheckRunningProgram();
 
-    // Install page 3 -> page 4; upgrade page 1 -> page 2; repair page 1 -> page 2.
+    // Each shows the Installing page, then the Shortcuts page.
     ProcedureResult Install();
     ProcedureResult Upgrade();
     ProcedureResult Repair();
+    // The one of the three that belongs to the run mode.
+    ProcedureResult RunProcedure(RunMode mode);
 
-    // Removal page 2 -> page 3: the install folder (only when it is plainly the
+    // The Removing page, then the Removed page: the install folder (only when it is plainly the
     // product's own, else the user is told and the folder stays), the
     // registration and the shortcuts.
     ProcedureResult Remove();
 
-    // Removal page 4 -> page 5: the per-user key and data folder; then the
+    // The RemovingUserData page, then UserDataRemoved: the per-user key and data folder; then the
     // running removal copy deletes its own file.
     ProcedureResult RemoveUserData();
 
-    // Removal page 0, removal chosen: copies the executable into a new "UN"
+    // The removal choice page, removal chosen: copies the executable into a new "UN"
     // temporary file, makes it runnable and starts it with -douninstall and
     // the installed uninstall.xml; then closes the view. False, with nothing
     // left behind, the view unchanged and the reason in the engine's last
@@ -92,7 +94,7 @@ private:
     };
     // The install and the upgrade differ only in their page and texts: files,
     // registry, shortcuts and registration, in that order.
-    ProcedureResult DeploySteps(RunMode mode, int page, const QString& firstStepLine,
+    ProcedureResult DeploySteps(RunMode mode, const QString& firstStepLine,
                                 const std::array<StepLines, 4>& lines);
     void Step(const QString& stepLine, const QString& overallLine, int overall);
     // The log line that opens a procedure.
@@ -106,7 +108,7 @@ private:
     // Runs a step that carries on past its failures and notes whether it had any.
     void Checked(StepFailures& failures, const QString& step, const std::function<void()>& run);
     // Says each failed step, then shows the procedure's last page.
-    ProcedureResult Finish(const StepFailures& failures, RunMode mode, int page);
+    ProcedureResult Finish(const StepFailures& failures, RunMode mode, WizardPage page);
     void DeleteRunningCopy();
 
     CInstallEngine& m_engine;

@@ -1,6 +1,7 @@
 #include "update/CompanionEditor.h"
 
 #include "app/MessageBox.h"
+#include "app/MessageTable.h"
 #include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStarter.h"
@@ -9,16 +10,6 @@
 #include "update/WizardWindow.h"
 
 #include <QFile>
-
-namespace {
-
-const char16_t kQuestion[] =
-    u"如果需要在本程序中直接编辑标签，则需要安装 QuenbyTessaly 标签编辑程序。\r\n\r\n"
-    u"是否安装 QuenbyTessaly ，实现标签编辑功能？";
-const char16_t kNotInstalled[] =
-    u"QuenbyTessaly 标签编辑程序 未能正常安装。您可以随时重新运行此安装程序，安装标签编辑功能 ！";
-
-}  // namespace
 
 CCompanionEditor::CCompanionEditor(CInstallEngine& engine, CMessageBox& messageBox, CWizardWindow& window)
     : RunElevated([](const QString& program) {
@@ -44,7 +35,7 @@ bool CCompanionEditor::NeedCompanionEditor() const
 bool CCompanionEditor::InstallCompanionEditor(bool agreed)
 {
     if (!agreed
-        && m_messageBox.Show(QString::fromUtf16(kQuestion), QString(), MessageIcon::Question,
+        && m_messageBox.Show(GetTextString(TEXT::CompanionEditorQuestion), QString(), MessageIcon::Question,
                              MessageButtons::YesNo)
             != MessageAnswer::Yes)
         return false;
@@ -68,7 +59,7 @@ bool CCompanionEditor::InstallCompanionEditor(bool agreed)
     }
 
     if (NeedCompanionEditor())
-        m_messageBox.Show(QString::fromUtf16(kNotInstalled), QString(), MessageIcon::Warning,
+        m_messageBox.Show(GetTextString(TEXT::CompanionEditorFailed), QString(), MessageIcon::Warning,
                           MessageButtons::Ok);
     return true;
 }

@@ -89,8 +89,13 @@ const CurlLibrary* Curl()
             || !Bind(handle, "curl_easy_perform", bound.easyPerform)
             || bound.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
             const char* why = ::dlerror();
-            std::fprintf(stderr, "downloads are not available: cannot load %s: %s\n", kCurlLibrary,
-                         why ? why : "initialisation failed");
+            std::fputs(
+                FormatMessage(TEXT::DownloadsUnavailable,
+                              {QString::fromLatin1(kCurlLibrary),
+                               why ? QString::fromLocal8Bit(why) : GetTextString(TEXT::InitialisationFailed)})
+                    .toLocal8Bit()
+                    .constData(),
+                stderr);
             return nullptr;
         }
         return &bound;
@@ -150,8 +155,8 @@ private:
     bool Finish();
     QString ProgressLine() const
     {
-        return FormatText(QStringLiteral(u"下载 %s  ( %d / %d )..."),
-                          {m_displayName, QString::number(m_received), QString::number(m_expected)});
+        return FormatMessage(TEXT::DownloadProgress,
+                             {m_displayName, QString::number(m_received), QString::number(m_expected)});
     }
 
     const QString m_target;
@@ -247,7 +252,7 @@ bool CTransfer::OnHeadersDone()
     if (m_progress) {
         m_progress->Start(m_title);
         m_progressStarted = true;
-        m_progress->SetCancelMessage(QStringLiteral(u"用户中止下载操作..."));
+        m_progress->SetCancelMessage(GetTextString(TEXT::DownloadCancelling));
         m_progress->SetLine(1, m_title);
         if (m_progress->HasUserCancelled()) {
             m_stop = Stop::Cancelled;

@@ -18,8 +18,6 @@
 
 namespace {
 
-const char16_t kInstallerFailed[] = u"下载新版本的安装程序出现意外的错误，将继续安装本版本的程序！";
-
 std::u16string_view CodeUnits(const QString& text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
@@ -73,8 +71,8 @@ bool CUpgradeCheck::Check(CDownloadProgress* progress)
     const CRemoveLater removeReserved(reserved);
     const QString target = reserved + QStringLiteral(".exe");
 
-    if (!HttpDownloadFile(m_manifest.info.url, target, QStringLiteral(u"升级程序"), progress,
-                          QStringLiteral(u"下载文件")))
+    if (!HttpDownloadFile(m_manifest.info.url, target, GetTextString(TEXT::UpgradeCheckTitle), progress,
+                          GetTextString(TEXT::UpgradeCheckLine)))
         return false;
     m_window.RestoreWaitCursor();
 
@@ -86,15 +84,15 @@ bool CUpgradeCheck::Check(CDownloadProgress* progress)
     if (!loaded || !IsNewerVersion(descriptor.version, m_manifest.version.ver))
         return false;
 
-    QString notes = FormatText(QStringLiteral(u"更新内容：\n%s"), {descriptor.info});
+    QString notes = FormatMessage(TEXT::UpgradeNotes, {descriptor.info});
     notes.replace(u'|', u'\n');
     const QString prompt = FormatMessage(1325, {descriptor.version, m_manifest.version.ver, notes});
     if (m_messageBox.Show(prompt, QString(), MessageIcon::Question, MessageButtons::YesNo)
         != MessageAnswer::Yes)
         return false;
 
-    bool ok = HttpDownloadFile(descriptor.url, target, QStringLiteral(u"下载"), progress,
-                               QStringLiteral(u"下载新版本安装程序"));
+    bool ok = HttpDownloadFile(descriptor.url, target, GetTextString(TEXT::InstallerDownloadTitle), progress,
+                               GetTextString(TEXT::InstallerDownloadLine));
     // Only the installer the descriptor announced is run.
     const QString md5 = descriptor.md5.trimmed();
     if (ok && !md5.isEmpty())
@@ -105,7 +103,7 @@ bool CUpgradeCheck::Check(CDownloadProgress* progress)
         ok = StartDetached(target, {});
     if (!ok) {
         QFile::remove(target);
-        m_messageBox.Show(QString::fromUtf16(kInstallerFailed), QString(), MessageIcon::None,
+        m_messageBox.Show(GetTextString(TEXT::UpgradeInstallerFailed), QString(), MessageIcon::None,
                           MessageButtons::Ok);
         return false;
     }

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QGuiApplication>
 
 #include <limits>
 
@@ -39,10 +38,7 @@ void CDownloadProgressDialog::Start(const QString& title)
     QObject::disconnect(m_dialog.get(), &QProgressDialog::canceled, nullptr, nullptr);
     QObject::connect(m_dialog.get(), &QProgressDialog::canceled, m_dialog.get(), [this] { OnCancel(); });
     ShowLines();
-    if (QGuiApplication::overrideCursor()) {
-        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-        m_arrowPushed = true;
-    }
+    m_arrow.emplace();
     m_dialog->show();
     QCoreApplication::processEvents();
 }
@@ -103,10 +99,7 @@ void CDownloadProgressDialog::Close()
         m_dialog->hide();
         m_dialog.reset();
     }
-    if (m_arrowPushed) {
-        QGuiApplication::restoreOverrideCursor();
-        m_arrowPushed = false;
-    }
+    m_arrow.reset();
 }
 
 void CDownloadProgressDialog::OnCancel()

@@ -4,12 +4,14 @@
 #pragma once
 
 #include "update/DownloadProgress.h"
+#include "wizard/ArrowCursor.h"
 
 #include <QPointer>
 #include <QProgressDialog>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class CDownloadProgressDialog : public CDownloadProgress {
 public:
@@ -50,5 +52,5 @@ private:
     bool m_cancelled = false;
     // The normal pointer while the display shows, over the wizard's wait
     // cursor, so Cancel looks like something that can be pressed.
-    bool m_arrowPushed = false;
+    std::optional<CArrowCursor> m_arrow;
 };

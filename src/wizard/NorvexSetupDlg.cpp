@@ -231,7 +231,7 @@ void CNorvexSetupDlg::Open()
     setWindowTitle(product + GetTextString(1003));
 
     // 9. The first page of the run mode.
-    ShowPage(m_engine->Mode, m_engine->Mode == RunMode::DoUninstall ? 1 : 0);
+    ShowPage(m_engine->Mode, FirstPage(m_engine->Mode));
 }
 
 void CNorvexSetupDlg::ApplyLook()

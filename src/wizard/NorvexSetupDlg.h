@@ -7,6 +7,7 @@
 // installation act on.
 #pragma once
 
+#include "app/PageTable.h"
 #include "app/ProcedureView.h"
 #include "app/WorkProcedures.h"
 #include "engine/RunMode.h"
@@ -81,7 +82,7 @@ public:
     ~CNorvexSetupDlg() override;
 
     // CProcedureView
-    void ShowPage(RunMode mode, int page) override;
+    void ShowPage(RunMode mode, WizardPage page) override;
     void SetStatusText(StatusLine line, const QString& text) override;
     void SetStepBar(int position) override;
     void SetOverallBar(int position) override;
@@ -102,7 +103,7 @@ public:
     // Places the push buttons for the captions given; an absent caption hides
     // its button.
     void LayoutButtons(const std::optional<QString>& primary, const std::optional<QString>& secondary);
-    // Install page 0: the licence box, the two links and the word between them
+    // The licence page: the licence box, the two links and the word between them
     // on one line, fitted to their texts.
     void LayoutLicenceLine(const QString& productTitle);
 
@@ -133,7 +134,7 @@ public:
     // window is made.
     static void PrepareFonts();
 
-    int Page() const { return m_page; }
+    WizardPage Page() const { return m_page; }
     const QFont& TitleFont() const { return m_titleFont; }
     const QFont& BodyFont() const { return m_bodyFont; }
     const QFont& CloseFont() const { return m_closeFont; }
@@ -163,26 +164,23 @@ protected:
     void reject() override;
 
 private:
-    struct OptionBox;
-    struct PageContent;
-
     void CreateControls();
     // The opening steps that need nothing of the manifest.
     void InitWindow();
     void ApplyLook();
-    PageContent ContentOf(RunMode mode, int page);
-    void ApplyPage(const PageContent& content);
-    void SetOption(CONTROL::CCheckButtonST& box, int id, const OptionBox& option);
+    // Puts the row's texts, controls and captions on the window.
+    void ApplyPage(RunMode mode, const PageRow& row);
+    void SetOption(CONTROL::CCheckButtonST& box, int id, RunMode mode, const OptionRow& option);
+    static std::optional<QString> Caption(int id);
     void SetStatic(QLabel& label, const QString& text);
     void FitTitle();
 
-    void OnPrimary();
-    void OnSecondary();
-    void OnOptionBox(int id);
+    // Runs what a push button of the current page does.
+    void Dispatch(const ButtonRow& button);
+    void OnOptionBox(const PageRow& row, int id);
     void OnBrowse();
     void ConfirmCancel();
     void RepairFromRemoval();
-    void CreateShortcutsAndShow(int nextPage);
 
     CInstallEngine* m_engine;
     QIcon m_icon;
@@ -203,7 +201,7 @@ private:
     QFont m_closeFont;
     QColor m_textColour;
     int m_buttonGap = 0;
-    int m_page = 0;
+    WizardPage m_page = WizardPage::Licence;
 
     QLabel m_title;
     QLabel m_description;

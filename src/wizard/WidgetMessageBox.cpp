@@ -1,7 +1,8 @@
 #include "wizard/WidgetMessageBox.h"
 
+#include "wizard/ArrowCursor.h"
+
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <utility>
@@ -95,12 +96,8 @@ MessageAnswer CWidgetMessageBox::Show(const QString& text, const QString& captio
         box.setTextFormat(Qt::PlainText);
         // A question asked during a wait (the upgrade check) shows the normal
         // pointer over its buttons.
-        const bool waiting = QGuiApplication::overrideCursor() != nullptr;
-        if (waiting)
-            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+        const CArrowCursor arrow;
         answer = AnswerOf(box.exec(), buttons);
-        if (waiting)
-            QGuiApplication::restoreOverrideCursor();
     }
     m_shown.push_back({text, title, icon, buttons, answer});
     return answer;

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
+#include "app/TextFormat.h"
 #include "app/UnattendedRun.h"
 #include "common/PumpMessages.h"
 #include "wizard/WizardRun.h"
@@ -45,11 +46,9 @@ int main(int argc, char** argv)
     }
 
     if (!HasDisplay()) {
-        const QByteArray name = QFile::encodeName(QFileInfo(commandLine.modulePath).fileName());
-        std::fprintf(stderr,
-                     "%s: no display to open the setup window on (DISPLAY is not set).\n"
-                     "Run it with -silent to install without a window.\n",
-                     name.constData());
+        const QByteArray text =
+            QFile::encodeName(FormatMessage(TEXT::NoDisplay, {QFileInfo(commandLine.modulePath).fileName()}));
+        std::fputs(text.constData(), stderr);
         return CUnattendedRun::kStartupFailure;
     }
     return RunWindowed(argc, argv, arguments, commandLine);

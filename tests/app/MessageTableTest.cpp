@@ -65,7 +65,7 @@ QString Text(const char16_t* t)
 QStringList Placeholders(const char16_t* t)
 {
     QStringList out;
-    auto it = QRegularExpression(QStringLiteral("%[sd]")).globalMatch(QString::fromUtf16(t));
+    auto it = QRegularExpression(QStringLiteral("%[sd1-9]")).globalMatch(QString::fromUtf16(t));
     while (it.hasNext())
         out << it.next().captured();
     return out;
@@ -127,33 +127,83 @@ TEST(MessageTable, TaiwanShowsSimplifiedContinueButTraditionalUninstall)
     EXPECT_EQ(Text(GetText(1206)), QStringLiteral("卸載"));
 }
 
-TEST(MessageTable, HoldsExactlyTheKnownIdsInOrderWithTerminator)
+// The numbered messages come first, then the named texts, each part in
+// ascending order, so no two ids can collide; the id-0 row ends the table.
+TEST(MessageTable, HoldsTheKnownIdsThenTheNamedTextsWithTerminator)
 {
     int count = 0;
     const MessageRecord* records = MessageTableRecords(&count);
-    ASSERT_EQ(count, 66);
     ASSERT_EQ(std::size(kAllIds), size_t(65));
+    ASSERT_GT(count, 66);
     for (int i = 0; i < 65; ++i)
         EXPECT_EQ(records[i].id, kAllIds[i]) << "row " << i;
-    EXPECT_EQ(records[65].id, 0);
-    EXPECT_EQ(records[65].simplified, nullptr);
-    EXPECT_EQ(records[65].traditional, nullptr);
-    EXPECT_EQ(records[65].english, nullptr);
+    for (int i = 65; i + 1 < count; ++i) {
+        EXPECT_GT(records[i].id, TEXT::SwitchList - 1) << "row " << i;
+        EXPECT_GT(records[i].id, records[i - 1].id) << "row " << i;
+    }
+    const MessageRecord& last = records[count - 1];
+    EXPECT_EQ(last.id, 0);
+    EXPECT_EQ(last.simplified, nullptr);
+    EXPECT_EQ(last.traditional, nullptr);
+    EXPECT_EQ(last.english, nullptr);
+    EXPECT_EQ(last.fixed, nullptr);
 }
 
-// Every row must format the same way in each column, and the Traditional
-// column must really be Traditional wording except where the table keeps the
-// Simplified text on purpose.
-TEST(MessageTable, ColumnsAreConsistent)
+// Every named text has its three languages, or is explicitly the same in
+// every language; either way GetText finds it.
+TEST(MessageTable, NamedTextsHaveThreeLanguagesOrOneFixedText)
 {
     int count = 0;
     const MessageRecord* records = MessageTableRecords(&count);
-    for (int i = 0; i + 1 < count; ++i) {
+    for (int i = 65; i + 1 < count; ++i) {
+        const MessageRecord& r = records[i];
+        SCOPED_TRACE(r.id);
+        if (r.fixed) {
+            EXPECT_EQ(r.simplified, nullptr);
+            EXPECT_EQ(r.traditional, nullptr);
+            EXPECT_EQ(r.english, nullptr);
+            EXPECT_FALSE(Text(r.fixed).isEmpty());
+            for (const quint16 lang : {kLangChinesePrc, kLangChineseTaiwan, kLangEnglishUs}) {
+                SetSystemLanguageId(lang);
+                EXPECT_EQ(Text(GetText(r.id)), Text(r.fixed));
+            }
+            continue;
+        }
+        ASSERT_NE(r.simplified, nullptr);
+        ASSERT_NE(r.traditional, nullptr);
+        ASSERT_NE(r.english, nullptr);
+        EXPECT_FALSE(Text(r.simplified).isEmpty());
+        EXPECT_FALSE(Text(r.traditional).isEmpty());
+        EXPECT_FALSE(Text(r.english).isEmpty());
+        EXPECT_EQ(Placeholders(r.traditional), Placeholders(r.simplified));
+        EXPECT_EQ(Placeholders(r.english), Placeholders(r.simplified));
+        const struct {
+            quint16 lang;
+            const char16_t* text;
+        } picks[] = {{kLangChinesePrc, r.simplified},
+                     {kLangChineseTaiwan, r.traditional},
+                     {kLangEnglishUs, r.english}};
+        for (const auto& pick : picks) {
+            EXPECT_EQ(GetTextString(r.id, pick.lang), Text(pick.text));
+            SetSystemLanguageId(pick.lang);
+            EXPECT_EQ(Text(GetText(r.id)), Text(pick.text));
+        }
+    }
+}
+
+// Every numbered row must format the same way in each column, and the
+// Traditional column must really be Traditional wording except where the
+// table keeps the Simplified text on purpose.
+TEST(MessageTable, ColumnsAreConsistent)
+{
+    const MessageRecord* records = MessageTableRecords();
+    for (int i = 0; i < 65; ++i) {
         const MessageRecord& r = records[i];
         SCOPED_TRACE(r.id);
         ASSERT_NE(r.simplified, nullptr);
         ASSERT_NE(r.traditional, nullptr);
         ASSERT_NE(r.english, nullptr);
+        EXPECT_EQ(r.fixed, nullptr);
         EXPECT_FALSE(Text(r.simplified).isEmpty());
         EXPECT_FALSE(Text(r.english).isEmpty());
 

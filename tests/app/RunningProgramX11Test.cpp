@@ -36,7 +36,7 @@ public:
 class CSilentView : public CProcedureView {
 public:
     int pages = 0;
-    void ShowPage(RunMode, int) override { ++pages; }
+    void ShowPage(RunMode, WizardPage) override { ++pages; }
     void SetStatusText(StatusLine, const QString&) override {}
     void SetStepBar(int) override {}
     void SetOverallBar(int) override {}

@@ -44,9 +44,10 @@ public:
 
     void Add(const QString& line) { log.push_back(line.toStdString()); }
 
-    void ShowPage(RunMode mode, int page) override
+    // The page as its place in the mode's table.
+    void ShowPage(RunMode mode, WizardPage page) override
     {
-        Add(QStringLiteral("page %1/%2").arg(int(mode)).arg(page));
+        Add(QStringLiteral("page %1/%2").arg(int(mode)).arg(PageIndex(mode, page)));
     }
     void SetStatusText(StatusLine line, const QString& text) override
     {

@@ -284,7 +284,7 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
     CNorvexSetupDlg& dlg = Open();
     if (c.answer)
         dlg.WidgetMessageBox().AnswerNext(*c.answer);
-    dlg.ShowPage(RunMode::Install, 1);
+    dlg.ShowPage(RunMode::Install, WizardPage::Location);
     EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(),
               QStringLiteral(u"联机查找最新版本"));
     TESTS::Click(dlg, "firstOption_1009");
@@ -323,7 +323,7 @@ TEST_P(LocationPageUpgradeTest, TickedOnlineBoxAsksTheServer)
         EXPECT_FALSE(QFileInfo::exists(engine.InstallFolder));
     } else {
         EXPECT_TRUE(dlg.isVisible());
-        EXPECT_EQ(dlg.Page(), 2);
+        EXPECT_EQ(dlg.Page(), WizardPage::Ready);
         EXPECT_EQ(server.RequestCount("/new/setup.run"), 0);
         EXPECT_TRUE(TempEntries().isEmpty());
         EXPECT_FALSE(QFile::exists(marker));
@@ -340,9 +340,9 @@ TEST_F(OnlineWizardTest, UntickedOnlineBoxAsksNobody)
 {
     server.Serve("/upgrade.xml", Descriptor("6.32.1909"));
     CNorvexSetupDlg& dlg = Open();
-    dlg.ShowPage(RunMode::Install, 1);
+    dlg.ShowPage(RunMode::Install, WizardPage::Location);
     TESTS::Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 2);
+    EXPECT_EQ(dlg.Page(), WizardPage::Ready);
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
@@ -382,7 +382,7 @@ TEST_P(FinishPageCompanionTest, OffersAndRunsTheCompanionInstaller)
         return QProcess::execute(program, {}) >= 0;
     };
 
-    dlg.ShowPage(RunMode::Install, 5);
+    dlg.ShowPage(RunMode::Install, WizardPage::Finished);
     ASSERT_TRUE(TESTS::Control(dlg, "firstOption_1009")->isVisible());
     EXPECT_EQ(TESTS::Control<QAbstractButton>(dlg, "firstOption_1009")->text(),
               QStringLiteral(u"安装标签编辑程序"));

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -40,8 +41,8 @@ QString M(RunMode mode)
 }
 
 // What a page shows. An empty text means hidden; -1 a check state not shown.
-struct PageRow {
-    int page;
+struct ExpectedPage {
+    WizardPage page;
     QString description;
     QString stepLine;
     QString overallLine;
@@ -61,7 +62,7 @@ struct PageRow {
 struct ModeTable {
     const char* name;
     RunMode mode;
-    std::function<std::vector<PageRow>()> rows;
+    std::function<std::vector<ExpectedPage>()> rows;
 };
 
 void PrintTo(const ModeTable& t, std::ostream* os)
@@ -70,72 +71,72 @@ void PrintTo(const ModeTable& t, std::ostream* os)
 }
 // clang-format off
 
-std::vector<PageRow> ShortcutAndFinishRows(RunMode mode, int shortcutPage, const QString& finished)
+std::vector<ExpectedPage> ShortcutAndFinishRows(RunMode mode, const QString& finished)
 {
     return {
-        {shortcutPage, T(1320, {M(mode), kProduct}), {}, {}, T(1318), 1, T(1319), 1, false, false, false, false,
+        {WizardPage::Shortcuts, T(1320, {M(mode), kProduct}), {}, {}, T(1318), 1, T(1319), 1, false, false, false, false,
          T(1204), {}, true},
-        {shortcutPage + 1, finished, {}, {}, {}, -1, T(1321, {kProduct}), 1, false, false, false, false, T(1202), {},
+        {WizardPage::Finished, finished, {}, {}, {}, -1, T(1321, {kProduct}), 1, false, false, false, false, T(1202), {},
          true},
     };
 }
 
-std::vector<PageRow> InstallRows()
+std::vector<ExpectedPage> InstallRows()
 {
     const RunMode m = RunMode::Install;
-    std::vector<PageRow> rows = {
-        {0, T(1304, {M(m), kProduct, kVersion}), {}, {}, {}, -1, FormatText(GetTextString(1303).split(u'\n')[0], {kProduct}), 0, true, false, false, false,
+    std::vector<ExpectedPage> rows = {
+        {WizardPage::Licence, T(1304, {M(m), kProduct, kVersion}), {}, {}, {}, -1, FormatText(GetTextString(1303).split(u'\n')[0], {kProduct}), 0, true, false, false, false,
          T(1204), T(1205), false},
-        {1, T(1307, {M(m)}), T(1308, {QStringLiteral("46")}), {}, T(1324), 0, {}, -1, false, true, false, false, T(1204),
+        {WizardPage::Location, T(1307, {M(m)}), T(1308, {QStringLiteral("46")}), {}, T(1324), 0, {}, -1, false, true, false, false, T(1204),
          T(1205), true},
-        {2, T(1309, {M(m), kProduct}), {}, T(1310), {}, -1, {}, -1, false, false, false, false, T(1204), T(1205), true},
-        {3, T(1311, {M(m), kProduct}), {}, {}, {}, -1, {}, -1, false, false, true, true, {}, T(1205), true},
+        {WizardPage::Ready, T(1309, {M(m), kProduct}), {}, T(1310), {}, -1, {}, -1, false, false, false, false, T(1204), T(1205), true},
+        {WizardPage::Installing, T(1311, {M(m), kProduct}), {}, {}, {}, -1, {}, -1, false, false, true, true, {}, T(1205), true},
     };
-    for (const PageRow& r : ShortcutAndFinishRows(m, 4, T(1322, {M(m), kProduct})))
+    for (const ExpectedPage& r : ShortcutAndFinishRows(m, T(1322, {M(m), kProduct})))
         rows.push_back(r);
     return rows;
 }
 
-std::vector<PageRow> UpgradeRows()
+std::vector<ExpectedPage> UpgradeRows()
 {
     const RunMode m = RunMode::Upgrade;
-    std::vector<PageRow> rows = {
-        {0, T(1402, {M(m), kProduct, QStringLiteral("6.1.0"), kVersion}), {}, T(1403), {}, -1, {}, -1, false, false, false,
+    std::vector<ExpectedPage> rows = {
+        {WizardPage::Ready, T(1402, {M(m), kProduct, QStringLiteral("6.1.0"), kVersion}), {}, T(1403), {}, -1, {}, -1, false, false, false,
          false, T(1204), T(1205), true},
-        {1, T(1404, {M(m), kProduct, kVersion}), T(1405), {}, {}, -1, {}, -1, false, false, true, true, {}, T(1205), true},
+        {WizardPage::Installing, T(1404, {M(m), kProduct, kVersion}), T(1405), {}, {}, -1, {}, -1, false, false, true, true, {}, T(1205), true},
     };
-    for (const PageRow& r : ShortcutAndFinishRows(m, 2, T(1407, {M(m), kProduct, kVersion})))
+    for (const ExpectedPage& r : ShortcutAndFinishRows(m, T(1407, {M(m), kProduct, kVersion})))
         rows.push_back(r);
     return rows;
 }
 
-std::vector<PageRow> RepairRows()
+std::vector<ExpectedPage> RepairRows()
 {
     const RunMode m = RunMode::Repair;
-    std::vector<PageRow> rows = {
-        {0, T(1503, {M(m), kProduct, kVersion}), {}, T(1502), {}, -1, {}, -1, false, false, false, false, T(1204),
+    std::vector<ExpectedPage> rows = {
+        {WizardPage::Ready, T(1503, {M(m), kProduct, kVersion}), {}, T(1502), {}, -1, {}, -1, false, false, false, false, T(1204),
          T(1205), true},
         // The primary button stays disabled while the repair runs.
-        {1, T(1504, {M(m), kProduct, kVersion}), T(1505), {}, {}, -1, {}, -1, false, false, true, false, T(1204), {},
+        {WizardPage::Installing, T(1504, {M(m), kProduct, kVersion}), T(1505), {}, {}, -1, {}, -1, false, false, true, false, T(1204), {},
          false},
     };
-    for (const PageRow& r : ShortcutAndFinishRows(m, 2, T(1506, {M(m), kProduct, kVersion})))
+    for (const ExpectedPage& r : ShortcutAndFinishRows(m, T(1506, {M(m), kProduct, kVersion})))
         rows.push_back(r);
     return rows;
 }
 
-std::vector<PageRow> RemovalRows(RunMode m)
+std::vector<ExpectedPage> RemovalRows(RunMode m)
 {
     return {
-        {0, T(1605, {M(m), kProduct}), {}, T(1602), T(1603, {kProduct}), 0, T(1604, {kProduct}), 1, false, false, false,
+        {WizardPage::RemovalChoice, T(1605, {M(m), kProduct}), {}, T(1602), T(1603, {kProduct}), 0, T(1604, {kProduct}), 1, false, false, false,
          false, T(1204), T(1205), true},
-        {1, T(1606, {M(m), kProduct}), T(1607, {kProduct}), {}, {}, -1, {}, -1, false, false, false, false, T(1206),
+        {WizardPage::RemovalConfirm, T(1606, {M(m), kProduct}), T(1607, {kProduct}), {}, {}, -1, {}, -1, false, false, false, false, T(1206),
          T(1205), true},
-        {2, T(1608, {M(m), kProduct}), {}, T(1604, {kProduct}), {}, -1, {}, -1, false, false, true, true, {}, T(1205),
+        {WizardPage::Removing, T(1608, {M(m), kProduct}), {}, T(1604, {kProduct}), {}, -1, {}, -1, false, false, true, true, {}, T(1205),
          true},
-        {3, T(1613, {M(m), kProduct}), {}, {}, {}, -1, T(1612), 0, false, false, false, false, T(1202), {}, true},
-        {4, T(1614, {M(m)}), T(1615), {}, {}, -1, {}, -1, false, false, true, false, {}, T(1205), true},
-        {5, T(1613, {M(m), kProduct}), {}, {}, {}, -1, {}, -1, false, false, false, false, T(1202), {}, true},
+        {WizardPage::Removed, T(1613, {M(m), kProduct}), {}, {}, {}, -1, T(1612), 0, false, false, false, false, T(1202), {}, true},
+        {WizardPage::RemovingUserData, T(1614, {M(m)}), T(1615), {}, {}, -1, {}, -1, false, false, true, false, {}, T(1205), true},
+        {WizardPage::UserDataRemoved, T(1613, {M(m), kProduct}), {}, {}, {}, -1, {}, -1, false, false, false, false, T(1202), {}, true},
     };
 }
 // clang-format on
@@ -148,16 +149,20 @@ TEST_P(PageTable, EachPageShowsWhatItsRowSays)
     engine.PreviousVersion = QStringLiteral("6.1.0");
     CTestWizard& dlg = Open(table.mode);
     engine.PreviousVersion = QStringLiteral("6.1.0");
-    for (const PageRow& row : table.rows()) {
-        SCOPED_TRACE("page " + std::to_string(row.page));
+    // The code's table has these pages in this order, and each shows as its row says.
+    const std::vector<ExpectedPage> rows = table.rows();
+    const std::vector<PageRow>& pages = PagesOf(table.mode);
+    ASSERT_EQ(pages.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(pages[i].page, rows[i].page) << "page " << i;
+    for (const ExpectedPage& row : rows) {
+        SCOPED_TRACE("page " + std::to_string(PageIndex(table.mode, row.page)));
         dlg.ShowPage(table.mode, row.page);
         EXPECT_EQ(dlg.Page(), row.page);
         EXPECT_EQ(Text("description_1002"), row.description);
         EXPECT_TRUE(Shown("description_1002"));
         // The ready pages add the room the run needs below their text.
-        const bool ready = table.mode == RunMode::Install
-            ? row.page == 2
-            : (table.mode == RunMode::Upgrade || table.mode == RunMode::Repair) && row.page == 0;
+        const bool ready = row.page == WizardPage::Ready;
         const QString space = SpaceNeededLine(engine);
         if (ready) {
             EXPECT_FALSE(space.isEmpty());
@@ -217,11 +222,11 @@ INSTANTIATE_TEST_SUITE_P(Modes, PageTable,
 
 TEST_F(WizardTest, OpensOnTheFirstPageOfTheRunMode)
 {
-    const std::pair<RunMode, int> cases[] = {{RunMode::Install, 0},
-                                             {RunMode::Upgrade, 0},
-                                             {RunMode::Repair, 0},
-                                             {RunMode::Uninstall, 0},
-                                             {RunMode::DoUninstall, 1}};
+    const std::pair<RunMode, WizardPage> cases[] = {{RunMode::Install, WizardPage::Licence},
+                                                    {RunMode::Upgrade, WizardPage::Ready},
+                                                    {RunMode::Repair, WizardPage::Ready},
+                                                    {RunMode::Uninstall, WizardPage::RemovalChoice},
+                                                    {RunMode::DoUninstall, WizardPage::RemovalConfirm}};
     for (const auto& [mode, page] : cases) {
         EXPECT_EQ(Open(mode).Page(), page) << int(mode);
         wizard.reset();
@@ -240,7 +245,7 @@ TEST_F(WizardTest, OnlineSearchBoxOnlyForAnUpgradeAddress)
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(RunMode::Install);
         engine.Manifest.info.url = QString::fromLatin1(c.url);
-        dlg.ShowPage(RunMode::Install, 1);
+        dlg.ShowPage(RunMode::Install, WizardPage::Location);
         EXPECT_EQ(Shown("firstOption_1009"), c.shown) << c.url;
         wizard.reset();
     }
@@ -257,11 +262,11 @@ TEST_F(WizardTest, InstallRunsThroughEveryPage)
         EXPECT_EQ(TESTS::Control(dlg, "primaryButton_1")->isEnabled(), expectEnabled == 1);
     }
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 2);
+    EXPECT_EQ(dlg.Page(), WizardPage::Ready);
 
     // Back to the location page, a new folder, back to the ready page.
     Click(dlg, "secondaryButton_2");
-    EXPECT_EQ(dlg.Page(), 1);
+    EXPECT_EQ(dlg.Page(), WizardPage::Location);
     dlg.folderToPick = TESTS::SandboxPath(QStringLiteral("apps/labels"));
     Click(dlg, "browseButton_1018");
     EXPECT_EQ(dlg.pickerStartedAt, defaultFolder);
@@ -274,19 +279,19 @@ TEST_F(WizardTest, InstallRunsThroughEveryPage)
 
     // Location page back to the licence page: the box is unticked again.
     Click(dlg, "secondaryButton_2");
-    EXPECT_EQ(dlg.Page(), 0);
+    EXPECT_EQ(dlg.Page(), WizardPage::Licence);
     EXPECT_EQ(int(TESTS::Control<CONTROL::CCheckButtonST>(dlg, "secondOption_1010")->checked), 0);
     EXPECT_FALSE(TESTS::Control(dlg, "primaryButton_1")->isEnabled());
     Click(dlg, "secondOption_1010");
     Click(dlg, "primaryButton_1");
     Click(dlg, "secondaryButton_2");
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 2);
+    EXPECT_EQ(dlg.Page(), WizardPage::Ready);
     EXPECT_EQ(dlg.upgradeChecks, 0);
 
     // The installation itself: on to the shortcut page, the buttons enabled again.
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 4);
+    EXPECT_EQ(dlg.Page(), WizardPage::Shortcuts);
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
     EXPECT_EQ(RegQueryString(RegRoot::CurrentUser, engine.ProductKey, QStringLiteral("InstallPath")),
@@ -298,7 +303,7 @@ TEST_F(WizardTest, InstallRunsThroughEveryPage)
     const QString desktopEntry = PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Cloud.desktop");
     Click(dlg, "firstOption_1009");
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 5);
+    EXPECT_EQ(dlg.Page(), WizardPage::Finished);
     EXPECT_FALSE(QFileInfo::exists(desktopEntry));
     EXPECT_TRUE(Boxes().Shown().empty());
 
@@ -317,7 +322,7 @@ TEST_F(WizardTest, FinishStartsNothingUnticked)
     dlg.companionNeeded = true;
     engine.Manifest.mainprogPath = QStringLiteral("/opt/x/LabelCloud");
     for (const bool tickCompanion : {true, false}) {
-        dlg.ShowPage(RunMode::Install, 5);
+        dlg.ShowPage(RunMode::Install, WizardPage::Finished);
         EXPECT_EQ(Text("firstOption_1009"), QStringLiteral("安装标签编辑程序"));
         if (!tickCompanion)
             Click(dlg, "firstOption_1009");
@@ -335,7 +340,7 @@ TEST_F(WizardTest, OnlineSearchClosesWhenANewerInstallerStarted)
     for (const bool newer : {false, true}) {
         CTestWizard& dlg = Open(RunMode::Install);
         dlg.upgradeStarted = newer;
-        dlg.ShowPage(RunMode::Install, 1);
+        dlg.ShowPage(RunMode::Install, WizardPage::Location);
         Click(dlg, "firstOption_1009");
         Click(dlg, "primaryButton_1");
         EXPECT_EQ(dlg.upgradeChecks, 1);
@@ -343,7 +348,7 @@ TEST_F(WizardTest, OnlineSearchClosesWhenANewerInstallerStarted)
         if (newer) {
             EXPECT_EQ(dlg.result(), QDialog::Accepted);
         } else {
-            EXPECT_EQ(dlg.Page(), 2);
+            EXPECT_EQ(dlg.Page(), WizardPage::Ready);
         }
         wizard.reset();
     }
@@ -353,20 +358,25 @@ TEST_F(WizardTest, SecondaryAndCloseButtonsCloseWithTheCancelResult)
 {
     const struct {
         RunMode mode;
-        int page;
+        WizardPage page;
         const char* button;
     } cases[] = {
-        {RunMode::Install, 0, "secondaryButton_2"},     {RunMode::Upgrade, 0, "secondaryButton_2"},
-        {RunMode::Repair, 0, "secondaryButton_2"},      {RunMode::Uninstall, 0, "secondaryButton_2"},
-        {RunMode::DoUninstall, 1, "secondaryButton_2"}, {RunMode::Install, 1, "closeButton_1006"},
-        {RunMode::Install, 4, "closeButton_1006"},      {RunMode::Upgrade, 3, "closeButton_1006"},
-        {RunMode::DoUninstall, 3, "closeButton_1006"},  {RunMode::DoUninstall, 5, "closeButton_1006"},
+        {RunMode::Install, WizardPage::Licence, "secondaryButton_2"},
+        {RunMode::Upgrade, WizardPage::Ready, "secondaryButton_2"},
+        {RunMode::Repair, WizardPage::Ready, "secondaryButton_2"},
+        {RunMode::Uninstall, WizardPage::RemovalChoice, "secondaryButton_2"},
+        {RunMode::DoUninstall, WizardPage::RemovalConfirm, "secondaryButton_2"},
+        {RunMode::Install, WizardPage::Location, "closeButton_1006"},
+        {RunMode::Install, WizardPage::Shortcuts, "closeButton_1006"},
+        {RunMode::Upgrade, WizardPage::Finished, "closeButton_1006"},
+        {RunMode::DoUninstall, WizardPage::Removed, "closeButton_1006"},
+        {RunMode::DoUninstall, WizardPage::UserDataRemoved, "closeButton_1006"},
     };
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(c.mode);
         dlg.ShowPage(c.mode, c.page);
         Click(dlg, c.button);
-        EXPECT_FALSE(dlg.isVisible()) << int(c.mode) << "/" << c.page << " " << c.button;
+        EXPECT_FALSE(dlg.isVisible()) << int(c.mode) << "/" << int(c.page) << " " << c.button;
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
         wizard.reset();
     }
@@ -376,22 +386,27 @@ TEST_F(WizardTest, EscapeOutsideTheProceduresFollowsTheSecondaryTable)
 {
     const struct {
         RunMode mode;
-        int page;
-        int pageAfter;  // -1: closed with the cancel result
+        WizardPage page;
+        std::optional<WizardPage> pageAfter;  // none: closed with the cancel result
     } cases[] = {
-        {RunMode::Install, 0, -1}, {RunMode::Install, 1, 0},     {RunMode::Install, 2, 1},
-        {RunMode::Install, 4, 4},  {RunMode::Install, 5, 5},     {RunMode::Upgrade, 2, 2},
-        {RunMode::Repair, 3, 3},   {RunMode::DoUninstall, 3, 3},
+        {RunMode::Install, WizardPage::Licence, std::nullopt},
+        {RunMode::Install, WizardPage::Location, WizardPage::Licence},
+        {RunMode::Install, WizardPage::Ready, WizardPage::Location},
+        {RunMode::Install, WizardPage::Shortcuts, WizardPage::Shortcuts},
+        {RunMode::Install, WizardPage::Finished, WizardPage::Finished},
+        {RunMode::Upgrade, WizardPage::Shortcuts, WizardPage::Shortcuts},
+        {RunMode::Repair, WizardPage::Finished, WizardPage::Finished},
+        {RunMode::DoUninstall, WizardPage::Removed, WizardPage::Removed},
     };
     for (const auto& c : cases) {
         CTestWizard& dlg = Open(c.mode);
         dlg.ShowPage(c.mode, c.page);
         QTest::keyClick(&dlg, Qt::Key_Escape);
-        if (c.pageAfter < 0) {
+        if (!c.pageAfter) {
             EXPECT_FALSE(dlg.isVisible());
             EXPECT_EQ(dlg.result(), QDialog::Rejected);
         } else {
-            EXPECT_TRUE(dlg.isVisible()) << int(c.mode) << "/" << c.page;
+            EXPECT_TRUE(dlg.isVisible()) << int(c.mode) << "/" << int(c.page);
             EXPECT_EQ(dlg.Page(), c.pageAfter);
         }
         wizard.reset();
@@ -402,10 +417,10 @@ TEST_F(WizardTest, EnterPressesOnlyAnEnabledPrimaryButton)
 {
     CTestWizard& dlg = Open(RunMode::Install);
     QTest::keyClick(&dlg, Qt::Key_Return);
-    EXPECT_EQ(dlg.Page(), 0);
+    EXPECT_EQ(dlg.Page(), WizardPage::Licence);
     Click(dlg, "secondOption_1010");
     QTest::keyClick(&dlg, Qt::Key_Return);
-    EXPECT_EQ(dlg.Page(), 2);
+    EXPECT_EQ(dlg.Page(), WizardPage::Ready);
 }
 
 TEST_F(WizardTest, LinksOpenThePublishersPagesOverHttps)
@@ -429,7 +444,7 @@ TEST_F(WizardTest, LinksOpenThePublishersPagesOverHttps)
         Click(dlg, "privacyLink_1012");
         EXPECT_EQ(dlg.openedLinks,
                   (QStringList{QString::fromLatin1(c.licence), QString::fromLatin1(c.privacy)}));
-        EXPECT_EQ(dlg.Page(), 0);
+        EXPECT_EQ(dlg.Page(), WizardPage::Licence);
         wizard.reset();
     }
 }
@@ -437,11 +452,11 @@ TEST_F(WizardTest, LinksOpenThePublishersPagesOverHttps)
 TEST_F(WizardTest, RunningProductBlocksTheInstallUntilItIsGone)
 {
     CTestWizard& dlg = Open(RunMode::Install);
-    dlg.ShowPage(RunMode::Install, 2);
+    dlg.ShowPage(RunMode::Install, WizardPage::Ready);
     engine.programRunning = true;
     Boxes().AnswerNext(MessageAnswer::No);
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 2);
+    EXPECT_EQ(dlg.Page(), WizardPage::Ready);
     ASSERT_EQ(Boxes().Shown().size(), 1u);
     EXPECT_EQ(Boxes().Shown()[0].text, T(1102, {kProduct, kProduct}));
     EXPECT_EQ(Boxes().Shown()[0].icon, MessageIcon::Question);
@@ -451,7 +466,7 @@ TEST_F(WizardTest, RunningProductBlocksTheInstallUntilItIsGone)
 
     engine.programRunning = false;
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 4);
+    EXPECT_EQ(dlg.Page(), WizardPage::Shortcuts);
     EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
 }
 
@@ -462,7 +477,7 @@ TEST_P(CancelDuringFiles, YesStopsTheInstallationNoLetsItFinish)
 {
     const bool yes = GetParam();
     CTestWizard& dlg = Open(RunMode::Install);
-    dlg.ShowPage(RunMode::Install, 2);
+    dlg.ShowPage(RunMode::Install, WizardPage::Ready);
     int pumps = 0;
     QString stepLineAtCancel;
     SetPumpMessagesHook([&] {
@@ -490,7 +505,7 @@ TEST_P(CancelDuringFiles, YesStopsTheInstallationNoLetsItFinish)
     } else {
         EXPECT_EQ(Boxes().Shown().size(), 1u);
         EXPECT_TRUE(dlg.isVisible());
-        EXPECT_EQ(dlg.Page(), 4);
+        EXPECT_EQ(dlg.Page(), WizardPage::Shortcuts);
         EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("uninstall.xml")));
     }
 }
@@ -505,10 +520,10 @@ INSTANTIATE_TEST_SUITE_P(Answers, CancelDuringFiles, testing::Values(true, false
 TEST_F(WizardTest, ButtonsAreOffWhileTheInstallationRuns)
 {
     CTestWizard& dlg = Open(RunMode::Install);
-    dlg.ShowPage(RunMode::Install, 2);
+    dlg.ShowPage(RunMode::Install, WizardPage::Ready);
     std::vector<std::string> seen;
     SetPumpMessagesHook([&] {
-        seen.push_back(std::to_string(dlg.Page())
+        seen.push_back(std::to_string(PageIndex(RunMode::Install, dlg.Page()))
                        + (TESTS::Control(dlg, "secondaryButton_2")->isEnabled() ? "+" : "-")
                        + (TESTS::Control(dlg, "closeButton_1006")->isEnabled() ? "+" : "-")
                        + (Shown("primaryButton_1") ? "P" : ""));
@@ -517,7 +532,7 @@ TEST_F(WizardTest, ButtonsAreOffWhileTheInstallationRuns)
     ASSERT_FALSE(seen.empty());
     for (const std::string& s : seen)
         EXPECT_EQ(s, "3--");
-    EXPECT_EQ(dlg.Page(), 4);
+    EXPECT_EQ(dlg.Page(), WizardPage::Shortcuts);
 }
 
 TEST_F(WizardTest, UpgradeAndRepairRunThroughTheirPages)
@@ -525,10 +540,10 @@ TEST_F(WizardTest, UpgradeAndRepairRunThroughTheirPages)
     for (const RunMode mode : {RunMode::Upgrade, RunMode::Repair}) {
         CTestWizard& dlg = Open(mode);
         Click(dlg, "primaryButton_1");
-        EXPECT_EQ(dlg.Page(), 2) << int(mode);
+        EXPECT_EQ(dlg.Page(), WizardPage::Shortcuts) << int(mode);
         EXPECT_TRUE(QFileInfo::exists(engine.InstallFolder + QStringLiteral("LabelCloud")));
         Click(dlg, "primaryButton_1");
-        EXPECT_EQ(dlg.Page(), 3);
+        EXPECT_EQ(dlg.Page(), WizardPage::Finished);
         EXPECT_TRUE(
             QFileInfo::exists(PLATFORM::DesktopFolder() + QStringLiteral("Tessaly Label Cloud.desktop")));
         Click(dlg, "primaryButton_1");
@@ -544,7 +559,7 @@ TEST_F(WizardTest, FailedFileStepEndsWithTheMessageAndCloses)
     for (const RunMode mode : {RunMode::Install, RunMode::Upgrade, RunMode::Repair}) {
         CTestWizard& dlg = Open(mode);
         QFile::resize(engine.Package.path, 100);
-        dlg.ShowPage(mode, mode == RunMode::Install ? 2 : 0);
+        dlg.ShowPage(mode, WizardPage::Ready);
         Boxes().AnswerNext(MessageAnswer::Ok);
         Click(dlg, "primaryButton_1");
         ASSERT_EQ(Boxes().Shown().size(), 1u) << int(mode);
@@ -578,7 +593,7 @@ TEST_F(WizardTest, RepairChosenOnRemovalSaysWhereARepairComesFrom)
     Boxes().AnswerNext(MessageAnswer::Ok);
     Click(dlg, "firstOption_1009");
     Click(dlg, "primaryButton_1");
-    EXPECT_EQ(dlg.Page(), 0);
+    EXPECT_EQ(dlg.Page(), WizardPage::RemovalChoice);
     EXPECT_EQ(engine.Mode, RunMode::Uninstall);
     ASSERT_EQ(Boxes().Shown().size(), 1u);
     EXPECT_EQ(Boxes().Shown()[0].text, CNorvexSetupDlg::RepairNeedsInstallerText(kLangChinesePrc));
@@ -595,7 +610,7 @@ TEST_F(WizardTest, RemovalHandsOverToACopy)
     // Without a file to copy the page stays and nothing is said.
     Click(dlg, "primaryButton_1");
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(dlg.Page(), 0);
+    EXPECT_EQ(dlg.Page(), WizardPage::RemovalChoice);
     EXPECT_TRUE(started.empty());
     EXPECT_TRUE(Boxes().Shown().empty());
 
@@ -657,9 +672,9 @@ TEST_F(RemovalFromTheCopy, RemovesAndKeepsTheUserDataUnlessTicked)
         const QString dataFolder = engine.AppDataFolder;
         TESTS::WriteFileBytes(dataFolder + QStringLiteral("Templates/mine.dat"), "user's own");
         CTestWizard& dlg = OpenCopy();
-        EXPECT_EQ(dlg.Page(), 1);
+        EXPECT_EQ(dlg.Page(), WizardPage::RemovalConfirm);
         Click(dlg, "primaryButton_1");
-        EXPECT_EQ(dlg.Page(), 3);
+        EXPECT_EQ(dlg.Page(), WizardPage::Removed);
         EXPECT_FALSE(QFileInfo::exists(installFolder));
         EXPECT_TRUE(RegQueryString(RegRoot::CurrentUser, removal->ProductKey, QStringLiteral("InstallPath"))
                         .isEmpty());
@@ -676,7 +691,7 @@ TEST_F(RemovalFromTheCopy, RemovesAndKeepsTheUserDataUnlessTicked)
             EXPECT_FALSE(Shown("secondaryButton_2"));
         }
         Click(dlg, "primaryButton_1");
-        EXPECT_EQ(dlg.Page(), 5);
+        EXPECT_EQ(dlg.Page(), WizardPage::UserDataRemoved);
         EXPECT_FALSE(QFileInfo::exists(dataFolder));
         // The copy in the temporary folder is gone with it.
         EXPECT_FALSE(QFileInfo::exists(removal->ModulePath));
@@ -696,7 +711,7 @@ TEST_F(RemovalFromTheCopy, EscapeDoesNotCloseTheWindowHalfWayThroughTheRemoval)
     Click(dlg, "primaryButton_1");
     SetPumpMessagesHook({});
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(dlg.Page(), 3);
+    EXPECT_EQ(dlg.Page(), WizardPage::Removed);
 }
 
 // The real folder picker: directories only, its title, opening at the folder.

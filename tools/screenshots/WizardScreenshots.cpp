@@ -34,25 +34,25 @@ struct ModePages {
 };
 
 // What a procedure shows while it runs, so the work pages are not empty.
-void ShowProgress(CNorvexSetupDlg& dialog, const CInstallEngine& engine, RunMode mode, int page)
+void ShowProgress(CNorvexSetupDlg& dialog, const CInstallEngine& engine, RunMode mode, WizardPage page)
 {
     const QString product = engine.Manifest.version.prog;
-    if (mode == RunMode::Install && page == 3) {
+    if (mode == RunMode::Install && page == WizardPage::Installing) {
         dialog.SetStatusText(StatusLine::Step, FormatMessage(1314));
         dialog.SetStatusText(StatusLine::Overall, FormatMessage(1302, {product}));
         dialog.SetStepBar(60);
         dialog.SetOverallBar(40);
-    } else if (mode == RunMode::Upgrade && page == 1) {
+    } else if (mode == RunMode::Upgrade && page == WizardPage::Installing) {
         dialog.SetStatusText(StatusLine::Overall, FormatMessage(1406));
         dialog.SetStepBar(60);
         dialog.SetOverallBar(40);
-    } else if (mode == RunMode::Repair && page == 1) {
+    } else if (mode == RunMode::Repair && page == WizardPage::Installing) {
         dialog.SetStepBar(60);
-    } else if (mode == RunMode::Uninstall && page == 2) {
+    } else if (mode == RunMode::Uninstall && page == WizardPage::Removing) {
         dialog.SetStatusText(StatusLine::Step, FormatMessage(1610));
         dialog.SetStepBar(50);
         dialog.SetOverallBar(50);
-    } else if (mode == RunMode::Uninstall && page == 4) {
+    } else if (mode == RunMode::Uninstall && page == WizardPage::RemovingUserData) {
         dialog.SetStepBar(50);
     }
 }
@@ -109,8 +109,9 @@ int main(int argc, char** argv)
             dialog.show();
             Settle(300);
             for (int page = 0; page < m.pages; ++page) {
-                dialog.ShowPage(m.mode, page);
-                ShowProgress(dialog, engine, m.mode, page);
+                const WizardPage named = PagesOf(m.mode)[size_t(page)].page;
+                dialog.ShowPage(m.mode, named);
+                ShowProgress(dialog, engine, m.mode, named);
                 Settle(150);
                 const QPixmap shot = dialog.screen()->grabWindow(dialog.winId());
                 const QString file = QStringLiteral("%1/%2-%3-%4.png")
