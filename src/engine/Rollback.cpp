@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 void CRollback::Reset()
 {
@@ -118,6 +119,7 @@ void UndoNotes(std::vector<RollbackNote>& notes, UndoReport& report)
     static constexpr void (*const kUndo[])(RollbackNote&, UndoReport&) = {
         UndoFolder, UndoNewFile, UndoKeptFile, UndoValue, UndoNewKey, UndoTreeKey,
     };
+    static_assert(std::size(kUndo) == size_t(NoteKind::TreeKey) + 1);
     for (auto it = notes.rbegin(); it != notes.rend(); ++it)
         kUndo[size_t(it->kind)](*it, report);
 }

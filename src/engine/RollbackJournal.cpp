@@ -187,6 +187,25 @@ bool CRollbackJournal::Parse(const QString& text, RollbackNote& note)
     return !note.path.isEmpty();
 }
 
+bool CRollbackJournal::Load(const QByteArray& text, std::vector<RollbackNote>& notes, bool& committed)
+{
+    const QList<QByteArray> lines = text.split('\n');
+    committed = false;
+    bool sound = !lines.isEmpty() && lines.first() == kHeader;
+    for (qsizetype i = 1; sound && i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            continue;
+        if (lines[i] == kCommitLine) {
+            committed = true;
+            continue;
+        }
+        RollbackNote note{NoteKind::Folder, {}};
+        sound = Parse(QString::fromLatin1(lines[i]), note);
+        notes.push_back(std::move(note));
+    }
+    return sound;
+}
+
 namespace {
 
 // A journal that could not be followed to its end is moved out of the way of
@@ -238,22 +257,11 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
         return KeepingJournal(
             journalPath,
             {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()});
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray text = file.readAll();
     file.close();
     std::vector<RollbackNote> notes;
     bool committed = false;
-    bool sound = !lines.isEmpty() && lines.first() == kHeader;
-    for (qsizetype i = 1; sound && i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
-            continue;
-        if (lines[i] == kCommitLine) {
-            committed = true;
-            continue;
-        }
-        RollbackNote note{NoteKind::Folder, {}};
-        sound = CRollbackJournal::Parse(QString::fromLatin1(lines[i]), note);
-        notes.push_back(std::move(note));
-    }
+    const bool sound = CRollbackJournal::Load(text, notes, committed);
     if (!sound)
         return KeepingJournal(
             journalPath,

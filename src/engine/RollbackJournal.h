@@ -5,12 +5,14 @@
 //   D <folder>            F <new file>          K <file> <kept name>
 //   N <root> <new key>    T <root> <deleted tree's key>
 //   V <root> <key> <value name> none | <type> <hex data or ->
-// with every text field percent-encoded.
+// with every text field percent-encoded. CRollback::Recover, which follows the
+// journal a killed run left, lives beside this class's code.
 #pragma once
 
 #include "common/Failure.h"
 #include "engine/RollbackNote.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +47,9 @@ public:
     // A journal line back as a note; false when the line is damaged or aims
     // anywhere a note of this class could not.
     static bool Parse(const QString& line, RollbackNote& note);
+    // A whole journal's notes, and whether it has the commit line. False
+    // when the header or any line is damaged.
+    static bool Load(const QByteArray& text, std::vector<RollbackNote>& notes, bool& committed);
 
 private:
     bool Write(const QString& text, CFailure* failure);

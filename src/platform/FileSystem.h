@@ -1,7 +1,7 @@
 // The operating system's file services, in one place: every other module
 // reaches files, folders, links and mapped memory through these functions
-// instead of the system calls. Paths are QStrings, encoded for the system as
-// QFile does. Calls that can fail return 0 or the errno value (errno is left
+// instead of the system calls. Paths are QStrings, encoded for the system by
+// NativePath (common/FileHelpers.h). Calls that can fail return 0 or the errno value (errno is left
 // set as well), so callers keep the system's own wording in their messages.
 #pragma once
 
@@ -14,9 +14,6 @@
 #include <optional>
 
 namespace PLATFORM {
-
-// The path as the system takes it.
-QByteArray NativePath(const QString& path);
 
 // What the system knows of one file: which file it is (device and inode) and
 // its state. Two identities name the same file when SameFile says so; a file

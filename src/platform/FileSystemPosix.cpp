@@ -49,11 +49,6 @@ qint64 BlockOf(const struct statvfs& vfs)
 
 }  // namespace
 
-QByteArray NativePath(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
 bool FileIdentity::IsFile() const
 {
     return S_ISREG(mode);
@@ -85,7 +80,7 @@ bool SameFile(const QString& a, const QString& b)
 int IdentifyPath(const QString& path, FileIdentity* identity, Links links)
 {
     struct stat st {};
-    const QByteArray native = NativePath(path);
+    const QByteArray native = ::NativePath(path);
     const int rc =
         links == Links::Follow ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
     if (rc != 0)
@@ -120,7 +115,7 @@ bool SpaceOfFolder(const QString& folder, FolderSpace* space)
         path = ParentFolder(path);
     }
     struct statvfs vfs {};
-    if (::statvfs(NativePath(path).constData(), &vfs) != 0)
+    if (::statvfs(::NativePath(path).constData(), &vfs) != 0)
         return false;
     space->device = identity.device;
     space->block = BlockOf(vfs);
@@ -132,7 +127,7 @@ bool SpaceOfFolder(const QString& folder, FolderSpace* space)
 std::optional<qint64> FreeSpace(const QString& existingFolder)
 {
     struct statvfs vfs {};
-    if (::statvfs(NativePath(existingFolder).constData(), &vfs) != 0)
+    if (::statvfs(::NativePath(existingFolder).constData(), &vfs) != 0)
         return std::nullopt;
     return qint64(vfs.f_bavail) * BlockOf(vfs);
 }
@@ -262,19 +257,19 @@ CFileHandle OpenForReading(const QString& path, ReadOptions options)
         flags |= O_NOFOLLOW;
     if (options.nonBlock)
         flags |= O_NONBLOCK;
-    return CFileHandle(::open(NativePath(path).constData(), flags));
+    return CFileHandle(::open(::NativePath(path).constData(), flags));
 }
 
 CFileHandle OpenForAppending(const QString& path, quint32 mode)
 {
-    return CFileHandle(::open(NativePath(path).constData(),
+    return CFileHandle(::open(::NativePath(path).constData(),
                               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, mode_t(mode)));
 }
 
 CFileHandle CreateUniqueFile(const QString& stem, const QString& suffix, QString* path)
 {
-    const QByteArray tail = NativePath(suffix);
-    QByteArray name = NativePath(stem) + "XXXXXX" + tail;
+    const QByteArray tail = ::NativePath(suffix);
+    QByteArray name = ::NativePath(stem) + "XXXXXX" + tail;
     CFileHandle handle(::mkostemps(name.data(), int(tail.size()), O_CLOEXEC));
     if (handle.IsOpen() && path)
         *path = QFile::decodeName(name);
@@ -303,8 +298,8 @@ LockedFile CreateLockedUniqueFile(const QString& stem, const QString& suffix)
 
 int RenameNoReplace(const QString& from, const QString& to)
 {
-    const QByteArray source = NativePath(from);
-    const QByteArray target = NativePath(to);
+    const QByteArray source = ::NativePath(from);
+    const QByteArray target = ::NativePath(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
@@ -319,17 +314,17 @@ int RenameNoReplace(const QString& from, const QString& to)
 
 int Rename(const QString& from, const QString& to)
 {
-    return Result(::rename(NativePath(from).constData(), NativePath(to).constData()));
+    return Result(::rename(::NativePath(from).constData(), ::NativePath(to).constData()));
 }
 
 int HardLink(const QString& existing, const QString& newName)
 {
-    return Result(::link(NativePath(existing).constData(), NativePath(newName).constData()));
+    return Result(::link(::NativePath(existing).constData(), ::NativePath(newName).constData()));
 }
 
 int SymbolicLink(const QString& target, const QString& linkPath)
 {
-    return Result(::symlink(NativePath(target).constData(), NativePath(linkPath).constData()));
+    return Result(::symlink(::NativePath(target).constData(), ::NativePath(linkPath).constData()));
 }
 
 bool NoHardLinks(int error)
@@ -339,32 +334,32 @@ bool NoHardLinks(int error)
 
 int RemoveFile(const QString& path)
 {
-    return Result(::unlink(NativePath(path).constData()));
+    return Result(::unlink(::NativePath(path).constData()));
 }
 
 int RemoveFolder(const QString& path)
 {
-    return Result(::rmdir(NativePath(path).constData()));
+    return Result(::rmdir(::NativePath(path).constData()));
 }
 
 int MakeFolder(const QString& path, quint32 mode)
 {
-    return Result(::mkdir(NativePath(path).constData(), mode_t(mode)));
+    return Result(::mkdir(::NativePath(path).constData(), mode_t(mode)));
 }
 
 int SetMode(const QString& path, quint32 mode)
 {
-    return Result(::chmod(NativePath(path).constData(), mode_t(mode)));
+    return Result(::chmod(::NativePath(path).constData(), mode_t(mode)));
 }
 
 int CheckWritable(const QString& path)
 {
-    return Result(::access(NativePath(path).constData(), W_OK));
+    return Result(::access(::NativePath(path).constData(), W_OK));
 }
 
 int SyncFolder(const QString& folder)
 {
-    const int fd = ::open(NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(::NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     const int synced = Result(::fsync(fd));
