@@ -1,8 +1,9 @@
-// The operating system's file services, in one place: every other module
-// reaches files, folders, links and mapped memory through these functions
-// instead of the system calls. Paths are QStrings, encoded for the system by
-// NativePath (common/FileHelpers.h). Calls that can fail return 0 or the errno value (errno is left
-// set as well), so callers keep the system's own wording in their messages.
+// The operating system's file services, in one place: where Qt's file
+// classes do not serve, every other module reaches files, folders, links and
+// mapped memory through these functions, never through the system calls.
+// Paths are QStrings, encoded by NativePath (common/FileHelpers.h). Calls that
+// can fail return 0 or the errno value (errno is left set as well), so
+// callers keep the system's own wording in their messages.
 #pragma once
 
 #include <QByteArray>
