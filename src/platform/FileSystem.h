@@ -120,6 +120,10 @@ private:
     int m_fd = -1;
 };
 
+// ReadAt on a descriptor the caller keeps (one stored where a handle cannot
+// live, as in a C library's file record).
+qint64 ReadAt(int fd, void* buffer, qint64 count, qint64 offset);
+
 // How a file is opened for reading.
 struct ReadOptions {
     bool noFollow = false;  // a link at the name is refused (ELOOP)

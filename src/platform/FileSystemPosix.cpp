@@ -172,10 +172,15 @@ bool CFileHandle::IsAt(const QString& path) const
 
 qint64 CFileHandle::ReadAt(void* buffer, qint64 count, qint64 offset) const
 {
+    return PLATFORM::ReadAt(m_fd, buffer, count, offset);
+}
+
+qint64 ReadAt(int fd, void* buffer, qint64 count, qint64 offset)
+{
     qint64 done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::pread(m_fd, out + done, size_t(count - done), off_t(offset + done));
+        const ssize_t n = ::pread(fd, out + done, size_t(count - done), off_t(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
