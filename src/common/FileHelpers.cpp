@@ -14,12 +14,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-QByteArray Native(const QString& path)
+QByteArray NativePath(const QString& path)
 {
     return QFile::encodeName(path);
 }
+
+namespace {
 
 bool IsFolder(const QByteArray& native)
 {
@@ -71,7 +71,7 @@ bool CreateDirectoryTree(const QString& path)
 bool CreateDirectoryTree(const QString& path, CFailure* failure)
 {
     const QString p = path.trimmed();
-    if (p.isEmpty() || IsFolder(Native(p)))
+    if (p.isEmpty() || IsFolder(NativePath(p)))
         return true;
 
     std::vector<QByteArray> made;
@@ -80,7 +80,7 @@ bool CreateDirectoryTree(const QString& path, CFailure* failure)
             continue;
         if (i == 0)
             continue;  // the root always exists
-        const QByteArray prefix = Native(p.left(i));
+        const QByteArray prefix = NativePath(p.left(i));
         if (IsFolder(prefix))
             continue;
         if (::mkdir(prefix.constData(), 0777) == 0) {
@@ -113,7 +113,7 @@ bool DeleteDirectoryTree(const QString& folder)
     if (p.isEmpty())
         return true;
 
-    const QByteArray native = Native(p);
+    const QByteArray native = NativePath(p);
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0)
         return true;
@@ -181,7 +181,7 @@ bool FileExists(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    const QByteArray native = Native(path);
+    const QByteArray native = NativePath(path);
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0)
         return false;

@@ -4,7 +4,11 @@
 
 #include "common/Failure.h"
 
+#include <QByteArray>
 #include <QString>
+
+// The path as the system takes it (QFile's encoding).
+QByteArray NativePath(const QString& path);
 
 // True when every folder up to the last '/' of the path exists afterwards (or
 // the path is empty or already a folder). A folder path must end with '/' to

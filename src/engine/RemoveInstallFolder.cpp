@@ -4,17 +4,14 @@
 #include "common/FileHelpers.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
+#include "platform/FileSystem.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <unistd.h>
 
 namespace {
 
@@ -109,10 +106,9 @@ const QString kCannotRemove = QStringLiteral("cannot remove the installation fol
 // unlink's error, taken before the checks after it can change errno.
 int DeleteFile(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
-    if (::unlink(native.constData()) == 0)
+    const int error = PLATFORM::RemoveFile(path);
+    if (error == 0)
         return 0;
-    const int error = errno;
     return QFileInfo(path).exists() || QFileInfo(path).isSymLink() ? error : 0;
 }
 
@@ -202,7 +198,7 @@ CInstallEngine::FolderRemoval CInstallEngine::RemoveInstalledFiles(const QString
     std::sort(emptied.begin(), emptied.end(),
               [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
     for (const QString& sub : emptied)
-        ::rmdir(QFile::encodeName(sub).constData());  // only succeeds when empty
+        PLATFORM::RemoveFolder(sub);  // only succeeds when empty
     return {all, all ? FolderKept::OtherFiles : FolderKept::NotDeleted};
 }
 

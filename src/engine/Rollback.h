@@ -8,6 +8,8 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "engine/RollbackJournal.h"
+#include "engine/RollbackNote.h"
 #include "platform/Registry.h"
 
 #include <QHash>
@@ -80,19 +82,8 @@ public:
     static QStringList Recover(const QString& journalPath, Recovered* what, QStringList* undone = nullptr);
 
 private:
-    enum class Kind { Folder, NewFile, KeptFile, Value, NewKey, TreeKey };
-    struct Note {
-        Note(Kind k, const QString& p) : kind(k), path(p) {}
-        Kind kind;
-        QString path;   // file or folder path, or the registry key
-        QString aside;  // KeptFile: the name it is kept under
-        PLATFORM::RegRoot root = PLATFORM::RegRoot::CurrentUser;
-        QString name;  // Value: the value name
-        bool existed = false;
-        quint32 type = 0;
-        QByteArray data;
-        bool kept = false;  // KeptFile: the aside name exists now
-    };
+    using Note = RollbackNote;
+    using Kind = NoteKind;
 
     bool Noted(const QString& id);
     void Add(Note note);
@@ -101,22 +92,12 @@ private:
     QString FreshAside(const QString& path);
     // The journal written again after a note already in it changed.
     bool Rewrite(CFailure* failure);
-    static QString Line(const Note& note);
-    static bool Parse(const QString& line, Note& note);
-    static QStringList UndoNotes(std::vector<Note>& notes, bool recovering, QStringList& undone);
-    static QStringList DeleteKept(const std::vector<Note>& notes);
-    bool WriteJournal(const QString& text, CFailure* failure);
-    // The journal goes, and the folders made for it when they are empty.
-    // False, with the reason added to problems, when the journal stays.
-    bool RemoveJournal(QStringList* problems);
     void Reset();
 
     bool m_active = false;
-    QString m_journalPath;
+    CRollbackJournal m_journal;
     std::vector<Note> m_notes;
     size_t m_flushed = 0;  // notes already in the journal
-    QString m_journalText;
-    QStringList m_journalFolders;  // made for the journal, outermost first
     QSet<QString> m_ids;
     QHash<QString, size_t> m_files;  // file path -> its note
     QSet<QString> m_asides;          // the kept names of the notes

@@ -4,6 +4,8 @@
 // that is not open takes the lines and writes nothing.
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -21,7 +23,7 @@ public:
     // stays closed.
     bool Open(const QString& path, QString* error = nullptr);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file.IsOpen(); }
     const QString& Path() const { return m_path; }
 
     // One line: "<local time with offset> <text>". A line that cannot be
@@ -41,6 +43,6 @@ public:
     std::function<void(const QString& reason)> OnWriteFailure;
 
 private:
-    int m_fd = -1;
+    PLATFORM::CFileHandle m_file;
     QString m_path;
 };

@@ -1,5 +1,6 @@
 #include "platform/FileWriter.h"
 
+#include "platform/FileSystem.h"
 #include "platform/TempFiles.h"
 
 #include <QFile>
@@ -9,26 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace PLATFORM {
 namespace {
 
 const QString kCannotWrite = QStringLiteral("cannot write");
-// A new temporary file's lock is tried again under another name when a sweep
-// took the file between its creation and the lock.
-constexpr int kLockAttempts = 8;
-
-bool SameFile(int fd, const QByteArray& name)
-{
-    struct stat held {};
-    struct stat named {};
-    return ::fstat(fd, &held) == 0 && ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino
-        && held.st_dev == named.st_dev;
-}
 
 // The umask can only be read by setting it; /proc tells it without that
 // window, in which another thread's new file would get the wrong mask.
@@ -99,62 +86,45 @@ bool CFileWriter::Open()
     const qsizetype slash = m_target.lastIndexOf(u'/');
     if (m_target.isEmpty() || slash == m_target.size() - 1)
         return Fail(EISDIR);
-    const QByteArray target = QFile::encodeName(m_target);
 
-    struct stat st {};
-    if (::lstat(target.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
+    FileIdentity st;
+    if (const int error = IdentifyPath(m_target, &st, Links::DoNotFollow); error == 0) {
+        if (st.IsFolder())
             return Fail(EISDIR);
         // A read-only file stays read-only, as it would when written in place.
-        if (S_ISREG(st.st_mode) && ::access(target.constData(), W_OK) != 0)
-            return Fail(errno);
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        const int denied = st.IsFile() ? CheckWritable(m_target) : 0;
+        if (denied != 0)
+            return Fail(denied);
+        if (!st.IsFile() && !st.IsLink())
             return Fail(QStringLiteral("not a regular file"));
-    } else if (errno != ENOENT) {
-        return Fail(errno);
+    } else if (error != ENOENT) {
+        return Fail(error);
     }
 
     const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QString() : m_target.left(slash);
-    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        QByteArray name = QFile::encodeName(folder) + "/.nvxXXXXXX.part";
-        const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
-        if (fd < 0)
-            return Fail(errno);
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, name)) {
-            m_fd = fd;
-            m_nativeTemporary = name;
-            m_temporary = QFile::decodeName(name);
-            return true;
-        }
-        ::close(fd);
+    LockedFile made = CreateLockedUniqueFile(folder + QStringLiteral("/.nvx"), QStringLiteral(".part"));
+    if (made.handle.IsOpen()) {
+        m_file = std::move(made.handle);
+        m_temporary = made.path;
+        return true;
     }
+    if (made.error != 0)
+        return Fail(made.error);
     return Fail(QStringLiteral("its temporary file was taken away repeatedly"));
 }
 
 bool CFileWriter::Write(const void* data, size_t count)
 {
-    if (m_failed || m_fd < 0)
+    if (m_failed || !m_file.IsOpen())
         return false;
-    const char* bytes = static_cast<const char*>(data);
-    while (count > 0) {
-        const ssize_t written = ::write(m_fd, bytes, count);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return Fail(errno);
-        }
-        if (written == 0)
-            return Fail(EIO);
-        bytes += written;
-        count -= size_t(written);
-        m_size += written;
-    }
+    if (const int error = m_file.WriteAll(data, count, &m_size); error != 0)
+        return Fail(error);
     return true;
 }
 
 bool CFileWriter::Commit()
 {
-    if (m_failed || m_fd < 0)
+    if (m_failed || !m_file.IsOpen())
         return false;
     mode_t mode;
     if (m_options.exactMode) {
@@ -164,49 +134,39 @@ bool CFileWriter::Commit()
     } else {
         // Read back, so content written by name (SQLite) counts as well.
         unsigned char head[4] = {};
-        const ssize_t got = ::pread(m_fd, head, sizeof head, 0);
+        const qint64 got = m_file.ReadAt(head, sizeof head, 0);
         mode = ModeForContent(head, got > 0 ? size_t(got) : 0);
     }
-    if (::fchmod(m_fd, mode) != 0)
-        return Fail(errno);
+    if (const int error = m_file.SetMode(mode); error != 0)
+        return Fail(error);
     if (m_options.modified) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = *m_options.modified;
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        if (::futimens(m_fd, times) != 0)
-            return Fail(errno);
+        if (const int error = m_file.SetTimes(*m_options.modified); error != 0)
+            return Fail(error);
     }
-    if (m_options.durable && ::fsync(m_fd) != 0)
-        return Fail(errno);
+    if (m_options.durable) {
+        if (const int error = m_file.Sync(); error != 0)
+            return Fail(error);
+    }
     // close() can report a deferred write error (a full disk on some file
     // systems); a second descriptor keeps the lock until the rename.
-    const int fd = m_fd;
-    const int hold = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    m_fd = hold;
-    if (::close(fd) != 0)
-        return Fail(errno);
-    const int renamed =
-        ::rename(m_nativeTemporary.constData(), QFile::encodeName(m_target).constData()) == 0 ? 0 : errno;
-    if (renamed != 0)
-        return Fail(renamed);
-    m_nativeTemporary.clear();
-    m_temporary.clear();
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    CFileHandle hold = m_file.Duplicate();
+    if (const int error = m_file.Close(); error != 0) {
+        m_file = std::move(hold);
+        return Fail(error);
     }
+    m_file = std::move(hold);
+    if (const int error = Rename(m_temporary, m_target); error != 0)
+        return Fail(error);
+    m_temporary.clear();
+    m_file.Close();
     return true;
 }
 
 void CFileWriter::Abandon()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (!m_nativeTemporary.isEmpty()) {
-        ::unlink(m_nativeTemporary.constData());
-        m_nativeTemporary.clear();
+    m_file.Close();
+    if (!m_temporary.isEmpty()) {
+        RemoveFile(m_temporary);
         m_temporary.clear();
     }
 }
@@ -236,26 +196,21 @@ bool CopyFileInPlace(const QString& sourcePath, const QString& targetPath, const
             *failure = why;
         return false;
     };
-    const int in = ::open(QFile::encodeName(sourcePath).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    CFileHandle in = OpenForReading(sourcePath);
+    if (!in.IsOpen())
         return fail(CFailure::FromErrno(QStringLiteral("cannot read"), sourcePath, errno));
     CFileWriter writer(targetPath, options);
     bool ok = writer.Open();
     char buffer[1 << 16];
     while (ok) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(in);
-            return fail(CFailure::FromErrno(QStringLiteral("cannot read"), sourcePath, error));
-        }
+        const qint64 n = in.Read(buffer, sizeof buffer);
+        if (n < 0)
+            return fail(CFailure::FromErrno(QStringLiteral("cannot read"), sourcePath, errno));
         if (n == 0)
             break;
         ok = writer.Write(buffer, size_t(n));
     }
-    ::close(in);
+    in.Close();
     ok = ok && writer.Commit();
     return ok || fail(writer.Failure());
 }

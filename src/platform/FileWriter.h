@@ -8,6 +8,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "platform/FileSystem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -75,8 +76,7 @@ private:
     QString m_target;
     FileWriteOptions m_options;
     QString m_temporary;
-    QByteArray m_nativeTemporary;
-    int m_fd = -1;
+    CFileHandle m_file;
     qint64 m_size = 0;
     bool m_failed = false;
     CFailure m_failure;

@@ -1,6 +1,7 @@
 #include "platform/SpecialFolders.h"
 
 #include "common/FileHelpers.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <cerrno>
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PLATFORM {
@@ -210,14 +210,13 @@ QString TempFolder()
     if (!env.sandboxRoot.isEmpty())
         QDir().mkpath(env.sandboxRoot + "/tmp");
 
-    const QByteArray native = QFile::encodeName(folder);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+    if (const int error = MakeFolder(folder, 0700); error != 0 && error != EEXIST)
         return {};
-    struct stat st {};
-    // lstat: a link planted in a shared /tmp must not redirect our files.
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != env.uid)
+    FileIdentity st;
+    // Links not followed: a link planted in a shared /tmp must not redirect our files.
+    if (IdentifyPath(folder, &st, Links::DoNotFollow) != 0 || !st.IsFolder() || st.owner != quint32(env.uid))
         return {};
-    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+    if ((st.mode & 077) != 0 && SetMode(folder, 0700) != 0)
         return {};
     return folder + '/';
 }

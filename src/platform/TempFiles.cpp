@@ -1,18 +1,10 @@
 #include "platform/TempFiles.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SpecialFolders.h"
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-
-#include <cstdlib>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 QString GetTempDirectory()
 {
@@ -29,21 +21,11 @@ QString CreateTempFileName(const QString& prefix)
     // The file stays open and locked for the rest of the run (the descriptor is
     // never closed, and not inherited): a later run removes only the temporary
     // files whose lock is free, so files of a killed run go, files in use stay.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        QByteArray name = QFile::encodeName(folder + head + QStringLiteral("XXXXXX.tmp"));
-        const int fd = ::mkostemps(name.data(), 4, O_CLOEXEC);
-        if (fd < 0)
-            return {};
-        struct stat held {};
-        struct stat named {};
-        // Between creation and lock another run may have swept the file away.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0
-            && ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino
-            && held.st_dev == named.st_dev)
-            return QFile::decodeName(name);
-        ::close(fd);
-    }
-    return {};
+    PLATFORM::LockedFile made = PLATFORM::CreateLockedUniqueFile(folder + head, QStringLiteral(".tmp"));
+    if (!made.handle.IsOpen())
+        return {};
+    made.handle.Release();
+    return made.path;
 }
 
 void RemoveStaleTempFiles()
@@ -64,15 +46,15 @@ int RemoveUnlockedFiles(const QString& folder, const QRegularExpression& names)
     for (const QString& name : entries) {
         if (!names.match(name).hasMatch())
             continue;
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0)
+        const QString path = dir.filePath(name);
+        const PLATFORM::CFileHandle file =
+            PLATFORM::OpenForReading(path, {.noFollow = true, .nonBlock = true});
+        if (!file.IsOpen())
             continue;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid()
-            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+        PLATFORM::FileIdentity identity;
+        if (file.Identify(&identity) == 0 && identity.IsFile() && identity.owner == PLATFORM::CurrentUserId()
+            && file.TryLock() && PLATFORM::RemoveFile(path) == 0)
             ++removed;
-        ::close(fd);
     }
     return removed;
 }

@@ -2,12 +2,13 @@
 
 #include "app/TextFormat.h"
 #include "common/DecimalText.h"
+#include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
+#include "platform/SharedLibrary.h"
 #include "update/DownloadProgress.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -17,10 +18,6 @@
 #include <memory>
 
 #include <curl/curl.h>
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -69,9 +66,9 @@ struct CurlLibrary {
 };
 
 template <typename Function>
-bool Bind(void* handle, const char* name, Function& function)
+bool Bind(const PLATFORM::CSharedLibrary& library, const char* name, Function& function)
 {
-    function = reinterpret_cast<Function>(::dlsym(handle, name));
+    function = reinterpret_cast<Function>(library.Symbol(name));
     return function != nullptr;
 }
 
@@ -81,14 +78,14 @@ const CurlLibrary* Curl()
 {
     static const CurlLibrary* const library = []() -> const CurlLibrary* {
         static CurlLibrary bound;
-        void* handle = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (!handle || !Bind(handle, "curl_global_init", bound.globalInit)
+        PLATFORM::CSharedLibrary handle;
+        if (!handle.Open(kCurlLibrary) || !Bind(handle, "curl_global_init", bound.globalInit)
             || !Bind(handle, "curl_easy_init", bound.easyInit)
             || !Bind(handle, "curl_easy_cleanup", bound.easyCleanup)
             || !Bind(handle, "curl_easy_setopt", bound.easySetopt)
             || !Bind(handle, "curl_easy_perform", bound.easyPerform)
             || bound.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            const char* why = ::dlerror();
+            const char* why = PLATFORM::CSharedLibrary::Error();
             std::fputs(
                 FormatMessage(TEXT::DownloadsUnavailable,
                               {QString::fromLatin1(kCurlLibrary),
@@ -296,15 +293,12 @@ bool CTransfer::IsUpToDate() const
 {
     if (!m_serverTime)
         return false;
-    const QByteArray name = QFile::encodeName(m_target);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const PLATFORM::CFileHandle file = PLATFORM::OpenForReading(m_target);
+    if (!file.IsOpen())
         return false;
-    struct stat st {};
-    const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && qint64(st.st_size) == m_expected
-        && qint64(st.st_mtim.tv_sec) == *m_serverTime && st.st_mtim.tv_nsec == 0;
-    ::close(fd);
-    return same;
+    PLATFORM::FileIdentity st;
+    return file.Identify(&st) == 0 && st.IsFile() && st.size == m_expected
+        && st.modifiedSeconds == *m_serverTime && st.modifiedNanoseconds == 0;
 }
 
 bool CTransfer::OpenFile()

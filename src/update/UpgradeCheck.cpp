@@ -5,6 +5,7 @@
 #include "common/MD5Encode.h"
 #include "manifest/InstallInfo.h"
 #include "manifest/UpgradeInfo.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"
 #include "update/HttpDownload.h"
@@ -13,8 +14,6 @@
 #include <QFile>
 
 #include <string_view>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -98,7 +97,7 @@ bool CUpgradeCheck::Check(CDownloadProgress* progress)
     if (ok && !md5.isEmpty())
         ok = GetMD5OfFile(target).compare(md5, Qt::CaseInsensitive) == 0;
     if (ok)
-        ok = ::chmod(QFile::encodeName(target).constData(), 0700) == 0;
+        ok = PLATFORM::SetMode(target, 0700) == 0;
     if (ok)
         ok = StartDetached(target, {});
     if (!ok) {

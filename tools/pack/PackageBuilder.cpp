@@ -5,6 +5,7 @@
 #include "manifest/XmlFileBase.h"
 #include "pack/PackageWriter.h"
 #include "platform/ExecutableResources.h"
+#include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
 
 #include <QDir>
@@ -22,9 +23,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -79,11 +77,11 @@ int CollectFileEntries(void* context, BASE::CXmlNode root)
 
 bool StatFile(const QString& path, qint64& size, qint64& mtime)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    PLATFORM::FileIdentity st;
+    if (PLATFORM::IdentifyPath(path, &st) != 0 || !st.IsFile())
         return false;
-    size = st.st_size;
-    mtime = st.st_mtim.tv_sec;
+    size = st.size;
+    mtime = st.modifiedSeconds;
     return true;
 }
 
@@ -187,7 +185,7 @@ bool CPackageBuilder::Build(const PackageBuildOptions& options, QString* error, 
     QString writeError;
     auto abandon = [&](const QString& text) {
         writer.Close();
-        ::unlink(QFile::encodeName(output.TemporaryPath() + QStringLiteral("-journal")).constData());
+        PLATFORM::RemoveFile(output.TemporaryPath() + QStringLiteral("-journal"));
         output.Abandon();
         return Fail(error, text);
     };
