@@ -1,6 +1,8 @@
-// Shared pieces of the start-up tests: a message box that records, the
+// Shared pieces of the start-up tests: the recording message box, the
 // temporary folder's contents, and an application object for Qt's sockets.
 #pragma once
+
+#include "support/Recorders.h"
 
 #include "app/MessageBox.h"
 #include "common/FileHelpers.h"
@@ -13,23 +15,6 @@
 #include <vector>
 
 namespace TESTS {
-
-class CRecordingMessageBox : public CMessageBox {
-public:
-    struct Shown {
-        QString text;
-        QString caption;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        shown.push_back({text, caption, icon, buttons});
-        return MessageAnswer::Ok;
-    }
-    std::vector<Shown> shown;
-};
 
 // Everything in the private temporary folder.
 inline QStringList TempFolderEntries()

@@ -2,6 +2,7 @@
 // sandbox root: order of steps, texts, bar positions, pauses, failure paths,
 // the removal guard's report and the removal hand-over.
 #include "support/CaseName.h"
+#include "support/Recorders.h"
 #include "support/Sandbox.h"
 
 #include "app/MessageTable.h"
@@ -82,29 +83,7 @@ public:
     void Close(bool ok) override { Add(ok ? QStringLiteral("close ok") : QStringLiteral("close cancel")); }
 };
 
-// Records what would be started instead of starting it.
-class CRecordingStarter : public PLATFORM::CProgramStarter {
-public:
-    struct Start {
-        QString how;  // "run" or "open"
-        QString path;
-        QStringList arguments;
-        bool operator==(const Start&) const = default;
-    };
-    std::vector<Start> starts;
-    bool works = true;
-
-    bool StartDetached(const QString& program, const QStringList& arguments) override
-    {
-        starts.push_back({QStringLiteral("run"), program, arguments});
-        return works;
-    }
-    bool OpenWithHandler(const QString& document) override
-    {
-        starts.push_back({QStringLiteral("open"), document, {}});
-        return works;
-    }
-};
+using TESTS::CRecordingStarter;
 
 // "*" in an expected log stands for any run (also none) of the step-bar moves
 // and pauses that the engine's own operations make.

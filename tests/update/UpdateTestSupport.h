@@ -5,6 +5,7 @@
 #pragma once
 
 #include "support/Process.h"
+#include "support/Recorders.h"
 #include "support/Sandbox.h"
 
 #include "app/MessageBox.h"
@@ -194,29 +195,10 @@ private:
     bool m_cancelled = false;
 };
 
-struct ShownMessage {
-    QString text;
-    MessageIcon icon;
-    MessageButtons buttons;
-};
-
-// Records every box and answers from a queue (then Ok, or No for questions).
-class CRecordingMessageBox : public CMessageBox {
+// The online parts' questions and messages come without a caption of their own.
+class CRecordingMessageBox : public TESTS::CRecordingMessageBox {
 public:
-    MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        EXPECT_TRUE(caption.isEmpty());
-        shown.push_back({text, icon, buttons});
-        if (!answers.empty()) {
-            const MessageAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    }
-    std::deque<MessageAnswer> answers;
-    std::vector<ShownMessage> shown;
+    CRecordingMessageBox() : TESTS::CRecordingMessageBox(Captions::None) {}
 };
 
 // The wizard window as a list of what was asked of it.

@@ -257,8 +257,8 @@ protected:
     CTestServer server;
     TESTS::CTestEngine engine;
     std::unique_ptr<CNorvexSetupDlg> wizard;
-    std::vector<std::pair<QString, QStringList>> started;
-    TESTS::CRecordingStarter recordingStarter{started};
+    TESTS::CRecordingStarter recordingStarter;
+    std::vector<TESTS::CRecordingStarter::Start>& started = recordingStarter.starts;
     const QString marker = TESTS::SandboxPath("new-installer-ran");
     QByteArray installer;
 };

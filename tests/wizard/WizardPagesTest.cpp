@@ -312,8 +312,8 @@ TEST_F(WizardTest, InstallRunsThroughEveryPage)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].first, engine.Manifest.mainprogPath);
-    EXPECT_EQ(started[0].second, QStringList());
+    EXPECT_EQ(started[0].path, engine.Manifest.mainprogPath);
+    EXPECT_EQ(started[0].arguments, QStringList());
 }
 
 TEST_F(WizardTest, FinishStartsNothingUnticked)
@@ -619,10 +619,10 @@ TEST_F(WizardTest, RemovalHandsOverToACopy)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_TRUE(started[0].first.startsWith(PLATFORM::TempFolder() + QStringLiteral("UN")));
-    EXPECT_EQ(TESTS::ReadFileBytes(started[0].first), "#!/bin/sh\nexit 0\n");
+    EXPECT_TRUE(started[0].path.startsWith(PLATFORM::TempFolder() + QStringLiteral("UN")));
+    EXPECT_EQ(TESTS::ReadFileBytes(started[0].path), "#!/bin/sh\nexit 0\n");
     EXPECT_EQ(
-        started[0].second,
+        started[0].arguments,
         (QStringList{QStringLiteral("-douninstall"), engine.ModuleFolder + QStringLiteral("uninstall.xml")}));
 }
 

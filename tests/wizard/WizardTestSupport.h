@@ -4,6 +4,7 @@
 // start) recorded instead of reaching the desktop.
 #pragma once
 
+#include "support/Recorders.h"
 #include "support/Sandbox.h"
 
 #include "app/MessageTable.h"
@@ -99,25 +100,6 @@ inline void Click(QWidget& dialog, const char* name)
     QTest::mouseClick(control, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
 }
 
-// Records what the wizard starts or opens instead of starting it.
-class CRecordingStarter : public PLATFORM::CProgramStarter {
-public:
-    explicit CRecordingStarter(std::vector<std::pair<QString, QStringList>>& started) : m_started(started) {}
-    bool StartDetached(const QString& program, const QStringList& arguments) override
-    {
-        m_started.push_back({program, arguments});
-        return true;
-    }
-    bool OpenWithHandler(const QString& documentOrUrl) override
-    {
-        m_started.push_back({documentOrUrl, {}});
-        return true;
-    }
-
-private:
-    std::vector<std::pair<QString, QStringList>>& m_started;
-};
-
 class WizardTest : public testing::Test {
 protected:
     void SetUp() override
@@ -163,8 +145,8 @@ protected:
 
     CTestEngine engine;
     std::unique_ptr<CTestWizard> wizard;
-    std::vector<std::pair<QString, QStringList>> started;
-    CRecordingStarter recordingStarter{started};
+    CRecordingStarter recordingStarter;
+    std::vector<CRecordingStarter::Start>& started = recordingStarter.starts;
 };
 
 }  // namespace TESTS
