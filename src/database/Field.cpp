@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace DATABASE {
 
@@ -33,54 +34,46 @@ QString FormatDouble(double value)
     return text;
 }
 
+// A field of the given kind with its one member set.
+template <typename T>
+CTYField Make(int kind, T CTYField::*member, T value)
+{
+    CTYField f;
+    f.kind = kind;
+    f.*member = std::move(value);
+    return f;
+}
+
 }  // namespace
 
 CTYField CTYField::FromText(const QString& value)
 {
-    CTYField f;
-    f.kind = Text;
-    f.text = value;
-    return f;
+    return Make(Text, &CTYField::text, value);
 }
 
 CTYField CTYField::FromInt(int32_t value)
 {
-    CTYField f;
-    f.kind = Int;
-    f.intValue = value;
-    return f;
+    return Make(Int, &CTYField::intValue, value);
 }
 
 CTYField CTYField::FromDouble(double value)
 {
-    CTYField f;
-    f.kind = Double;
-    f.doubleValue = value;
-    return f;
+    return Make(Double, &CTYField::doubleValue, value);
 }
 
 CTYField CTYField::FromUInt(uint32_t value)
 {
-    CTYField f;
-    f.kind = UInt;
-    f.uintValue = value;
-    return f;
+    return Make(UInt, &CTYField::uintValue, value);
 }
 
 CTYField CTYField::FromInt64(int64_t value)
 {
-    CTYField f;
-    f.kind = Int64;
-    f.int64Value = value;
-    return f;
+    return Make(Int64, &CTYField::int64Value, value);
 }
 
 CTYField CTYField::FromUInt64(uint64_t value)
 {
-    CTYField f;
-    f.kind = UInt64;
-    f.uint64Value = value;
-    return f;
+    return Make(UInt64, &CTYField::uint64Value, value);
 }
 
 int32_t CTYField::AsInt() const
