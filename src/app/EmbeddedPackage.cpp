@@ -12,10 +12,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // Small enough that a thread waiting for the other to finish its chunk waits
@@ -27,6 +23,14 @@ constexpr int kLeadChunks = 16;
 
 // The prefetch the package check may take its digest from.
 CPackageDigestPrefetch* g_prefetch = nullptr;
+
+// A digest of then still holds for now: the same file, of the same size and
+// modification time.
+bool Unchanged(const PLATFORM::FileIdentity& then, const PLATFORM::FileIdentity& now)
+{
+    return PLATFORM::SameFile(then, now) && then.size == now.size
+        && then.modifiedSeconds == now.modifiedSeconds && then.modifiedNanoseconds == now.modifiedNanoseconds;
+}
 
 }  // namespace
 
@@ -134,19 +138,18 @@ CPackageDigestPrefetch::CPackageDigestPrefetch(const QString& executablePath)
         CEmbeddedPackage::ResourceType(), CEmbeddedPackage::kPackageId, CEmbeddedPackage::kAttachedLanguage);
     if (!entry)
         return;
-    m_fd = ::open(QFile::encodeName(executablePath).constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    m_file = PLATFORM::OpenForReading(executablePath);
+    if (!m_file.IsOpen())
         return;
     // The identity of the very file read, so a replaced file is noticed.
-    m_identity = IdentityOf(m_fd, executablePath);
-    if (m_identity.size < 0)
+    if (m_file.Identify(&m_identity) != 0)
         return;
     m_path = executablePath;
     m_offset = qint64(entry->offset);
     m_size = qint64(entry->size);
     m_md5 = std::make_unique<GLOBAL::CMD5Encode>();
     m_buffer.reset(new unsigned char[kDigestChunk]);
-    posix_fadvise(m_fd, off_t(m_offset), off_t(m_size), POSIX_FADV_SEQUENTIAL);
+    m_file.AdviseSequential(m_offset, m_size);
     try {
         m_worker = std::thread([this] {
             m_workerRuns = true;
@@ -169,15 +172,14 @@ CPackageDigestPrefetch::~CPackageDigestPrefetch()
     m_stop = true;
     if (m_worker.joinable())
         m_worker.join();
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_file.Close();
 }
 
 bool CPackageDigestPrefetch::HashNextChunk()
 {
     if (m_failed || m_done >= m_size || m_stop.load(std::memory_order_relaxed))
         return false;
-    const qint64 n = HashDescriptorChunk(*m_md5, m_fd, m_offset + m_done,
+    const qint64 n = HashDescriptorChunk(*m_md5, m_file.Descriptor(), m_offset + m_done,
                                          std::min<qint64>(kDigestChunk, m_size - m_done), m_buffer.get());
     if (n <= 0) {
         m_failed = true;  // the file ends early, or cannot be read
@@ -207,20 +209,6 @@ void CPackageDigestPrefetch::HashWhile(More more)
     }
 }
 
-CPackageDigestPrefetch::FileIdentity CPackageDigestPrefetch::IdentityOf(int fd, const QString& path)
-{
-    struct stat info {};
-    FileIdentity identity;
-    if ((fd >= 0 ? ::fstat(fd, &info) : ::stat(QFile::encodeName(path).constData(), &info)) != 0)
-        return identity;
-    identity.device = quint64(info.st_dev);
-    identity.inode = quint64(info.st_ino);
-    identity.size = qint64(info.st_size);
-    identity.modifiedSeconds = qint64(info.st_mtim.tv_sec);
-    identity.modifiedNanoseconds = qint64(info.st_mtim.tv_nsec);
-    return identity;
-}
-
 QString CPackageDigestPrefetch::Lookup(const QString& path, qint64 offset, qint64 size)
 {
     CPackageDigestPrefetch* prefetch = g_prefetch;
@@ -231,7 +219,8 @@ QString CPackageDigestPrefetch::Lookup(const QString& path, qint64 offset, qint6
     prefetch->HashWhile([] { return true; });
     if (prefetch->m_worker.joinable())
         prefetch->m_worker.join();
-    if (IdentityOf(-1, path) != prefetch->m_identity)
+    PLATFORM::FileIdentity now;
+    if (PLATFORM::IdentifyPath(path, &now) != 0 || !Unchanged(prefetch->m_identity, now))
         return {};
     const std::lock_guard<std::mutex> lock(prefetch->m_chunkLock);
     return prefetch->m_digest;

@@ -6,6 +6,7 @@
 
 #include "database/PackageResources.h"
 #include "platform/ExecutableResources.h"
+#include "platform/FileSystem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -98,18 +99,6 @@ public:
     static QString Lookup(const QString& path, qint64 offset, qint64 size);
 
 private:
-    struct FileIdentity {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
-        qint64 modifiedSeconds = 0;
-        qint64 modifiedNanoseconds = 0;
-        bool operator==(const FileIdentity&) const = default;
-    };
-    // Of the open file fd, or of path when fd < 0; size -1 when it cannot be
-    // examined.
-    static FileIdentity IdentityOf(int fd, const QString& path);
-
     // Hashes the next chunk; false when there is none (finished, failed or
     // stopped). Only with m_chunkLock held.
     bool HashNextChunk();
@@ -120,8 +109,8 @@ private:
     QString m_path;
     qint64 m_offset = -1;
     qint64 m_size = -1;
-    FileIdentity m_identity;
-    int m_fd = -1;
+    PLATFORM::FileIdentity m_identity;
+    PLATFORM::CFileHandle m_file;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_workerRuns{false};
     std::atomic<bool> m_askerTakesOver{false};

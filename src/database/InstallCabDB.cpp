@@ -4,9 +4,9 @@
 #include "common/MD5Encode.h"
 #include "common/PumpMessages.h"
 #include "database/PackageVfs.h"
+#include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <algorithm>
@@ -16,10 +16,7 @@
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -118,40 +115,29 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, DATABASE:
 
 // A package as the stamp of its file: two equal stamps mean an unchanged file.
 struct PackageStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec modified = {};
-    struct timespec changed = {};
+    PLATFORM::FileIdentity file;
     uint32_t changeCounter = 0;  // SQLite bumps it on every committed write
 
     bool operator==(const PackageStamp& o) const
     {
-        return device == o.device && inode == o.inode && size == o.size
-            && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec
-            && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec
-            && changeCounter == o.changeCounter;
+        return PLATFORM::SameFile(file, o.file) && file.size == o.file.size
+            && file.modifiedSeconds == o.file.modifiedSeconds
+            && file.modifiedNanoseconds == o.file.modifiedNanoseconds
+            && file.changedSeconds == o.file.changedSeconds
+            && file.changedNanoseconds == o.file.changedNanoseconds && changeCounter == o.changeCounter;
     }
 };
 
 std::optional<PackageStamp> StampOf(const DATABASE::PackageSource& package)
 {
-    const int fd = ::open(QFile::encodeName(package.path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st;
-    unsigned char counter[4];
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
-        && ::pread(fd, counter, sizeof counter, off_t(package.offset + 24)) == ssize_t(sizeof counter);
-    ::close(fd);
-    if (!ok)
+    const PLATFORM::CFileHandle handle = PLATFORM::OpenForReading(package.path);
+    if (!handle.IsOpen())
         return std::nullopt;
     PackageStamp stamp;
-    stamp.device = st.st_dev;
-    stamp.inode = st.st_ino;
-    stamp.size = st.st_size;
-    stamp.modified = st.st_mtim;
-    stamp.changed = st.st_ctim;
+    unsigned char counter[4];
+    if (handle.Identify(&stamp.file) != 0 || !stamp.file.IsFile()
+        || handle.ReadAt(counter, sizeof counter, package.offset + 24) != qint64(sizeof counter))
+        return std::nullopt;
     stamp.changeCounter = uint32_t(counter[0]) << 24 | uint32_t(counter[1]) << 16 | uint32_t(counter[2]) << 8
         | uint32_t(counter[3]);
     return stamp;
@@ -319,14 +305,14 @@ bool CInstallCabDB::OpenPackage(const DATABASE::PackageSource& package)
 {
     SetPath(package.path);
     m_lastError.clear();
-    struct stat st;
+    PLATFORM::FileIdentity identity;
     // A package is input from outside: nothing is created where none is, it
     // is read only, with SQLite's defensive mode and an untrusted schema, and
     // its two tables, where present, must be plain tables. A view (say, over
     // an endless recursive query) or a virtual table would run the package's
     // own code. A missing table is left to the query that needs it, which
     // names it.
-    if (::stat(QFile::encodeName(package.path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (PLATFORM::IdentifyPath(package.path, &identity) != 0 || !identity.IsFile()) {
         m_lastError = QStringLiteral("The package is not a file");
         return false;
     }
@@ -513,10 +499,10 @@ bool CInstallCabDB::TargetIsCurrent(const QString& name, const QString& targetPa
     m_failure.Clear();
     // What is on disk first: a missing or different target mostly shows in
     // its kind, size or time, without a look at the package.
-    const QByteArray target = QFile::encodeName(targetPath);
-    struct stat st {};
-    if (::lstat(target.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1
-        || st.st_uid != ::geteuid() || st.st_mtim.tv_nsec != 0)
+    PLATFORM::FileIdentity onDisk;
+    if (PLATFORM::IdentifyPath(targetPath, &onDisk, PLATFORM::Links::DoNotFollow) != 0 || !onDisk.IsFile()
+        || onDisk.links != 1 || onDisk.owner != PLATFORM::EffectiveUserId()
+        || onDisk.modifiedNanoseconds != 0)
         return false;
 
     DATABASE::CppSQLite3Query query;
@@ -539,24 +525,26 @@ bool CInstallCabDB::TargetIsCurrent(const QString& name, const QString& targetPa
     }
     DoneWithEntry(query);
     time_t stamp = 0;
-    if (length < 0 || length > INT_MAX || st.st_size != length || !TimeFromText(timeText, stamp)
-        || st.st_mtim.tv_sec != stamp)
+    if (length < 0 || length > INT_MAX || onDisk.size != length || !TimeFromText(timeText, stamp)
+        || onDisk.modifiedSeconds != stamp)
         return false;
 
-    const int fd = ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    PLATFORM::CFileHandle file = PLATFORM::OpenForReading(targetPath, {.noFollow = true, .nonBlock = true});
+    if (!file.IsOpen())
         return false;
-    struct stat opened {};
+    PLATFORM::FileIdentity opened;
     unsigned char head[4] = {};
-    const ssize_t got = ::pread(fd, head, sizeof head, 0);
-    bool current = ::fstat(fd, &opened) == 0 && opened.st_ino == st.st_ino && opened.st_dev == st.st_dev
-        && (opened.st_mode & 07777) == PLATFORM::ModeForContent(head, got > 0 ? size_t(got) : 0);
+    // No more than the file holds, so a short file costs one read, not a
+    // second one that finds its end.
+    const qint64 got = file.ReadAt(head, std::min<qint64>(sizeof head, length), 0);
+    bool current = file.Identify(&opened) == 0 && PLATFORM::SameFile(opened, onDisk)
+        && opened.Permissions() == PLATFORM::ModeForContent(head, got > 0 ? size_t(got) : 0);
     if (current) {
-        const QString digest =
-            GetMD5OfDescriptorRange(fd, 0, length, [pump] { return !pump || PumpMessages() == 0; });
+        const QString digest = GetMD5OfDescriptorRange(file.Descriptor(), 0, length,
+                                                       [pump] { return !pump || PumpMessages() == 0; });
         current = !digest.isEmpty() && digest.compare(md5, Qt::CaseInsensitive) == 0;
     }
-    ::close(fd);
+    file.Close();
     if (current && outLength)
         *outLength = int(length);
     return current;

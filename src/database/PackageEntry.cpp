@@ -2,6 +2,7 @@
 
 #include "common/MD5Encode.h"
 #include "database/CppSQLite3DB.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +14,6 @@
 
 #include <libdeflate.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <zlib.h>
 
 namespace DATABASE {
@@ -58,22 +58,13 @@ public:
                 }
             }
         }
-        void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
+        void* p = PLATFORM::AllocateAnonymousMemory(mapped);
+        if (!p)
             return false;
-#ifdef MADV_POPULATE_WRITE
-        // A hint; without it the block is still usable. No huge pages: where
-        // the memory is fresh (a new virtual machine) they cost seconds of
-        // zeroing per install.
-        ::madvise(p, mapped, MADV_POPULATE_WRITE);
-#endif
         m_block = Block{static_cast<unsigned char*>(p), mapped};
         return true;
     }
-    unsigned char* get() const
-    {
-        return m_block.data;
-    }
+    unsigned char* get() const { return m_block.data; }
 
 private:
     static constexpr size_t kBlock = size_t(2) << 20;
@@ -87,7 +78,7 @@ private:
         {
             for (const Block& b : blocks)
                 if (b.data)
-                    ::munmap(b.data, b.size);
+                    PLATFORM::ReleaseAnonymousMemory(b.data, b.size);
         }
     };
     static Block (&Spares())[2]
@@ -107,7 +98,7 @@ private:
                 }
             }
         }
-        ::munmap(m_block.data, m_block.size);
+        PLATFORM::ReleaseAnonymousMemory(m_block.data, m_block.size);
         m_block = Block{};
     }
     Block m_block;

@@ -1,20 +1,18 @@
 #include "database/PackageVfs.h"
 
+#include "platform/FileSystem.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <utility>
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace DATABASE {
 namespace {
@@ -37,23 +35,10 @@ struct PackageFile {
     int windowLength;
 };
 
-// pread of count bytes at the database's position at; the bytes it got.
+// count bytes at the database's position at; the bytes it got.
 sqlite3_int64 ReadAt(const PackageFile& f, void* buffer, sqlite3_int64 count, sqlite3_int64 at)
 {
-    sqlite3_int64 done = 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (done < count) {
-        const ssize_t n = ::pread(f.fd, out + done, size_t(count - done), off_t(f.offset + at + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
+    return PLATFORM::ReadAt(f.fd, buffer, count, f.offset + at);
 }
 
 // One window is kept for the next connection: a package is opened afresh for
@@ -84,7 +69,7 @@ void GiveBackWindow(unsigned char* window)
 int Close(sqlite3_file* file)
 {
     auto* f = reinterpret_cast<PackageFile*>(file);
-    ::close(f->fd);
+    PLATFORM::CFileHandle(f->fd).Close();
     GiveBackWindow(f->window);
     f->window = nullptr;
     return SQLITE_OK;
@@ -225,19 +210,17 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
     const sqlite3_int64 offset = sqlite3_uri_int64(name, "offset", 0);
     const sqlite3_int64 size = sqlite3_uri_int64(name, "size", -1);
     // The name is used as given: following links here could open another file.
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    PLATFORM::CFileHandle handle = PLATFORM::OpenForReading(QFile::decodeName(name));
+    if (!handle.IsOpen())
         return SQLITE_CANTOPEN;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || offset < 0 || offset > st.st_size
-        || (size >= 0 && size > st.st_size - offset)) {
-        ::close(fd);
+    PLATFORM::FileIdentity identity;
+    if (handle.Identify(&identity) != 0 || !identity.IsFile() || offset < 0 || offset > identity.size
+        || (size >= 0 && size > identity.size - offset))
         return SQLITE_CANTOPEN;
-    }
     auto* f = reinterpret_cast<PackageFile*>(file);
-    f->fd = fd;
+    f->fd = handle.Release();
     f->offset = offset;
-    f->size = size >= 0 ? size : st.st_size - offset;
+    f->size = size >= 0 ? size : identity.size - offset;
     f->nextRead = -1;
     f->window = nullptr;
     f->windowCapacity = 0;

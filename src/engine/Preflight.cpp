@@ -3,54 +3,12 @@
 #include "common/FileHelpers.h"
 #include "database/InstallCabDB.h"
 #include "engine/InstallEngine.h"
+#include "platform/FileSystem.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
-namespace {
-
-// The file system a folder is or will be on: that of its nearest existing folder.
-struct FileSystem {
-    dev_t device = 0;
-    qint64 block = 4096;
-    qint64 free = 0;
-    QString existing;  // that folder
-};
-
-bool FileSystemOf(const QString& folder, FileSystem& fs)
-{
-    QString path = WithoutFinalSlash(folder);
-    struct stat st {};
-    while (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        if (path == QLatin1String("/"))
-            return false;
-        path = ParentFolder(path);
-    }
-    struct statvfs vfs {};
-    if (::statvfs(QFile::encodeName(path).constData(), &vfs) != 0)
-        return false;
-    fs.device = st.st_dev;
-    fs.block = vfs.f_frsize > 0 ? qint64(vfs.f_frsize) : 4096;
-    fs.free = qint64(vfs.f_bavail) * fs.block;
-    fs.existing = path;
-    return true;
-}
-
-void ReadFreeSpace(const QString& existing, qint64& free)
-{
-    struct statvfs vfs {};
-    if (::statvfs(QFile::encodeName(existing).constData(), &vfs) == 0)
-        free = qint64(vfs.f_bavail) * (vfs.f_frsize > 0 ? qint64(vfs.f_frsize) : 4096);
-}
-
-}  // namespace
+#include <optional>
 
 bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs, CFailure* failure)
 {
@@ -76,8 +34,10 @@ bool CInstallEngine::MeasureSpace(std::vector<SpaceNeed>& needs, CFailure* failu
     }
     // The free space changes while the wizard waits.
     needs = m_space.needs;
-    for (size_t i = 0; i < needs.size(); ++i)
-        ReadFreeSpace(m_space.existing[qsizetype(i)], needs[i].free);
+    for (size_t i = 0; i < needs.size(); ++i) {
+        if (const std::optional<qint64> free = PLATFORM::FreeSpace(m_space.existing[qsizetype(i)]))
+            needs[i].free = *free;
+    }
     return true;
 }
 
@@ -87,17 +47,17 @@ void CInstallEngine::MeasureNeeds()
     needs.clear();
     m_space.existing.clear();
     const QHash<QString, qint64>& lengths = m_space.lengths;
-    QHash<dev_t, size_t> byDevice;
-    QHash<QString, FileSystem> byFolder;  // most files share their folder
+    QHash<quint64, size_t> byDevice;
+    QHash<QString, PLATFORM::FolderSpace> byFolder;  // most files share their folder
     auto add = [&](const QString& named, const QString& folder, qint64 bytes) {
         auto known = byFolder.constFind(folder);
         if (known == byFolder.constEnd()) {
-            FileSystem found;
-            if (!FileSystemOf(folder, found))
+            PLATFORM::FolderSpace found;
+            if (!PLATFORM::SpaceOfFolder(folder, &found))
                 return;
             known = byFolder.insert(folder, found);
         }
-        const FileSystem& fs = *known;
+        const PLATFORM::FolderSpace& fs = *known;
         auto found = byDevice.find(fs.device);
         if (found == byDevice.end()) {
             found = byDevice.insert(fs.device, needs.size());
@@ -127,30 +87,29 @@ bool CInstallEngine::ProbeInstallFolder()
     QStringList made;
     auto undo = [&] {
         for (auto it = made.crbegin(); it != made.crend(); ++it)
-            ::rmdir(QFile::encodeName(*it).constData());
+            PLATFORM::RemoveFolder(*it);
     };
     QStringList missing;
-    struct stat st {};
-    for (QString path = WithoutFinalSlash(InstallFolder);
-         path.size() > 1 && ::lstat(QFile::encodeName(path).constData(), &st) != 0; path = ParentFolder(path))
+    for (QString path = WithoutFinalSlash(InstallFolder); path.size() > 1 && !PLATFORM::PathExists(path);
+         path = ParentFolder(path))
         missing.prepend(path);
     for (const QString& path : missing) {
-        if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0) {
-            const int error = errno;
+        if (const int error = PLATFORM::MakeFolder(path, 0755)) {
             undo();
             return Fail(CFailure::FromErrno(QStringLiteral("cannot create the folder"), path, error));
         }
         made << path;
     }
-    QByteArray probe = QFile::encodeName(WithOneSlash(InstallFolder)) + ".nvxprobeXXXXXX";
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0) {
+    QString probe;
+    PLATFORM::CFileHandle probing = PLATFORM::CreateUniqueFile(
+        WithOneSlash(InstallFolder) + QStringLiteral(".nvxprobe"), QString(), &probe);
+    if (!probing.IsOpen()) {
         const int error = errno;
         undo();
         return Fail(CFailure::FromErrno(QStringLiteral("cannot write into"), InstallFolder, error));
     }
-    ::close(fd);
-    ::unlink(probe.constData());
+    probing.Close();
+    PLATFORM::RemoveFile(probe);
     undo();
     return true;
 }
