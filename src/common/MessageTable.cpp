@@ -1,6 +1,6 @@
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
-#include "platform/SystemLanguage.h"
+#include "common/SystemLanguage.h"
 
 #include <atomic>
 #include <iterator>
@@ -436,6 +436,19 @@ const MessageRecord* MessageTableRecords(int* count)
 
 namespace {
 
+// The text of one record in the language lang by the rules of GetText; a
+// fixed text in every language.
+const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
+{
+    if (record.fixed)
+        return record.fixed;
+    if ((lang & 0x3FF) != kLangChinesePrimary)
+        return record.english;
+    if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
+        return record.traditional;
+    return record.simplified;
+}
+
 const MessageRecord* FindRecord(int id)
 {
     // The id-0 row takes part in the search, so id 0 finds null texts.
@@ -454,23 +467,7 @@ const MessageRecord* FindRecord(int id)
 const char16_t* GetText(int id)
 {
     const MessageRecord* record = FindRecord(id);
-    return record ? TextInSystemLanguage(*record) : nullptr;
-}
-
-const char16_t* TextInSystemLanguage(const MessageRecord& record)
-{
-    return TextInLanguage(record, GetSystemLanguageId());
-}
-
-const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
-{
-    if (record.fixed)
-        return record.fixed;
-    if ((lang & 0x3FF) != kLangChinesePrimary)
-        return record.english;
-    if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
-        return record.traditional;
-    return record.simplified;
+    return record ? TextInLanguage(*record, GetSystemLanguageId()) : nullptr;
 }
 
 QString GetTextString(int id)
@@ -489,7 +486,7 @@ quint16 GetSystemLanguageId()
 {
     int lang = g_systemLanguage.load();
     if (lang < 0) {
-        lang = PLATFORM::SystemLanguageId();
+        lang = SystemLanguageId();
         int expected = -1;
         if (!g_systemLanguage.compare_exchange_strong(expected, lang))
             lang = expected;

@@ -1,6 +1,6 @@
 #include "support/CaseName.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
 #include <QRegularExpression>
 #include <QStringList>
