@@ -1,6 +1,7 @@
 // Checks before the first write: room on every file system the run writes
 // to, and an installation folder that can be made and written.
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "database/InstallCabDB.h"
 #include "engine/InstallEngine.h"
 
@@ -123,7 +124,7 @@ bool CInstallEngine::ProbeInstallFolder()
 {
     if (!InstallFolder.startsWith(u'/'))
         return Fail(
-            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+            {GetTextString(TEXT::CannotInstallInto), InstallFolder, GetTextString(TEXT::NotAbsolutePath)});
     QStringList made;
     auto undo = [&] {
         for (auto it = made.crbegin(); it != made.crend(); ++it)
@@ -138,7 +139,7 @@ bool CInstallEngine::ProbeInstallFolder()
         if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0) {
             const int error = errno;
             undo();
-            return Fail(CFailure::FromErrno(QStringLiteral("cannot create the folder"), path, error));
+            return Fail(CFailure::FromErrno(GetTextString(TEXT::CannotCreateFolder), path, error));
         }
         made << path;
     }
@@ -147,7 +148,7 @@ bool CInstallEngine::ProbeInstallFolder()
     if (fd < 0) {
         const int error = errno;
         undo();
-        return Fail(CFailure::FromErrno(QStringLiteral("cannot write into"), InstallFolder, error));
+        return Fail(CFailure::FromErrno(GetTextString(TEXT::CannotWriteInto), InstallFolder, error));
     }
     ::close(fd);
     ::unlink(probe.constData());

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "common/MessageTable.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
@@ -244,7 +245,7 @@ public:
     RegStatus Fail()
     {
         t_lastError = QStringLiteral("%1: %2").arg(
-            m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("cannot open"));
+            m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : GetTextString(TEXT::CannotOpen));
         return RegStatus::Failed;
     }
 
