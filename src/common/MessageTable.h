@@ -3,7 +3,9 @@
 // that picks among them. The wizard's numbered messages come first; the
 // installer's other texts follow under the names of TEXT::Id. A few texts
 // read the same in every language (the fixed Chinese start-up errors, the
-// upgrade check's and the companion editor's texts among them).
+// upgrade check's and the companion editor's texts among them, and the
+// reasons every module gives for a failure). It sits in common so that each
+// module below app names its texts here too.
 #pragma once
 
 #include <QString>
@@ -86,6 +88,10 @@ enum Id : int {
     CannotCopyFile,
     TooManyResources,
     CannotOpen,
+    ChangedWhileRead,
+    RegistryNotAFile,
+    RegistryCannotCreateFolder,
+    RegistryNewerVersion,
     // Reasons database gives for a failure; the same in every language.
     UnknownProcError = 2441,
     DatabaseNotOpen,

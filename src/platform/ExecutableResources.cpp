@@ -278,7 +278,7 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
     if (!QFileInfo(templatePath).isFile() || !in.open(QIODevice::ReadOnly))
         return fail(GetTextString(TEXT::CannotReadFile).arg(templatePath));
     if (quint64(in.size()) != current.m_fileSize)
-        return fail(QStringLiteral("%1 changed while being read").arg(templatePath));
+        return fail(GetTextString(TEXT::ChangedWhileRead).arg(templatePath));
 
     // Written into place, so a reader never sees half a file. The output is
     // an installer that people run and copy: exactly 0755, flushed to disk.

@@ -168,7 +168,7 @@ public:
     {
         const QFileInfo info(m_path);
         if (info.exists() && !info.isFile()) {
-            t_lastError = QStringLiteral("%1: not a file").arg(m_path);
+            t_lastError = GetTextString(TEXT::RegistryNotAFile).arg(m_path);
             return RegStatus::Failed;
         }
         if (!info.isFile())
@@ -190,7 +190,7 @@ public:
     {
         const QString folder = QFileInfo(m_path).absolutePath();
         if (!QDir().mkpath(folder)) {
-            t_lastError = QStringLiteral("%1: cannot create the folder").arg(folder);
+            t_lastError = GetTextString(TEXT::RegistryCannotCreateFolder).arg(folder);
             return RegStatus::Failed;
         }
         if (!Connect(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
@@ -216,7 +216,7 @@ public:
         if (version.Step() != SQLITE_ROW)
             return Fail();
         if (version.Int(0) > kSchemaVersion) {
-            t_lastError = QStringLiteral("%1: written by a newer version").arg(m_path);
+            t_lastError = GetTextString(TEXT::RegistryNewerVersion).arg(m_path);
             return RegStatus::Failed;
         }
         if (version.Int(0) < kSchemaVersion) {
