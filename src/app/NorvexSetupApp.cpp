@@ -2,13 +2,13 @@
 
 #include "app/ConsoleMessageBox.h"
 #include "app/EmbeddedPackage.h"
-#include "app/MessageTable.h"
 #include "app/SwitchHelp.h"
 #include "app/WorkProcedures.h"
+#include "common/MessageTable.h"
+#include "common/SystemLanguage.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 #include "platform/SingleInstance.h"
-#include "platform/SystemLanguage.h"
 #include "platform/TempFiles.h"
 
 #include <QCoreApplication>
@@ -117,7 +117,7 @@ bool CNorvexSetupApp::InitInstance()
 {
     QElapsedTimer clock;
     clock.start();
-    SetSystemLanguageId(PLATFORM::SystemLanguageId());
+    SetSystemLanguageId(SystemLanguageId());
 
     CInstallEngine& engine = *m_engine;
     const QString argument0 = m_arguments.isEmpty() ? QString() : m_arguments.first();

@@ -1,7 +1,8 @@
 #include "app/PageTable.h"
 
-#include "app/MessageTable.h"
-#include "app/TextFormat.h"
+#include "app/ModeTitle.h"
+#include "common/MessageTable.h"
+#include "common/TextFormat.h"
 #include "engine/InstallEngine.h"
 
 namespace {

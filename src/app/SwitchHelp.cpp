@@ -1,7 +1,7 @@
 #include "app/SwitchHelp.h"
 
-#include "app/MessageTable.h"
-#include "app/TextFormat.h"
+#include "common/MessageTable.h"
+#include "common/TextFormat.h"
 
 QString SwitchListText(const QString& programName)
 {

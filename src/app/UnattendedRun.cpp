@@ -1,11 +1,12 @@
 #include "app/UnattendedRun.h"
 
 #include "app/ConsoleView.h"
+#include "app/ModeTitle.h"
 #include "app/PageTable.h"
-#include "app/TextFormat.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
+#include "common/TextFormat.h"
 
 #include <QDir>
 

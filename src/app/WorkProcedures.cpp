@@ -1,10 +1,10 @@
 #include "app/WorkProcedures.h"
 
-#include "app/MessageTable.h"
-#include "app/TextFormat.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
+#include "common/TextFormat.h"
 #include "engine/StepProgress.h"
 #include "platform/FileWriter.h"
 #include "platform/TempFiles.h"

@@ -1,5 +1,7 @@
 #include "common/Failure.h"
 
+#include "common/MessageTable.h"
+
 #include <clocale>
 #include <cstring>
 
@@ -29,5 +31,5 @@ QString ErrnoText(int error)
     static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
     if (c != locale_t(0))
         return QString::fromUtf8(::strerror_l(error, c));
-    return QStringLiteral("error %1").arg(error);
+    return GetTextString(TEXT::ErrorNumber).arg(error);
 }

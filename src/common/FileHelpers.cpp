@@ -1,6 +1,8 @@
 // Folder creation and removal and the file test.
 #include "common/FileHelpers.h"
 
+#include "common/MessageTable.h"
+
 #include <QByteArray>
 #include <QFile>
 
@@ -95,7 +97,7 @@ bool CreateDirectoryTree(const QString& path, CFailure* failure)
         for (auto it = made.rbegin(); it != made.rend(); ++it)
             ::rmdir(it->constData());
         if (failure)
-            *failure = CFailure::FromErrno(QStringLiteral("cannot create the folder"), p.left(i), error);
+            *failure = CFailure::FromErrno(GetTextString(TEXT::CannotCreateFolder), p.left(i), error);
         errno = error;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "database/CppSQLite3DB.h"
 
 #include "common/DecimalText.h"
+#include "common/MessageTable.h"
 #include "database/CppSQLite3Exception.h"
 
 #include <QByteArray>
@@ -98,7 +99,7 @@ void CppSQLite3DB::CloseChecked()
 void CppSQLite3DB::CheckDB() const
 {
     if (!m_db)
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Database not open"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::DatabaseNotOpen));
 }
 
 sqlite3_stmt* CppSQLite3DB::Compile(const QString& sql, const SqlParams& params)
@@ -112,7 +113,7 @@ sqlite3_stmt* CppSQLite3DB::Compile(const QString& sql, const SqlParams& params)
         throw CppSQLite3Exception(rc, message);
     }
     if (!stmt)  // blank text or only a comment
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Null Virtual Machine pointer"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::NullVirtualMachine));
 
     for (int i = 0; i < params.size(); ++i) {
         const QVariant& v = params[i];
@@ -196,9 +197,9 @@ int CppSQLite3DB::ExecuteScalar(const QString& sql, const SqlParams& params)
 {
     CppSQLite3Query query = ExecuteQuery(sql, params);
     if (!query.HasStatement())
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Null Virtual Machine pointer"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::NullVirtualMachine));
     if (query.IsEof() || query.NumFields() < 1)
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Invalid scalar query"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::InvalidScalarQuery));
     const int value = ReadDecimal(query.GetTextField(0));
     query.Finalize();
     return value;

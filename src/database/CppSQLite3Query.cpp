@@ -1,5 +1,6 @@
 #include "database/CppSQLite3Query.h"
 
+#include "common/MessageTable.h"
 #include "database/CppSQLite3Exception.h"
 
 #include <sqlite3.h>
@@ -64,14 +65,14 @@ void CppSQLite3Query::Release() noexcept
 void CppSQLite3Query::CheckStatement() const
 {
     if (!m_stmt)
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Null Virtual Machine pointer"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::NullVirtualMachine));
 }
 
 void CppSQLite3Query::CheckColumn(int col) const
 {
     CheckStatement();
     if (col < 0 || col >= m_numFields)
-        throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Invalid field index requested"));
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::InvalidFieldIndex));
 }
 
 int CppSQLite3Query::NumFields() const
@@ -88,7 +89,7 @@ int CppSQLite3Query::GetFieldIndex(const QString& name) const
         if (colName && QString::fromUtf16(static_cast<const char16_t*>(colName)) == name)
             return i;
     }
-    throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Invalid field name requested"));
+    throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::InvalidFieldName));
 }
 
 QString CppSQLite3Query::GetFieldName(int col) const

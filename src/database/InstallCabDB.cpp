@@ -2,6 +2,7 @@
 
 #include "common/DecimalText.h"
 #include "common/MD5Encode.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
 #include "database/PackageVfs.h"
 #include "platform/FileSystem.h"
@@ -78,7 +79,7 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, DATABASE:
                        bool compressed, int64_t length, const QString& md5, bool pump,
                        const QString& timeText, CFailure& failure)
 {
-    const QString extracting = QStringLiteral("cannot extract %1 to").arg(name);
+    const QString extracting = GetTextString(TEXT::CannotExtractTo).arg(name);
     PLATFORM::FileWriteOptions options;
     time_t stamp;
     if (TimeFromText(timeText, stamp))
@@ -99,7 +100,7 @@ bool RestoreTargetFile(const QString& name, const QString& targetPath, DATABASE:
         });
     if (check == DATABASE::EntryCheck::Stopped) {
         failure =
-            cancelled ? CFailure{extracting, targetPath, QStringLiteral("cancelled")} : writer.Failure();
+            cancelled ? CFailure{extracting, targetPath, GetTextString(TEXT::Cancelled)} : writer.Failure();
         return false;
     }
     if (check != DATABASE::EntryCheck::Ok) {
@@ -313,20 +314,20 @@ bool CInstallCabDB::OpenPackage(const DATABASE::PackageSource& package)
     // own code. A missing table is left to the query that needs it, which
     // names it.
     if (PLATFORM::IdentifyPath(package.path, &identity) != 0 || !identity.IsFile()) {
-        m_lastError = QStringLiteral("The package is not a file");
+        m_lastError = GetTextString(TEXT::PackageNotAFile);
         return false;
     }
     if (!m_db.OpenWithFlags(QString::fromLatin1(DATABASE::PackageVfsUri(package)),
                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, DATABASE::PackageVfsName())) {
         if (m_lastError.isEmpty())
-            m_lastError = QStringLiteral("The package cannot be opened");
+            m_lastError = GetTextString(TEXT::PackageCannotBeOpened);
         return false;
     }
     sqlite3* db = m_db.Handle();
     int applied = 0;
     if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &applied) != SQLITE_OK || applied != 1
         || sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &applied) != SQLITE_OK || applied != 0) {
-        m_lastError = QStringLiteral("The package cannot be opened safely");
+        m_lastError = GetTextString(TEXT::PackageNotOpenedSafely);
         CloseKeepingError();
         return false;
     }
@@ -345,7 +346,7 @@ bool CInstallCabDB::OpenPackage(const DATABASE::PackageSource& package)
     }
     if (!plain) {
         if (m_lastError.isEmpty())
-            m_lastError = QStringLiteral("The package's files or config is not a table");
+            m_lastError = GetTextString(TEXT::PackageNotATable);
         CloseKeepingError();
         return false;
     }
@@ -368,7 +369,7 @@ bool CInstallCabDB::ReadEntryLengths(const DATABASE::PackageSource& package, QHa
 {
     m_failure.Clear();
     lengths.clear();
-    const QString reading = QStringLiteral("cannot read the package");
+    const QString reading = GetTextString(TEXT::CannotReadPackage);
     CloseForReopen();
     if (!OpenPackage(package)) {
         m_failure = {reading, package.path, GetLastError()};
@@ -399,7 +400,7 @@ bool CInstallCabDB::ReadEntryLengths(const DATABASE::PackageSource& package, QHa
 bool CInstallCabDB::FindEntry(const QString& name, const DATABASE::PackageSource& package,
                               DATABASE::CppSQLite3Query& query)
 {
-    const QString reading = QStringLiteral("cannot read the package");
+    const QString reading = GetTextString(TEXT::CannotReadPackage);
     if (!KeptOpenOn(package) && !OpenForExtract(package)) {
         m_failure = {reading, package.path, GetLastError()};
         return false;
@@ -449,15 +450,15 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
                                 const DATABASE::PackageSource& package, bool pump, int* outLength)
 {
     m_failure.Clear();
-    const QString reading = QStringLiteral("cannot read the package");
+    const QString reading = GetTextString(TEXT::CannotReadPackage);
     DATABASE::CppSQLite3Query query;
     if (!FindEntry(name, package, query))
         return false;
     bool result = false;
     try {
         if (query.IsEof()) {
-            m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
-                         QStringLiteral("no such entry in the package")};
+            m_failure = {GetTextString(TEXT::CannotExtractTo).arg(name), targetPath,
+                         GetTextString(TEXT::NoSuchEntry)};
         } else {
             const QString md5 = query.GetTextField(QStringLiteral("md5"));
             const QString timeText = query.GetTextField(QStringLiteral("time"));
@@ -475,8 +476,8 @@ bool CInstallCabDB::ExtractFile(const QString& name, const QString& targetPath,
             // Sizes that cannot belong to a sound row are refused before anything is
             // allocated or read past the data.
             if (len != data.Size() || !data.Holds(compressed, length)) {
-                m_failure = {QStringLiteral("cannot extract %1 to").arg(name), targetPath,
-                             QStringLiteral("size does not match")};
+                m_failure = {GetTextString(TEXT::CannotExtractTo).arg(name), targetPath,
+                             GetTextString(TEXT::SizeMismatch)};
             } else {
                 result = RestoreTargetFile(name, targetPath, data, compressed, length, md5, pump, timeText,
                                            m_failure);

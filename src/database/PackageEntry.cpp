@@ -1,6 +1,7 @@
 #include "database/PackageEntry.h"
 
 #include "common/MD5Encode.h"
+#include "common/MessageTable.h"
 #include "database/CppSQLite3DB.h"
 #include "platform/FileSystem.h"
 
@@ -278,13 +279,13 @@ QString EntryCheckReason(EntryCheck check)
 {
     switch (check) {
     case EntryCheck::SizeMismatch:
-        return QStringLiteral("size does not match");
+        return GetTextString(TEXT::SizeMismatch);
     case EntryCheck::Damaged:
-        return QStringLiteral("damaged data");
+        return GetTextString(TEXT::DamagedData);
     case EntryCheck::DigestMismatch:
-        return QStringLiteral("digest mismatch");
+        return GetTextString(TEXT::DigestMismatch);
     case EntryCheck::OutOfMemory:
-        return QStringLiteral("out of memory");
+        return GetTextString(TEXT::OutOfMemory);
     case EntryCheck::Ok:
     case EntryCheck::Stopped:
         break;

@@ -1,4 +1,5 @@
 // Field-table loading and the configuration procedures of CSQLiteDBBase.
+#include "common/MessageTable.h"
 #include "database/DataTable.h"
 #include "database/FieldTable.h"
 #include "database/SQLiteDBBase.h"
@@ -12,7 +13,6 @@ namespace {
 
 const QString ReadProcName = QStringLiteral("nvs_Config_GetProc");
 const QString WriteProcName = QStringLiteral("nvs_Config_WriteProc");
-const QString UnknownProcMessage = QStringLiteral("未知的错误");
 constexpr int UnknownProcCode = 5;
 constexpr int ProcDoneCode = 14;
 
@@ -82,7 +82,7 @@ int CSQLiteDBBase::LoadTable(const QString& sql, CTYFieldTable& table, const Sql
     try {
         CppSQLite3Query query = m_db.ExecuteQuery(sql, params);
         if (!query.HasStatement())
-            throw CppSQLite3Exception(CPPSQLITE_ERROR, QStringLiteral("Null Virtual Machine pointer"));
+            throw CppSQLite3Exception(CPPSQLITE_ERROR, GetTextString(TEXT::NullVirtualMachine));
 
         const int columns = query.NumFields();
         for (int c = 0; c < columns; ++c)
@@ -125,7 +125,7 @@ bool CSQLiteDBBase::ExecProc(const QString& procName,
                              SqlProcStatus* status)
 {
     if (!SameProcName(procName, ReadProcName)) {
-        SetStatus(status, UnknownProcCode, UnknownProcMessage);
+        SetStatus(status, UnknownProcCode, GetTextString(TEXT::UnknownProcError));
         return false;
     }
     return RunConfigReadProc(params, table, status);
@@ -136,7 +136,7 @@ bool CSQLiteDBBase::ExecProc(const QString& procName,
                              SqlProcStatus* status)
 {
     if (!SameProcName(procName, ReadProcName)) {
-        SetStatus(status, UnknownProcCode, UnknownProcMessage);
+        SetStatus(status, UnknownProcCode, GetTextString(TEXT::UnknownProcError));
         return false;
     }
     table.SetMode(CTYDataTable::FieldTableMode);
@@ -147,7 +147,7 @@ bool CSQLiteDBBase::ExecProc(const QString& procName,
                              const std::vector<PROVIDER::CSqlProcHelperParam>& params, SqlProcStatus* status)
 {
     if (!SameProcName(procName, WriteProcName)) {
-        SetStatus(status, UnknownProcCode, UnknownProcMessage);
+        SetStatus(status, UnknownProcCode, GetTextString(TEXT::UnknownProcError));
         return false;
     }
     return RunConfigWriteProc(params, status);

@@ -2,6 +2,7 @@
 // folder, with the step bar, message pumping, a pause per file and cancel.
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
 #include "database/InstallCabDB.h"
 #include "engine/EngineNames.h"
@@ -18,13 +19,12 @@ QString CInstallEngine::FileTarget(const CInstFileInfo& file, CFailure& failure)
     const QString folder = ExpandPathMacros(file.path);
     const QString name = RelativeFileName(file.name);
     if (!folder.startsWith(u'/')) {
-        failure = {QStringLiteral("cannot install %1 into").arg(file.name), folder,
-                   QStringLiteral("not an absolute path")};
+        failure = {GetTextString(TEXT::CannotInstallFileInto).arg(file.name), folder,
+                   GetTextString(TEXT::NotAbsolutePath)};
         return {};
     }
     if (name.isEmpty()) {
-        failure = {QStringLiteral("cannot install"), file.name,
-                   QStringLiteral("not a file name below its folder")};
+        failure = {GetTextString(TEXT::CannotInstall), file.name, GetTextString(TEXT::NotBelowFolder)};
         return {};
     }
     return WithOneSlash(folder) + name;
@@ -56,7 +56,7 @@ bool CInstallEngine::DeployFiles(CStepProgress* progress)
     // A relative folder would land below whatever the working folder is.
     if (!InstallFolder.startsWith(u'/'))
         return Fail(
-            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+            {GetTextString(TEXT::CannotInstallInto), InstallFolder, GetTextString(TEXT::NotAbsolutePath)});
     // Only a folder this installation made may later be removed whole.
     if (Mode == RunMode::Install)
         InstallFolderCreated = !QFileInfo::exists(InstallFolder) && !QFileInfo(InstallFolder).isSymLink();

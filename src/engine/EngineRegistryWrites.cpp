@@ -1,5 +1,6 @@
 // The engine's registry writes and deletes: each noted for the rollback
 // first, then made, then logged.
+#include "common/MessageTable.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 
@@ -15,9 +16,9 @@ QString StatusCause(RegStatus status)
     case RegStatus::Ok:
         return {};
     case RegStatus::NotFound:
-        return QStringLiteral("no such key");
+        return GetTextString(TEXT::NoSuchKey);
     case RegStatus::Invalid:
-        return QStringLiteral("not a valid key path or name");
+        return GetTextString(TEXT::InvalidKeyPath);
     case RegStatus::Failed:
         return CRegistry::LastError();
     }
@@ -46,8 +47,8 @@ bool CInstallEngine::SetRegistryValue(RegRoot root, const QString& subkey, const
         return true;
     }
     const QString value = name.isEmpty() ? QStringLiteral("@") : name;
-    return Fail({QStringLiteral("cannot write the registry value %1 of").arg(value),
-                 RegistryKeyName(root, subkey), StatusCause(status)});
+    return Fail({GetTextString(TEXT::CannotWriteValue).arg(value), RegistryKeyName(root, subkey),
+                 StatusCause(status)});
 }
 
 bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
@@ -63,6 +64,5 @@ bool CInstallEngine::DeleteRegistryTree(RegRoot root, const QString& subkey)
     }
     if (status == RegStatus::NotFound)
         return true;
-    return Fail({QStringLiteral("cannot delete the registry key"), RegistryKeyName(root, subkey),
-                 StatusCause(status)});
+    return Fail({GetTextString(TEXT::CannotDeleteKey), RegistryKeyName(root, subkey), StatusCause(status)});
 }

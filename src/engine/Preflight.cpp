@@ -1,6 +1,7 @@
 // Checks before the first write: room on every file system the run writes
 // to, and an installation folder that can be made and written.
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "database/InstallCabDB.h"
 #include "engine/InstallEngine.h"
 #include "platform/FileSystem.h"
@@ -83,7 +84,7 @@ bool CInstallEngine::ProbeInstallFolder()
 {
     if (!InstallFolder.startsWith(u'/'))
         return Fail(
-            {QStringLiteral("cannot install into"), InstallFolder, QStringLiteral("not an absolute path")});
+            {GetTextString(TEXT::CannotInstallInto), InstallFolder, GetTextString(TEXT::NotAbsolutePath)});
     QStringList made;
     auto undo = [&] {
         for (auto it = made.crbegin(); it != made.crend(); ++it)
@@ -96,7 +97,7 @@ bool CInstallEngine::ProbeInstallFolder()
     for (const QString& path : missing) {
         if (const int error = PLATFORM::MakeFolder(path, 0755)) {
             undo();
-            return Fail(CFailure::FromErrno(QStringLiteral("cannot create the folder"), path, error));
+            return Fail(CFailure::FromErrno(GetTextString(TEXT::CannotCreateFolder), path, error));
         }
         made << path;
     }
@@ -106,7 +107,7 @@ bool CInstallEngine::ProbeInstallFolder()
     if (!probing.IsOpen()) {
         const int error = errno;
         undo();
-        return Fail(CFailure::FromErrno(QStringLiteral("cannot write into"), InstallFolder, error));
+        return Fail(CFailure::FromErrno(GetTextString(TEXT::CannotWriteInto), InstallFolder, error));
     }
     probing.Close();
     PLATFORM::RemoveFile(probe);

@@ -2,6 +2,7 @@
 // registry or a user's choice, and deleting a home folder, a system folder or
 // the user's own files by mistake cannot be undone.
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 #include "platform/FileSystem.h"
@@ -89,18 +90,16 @@ bool IsLink(const QString& path)
 QString WhyNotRemovable(const QString& folder)
 {
     if (!folder.startsWith(u'/'))
-        return QStringLiteral("not an absolute path");
+        return GetTextString(TEXT::NotAbsolutePath);
     if (IsLink(folder))
-        return QStringLiteral("a symbolic link");
+        return GetTextString(TEXT::SymbolicLink);
     if (IsProtected(folder))
-        return QStringLiteral("a special or system folder, or one above it");
+        return GetTextString(TEXT::SpecialFolder);
     // Only a folder an installation wrote uninstall.xml into is ours.
     if (!QFileInfo(folder).isDir() || !FileExists(QDir::cleanPath(folder) + QStringLiteral("/uninstall.xml")))
-        return QStringLiteral("it holds no uninstall.xml");
+        return GetTextString(TEXT::NoUninstallManifest);
     return {};
 }
-
-const QString kCannotRemove = QStringLiteral("cannot remove the installation folder");
 
 // Deletes the file (or link) at path: 0 when nothing is left there, else the
 // unlink's error, taken before the checks after it can change errno.
@@ -127,14 +126,14 @@ CInstallEngine::FolderRemoval CInstallEngine::RemoveInstallFolder(const QString&
     const QString folder = path.trimmed();
     if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
         const FolderKept kept = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return {Fail({kCannotRemove, folder, why}), kept};
+        return {Fail({GetTextString(TEXT::CannotRemoveInstallFolder), folder, why}), kept};
     }
     RemoveFolder(folder);
     // Whatever stayed (no rights, a file in use elsewhere) means the folder was kept.
     const bool removed = !QFileInfo::exists(QDir::cleanPath(folder));
     const FolderKept kept = removed ? FolderKept::No : FolderKept::NotDeleted;
     if (!removed)
-        Fail({kCannotRemove, folder, QStringLiteral("some of its files could not be deleted")});
+        Fail({GetTextString(TEXT::CannotRemoveInstallFolder), folder, GetTextString(TEXT::FilesNotDeleted)});
     return {removed, kept};
 }
 
@@ -143,7 +142,7 @@ CInstallEngine::FolderRemoval CInstallEngine::RemoveInstalledFiles(const QString
     const QString folder = WithOneSlash(path.trimmed());
     if (const QString why = WhyNotRemovable(folder); !why.isEmpty()) {
         const FolderKept kept = IsLink(folder) ? FolderKept::Link : FolderKept::NotOurs;
-        return {Fail({QStringLiteral("cannot remove the installed files in"), folder, why}), kept};
+        return {Fail({GetTextString(TEXT::CannotRemoveInstalledFiles), folder, why}), kept};
     }
 
     // The manifest's files are expanded against the folder being removed.
@@ -186,7 +185,7 @@ CInstallEngine::FolderRemoval CInstallEngine::RemoveInstalledFiles(const QString
             continue;
         if (const int error = DeleteFile(file); error != 0) {
             all = false;
-            Fail(CFailure::FromErrno(QStringLiteral("cannot remove"), file, error));
+            Fail(CFailure::FromErrno(GetTextString(TEXT::CannotRemove), file, error));
             continue;
         }
         Log.Removed(file);

@@ -1,6 +1,7 @@
 #include "engine/Rollback.h"
 
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
 
@@ -66,8 +67,7 @@ QStringList DeleteKeptFiles(const std::vector<RollbackNote>& notes)
         if (note.kind != NoteKind::KeptFile)
             continue;
         if (const int error = PLATFORM::RemoveFile(note.aside); error != 0 && error != ENOENT)
-            problems << CFailure::FromErrno(QStringLiteral("cannot delete the previous file"), note.aside,
-                                            error)
+            problems << CFailure::FromErrno(GetTextString(TEXT::CannotDeletePreviousFile), note.aside, error)
                             .Text();
     }
     return problems;
@@ -96,7 +96,7 @@ QStringList CRollback::Commit()
     if (keptMayGo)
         problems << DeleteKeptFiles(m_notes);
     else if (anyKept)
-        problems << QStringLiteral("the previous files are kept, as the journal still names them");
+        problems << GetTextString(TEXT::PreviousFilesKept);
     if (commitNoted)
         m_journal.Remove(&problems);
     Reset();

@@ -1,6 +1,7 @@
 // The rollback's file notes: the folders a run makes, its new files and the
 // existing files it replaces, each with its undo.
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "engine/Rollback.h"
 #include "platform/FileSystem.h"
 
@@ -44,7 +45,7 @@ void UndoFolder(RollbackNote& note, UndoReport& report)
         report.undone << QStringLiteral("removed %1").arg(note.path);
     else if (error != ENOTEMPTY && error != EEXIST && error != ENOENT)
         report.problems
-            << CFailure::FromErrno(QStringLiteral("cannot remove the folder"), note.path, error).Text();
+            << CFailure::FromErrno(GetTextString(TEXT::CannotRemoveFolder), note.path, error).Text();
 }
 
 void CRollback::NoteFile(const QString& path)
@@ -75,7 +76,7 @@ void UndoNewFile(RollbackNote& note, UndoReport& report)
     if (error == 0)
         report.undone << QStringLiteral("removed %1").arg(note.path);
     else if (error != ENOENT)
-        report.problems << CFailure::FromErrno(QStringLiteral("cannot remove"), note.path, error).Text();
+        report.problems << CFailure::FromErrno(GetTextString(TEXT::CannotRemove), note.path, error).Text();
 }
 
 QString CRollback::FreshAside(const QString& path)
@@ -130,7 +131,7 @@ bool CRollback::KeepAside(const QString& path, CFailure* failure)
             return false;
     }
     if (failure)
-        *failure = CFailure::FromErrno(QStringLiteral("cannot keep the previous file aside"), path, error);
+        *failure = CFailure::FromErrno(GetTextString(TEXT::CannotKeepAside), path, error);
     return false;
 }
 
@@ -151,9 +152,8 @@ void UndoKeptFile(RollbackNote& note, UndoReport& report)
         report.undone << QStringLiteral("restored %1").arg(note.path);
     } else {
         report.problems << CFailure::FromErrno(
-                               QStringLiteral("cannot restore %1 (the previous file is kept as %2)")
-                                   .arg(note.path, note.aside),
-                               note.path, error)
+                               GetTextString(TEXT::CannotRestoreFile).arg(note.path, note.aside), note.path,
+                               error)
                                .Text();
     }
 }

@@ -1,6 +1,7 @@
 #include "engine/RollbackJournal.h"
 
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "engine/Rollback.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
@@ -102,8 +103,7 @@ bool CRollbackJournal::Remove(QStringList* problems)
         return true;
     if (const int error = PLATFORM::RemoveFile(m_path); error != 0 && error != ENOENT) {
         if (problems)
-            *problems
-                << CFailure::FromErrno(QStringLiteral("cannot delete the journal"), m_path, error).Text();
+            *problems << CFailure::FromErrno(GetTextString(TEXT::CannotDeleteJournal), m_path, error).Text();
         return false;
     }
     for (auto it = m_folders.crbegin(); it != m_folders.crend(); ++it)
@@ -230,8 +230,8 @@ QString SetJournalAside(const QString& journalPath)
 QStringList KeepingJournal(const QString& journalPath, QStringList problems)
 {
     const QString kept = SetJournalAside(journalPath);
-    problems << (kept.isEmpty() ? QStringLiteral("the record of the changes stays at ") + journalPath
-                                : QStringLiteral("the record of the changes is kept at ") + kept);
+    problems << (kept.isEmpty() ? GetTextString(TEXT::JournalStays) + journalPath
+                                : GetTextString(TEXT::JournalKept) + kept);
     return problems;
 }
 
@@ -256,7 +256,7 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
     if (!file.open(QIODevice::ReadOnly))
         return KeepingJournal(
             journalPath,
-            {CFailure{QStringLiteral("cannot read the journal"), journalPath, file.errorString()}.Text()});
+            {CFailure{GetTextString(TEXT::CannotReadJournal), journalPath, file.errorString()}.Text()});
     const QByteArray text = file.readAll();
     file.close();
     std::vector<RollbackNote> notes;
@@ -265,7 +265,7 @@ QStringList CRollback::Recover(const QString& journalPath, Recovered* what, QStr
     if (!sound)
         return KeepingJournal(
             journalPath,
-            {CFailure{QStringLiteral("cannot read the journal"), journalPath, QStringLiteral("damaged")}
+            {CFailure{GetTextString(TEXT::CannotReadJournal), journalPath, GetTextString(TEXT::Damaged)}
                  .Text()});
     if (what)
         *what = committed ? Recovered::Committed : Recovered::Undone;

@@ -1,5 +1,6 @@
 // The rollback's registry notes: values about to change, keys about to be
 // made and key trees about to be deleted, each with its undo.
+#include "common/MessageTable.h"
 #include "engine/EngineNames.h"
 #include "engine/Rollback.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 QString RegistryCause(RegStatus status)
 {
-    return status == RegStatus::Failed ? CRegistry::LastError() : QStringLiteral("not a valid key");
+    return status == RegStatus::Failed ? CRegistry::LastError() : GetTextString(TEXT::InvalidKey);
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ void UndoNewKey(RollbackNote& note, UndoReport& report)
     if (status == RegStatus::Ok)
         report.undone << QStringLiteral("registry deleted %1").arg(RegistryKeyName(note.root, note.path));
     else if (status != RegStatus::NotFound)
-        report.problems << CFailure{QStringLiteral("cannot delete the registry key"),
+        report.problems << CFailure{GetTextString(TEXT::CannotDeleteKey),
                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                .Text();
 }
@@ -79,7 +80,7 @@ void UndoValue(RollbackNote& note, UndoReport& report)
         report.undone
             << QStringLiteral("registry restored %1 [%2]").arg(RegistryKeyName(note.root, note.path), value);
     else if (status != RegStatus::NotFound)
-        report.problems << CFailure{QStringLiteral("cannot restore the registry value %1 of").arg(value),
+        report.problems << CFailure{GetTextString(TEXT::CannotRestoreValue).arg(value),
                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                .Text();
 }
@@ -116,7 +117,7 @@ void UndoTreeKey(RollbackNote& note, UndoReport& report)
 {
     const RegStatus status = CRegistry::CreateKey(note.root, note.path);
     if (status != RegStatus::Ok)
-        report.problems << CFailure{QStringLiteral("cannot restore the registry key"),
+        report.problems << CFailure{GetTextString(TEXT::CannotRestoreKey),
                                     RegistryKeyName(note.root, note.path), RegistryCause(status)}
                                .Text();
 }

@@ -1,6 +1,7 @@
 #include "engine/RunLog.h"
 
 #include "common/Failure.h"
+#include "common/MessageTable.h"
 
 #include <QDateTime>
 
@@ -18,7 +19,7 @@ bool CRunLog::Open(const QString& path, QString* error)
     PLATFORM::CFileHandle file = PLATFORM::OpenForAppending(path, 0644);
     if (!file.IsOpen()) {
         if (error)
-            *error = CFailure::FromErrno(QStringLiteral("cannot open the log"), path, errno).Text();
+            *error = CFailure::FromErrno(GetTextString(TEXT::CannotOpenLog), path, errno).Text();
         return false;
     }
     m_file = std::move(file);
@@ -43,7 +44,7 @@ void CRunLog::Write(const QString& text)
     const int failed = m_file.WriteAll(line.constData(), size_t(line.size()));
     if (failed == 0)
         return;
-    const QString reason = CFailure::FromErrno(QStringLiteral("cannot write the log"), m_path, failed).Text();
+    const QString reason = CFailure::FromErrno(GetTextString(TEXT::CannotWriteLog), m_path, failed).Text();
     Close();
     if (OnWriteFailure) {
         OnWriteFailure(reason);

@@ -1,5 +1,6 @@
 // Shortcuts: launcher entries in the programs menu, and the main program's
 // copies on the desktop, in Quick Launch and in Startup.
+#include "common/MessageTable.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 #include "platform/DesktopEntry.h"
@@ -38,7 +39,7 @@ CInstallEngine::ShortcutsMade CInstallEngine::CreateShortcuts(bool desktop, bool
     }
     const QString name = MenuFolderName(Manifest);
     if (!IsSingleName(name)) {
-        Fail({QStringLiteral("cannot create the menu folder for"), name, QStringLiteral("not a plain name")});
+        Fail({GetTextString(TEXT::CannotCreateMenuFolder), name, GetTextString(TEXT::NotPlainName)});
         return menuFolderFailed();
     }
     const QString menuFolder = PLATFORM::ProgramsMenuFolder() + name + u'/';
@@ -109,8 +110,7 @@ bool CInstallEngine::CreateShellLink(const QString& target, const QString& file,
                                      const std::optional<QString>& description, const QString& arguments)
 {
     if (file.isEmpty())
-        return Fail(
-            {QStringLiteral("cannot write a launcher entry"), target, QStringLiteral("no link file name")});
+        return Fail({GetTextString(TEXT::CannotWriteLauncher), target, GetTextString(TEXT::NoLinkFileName)});
     PLATFORM::DesktopEntry entry;
     entry.target = target;
     entry.arguments = arguments;
@@ -134,7 +134,7 @@ void CInstallEngine::RemoveLink(const QString& file)
     const QString path = PLATFORM::DesktopEntryPath(file);
     const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
     if (!PLATFORM::RemoveDesktopEntry(file))
-        Fail(CFailure{QStringLiteral("cannot remove"), path, QStringLiteral("it is still there")});
+        Fail(CFailure{GetTextString(TEXT::CannotRemove), path, GetTextString(TEXT::StillThere)});
     else if (existed)
         Log.Removed(path);
 }

@@ -1,6 +1,7 @@
 // Registration in the list of installed programs with uninstall.xml beside the
 // program, and the removal of the registry data and the user's data.
 #include "common/Clock.h"
+#include "common/MessageTable.h"
 #include "engine/EngineNames.h"
 #include "engine/InstallEngine.h"
 #include "engine/StepProgress.h"
@@ -41,8 +42,8 @@ bool CInstallEngine::RegisterUninstall()
 
     // Without a usable product name the values would land in the list's own key.
     if (!IsSingleName(Manifest.info.prog)) {
-        Fail({QStringLiteral("cannot register the product"), Manifest.info.prog,
-              QStringLiteral("not a plain product name")});
+        Fail({GetTextString(TEXT::CannotRegisterProduct), Manifest.info.prog,
+              GetTextString(TEXT::NotPlainProductName)});
         return true;
     }
     const RegRoot machine = RegRoot::LocalMachine;

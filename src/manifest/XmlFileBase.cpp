@@ -1,6 +1,7 @@
 #include "manifest/XmlFileBase.h"
 
 #include "common/DecimalText.h"
+#include "common/MessageTable.h"
 #include "platform/FileWriter.h"
 
 #include <QFile>
@@ -313,7 +314,7 @@ bool CXmlFileBase::SaveFile(const QString& path, const QString& rootName, XmlWri
                             void* context, CFailure* failure)
 {
     if (failure)
-        *failure = {QStringLiteral("cannot write"), path, QStringLiteral("the document could not be built")};
+        *failure = {GetTextString(TEXT::CannotWrite), path, GetTextString(TEXT::DocumentNotBuilt)};
     return BuildDocument(rootName, write, context, *this, [&](const pugi::xml_node& root) {
         QByteArray bytes("\xEF\xBB\xBF");
         bytes += kDeclaration;

@@ -1,5 +1,6 @@
 #include "platform/DesktopEntry.h"
 
+#include "common/MessageTable.h"
 #include "platform/FileWriter.h"
 
 #include <QFile>
@@ -239,17 +240,17 @@ bool WriteDesktopEntry(const QString& linkPath, const DesktopEntry& entry, bool 
 {
     auto refuse = [&](const QString& cause) {
         if (failure)
-            *failure = {QStringLiteral("cannot write"), DesktopEntryPath(linkPath), cause};
+            *failure = {GetTextString(TEXT::CannotWrite), DesktopEntryPath(linkPath), cause};
         return false;
     };
     const QString name = DesktopEntryName(linkPath);
     if (name.isEmpty())
-        return refuse(QStringLiteral("the link has no name"));
+        return refuse(GetTextString(TEXT::LinkHasNoName));
     if (entry.target.isEmpty())
-        return refuse(QStringLiteral("the link has no target"));
+        return refuse(GetTextString(TEXT::LinkHasNoTarget));
     const QStringList args = SplitArguments(entry.arguments);
     if (HasUnwritableControl(entry.target) || HasUnwritableControl(args.join(' ')))
-        return refuse(QStringLiteral("control characters in the command"));
+        return refuse(GetTextString(TEXT::ControlCharactersInCommand));
 
     QString text = kGroup + '\n';
     text += QLatin1String("Type=Application\n");

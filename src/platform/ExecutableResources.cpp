@@ -1,5 +1,6 @@
 #include "platform/ExecutableResources.h"
 
+#include "common/MessageTable.h"
 #include "platform/FileWriter.h"
 
 #include <QFile>
@@ -264,11 +265,10 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
     for (const ResourceSource& r : resources) {
         const QByteArray name = r.type.toUtf8();
         if (name.isEmpty() || quint64(name.size()) > kMaxTypeNameBytes)
-            return fail(QStringLiteral("invalid resource type name \"%1\"").arg(r.type));
+            return fail(GetTextString(TEXT::InvalidResourceType).arg(r.type));
         const QString key = QStringLiteral("%1/%2/%3").arg(r.type.toUpper()).arg(r.id).arg(r.language);
         if (keys.contains(key))
-            return fail(
-                QStringLiteral("duplicate resource %1 %2 language %3").arg(r.type).arg(r.id).arg(r.language));
+            return fail(GetTextString(TEXT::DuplicateResource).arg(r.type).arg(r.id).arg(r.language));
         keys.insert(key);
     }
 
@@ -276,9 +276,9 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
     current.Open(templatePath);
     QFile in(templatePath);
     if (!QFileInfo(templatePath).isFile() || !in.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1").arg(templatePath));
+        return fail(GetTextString(TEXT::CannotReadFile).arg(templatePath));
     if (quint64(in.size()) != current.m_fileSize)
-        return fail(QStringLiteral("%1 changed while being read").arg(templatePath));
+        return fail(GetTextString(TEXT::ChangedWhileRead).arg(templatePath));
 
     // Written into place, so a reader never sees half a file. The output is
     // an installer that people run and copy: exactly 0755, flushed to disk.
@@ -289,7 +289,7 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
     if (!out.Open())
         return fail(out.Failure().Text());
     bool ok = CopyBytes(in, out, current.m_executableSize);
-    QString why = ok ? QString() : QStringLiteral("cannot copy %1").arg(templatePath);
+    QString why = ok ? QString() : GetTextString(TEXT::CannotCopyFile).arg(templatePath);
 
     const quint64 regionStart = current.m_executableSize;
     quint64 pos = regionStart;
@@ -306,7 +306,7 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
             ok = QFileInfo(r.sourcePath).isFile() && src.open(QIODevice::ReadOnly)
                 && CopyToEnd(src, out, size);
             if (!ok && !out.Failure().IsSet())
-                why = QStringLiteral("cannot copy %1").arg(r.sourcePath);
+                why = GetTextString(TEXT::CannotCopyFile).arg(r.sourcePath);
         }
         const QByteArray name = r.type.toUtf8();
         PutU16(directory, quint16(name.size()));
@@ -320,7 +320,7 @@ bool CExecutableResources::Attach(const QString& templatePath, const std::vector
 
     if (ok && quint64(directory.size()) > kMaxDirectorySize) {
         ok = false;
-        why = QStringLiteral("too many resources");
+        why = GetTextString(TEXT::TooManyResources);
     }
     if (ok) {
         QByteArray footer;

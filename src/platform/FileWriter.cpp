@@ -1,5 +1,6 @@
 #include "platform/FileWriter.h"
 
+#include "common/MessageTable.h"
 #include "platform/FileSystem.h"
 #include "platform/TempFiles.h"
 
@@ -14,8 +15,6 @@
 
 namespace PLATFORM {
 namespace {
-
-const QString kCannotWrite = QStringLiteral("cannot write");
 
 // The umask can only be read by setting it; /proc tells it without that
 // window, in which another thread's new file would get the wrong mask.
@@ -63,7 +62,7 @@ CFileWriter::~CFileWriter()
 
 bool CFileWriter::Fail(int error)
 {
-    m_failure = CFailure::FromErrno(kCannotWrite, m_target, error);
+    m_failure = CFailure::FromErrno(GetTextString(TEXT::CannotWrite), m_target, error);
     Abandon();
     m_failed = true;
     return false;
@@ -71,7 +70,7 @@ bool CFileWriter::Fail(int error)
 
 bool CFileWriter::Fail(const QString& cause)
 {
-    m_failure = {kCannotWrite, m_target, cause};
+    m_failure = {GetTextString(TEXT::CannotWrite), m_target, cause};
     Abandon();
     m_failed = true;
     return false;
@@ -96,7 +95,7 @@ bool CFileWriter::Open()
         if (denied != 0)
             return Fail(denied);
         if (!st.IsFile() && !st.IsLink())
-            return Fail(QStringLiteral("not a regular file"));
+            return Fail(GetTextString(TEXT::NotRegularFile));
     } else if (error != ENOENT) {
         return Fail(error);
     }
@@ -110,7 +109,7 @@ bool CFileWriter::Open()
     }
     if (made.error != 0)
         return Fail(made.error);
-    return Fail(QStringLiteral("its temporary file was taken away repeatedly"));
+    return Fail(GetTextString(TEXT::TempFileTakenAway));
 }
 
 bool CFileWriter::Write(const void* data, size_t count)
@@ -198,14 +197,14 @@ bool CopyFileInPlace(const QString& sourcePath, const QString& targetPath, const
     };
     CFileHandle in = OpenForReading(sourcePath);
     if (!in.IsOpen())
-        return fail(CFailure::FromErrno(QStringLiteral("cannot read"), sourcePath, errno));
+        return fail(CFailure::FromErrno(GetTextString(TEXT::CannotRead), sourcePath, errno));
     CFileWriter writer(targetPath, options);
     bool ok = writer.Open();
     char buffer[1 << 16];
     while (ok) {
         const qint64 n = in.Read(buffer, sizeof buffer);
         if (n < 0)
-            return fail(CFailure::FromErrno(QStringLiteral("cannot read"), sourcePath, errno));
+            return fail(CFailure::FromErrno(GetTextString(TEXT::CannotRead), sourcePath, errno));
         if (n == 0)
             break;
         ok = writer.Write(buffer, size_t(n));

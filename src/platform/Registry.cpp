@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "common/MessageTable.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
@@ -167,7 +168,7 @@ public:
     {
         const QFileInfo info(m_path);
         if (info.exists() && !info.isFile()) {
-            t_lastError = QStringLiteral("%1: not a file").arg(m_path);
+            t_lastError = GetTextString(TEXT::RegistryNotAFile).arg(m_path);
             return RegStatus::Failed;
         }
         if (!info.isFile())
@@ -189,7 +190,7 @@ public:
     {
         const QString folder = QFileInfo(m_path).absolutePath();
         if (!QDir().mkpath(folder)) {
-            t_lastError = QStringLiteral("%1: cannot create the folder").arg(folder);
+            t_lastError = GetTextString(TEXT::RegistryCannotCreateFolder).arg(folder);
             return RegStatus::Failed;
         }
         if (!Connect(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
@@ -215,7 +216,7 @@ public:
         if (version.Step() != SQLITE_ROW)
             return Fail();
         if (version.Int(0) > kSchemaVersion) {
-            t_lastError = QStringLiteral("%1: written by a newer version").arg(m_path);
+            t_lastError = GetTextString(TEXT::RegistryNewerVersion).arg(m_path);
             return RegStatus::Failed;
         }
         if (version.Int(0) < kSchemaVersion) {
@@ -244,7 +245,7 @@ public:
     RegStatus Fail()
     {
         t_lastError = QStringLiteral("%1: %2").arg(
-            m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("cannot open"));
+            m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : GetTextString(TEXT::CannotOpen));
         return RegStatus::Failed;
     }
 

@@ -1,7 +1,7 @@
 #include "update/CompanionEditor.h"
 
 #include "app/MessageBox.h"
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 #include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/ProgramStarter.h"

@@ -1,7 +1,7 @@
 #include "update/HttpDownload.h"
 
-#include "app/TextFormat.h"
 #include "common/DecimalText.h"
+#include "common/TextFormat.h"
 #include "platform/FileSystem.h"
 #include "platform/FileWriter.h"
 #include "platform/SharedLibrary.h"

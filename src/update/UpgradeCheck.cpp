@@ -1,8 +1,8 @@
 #include "update/UpgradeCheck.h"
 
 #include "app/MessageBox.h"
-#include "app/TextFormat.h"
 #include "common/MD5Encode.h"
+#include "common/TextFormat.h"
 #include "manifest/InstallInfo.h"
 #include "manifest/UpgradeInfo.h"
 #include "platform/FileSystem.h"

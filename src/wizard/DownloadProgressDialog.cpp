@@ -1,6 +1,6 @@
 #include "wizard/DownloadProgressDialog.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

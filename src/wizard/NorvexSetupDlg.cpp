@@ -3,10 +3,10 @@
 // and commands are in WizardPages.cpp.
 #include "wizard/NorvexSetupDlg.h"
 
-#include "app/MessageTable.h"
 #include "app/NorvexSetupApp.h"
-#include "app/TextFormat.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
+#include "common/TextFormat.h"
 #include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"
 

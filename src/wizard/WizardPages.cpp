@@ -1,9 +1,9 @@
 // The wizard's pages and commands: the rows of the run mode's page table
 // (app/PageTable) put on the window, and their buttons' and boxes' commands
 // run; the links and the folder picker.
-#include "app/MessageTable.h"
 #include "app/PageTable.h"
 #include "app/WorkProcedures.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
 #include "wizard/DialogTemplate.h"

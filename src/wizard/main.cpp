@@ -3,9 +3,9 @@
 #include "app/CommandLine.h"
 #include "app/EmbeddedPackage.h"
 #include "app/NorvexSetupApp.h"
-#include "app/TextFormat.h"
 #include "app/UnattendedRun.h"
 #include "common/PumpMessages.h"
+#include "common/TextFormat.h"
 #include "wizard/WizardRun.h"
 
 #include <QCoreApplication>

@@ -2,10 +2,10 @@
 // server: the marker window program stands in for the product's window.
 #include "support/Sandbox.h"
 
-#include "app/MessageTable.h"
 #include "app/UnattendedRun.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
+#include "common/MessageTable.h"
 #include "engine/InstallEngine.h"
 #include "platform/SpecialFolders.h"
 

@@ -5,10 +5,10 @@
 #include "support/Recorders.h"
 #include "support/Sandbox.h"
 
-#include "app/MessageTable.h"
 #include "app/WorkProcedures.h"
 #include "common/Clock.h"
 #include "common/FileHelpers.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
 #include "engine/RegistryHelpers.h"

@@ -9,7 +9,7 @@
 #include "support/CaseName.h"
 #include "support/SmallDisk.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 #include "database/CppSQLite3DB.h"
 #include "platform/Registry.h"
 #include "platform/SpecialFolders.h"

@@ -3,7 +3,7 @@
 // versions, removal through the installed uninstall.exe, start-up failure.
 #include "SampleRuns.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/Registry.h"
 #include "platform/SpecialFolders.h"

@@ -32,8 +32,9 @@ public:
     MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
                        MessageButtons buttons) override
     {
-        if (m_captions == Captions::None)
+        if (m_captions == Captions::None) {
             EXPECT_TRUE(caption.isEmpty()) << caption.toStdString() << ": " << text.toStdString();
+        }
         shown.push_back({text, caption, icon, buttons});
         if (!answers.empty()) {
             const MessageAnswer answer = answers.front();

@@ -2,8 +2,8 @@
 
 #include "support/CaseName.h"
 
-#include "app/MessageTable.h"
 #include "common/MD5Encode.h"
+#include "common/MessageTable.h"
 #include "manifest/InstallInfo.h"
 #include "platform/ProgramStarter.h"
 #include "platform/TempFiles.h"

@@ -3,9 +3,10 @@
 #include "support/CaseName.h"
 
 #include "app/ConsoleMessageBox.h"
-#include "app/TextFormat.h"
+#include "app/ModeTitle.h"
 #include "app/UnattendedRun.h"
 #include "app/WorkProcedures.h"
+#include "common/TextFormat.h"
 #include "engine/RegistryHelpers.h"
 #include "platform/SpecialFolders.h"
 #include "wizard/WizardTestSupport.h"

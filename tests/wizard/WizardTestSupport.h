@@ -7,8 +7,8 @@
 #include "support/Recorders.h"
 #include "support/Sandbox.h"
 
-#include "app/MessageTable.h"
 #include "common/Clock.h"
+#include "common/MessageTable.h"
 #include "common/PumpMessages.h"
 #include "engine/InstallEngine.h"
 #include "platform/ProgramStarter.h"

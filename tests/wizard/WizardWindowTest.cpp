@@ -2,7 +2,8 @@
 // the two layout routines.
 #include "support/CaseName.h"
 
-#include "app/TextFormat.h"
+#include "app/ModeTitle.h"
+#include "common/TextFormat.h"
 #include "wizard/DialogTemplate.h"
 #include "wizard/WizardTestSupport.h"
 

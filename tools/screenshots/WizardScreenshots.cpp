@@ -3,9 +3,9 @@
 //   norvex-wizard-screenshots OUTPUT-FOLDER MANIFEST
 // Run it under an X server (scripts/screenshots.sh uses Xvfb) with
 // NORVEX_ROOT pointing at a scratch folder.
-#include "app/MessageTable.h"
 #include "app/ProcedureView.h"
-#include "app/TextFormat.h"
+#include "common/MessageTable.h"
+#include "common/TextFormat.h"
 #include "engine/InstallEngine.h"
 #include "wizard/NorvexSetupDlg.h"
 

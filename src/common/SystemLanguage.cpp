@@ -1,4 +1,4 @@
-#include "platform/SystemLanguage.h"
+#include "common/SystemLanguage.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <iterator>
 
-namespace PLATFORM {
 namespace {
 
 constexpr quint16 kDefaultId = 0x0409;  // what a machine without a locale reports
@@ -107,5 +106,3 @@ quint16 SystemLanguageId()
 {
     return LanguageIdForLocale(MessagesLocale());
 }
-
-}  // namespace PLATFORM

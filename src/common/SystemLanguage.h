@@ -1,11 +1,10 @@
 // The machine's language as a Windows language id, derived from the POSIX
-// locale. The installer's texts, fonts and links are chosen by this id.
+// locale. The installer's texts, fonts and links are chosen by this id; it
+// sits with the message table, below every module that shows a text.
 #pragma once
 
 #include <QString>
 #include <QtGlobal>
-
-namespace PLATFORM {
 
 // The id for one locale name ("zh_TW.UTF-8", "de_DE@euro", "zh_Hant_HK", "C").
 // Chinese keeps its territory because the texts depend on it:
@@ -23,5 +22,3 @@ QString MessagesLocale();
 
 // LanguageIdForLocale(MessagesLocale()).
 quint16 SystemLanguageId();
-
-}  // namespace PLATFORM

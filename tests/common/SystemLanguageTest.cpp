@@ -1,6 +1,6 @@
 #include "support/CaseName.h"
 
-#include "platform/SystemLanguage.h"
+#include "common/SystemLanguage.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
-
-using namespace PLATFORM;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
-#include "platform/SystemLanguage.h"
+#include "common/SystemLanguage.h"
 
 #include <atomic>
 #include <iterator>
@@ -418,6 +418,160 @@ const MessageRecord kMessages[] = {
            u"downloads are not available: cannot load %s: %s\n"},
     {TEXT::InitialisationFailed, nullptr, nullptr, nullptr,
            u"initialisation failed"},
+    {TEXT::CannotCreateFolder, nullptr, nullptr, nullptr,
+           u"cannot create the folder"},
+    {TEXT::ErrorNumber, nullptr, nullptr, nullptr,
+           u"error %1"},
+    {TEXT::CannotWrite, nullptr, nullptr, nullptr,
+           u"cannot write"},
+    {TEXT::CannotRead, nullptr, nullptr, nullptr,
+           u"cannot read"},
+    {TEXT::NotRegularFile, nullptr, nullptr, nullptr,
+           u"not a regular file"},
+    {TEXT::TempFileTakenAway, nullptr, nullptr, nullptr,
+           u"its temporary file was taken away repeatedly"},
+    {TEXT::LinkHasNoName, nullptr, nullptr, nullptr,
+           u"the link has no name"},
+    {TEXT::LinkHasNoTarget, nullptr, nullptr, nullptr,
+           u"the link has no target"},
+    {TEXT::ControlCharactersInCommand, nullptr, nullptr, nullptr,
+           u"control characters in the command"},
+    {TEXT::InvalidResourceType, nullptr, nullptr, nullptr,
+           u"invalid resource type name \"%1\""},
+    {TEXT::DuplicateResource, nullptr, nullptr, nullptr,
+           u"duplicate resource %1 %2 language %3"},
+    {TEXT::CannotReadFile, nullptr, nullptr, nullptr,
+           u"cannot read %1"},
+    {TEXT::CannotCopyFile, nullptr, nullptr, nullptr,
+           u"cannot copy %1"},
+    {TEXT::TooManyResources, nullptr, nullptr, nullptr,
+           u"too many resources"},
+    {TEXT::CannotOpen, nullptr, nullptr, nullptr,
+           u"cannot open"},
+    {TEXT::ChangedWhileRead, nullptr, nullptr, nullptr,
+           u"%1 changed while being read"},
+    {TEXT::RegistryNotAFile, nullptr, nullptr, nullptr,
+           u"%1: not a file"},
+    {TEXT::RegistryCannotCreateFolder, nullptr, nullptr, nullptr,
+           u"%1: cannot create the folder"},
+    {TEXT::RegistryNewerVersion, nullptr, nullptr, nullptr,
+           u"%1: written by a newer version"},
+    {TEXT::UnknownProcError, nullptr, nullptr, nullptr,
+           u"未知的错误"},
+    {TEXT::DatabaseNotOpen, nullptr, nullptr, nullptr,
+           u"Database not open"},
+    {TEXT::NullVirtualMachine, nullptr, nullptr, nullptr,
+           u"Null Virtual Machine pointer"},
+    {TEXT::InvalidScalarQuery, nullptr, nullptr, nullptr,
+           u"Invalid scalar query"},
+    {TEXT::InvalidFieldIndex, nullptr, nullptr, nullptr,
+           u"Invalid field index requested"},
+    {TEXT::InvalidFieldName, nullptr, nullptr, nullptr,
+           u"Invalid field name requested"},
+    {TEXT::PackageNotAFile, nullptr, nullptr, nullptr,
+           u"The package is not a file"},
+    {TEXT::PackageCannotBeOpened, nullptr, nullptr, nullptr,
+           u"The package cannot be opened"},
+    {TEXT::PackageNotOpenedSafely, nullptr, nullptr, nullptr,
+           u"The package cannot be opened safely"},
+    {TEXT::PackageNotATable, nullptr, nullptr, nullptr,
+           u"The package's files or config is not a table"},
+    {TEXT::CannotReadPackage, nullptr, nullptr, nullptr,
+           u"cannot read the package"},
+    {TEXT::CannotExtractTo, nullptr, nullptr, nullptr,
+           u"cannot extract %1 to"},
+    {TEXT::NoSuchEntry, nullptr, nullptr, nullptr,
+           u"no such entry in the package"},
+    {TEXT::Cancelled, nullptr, nullptr, nullptr,
+           u"cancelled"},
+    {TEXT::SizeMismatch, nullptr, nullptr, nullptr,
+           u"size does not match"},
+    {TEXT::DamagedData, nullptr, nullptr, nullptr,
+           u"damaged data"},
+    {TEXT::DigestMismatch, nullptr, nullptr, nullptr,
+           u"digest mismatch"},
+    {TEXT::OutOfMemory, nullptr, nullptr, nullptr,
+           u"out of memory"},
+    {TEXT::DocumentNotBuilt, nullptr, nullptr, nullptr,
+           u"the document could not be built"},
+    {TEXT::CannotInstall, nullptr, nullptr, nullptr,
+           u"cannot install"},
+    {TEXT::CannotInstallFileInto, nullptr, nullptr, nullptr,
+           u"cannot install %1 into"},
+    {TEXT::CannotInstallInto, nullptr, nullptr, nullptr,
+           u"cannot install into"},
+    {TEXT::CannotWriteInto, nullptr, nullptr, nullptr,
+           u"cannot write into"},
+    {TEXT::NotAbsolutePath, nullptr, nullptr, nullptr,
+           u"not an absolute path"},
+    {TEXT::NotBelowFolder, nullptr, nullptr, nullptr,
+           u"not a file name below its folder"},
+    {TEXT::NoSuchKey, nullptr, nullptr, nullptr,
+           u"no such key"},
+    {TEXT::InvalidKeyPath, nullptr, nullptr, nullptr,
+           u"not a valid key path or name"},
+    {TEXT::InvalidKey, nullptr, nullptr, nullptr,
+           u"not a valid key"},
+    {TEXT::CannotWriteValue, nullptr, nullptr, nullptr,
+           u"cannot write the registry value %1 of"},
+    {TEXT::CannotDeleteKey, nullptr, nullptr, nullptr,
+           u"cannot delete the registry key"},
+    {TEXT::CannotRestoreValue, nullptr, nullptr, nullptr,
+           u"cannot restore the registry value %1 of"},
+    {TEXT::CannotRestoreKey, nullptr, nullptr, nullptr,
+           u"cannot restore the registry key"},
+    {TEXT::SymbolicLink, nullptr, nullptr, nullptr,
+           u"a symbolic link"},
+    {TEXT::SpecialFolder, nullptr, nullptr, nullptr,
+           u"a special or system folder, or one above it"},
+    {TEXT::NoUninstallManifest, nullptr, nullptr, nullptr,
+           u"it holds no uninstall.xml"},
+    {TEXT::CannotRemoveInstallFolder, nullptr, nullptr, nullptr,
+           u"cannot remove the installation folder"},
+    {TEXT::FilesNotDeleted, nullptr, nullptr, nullptr,
+           u"some of its files could not be deleted"},
+    {TEXT::CannotRemoveInstalledFiles, nullptr, nullptr, nullptr,
+           u"cannot remove the installed files in"},
+    {TEXT::CannotRemove, nullptr, nullptr, nullptr,
+           u"cannot remove"},
+    {TEXT::CannotRemoveFolder, nullptr, nullptr, nullptr,
+           u"cannot remove the folder"},
+    {TEXT::StillThere, nullptr, nullptr, nullptr,
+           u"it is still there"},
+    {TEXT::CannotKeepAside, nullptr, nullptr, nullptr,
+           u"cannot keep the previous file aside"},
+    {TEXT::CannotRestoreFile, nullptr, nullptr, nullptr,
+           u"cannot restore %1 (the previous file is kept as %2)"},
+    {TEXT::CannotDeletePreviousFile, nullptr, nullptr, nullptr,
+           u"cannot delete the previous file"},
+    {TEXT::PreviousFilesKept, nullptr, nullptr, nullptr,
+           u"the previous files are kept, as the journal still names them"},
+    {TEXT::CannotDeleteJournal, nullptr, nullptr, nullptr,
+           u"cannot delete the journal"},
+    {TEXT::CannotReadJournal, nullptr, nullptr, nullptr,
+           u"cannot read the journal"},
+    {TEXT::Damaged, nullptr, nullptr, nullptr,
+           u"damaged"},
+    {TEXT::JournalStays, nullptr, nullptr, nullptr,
+           u"the record of the changes stays at "},
+    {TEXT::JournalKept, nullptr, nullptr, nullptr,
+           u"the record of the changes is kept at "},
+    {TEXT::CannotOpenLog, nullptr, nullptr, nullptr,
+           u"cannot open the log"},
+    {TEXT::CannotWriteLog, nullptr, nullptr, nullptr,
+           u"cannot write the log"},
+    {TEXT::CannotCreateMenuFolder, nullptr, nullptr, nullptr,
+           u"cannot create the menu folder for"},
+    {TEXT::NotPlainName, nullptr, nullptr, nullptr,
+           u"not a plain name"},
+    {TEXT::CannotWriteLauncher, nullptr, nullptr, nullptr,
+           u"cannot write a launcher entry"},
+    {TEXT::NoLinkFileName, nullptr, nullptr, nullptr,
+           u"no link file name"},
+    {TEXT::CannotRegisterProduct, nullptr, nullptr, nullptr,
+           u"cannot register the product"},
+    {TEXT::NotPlainProductName, nullptr, nullptr, nullptr,
+           u"not a plain product name"},
     {0, nullptr, nullptr, nullptr},
 };
 // clang-format on
@@ -435,6 +589,19 @@ const MessageRecord* MessageTableRecords(int* count)
 }
 
 namespace {
+
+// The text of one record in the language lang by the rules of GetText; a
+// fixed text in every language.
+const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
+{
+    if (record.fixed)
+        return record.fixed;
+    if ((lang & 0x3FF) != kLangChinesePrimary)
+        return record.english;
+    if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
+        return record.traditional;
+    return record.simplified;
+}
 
 const MessageRecord* FindRecord(int id)
 {
@@ -454,23 +621,7 @@ const MessageRecord* FindRecord(int id)
 const char16_t* GetText(int id)
 {
     const MessageRecord* record = FindRecord(id);
-    return record ? TextInSystemLanguage(*record) : nullptr;
-}
-
-const char16_t* TextInSystemLanguage(const MessageRecord& record)
-{
-    return TextInLanguage(record, GetSystemLanguageId());
-}
-
-const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
-{
-    if (record.fixed)
-        return record.fixed;
-    if ((lang & 0x3FF) != kLangChinesePrimary)
-        return record.english;
-    if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
-        return record.traditional;
-    return record.simplified;
+    return record ? TextInLanguage(*record, GetSystemLanguageId()) : nullptr;
 }
 
 QString GetTextString(int id)
@@ -489,7 +640,7 @@ quint16 GetSystemLanguageId()
 {
     int lang = g_systemLanguage.load();
     if (lang < 0) {
-        lang = PLATFORM::SystemLanguageId();
+        lang = SystemLanguageId();
         int expected = -1;
         if (!g_systemLanguage.compare_exchange_strong(expected, lang))
             lang = expected;

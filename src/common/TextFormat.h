@@ -1,9 +1,7 @@
-// Fills the message table's printf-style texts ("%s", "%d") with values, and
-// builds the title line of a run mode.
+// Fills the message table's printf-style texts ("%s", "%d") with values.
 #pragma once
 
-#include "app/MessageTable.h"
-#include "engine/RunMode.h"
+#include "common/MessageTable.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,8 +14,3 @@ QString FormatText(const QString& format, const QStringList& args = {});
 // FormatText of the message table's text id (a number or a TEXT::Id) in the
 // system language.
 QString FormatMessage(int id, const QStringList& args = {});
-
-// The mode's title (texts 1301, 1401, 1501, 1601 with the product title).
-// The window doubles every "&" so that it is not taken as a mnemonic; plain
-// text output keeps the title as it is.
-QString ModeTitle(RunMode mode, const QString& productTitle, bool doubleAmpersands);

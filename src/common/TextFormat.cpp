@@ -1,6 +1,6 @@
-#include "app/TextFormat.h"
+#include "common/TextFormat.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
 QString FormatText(const QString& format, const QStringList& args)
 {
@@ -32,28 +32,4 @@ QString FormatText(const QString& format, const QStringList& args)
 QString FormatMessage(int id, const QStringList& args)
 {
     return FormatText(GetTextString(id), args);
-}
-
-QString ModeTitle(RunMode mode, const QString& productTitle, bool doubleAmpersands)
-{
-    int id = 1301;
-    switch (mode) {
-    case RunMode::Install:
-        id = 1301;
-        break;
-    case RunMode::Upgrade:
-        id = 1401;
-        break;
-    case RunMode::Repair:
-        id = 1501;
-        break;
-    case RunMode::Uninstall:
-    case RunMode::DoUninstall:
-        id = 1601;
-        break;
-    }
-    QString title = FormatMessage(id, {productTitle});
-    if (doubleAmpersands)
-        title.replace(QStringLiteral("&"), QStringLiteral("&&"));
-    return title;
 }

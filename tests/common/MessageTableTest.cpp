@@ -1,15 +1,17 @@
 #include "support/CaseName.h"
 
-#include "app/MessageTable.h"
+#include "common/MessageTable.h"
 
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -56,6 +58,133 @@ const int kAllIds[] = {1001, 1003, 1101, 1102, 1103, 1104, 1105, 1106, 1201, 120
                        1315, 1316, 1317, 1318, 1319, 1320, 1321, 1322, 1323, 1324, 1325, 1401, 1402,
                        1403, 1404, 1405, 1406, 1407, 1501, 1502, 1503, 1504, 1505, 1506, 1601, 1602,
                        1603, 1604, 1605, 1606, 1607, 1608, 1609, 1610, 1611, 1612, 1613, 1614, 1615};
+
+// Every named text, typed out: the table holds each of them once.
+const int kNamedIds[] = {
+    TEXT::SwitchList,
+    TEXT::UnknownSwitch,
+    TEXT::SwitchWithoutValue,
+    TEXT::SecondInstance,
+    TEXT::FolderKeptLink,
+    TEXT::FolderKeptNotDeleted,
+    TEXT::FolderKeptOtherFiles,
+    TEXT::FolderKeptNotOurs,
+    TEXT::NoSpace,
+    TEXT::FolderNotWritable,
+    TEXT::RollbackIncomplete,
+    TEXT::RegistryStepName,
+    TEXT::RegistrationStepName,
+    TEXT::StepIncomplete,
+    TEXT::SpaceNeeded,
+    TEXT::SpaceNeededIn,
+    TEXT::SpaceSeparator,
+    TEXT::InterruptedCleanedUp,
+    TEXT::OldFilesKept,
+    TEXT::InterruptedUnreadable,
+    TEXT::InterruptedUndone,
+    TEXT::ShortcutSkipped,
+    TEXT::ShortcutsFailed,
+    TEXT::RepairNeedsInstaller,
+    TEXT::ReasonNoTempFile,
+    TEXT::ReasonTempFolderNotPrivate,
+    TEXT::ReasonCannotStart,
+    TEXT::ReasonDidNotStart,
+    TEXT::ReasonNoHandler,
+    TEXT::NoDisplay,
+    TEXT::ErrorCaption,
+    TEXT::ManifestError,
+    TEXT::PackageError,
+    TEXT::CompanionEditorOffer,
+    TEXT::CompanionEditorQuestion,
+    TEXT::CompanionEditorFailed,
+    TEXT::UpgradeInstallerFailed,
+    TEXT::UpgradeCheckTitle,
+    TEXT::UpgradeCheckLine,
+    TEXT::UpgradeNotes,
+    TEXT::InstallerDownloadTitle,
+    TEXT::InstallerDownloadLine,
+    TEXT::DownloadProgress,
+    TEXT::DownloadCancelling,
+    TEXT::DownloadsUnavailable,
+    TEXT::InitialisationFailed,
+    TEXT::CannotCreateFolder,
+    TEXT::ErrorNumber,
+    TEXT::CannotWrite,
+    TEXT::CannotRead,
+    TEXT::NotRegularFile,
+    TEXT::TempFileTakenAway,
+    TEXT::LinkHasNoName,
+    TEXT::LinkHasNoTarget,
+    TEXT::ControlCharactersInCommand,
+    TEXT::InvalidResourceType,
+    TEXT::DuplicateResource,
+    TEXT::CannotReadFile,
+    TEXT::CannotCopyFile,
+    TEXT::TooManyResources,
+    TEXT::CannotOpen,
+    TEXT::ChangedWhileRead,
+    TEXT::RegistryNotAFile,
+    TEXT::RegistryCannotCreateFolder,
+    TEXT::RegistryNewerVersion,
+    TEXT::UnknownProcError,
+    TEXT::DatabaseNotOpen,
+    TEXT::NullVirtualMachine,
+    TEXT::InvalidScalarQuery,
+    TEXT::InvalidFieldIndex,
+    TEXT::InvalidFieldName,
+    TEXT::PackageNotAFile,
+    TEXT::PackageCannotBeOpened,
+    TEXT::PackageNotOpenedSafely,
+    TEXT::PackageNotATable,
+    TEXT::CannotReadPackage,
+    TEXT::CannotExtractTo,
+    TEXT::NoSuchEntry,
+    TEXT::Cancelled,
+    TEXT::SizeMismatch,
+    TEXT::DamagedData,
+    TEXT::DigestMismatch,
+    TEXT::OutOfMemory,
+    TEXT::DocumentNotBuilt,
+    TEXT::CannotInstall,
+    TEXT::CannotInstallFileInto,
+    TEXT::CannotInstallInto,
+    TEXT::CannotWriteInto,
+    TEXT::NotAbsolutePath,
+    TEXT::NotBelowFolder,
+    TEXT::NoSuchKey,
+    TEXT::InvalidKeyPath,
+    TEXT::InvalidKey,
+    TEXT::CannotWriteValue,
+    TEXT::CannotDeleteKey,
+    TEXT::CannotRestoreValue,
+    TEXT::CannotRestoreKey,
+    TEXT::SymbolicLink,
+    TEXT::SpecialFolder,
+    TEXT::NoUninstallManifest,
+    TEXT::CannotRemoveInstallFolder,
+    TEXT::FilesNotDeleted,
+    TEXT::CannotRemoveInstalledFiles,
+    TEXT::CannotRemove,
+    TEXT::CannotRemoveFolder,
+    TEXT::StillThere,
+    TEXT::CannotKeepAside,
+    TEXT::CannotRestoreFile,
+    TEXT::CannotDeletePreviousFile,
+    TEXT::PreviousFilesKept,
+    TEXT::CannotDeleteJournal,
+    TEXT::CannotReadJournal,
+    TEXT::Damaged,
+    TEXT::JournalStays,
+    TEXT::JournalKept,
+    TEXT::CannotOpenLog,
+    TEXT::CannotWriteLog,
+    TEXT::CannotCreateMenuFolder,
+    TEXT::NotPlainName,
+    TEXT::CannotWriteLauncher,
+    TEXT::NoLinkFileName,
+    TEXT::CannotRegisterProduct,
+    TEXT::NotPlainProductName,
+};
 
 QString Text(const char16_t* t)
 {
@@ -188,6 +317,46 @@ TEST(MessageTable, NamedTextsHaveThreeLanguagesOrOneFixedText)
             SetSystemLanguageId(pick.lang);
             EXPECT_EQ(Text(GetText(r.id)), Text(pick.text));
         }
+    }
+}
+
+// No two names share an id, and the table has a row for every name and for
+// nothing else, with a text in each language.
+TEST(MessageTable, HoldsEveryNamedTextOnce)
+{
+    int count = 0;
+    const MessageRecord* records = MessageTableRecords(&count);
+    std::vector<int> inTable;
+    for (int i = 65; i + 1 < count; ++i)
+        inTable.push_back(records[i].id);
+    std::vector<int> named(std::begin(kNamedIds), std::end(kNamedIds));
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(std::adjacent_find(named.begin(), named.end()), named.end());
+    EXPECT_EQ(inTable, named);
+    for (const int id : kNamedIds) {
+        SCOPED_TRACE(id);
+        for (const quint16 lang : {kLangChinesePrc, kLangChineseTaiwan, kLangEnglishUs})
+            EXPECT_FALSE(GetTextString(id, lang).isEmpty());
+    }
+}
+
+// A few reasons of the lower modules typed out, in every language the same.
+TEST(MessageTable, FailureReasonsReadTheSameInEveryLanguage)
+{
+    const struct {
+        int id;
+        const char16_t* text;
+    } reasons[] = {
+        {TEXT::CannotWrite, u"cannot write"},
+        {TEXT::UnknownProcError, u"未知的错误"},
+        {TEXT::InvalidResourceType, u"invalid resource type name \"%1\""},
+        {TEXT::JournalStays, u"the record of the changes stays at "},
+        {TEXT::CannotRestoreFile, u"cannot restore %1 (the previous file is kept as %2)"},
+    };
+    for (const auto& reason : reasons) {
+        SCOPED_TRACE(reason.id);
+        for (const quint16 lang : {kLangChinesePrc, kLangChineseTaiwan, kLangEnglishUs})
+            EXPECT_EQ(GetTextString(reason.id, lang), Text(reason.text));
     }
 }
 

@@ -3,7 +3,9 @@
 // that picks among them. The wizard's numbered messages come first; the
 // installer's other texts follow under the names of TEXT::Id. A few texts
 // read the same in every language (the fixed Chinese start-up errors, the
-// upgrade check's and the companion editor's texts among them).
+// upgrade check's and the companion editor's texts among them, and the
+// reasons every module gives for a failure). It sits in common so that each
+// module below app names its texts here too.
 #pragma once
 
 #include <QString>
@@ -69,6 +71,88 @@ enum Id : int {
     DownloadCancelling,
     DownloadsUnavailable,
     InitialisationFailed,
+    // Reasons common gives for a failure; the same in every language.
+    CannotCreateFolder = 2401,
+    ErrorNumber,
+    // Reasons platform gives for a failure; the same in every language.
+    CannotWrite = 2421,
+    CannotRead,
+    NotRegularFile,
+    TempFileTakenAway,
+    LinkHasNoName,
+    LinkHasNoTarget,
+    ControlCharactersInCommand,
+    InvalidResourceType,
+    DuplicateResource,
+    CannotReadFile,
+    CannotCopyFile,
+    TooManyResources,
+    CannotOpen,
+    ChangedWhileRead,
+    RegistryNotAFile,
+    RegistryCannotCreateFolder,
+    RegistryNewerVersion,
+    // Reasons database gives for a failure; the same in every language.
+    UnknownProcError = 2441,
+    DatabaseNotOpen,
+    NullVirtualMachine,
+    InvalidScalarQuery,
+    InvalidFieldIndex,
+    InvalidFieldName,
+    PackageNotAFile,
+    PackageCannotBeOpened,
+    PackageNotOpenedSafely,
+    PackageNotATable,
+    CannotReadPackage,
+    CannotExtractTo,
+    NoSuchEntry,
+    Cancelled,
+    SizeMismatch,
+    DamagedData,
+    DigestMismatch,
+    OutOfMemory,
+    // Reasons manifest gives for a failure; the same in every language.
+    DocumentNotBuilt = 2471,
+    // Reasons engine gives for a failure; the same in every language.
+    CannotInstall = 2501,
+    CannotInstallFileInto,
+    CannotInstallInto,
+    CannotWriteInto,
+    NotAbsolutePath,
+    NotBelowFolder,
+    NoSuchKey,
+    InvalidKeyPath,
+    InvalidKey,
+    CannotWriteValue,
+    CannotDeleteKey,
+    CannotRestoreValue,
+    CannotRestoreKey,
+    SymbolicLink,
+    SpecialFolder,
+    NoUninstallManifest,
+    CannotRemoveInstallFolder,
+    FilesNotDeleted,
+    CannotRemoveInstalledFiles,
+    CannotRemove,
+    CannotRemoveFolder,
+    StillThere,
+    CannotKeepAside,
+    CannotRestoreFile,
+    CannotDeletePreviousFile,
+    PreviousFilesKept,
+    CannotDeleteJournal,
+    CannotReadJournal,
+    Damaged,
+    JournalStays,
+    JournalKept,
+    CannotOpenLog,
+    CannotWriteLog,
+    CannotCreateMenuFolder,
+    NotPlainName,
+    CannotWriteLauncher,
+    NoLinkFileName,
+    CannotRegisterProduct,
+    NotPlainProductName,
 };
 }  // namespace TEXT
 
@@ -95,11 +179,6 @@ const MessageRecord* MessageTableRecords(int* count = nullptr);
 //   Chinese, sublanguage 1 (0x0404)   -> Traditional, unless that is empty
 //   any other Chinese                 -> Simplified
 const char16_t* GetText(int id);
-
-// The text of one record by the rules of GetText; a fixed text in every language.
-const char16_t* TextInSystemLanguage(const MessageRecord& record);
-// The same for a given language id instead of the system's.
-const char16_t* TextInLanguage(const MessageRecord& record, quint16 langId);
 
 // GetText as a QString; a null QString when the id is unknown.
 QString GetTextString(int id);
