@@ -3,7 +3,8 @@
 
 Usage: check_format.py CLANG_FORMAT ROOT [FOLDER...]
 Checks every .h/.cpp below the folders of ROOT (default: the project's code
-folders), using ROOT's .clang-format. Test fixtures are data, not code.
+folders) against the project's own .clang-format, wherever ROOT is. Test
+fixtures are data, not code.
 """
 import os
 import subprocess
@@ -12,6 +13,7 @@ import sys
 FOLDERS = ("src", "tools", "tests", "bench", "fuzz", "examples", "resources")
 SKIP = ("tests/fixtures", "tests/style/bad")
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
+STYLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".clang-format")
 
 
 def sources(root, folders):
@@ -34,7 +36,7 @@ def main():
     files = list(sources(root, folders))
     # One run for all files: it names each file that would change in its
     # "FILE:LINE:COLUMN: error:" lines.
-    result = subprocess.run([tool, "--dry-run", "-Werror", "--style=file", *files],
+    result = subprocess.run([tool, "--dry-run", "-Werror", "--style=file:" + os.path.normpath(STYLE), *files],
                             capture_output=True, text=True, cwd=root)
     named = {line.split(":", 1)[0] for line in result.stderr.splitlines() if ": error: " in line}
     faults = sorted(os.path.relpath(path, root) for path in files if path in named)
