@@ -24,14 +24,6 @@ constexpr int kLeadChunks = 16;
 // The prefetch the package check may take its digest from.
 CPackageDigestPrefetch* g_prefetch = nullptr;
 
-// A digest of then still holds for now: the same file, of the same size and
-// modification time.
-bool Unchanged(const PLATFORM::FileIdentity& then, const PLATFORM::FileIdentity& now)
-{
-    return PLATFORM::SameFile(then, now) && then.size == now.size
-        && then.modifiedSeconds == now.modifiedSeconds && then.modifiedNanoseconds == now.modifiedNanoseconds;
-}
-
 }  // namespace
 
 CEmbeddedPackage::CEmbeddedPackage(const QString& executablePath)
@@ -220,7 +212,7 @@ QString CPackageDigestPrefetch::Lookup(const QString& path, qint64 offset, qint6
     if (prefetch->m_worker.joinable())
         prefetch->m_worker.join();
     PLATFORM::FileIdentity now;
-    if (PLATFORM::IdentifyPath(path, &now) != 0 || !Unchanged(prefetch->m_identity, now))
+    if (PLATFORM::IdentifyPath(path, &now) != 0 || !PLATFORM::UnchangedSince(prefetch->m_identity, now))
         return {};
     const std::lock_guard<std::mutex> lock(prefetch->m_chunkLock);
     return prefetch->m_digest;

@@ -121,10 +121,7 @@ struct PackageStamp {
 
     bool operator==(const PackageStamp& o) const
     {
-        return PLATFORM::SameFile(file, o.file) && file.size == o.file.size
-            && file.modifiedSeconds == o.file.modifiedSeconds
-            && file.modifiedNanoseconds == o.file.modifiedNanoseconds
-            && file.changedSeconds == o.file.changedSeconds
+        return PLATFORM::UnchangedSince(file, o.file) && file.changedSeconds == o.file.changedSeconds
             && file.changedNanoseconds == o.file.changedNanoseconds && changeCounter == o.changeCounter;
     }
 };

@@ -17,8 +17,7 @@
 namespace PLATFORM {
 
 // What the system knows of one file: which file it is (device and inode) and
-// its state. Two identities name the same file when SameFile says so; a file
-// is unchanged when the whole identity is equal.
+// its state. Two identities name the same file when SameFile says so.
 struct FileIdentity {
     quint64 device = 0;
     quint64 inode = 0;
@@ -36,6 +35,7 @@ struct FileIdentity {
     bool IsLink() const;
     // The permission bits alone (07777).
     quint32 Permissions() const { return mode & 07777; }
+    // Every field alike: nothing about the file changed between the two looks.
     bool operator==(const FileIdentity&) const = default;
 };
 
@@ -43,6 +43,9 @@ struct FileIdentity {
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
 // Both names exist (links not followed) and are the same file.
 bool SameFile(const QString& a, const QString& b);
+// The same file, with the same size and modification time: what was read of
+// it then still holds now, as far as the system tells without reading it.
+bool UnchangedSince(const FileIdentity& then, const FileIdentity& now);
 
 enum class Links { Follow, DoNotFollow };
 // The identity of what is at path: 0, or the error (ENOENT when nothing is there).

@@ -77,6 +77,12 @@ bool SameFile(const QString& a, const QString& b)
         && IdentifyPath(b, &second, Links::DoNotFollow) == 0 && SameFile(first, second);
 }
 
+bool UnchangedSince(const FileIdentity& then, const FileIdentity& now)
+{
+    return SameFile(then, now) && then.size == now.size && then.modifiedSeconds == now.modifiedSeconds
+        && then.modifiedNanoseconds == now.modifiedNanoseconds;
+}
+
 int IdentifyPath(const QString& path, FileIdentity* identity, Links links)
 {
     struct stat st {};
