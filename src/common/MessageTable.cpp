@@ -596,7 +596,7 @@ const char16_t* TextInLanguage(const MessageRecord& record, quint16 lang)
 {
     if (record.fixed)
         return record.fixed;
-    if ((lang & 0x3FF) != kLangChinesePrimary)
+    if (!IsChineseLanguage(lang))
         return record.english;
     if ((lang & 0xFC00) == 0x0400 && record.traditional && record.traditional[0] != u'\0')
         return record.traditional;

@@ -18,6 +18,12 @@ constexpr quint16 kLangChineseTaiwan = 0x0404;
 constexpr quint16 kLangChinesePrc = 0x0804;
 constexpr quint16 kLangEnglishUs = 0x0409;
 
+// Any Chinese, whatever its territory.
+constexpr bool IsChineseLanguage(quint16 languageId)
+{
+    return (languageId & 0x3FF) == kLangChinesePrimary;
+}
+
 namespace TEXT {
 // The texts beyond the numbered messages; every id is unique in the table.
 enum Id : int {

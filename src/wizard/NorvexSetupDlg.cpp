@@ -271,7 +271,7 @@ void CNorvexSetupDlg::FitTitle()
 
 QStringList CNorvexSetupDlg::FaceFamilies(quint16 languageId)
 {
-    if ((languageId & 0x3FF) != kLangChinesePrimary)
+    if (!IsChineseLanguage(languageId))
         return {};
     // "微软雅黑" where it is installed; otherwise the Noto CJK face of the
     // script the language writes in.

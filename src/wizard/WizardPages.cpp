@@ -266,7 +266,7 @@ void CNorvexSetupDlg::OpenLink(const QUrl& url)
 
 QUrl CNorvexSetupDlg::LicenceUrl(quint16 languageId)
 {
-    const bool chinese = (languageId & 0x3FF) == kLangChinesePrimary;
+    const bool chinese = IsChineseLanguage(languageId);
     return QUrl(QStringLiteral("https://") + QLatin1String(kPublisherHost)
                 + (chinese ? QStringLiteral("/about/index.aspx?sign=license")
                            : QStringLiteral("/tessaly/eula/eula.html")));
@@ -274,7 +274,7 @@ QUrl CNorvexSetupDlg::LicenceUrl(quint16 languageId)
 
 QUrl CNorvexSetupDlg::PrivacyUrl(quint16 languageId)
 {
-    const bool chinese = (languageId & 0x3FF) == kLangChinesePrimary;
+    const bool chinese = IsChineseLanguage(languageId);
     return QUrl(QStringLiteral("https://") + QLatin1String(kPublisherHost)
                 + (chinese ? QStringLiteral("/about/index.aspx?sign=privacy")
                            : QStringLiteral("/tessaly/eula/eups.html")));
